@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs, only when missing, every Debian package the project needs to
+# build, test and run. Works as root or through sudo.
+set -euo pipefail
+
+PACKAGES=(
+  g++ make cmake pkg-config
+  libgsl-dev
+  libcairo2-dev
+  fonts-liberation
+  libgtest-dev
+  libbenchmark-dev
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+  SUDO="sudo"
+fi
+
+echo "Installing missing packages: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update
+$SUDO apt-get install -y --no-install-recommends "${missing[@]}"

@@ -1,0 +1,13 @@
+// The two programs share every module; where they differ only in a message,
+// a stream or a format, the shared code reads this setting, chosen once in
+// each program's main.
+#ifndef BRELO_CORE_PROGRAMFLAVOUR_H
+#define BRELO_CORE_PROGRAMFLAVOUR_H
+
+enum class ProgramFlavour { Brelo, BreloAdm };
+
+void SetProgramFlavour(ProgramFlavour flavour);
+ProgramFlavour GetProgramFlavour();
+inline bool IsBreloAdm() { return GetProgramFlavour() == ProgramFlavour::BreloAdm; }
+
+#endif

@@ -1,0 +1,120 @@
+// Nested-vector containers shared by both programs, with the helpers that
+// size, copy, print and store them.
+#ifndef BRELO_CORE_VECTORUTILITIES_H
+#define BRELO_CORE_VECTORUTILITIES_H
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+typedef std::vector<bool> BOOL_VCTR_1D;
+typedef std::vector<int> INT_VCTR_1D;
+typedef std::vector<INT_VCTR_1D> INT_VCTR_2D;
+typedef std::vector<INT_VCTR_2D> INT_VCTR_3D;
+typedef std::vector<double> DBL_VCTR_1D;
+typedef std::vector<DBL_VCTR_1D> DBL_VCTR_2D;
+typedef std::vector<DBL_VCTR_2D> DBL_VCTR_3D;
+typedef std::vector<DBL_VCTR_3D> DBL_VCTR_4D;
+
+// The sizing helpers fill an empty container by appending; a container that
+// already holds something is left as it is, with a message.
+template <class T>
+void InitVctr1D(std::vector<T>& V, int D1, const T& Val) {
+    if (!V.empty()) {
+        std::cerr << "V Already Initialized - InitVctr1D" << std::endl;
+        return;
+    }
+    for (int i = 0; i < D1; ++i) V.push_back(Val);
+}
+
+template <class T>
+void InitVctr2D(std::vector<std::vector<T>>& V, int D1, int D2, const T& Val) {
+    if (!V.empty()) {
+        std::cerr << "V Already Initialized - InitVctr2D" << std::endl;
+        return;
+    }
+    for (int i = 0; i < D1; ++i) V.push_back(std::vector<T>(D2 > 0 ? D2 : 0, Val));
+}
+
+template <class T>
+void InitVctr2D(std::vector<std::vector<T>>& V, int D1, const INT_VCTR_1D& D2, const T& Val) {
+    if (!V.empty()) {
+        std::cerr << "V Already Initialized - InitVctr2D" << std::endl;
+        return;
+    }
+    for (int i = 0; i < D1; ++i) V.push_back(std::vector<T>(D2[i] > 0 ? D2[i] : 0, Val));
+}
+
+template <class T>
+void InitVctr2D(std::vector<std::vector<T>>& V, int D1, const int* D2, const T& Val) {
+    if (!V.empty()) {
+        std::cerr << "V Already Initialized - InitVctr2D" << std::endl;
+        return;
+    }
+    for (int i = 0; i < D1; ++i) V.push_back(std::vector<T>(D2[i] > 0 ? D2[i] : 0, Val));
+}
+
+template <class T>
+void InitVctr3D(std::vector<std::vector<std::vector<T>>>& V, int D1, int D2, int D3,
+                const T& Val) {
+    if (!V.empty()) {
+        std::cerr << "V Already Initialized - InitVctr3D" << std::endl;
+        return;
+    }
+    for (int i = 0; i < D1; ++i)
+        V.push_back(std::vector<std::vector<T>>(D2 > 0 ? D2 : 0,
+                                                std::vector<T>(D3 > 0 ? D3 : 0, Val)));
+}
+
+// D1 identical blocks of D2 rows, row j of length D3[j] (the shape of p[k][l][a]).
+template <class T>
+void InitVctr3D(std::vector<std::vector<std::vector<T>>>& V, int D1, int D2,
+                const INT_VCTR_1D& D3, const T& Val) {
+    if (!V.empty()) {
+        std::cerr << "V Already Initialized - InitVctr3D" << std::endl;
+        return;
+    }
+    std::vector<std::vector<T>> block;
+    for (int j = 0; j < D2; ++j) block.push_back(std::vector<T>(D3[j] > 0 ? D3[j] : 0, Val));
+    for (int i = 0; i < D1; ++i) V.push_back(block);
+}
+
+template <class T>
+void InitVctr3D(std::vector<std::vector<std::vector<T>>>& V, int D1, int D2, const int* D3,
+                const T& Val) {
+    if (!V.empty()) {
+        std::cerr << "V Already Initialized - InitVctr3D" << std::endl;
+        return;
+    }
+    std::vector<std::vector<T>> block;
+    for (int j = 0; j < D2; ++j) block.push_back(std::vector<T>(D3[j] > 0 ? D3[j] : 0, Val));
+    for (int i = 0; i < D1; ++i) V.push_back(block);
+}
+
+// D1 blocks; block i has D2[i] rows of length D3.
+template <class T>
+void InitVctr3D(std::vector<std::vector<std::vector<T>>>& V, int D1, const INT_VCTR_1D& D2,
+                int D3, const T& Val) {
+    if (!V.empty()) {
+        std::cerr << "V Already Initialized - InitVctr3D" << std::endl;
+        return;
+    }
+    for (int i = 0; i < D1; ++i)
+        V.push_back(std::vector<std::vector<T>>(D2[i] > 0 ? D2[i] : 0,
+                                                std::vector<T>(D3 > 0 ? D3 : 0, Val)));
+}
+
+template <class T>
+void InitVctr4D(std::vector<std::vector<std::vector<std::vector<T>>>>& V, int D1, int D2, int D3,
+                int D4, const T& Val) {
+    if (!V.empty()) {
+        std::cerr << "V Already Initialized - InitVctr4D" << std::endl;
+        return;
+    }
+    for (int i = 0; i < D1; ++i)
+        V.push_back(std::vector<std::vector<std::vector<T>>>(
+            D2 > 0 ? D2 : 0,
+            std::vector<std::vector<T>>(D3 > 0 ? D3 : 0, std::vector<T>(D4 > 0 ? D4 : 0, Val))));
+}
+
+#endif

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs the whole test suite.
+# Usage: ./test.sh            (release build in build/)
+#        BRELO_SANITIZE=ON ./test.sh   (AddressSanitizer + UBSan build in build-asan/)
+set -euo pipefail
+cd "$(dirname "$0")"
+
+./scripts/install-deps.sh
+
+SANITIZE="${BRELO_SANITIZE:-OFF}"
+BUILD_DIR=build
+if [ "$SANITIZE" = "ON" ]; then
+  BUILD_DIR=build-asan
+fi
+
+cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DBRELO_SANITIZE="$SANITIZE"
+cmake --build "$BUILD_DIR" -j2
+cd "$BUILD_DIR"
+ctest --output-on-failure -j2
