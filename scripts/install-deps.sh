@@ -10,6 +10,7 @@ PACKAGES=(
   fonts-liberation
   libgtest-dev
   libbenchmark-dev
+  time
 )
 
 missing=()
