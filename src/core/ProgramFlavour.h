@@ -8,6 +8,8 @@ enum class ProgramFlavour { Brelo, BreloAdm };
 
 void SetProgramFlavour(ProgramFlavour flavour);
 ProgramFlavour GetProgramFlavour();
-inline bool IsBreloAdm() { return GetProgramFlavour() == ProgramFlavour::BreloAdm; }
+inline bool IsBreloAdm() {
+    return GetProgramFlavour() == ProgramFlavour::BreloAdm;
+}
 
 #endif

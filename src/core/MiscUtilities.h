@@ -1,0 +1,33 @@
+// Small run helpers shared by both programs: progress and timing lines, file
+// names, and the readers of option values.
+#ifndef BRELO_CORE_MISCUTILITIES_H
+#define BRELO_CORE_MISCUTILITIES_H
+
+#include <ctime>
+#include <string>
+
+// Number of decimal digits of TotalSweep (1 for values below 10, including 0).
+int NumOfDigits(int TotalSweep);
+
+// When sweepsDone is a positive multiple of 100, prints the count zero-padded
+// to numOfDigits followed by " sweeps completed." on standard output.
+void PrintSweepProgress(int sweepsDone, int numOfDigits);
+
+// Prints the processor time since start: "This run takes " (brelo) or
+// "This run took " (breloAdm), seconds with 3 decimals,
+// " seconds to complete on this computer.", then one line end (brelo) or
+// three (breloAdm).
+void PrintRunTime(clock_t start);
+
+// FoI + "/" + F, or F when FoI is empty.
+std::string MakeInputPath(const std::string& FoI, const std::string& F);
+// FoO + "/" + F (or F when FoO is empty), then "_RUN" + run + "_" when run is
+// not empty: the prefix of every result file of a run.
+std::string MakeOutputPrefix(const std::string& FoO, const std::string& F, const std::string& run);
+
+// Option values as atoi and atof read them: the leading number of text, 0
+// when there is none. ReadIntOption clamps to the range of int.
+int ReadIntOption(const char* text);
+double ReadDoubleOption(const char* text);
+
+#endif

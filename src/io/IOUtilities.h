@@ -1,0 +1,95 @@
+// The genotype data file with its covariates, the continuation (CF) and
+// best-run (ML) files of breloAdm, the membership tables, and the per-locus
+// allele lists built from loaded genotypes.
+#ifndef BRELO_IO_IOUTILITIES_H
+#define BRELO_IO_IOUTILITIES_H
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "core/VectorUtilities.h"
+
+// Reads the genotype data file File.
+// Preconditions: C sized M x 2 (M = N genotyped + dummy records, the number of
+// records read), X sized N x A x L, XQual N x nbQualVar (nbQualVar is the
+// length of XQual[0]; XQual may be empty when there is none), isBase N when
+// bbase, recAllele L when isRecAllele, nQualLevels nbQualVar.
+// Layout: ER header lines; with isRecAllele L recessive allele codes; then M
+// records, each made of EC skipped tokens, the reference flag (bbase), the
+// nbQualVar qualitative codes, the nbQuantVar quantitative covariates, two
+// coordinates (trendDegree != -1) and the genotype: A rows of L codes
+// (ordinary format; the leading fields repeated on each row, the last row
+// kept), or one row with the A copies of locus 1, then of locus 2, ...
+// (specialFormat). Dummy records only give their coordinates.
+// Builds Xtild: intercept, effect-coded qualitative blocks (TransformQualData),
+// quantitative covariates, trend columns (nb_var_regr 1: y, y2, y3; 2: x, y,
+// x2, y2, xy, x3, y3, x2y, xy2, truncated to trendDegree); Xtild stays empty
+// without covariates and trend.
+// Fatal (exit 1): containers not sized, file not readable (stderr in
+// breloAdm, stdout in brelo), a file that ends early or holds a malformed
+// number (one line naming the file, the record and what was expected).
+// Returns true.
+bool LoadData(bool bbase, INT_VCTR_1D& isBase, DBL_VCTR_2D& C, DBL_VCTR_2D& Xtild,
+              INT_VCTR_2D& XQual, INT_VCTR_2D& LevelCount, INT_VCTR_1D& nQualLevels, INT_VCTR_3D& X,
+              INT_VCTR_1D& recAllele, int ER, int EC, const std::string& File,
+              const bool& specialFormat, const int& nbQuantVar, const int& nb_var_regr,
+              const bool& isRecAllele, const int& trendDegree);
+
+// Effect coding of the qualitative covariates: the levels of covariate v are
+// its distinct codes in increasing order; the smallest is the base level
+// (-1 in the whole block), level k > 0 puts 1 in column k-1 of the block.
+// Xtild = intercept, the blocks, then XQuant[i][1...]. XQual[i][v] is replaced
+// by the level index; nQualLevels and LevelCount (individuals per level) are
+// filled. Always true.
+bool TransformQualData(INT_VCTR_2D& XQual, DBL_VCTR_2D& XQuant, DBL_VCTR_2D& Xtild,
+                       INT_VCTR_1D& nQualLevels, INT_VCTR_2D& LevelCount);
+
+// Continuation file: one line "K L J[0..L-1] N p zadmix q alpha beta sigma",
+// every value followed by a blank. False on an open failure or an empty
+// beta, q, zadmix or p (message on stderr).
+bool SaveCF(const DBL_VCTR_1D& sigma, const DBL_VCTR_2D& beta, const DBL_VCTR_2D& alpha,
+            const DBL_VCTR_2D& q, const INT_VCTR_3D& zadmix, const DBL_VCTR_3D& p,
+            const std::string& File);
+// Reads a continuation file into containers sized for the current command
+// line (beta, q, zadmix, p at least; sigma and alpha are given their shapes).
+// False, with a message on stderr and the containers untouched, when a
+// container is empty, the file cannot be read, its header (K, L, J, N)
+// conflicts with the shapes, or it ends early or holds a malformed number.
+bool LoadCF(DBL_VCTR_1D& sigma, DBL_VCTR_2D& beta, DBL_VCTR_2D& alpha, DBL_VCTR_2D& q,
+            INT_VCTR_3D& zadmix, DBL_VCTR_3D& p, const std::string& File);
+
+// Best-run record: "minDIC trendDeg 1 " on one line without line end.
+bool SaveML(const int& trendDeg, const double& minDIC, const std::string& File);
+// Reads minDIC then trendDeg. False when the file cannot be opened (message
+// unless quiet) or does not start with the two numbers (message always).
+bool LoadML(int& trendDeg, double& minDIC, const std::string& File, bool quiet);
+
+// Membership table (the CLUMPP input layout) in a file of its own: with
+// header, a title line and the column header; then per individual
+// "000001:\t" + values (fixed, 15 decimals, width 17, fill '0') each followed
+// by a blank + "\t1"; then three empty lines. An open failure is fatal
+// ("... - SaveToMyFileClusterFormat", stdout). Returns true.
+bool SaveToMyFileClumppFormat(const DBL_VCTR_2D& V, const std::string& File, bool header,
+                              const std::string& title);
+// The same table, always with the column header and without title, appended
+// to an open stream, which keeps fill '0' and fixed notation afterwards.
+void WriteInOfstreamClummpFormat(const DBL_VCTR_2D& V, std::ofstream& ofs);
+
+// Per-locus allele lists: for each locus, the distinct codes observed over
+// all the given genotype arrays (each N x A x L; null or empty arrays are
+// skipped), in increasing order, every negative (missing) code dropped.
+// Appends one list per locus to alleleV and its length to J, so a second call
+// can add the lists of further loci (held-out loci of brelo).
+void BuildAlleleLists(const std::vector<const INT_VCTR_3D*>& sources, INT_VCTR_2D& alleleV,
+                      INT_VCTR_1D& J);
+void BuildAlleleLists(const INT_VCTR_3D& X, INT_VCTR_2D& alleleV, INT_VCTR_1D& J);
+
+// Allele index of every copy: idx[i][a][l] = position of X[i][a][l] in
+// alleleV[l], -1 when the copy is missing or its code is not listed. Computed
+// once per run so that samplers never search alleleV in their loops.
+INT_VCTR_3D BuildAlleleIndex(const INT_VCTR_3D& X, const INT_VCTR_2D& alleleV);
+// Position of code in the sorted list alleleV_l, -1 when absent.
+int FindAlleleIndex(const INT_VCTR_1D& alleleV_l, int code);
+
+#endif
