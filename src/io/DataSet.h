@@ -1,0 +1,44 @@
+// Everything a data file gives a run, loaded in one call from the layout the
+// command line describes. Both programs load their data through it.
+#ifndef BRELO_IO_DATASET_H
+#define BRELO_IO_DATASET_H
+
+#include <string>
+
+#include "core/VectorUtilities.h"
+
+// How the data file is laid out (all from the command line).
+struct SDataLayout {
+    std::string File;        // path of the data file (input folder included)
+    int N = 0;               // genotyped individuals
+    int A = 0;               // allele copies per individual (ploidy)
+    int L = 0;               // loci
+    int nd = 0;              // dummy records after the N individuals
+    int ER = 0;              // header rows to skip
+    int EC = 0;              // leading columns to skip on each row
+    int nbQuantVar = 0;      // quantitative covariates
+    int nbQualVar = 0;       // qualitative covariates
+    int trendDegree = -1;    // -1: no coordinates in the file; 0: not used; 1..3
+    int nb_var_regr = 2;     // coordinates used in the trend: 0, 1 (y only) or 2
+    bool specialFormat = false;  // one row per individual
+    bool isRecAllele = false;    // a recessive-allele line precedes the records
+    bool bbase = false;          // the first non-extra column is a reference flag
+};
+
+// The loaded arrays.
+struct CDataSet {
+    INT_VCTR_3D X;            // X[i][a][l], N x A x L allele codes, negative = missing
+    DBL_VCTR_2D C;            // (N + nd) x 2 coordinates
+    DBL_VCTR_2D Xtild;        // design matrix, empty without covariates and trend
+    INT_VCTR_2D XQual;        // N x nbQualVar level indices
+    INT_VCTR_2D LevelCount;   // individuals per level of each qualitative covariate
+    INT_VCTR_1D nQualLevels;  // levels of each qualitative covariate
+    INT_VCTR_1D isBase;       // reference flags (N)
+    INT_VCTR_1D recAllele;    // recessive allele code of each locus (L)
+};
+
+// Sizes the arrays of data for the layout and reads the file into them.
+// Every failure of the reader is fatal (one line, exit status 1).
+void LoadDataSet(const SDataLayout& layout, CDataSet& data);
+
+#endif
