@@ -4,5 +4,9 @@ namespace {
 ProgramFlavour g_flavour = ProgramFlavour::Brelo;
 }
 
-void SetProgramFlavour(ProgramFlavour flavour) { g_flavour = flavour; }
-ProgramFlavour GetProgramFlavour() { return g_flavour; }
+void SetProgramFlavour(ProgramFlavour flavour) {
+    g_flavour = flavour;
+}
+ProgramFlavour GetProgramFlavour() {
+    return g_flavour;
+}

@@ -9,17 +9,17 @@
 
 // How the data file is laid out (all from the command line).
 struct SDataLayout {
-    std::string File;        // path of the data file (input folder included)
-    int N = 0;               // genotyped individuals
-    int A = 0;               // allele copies per individual (ploidy)
-    int L = 0;               // loci
-    int nd = 0;              // dummy records after the N individuals
-    int ER = 0;              // header rows to skip
-    int EC = 0;              // leading columns to skip on each row
-    int nbQuantVar = 0;      // quantitative covariates
-    int nbQualVar = 0;       // qualitative covariates
-    int trendDegree = -1;    // -1: no coordinates in the file; 0: not used; 1..3
-    int nb_var_regr = 2;     // coordinates used in the trend: 0, 1 (y only) or 2
+    std::string File;            // path of the data file (input folder included)
+    int N = 0;                   // genotyped individuals
+    int A = 0;                   // allele copies per individual (ploidy)
+    int L = 0;                   // loci
+    int nd = 0;                  // dummy records after the N individuals
+    int ER = 0;                  // header rows to skip
+    int EC = 0;                  // leading columns to skip on each row
+    int nbQuantVar = 0;          // quantitative covariates
+    int nbQualVar = 0;           // qualitative covariates
+    int trendDegree = -1;        // -1: no coordinates in the file; 0: not used; 1..3
+    int nb_var_regr = 2;         // coordinates used in the trend: 0, 1 (y only) or 2
     bool specialFormat = false;  // one row per individual
     bool isRecAllele = false;    // a recessive-allele line precedes the records
     bool bbase = false;          // the first non-extra column is a reference flag

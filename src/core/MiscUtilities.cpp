@@ -1,0 +1,61 @@
+#include "core/MiscUtilities.h"
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <iomanip>
+#include <iostream>
+#include <sstream>
+
+#include "core/ProgramFlavour.h"
+
+int NumOfDigits(int TotalSweep) {
+    if (TotalSweep < 10)
+        return 1;
+    return static_cast<int>(std::log10(static_cast<double>(TotalSweep))) + 1;
+}
+
+void PrintSweepProgress(int sweepsDone, int numOfDigits) {
+    if (sweepsDone <= 0 || sweepsDone % 100 != 0)
+        return;
+    std::ostringstream line;
+    line << std::setw(numOfDigits) << std::setfill('0') << sweepsDone << " sweeps completed.";
+    std::cout << line.str() << std::endl;
+}
+
+void PrintRunTime(clock_t start) {
+    double seconds = static_cast<double>(clock() - start) / CLOCKS_PER_SEC;
+    std::ostringstream line;
+    line << (IsBreloAdm() ? "This run took " : "This run takes ") << std::fixed
+         << std::setprecision(3) << seconds << " seconds to complete on this computer.";
+    std::cout << line.str() << (IsBreloAdm() ? "\n\n\n" : "\n") << std::flush;
+}
+
+std::string MakeInputPath(const std::string& FoI, const std::string& F) {
+    return FoI.empty() ? F : FoI + "/" + F;
+}
+
+std::string MakeOutputPrefix(const std::string& FoO, const std::string& F, const std::string& run) {
+    std::string prefix = MakeInputPath(FoO, F);
+    if (!run.empty())
+        prefix += "_RUN" + run + "_";
+    return prefix;
+}
+
+int ReadIntOption(const char* text) {
+    if (text == nullptr)
+        return 0;
+    long v = strtol(text, nullptr, 10);
+    if (v > INT_MAX)
+        return INT_MAX;
+    if (v < INT_MIN)
+        return INT_MIN;
+    return static_cast<int>(v);
+}
+
+double ReadDoubleOption(const char* text) {
+    if (text == nullptr)
+        return 0.0;
+    return strtod(text, nullptr);
+}

@@ -1,0 +1,151 @@
+#include "core/TokenReader.h"
+
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace {
+bool IsSpace(char c) {
+    return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
+
+// from_chars accepts no leading '+', which strtol and stream extraction do.
+std::string_view DropPlus(std::string_view token) {
+    if (token.size() > 1 && token[0] == '+' && token[1] != '-' && token[1] != '+')
+        token.remove_prefix(1);
+    return token;
+}
+}  // namespace
+
+bool CTokenReader::Open(const std::string& File) {
+    std::ifstream ifs(File, std::ios::binary);
+    if (!ifs.is_open())
+        return false;
+    std::ostringstream content;
+    content << ifs.rdbuf();
+    if (ifs.bad())
+        return false;
+    m_text = content.str();
+    m_nPos = 0;
+    m_nLine = 1;
+    m_nTokenLine = 0;
+    m_token = {};
+    return true;
+}
+
+bool CTokenReader::SkipLines(int n) {
+    for (int i = 0; i < n; ++i) {
+        if (m_nPos >= m_text.size())
+            return false;
+        size_t end = m_text.find('\n', m_nPos);
+        if (end == std::string::npos) {
+            m_nPos = m_text.size();
+        } else {
+            m_nPos = end + 1;
+            ++m_nLine;
+        }
+    }
+    return true;
+}
+
+bool CTokenReader::NextToken() {
+    while (m_nPos < m_text.size() && IsSpace(m_text[m_nPos])) {
+        if (m_text[m_nPos] == '\n')
+            ++m_nLine;
+        ++m_nPos;
+    }
+    if (m_nPos >= m_text.size()) {
+        m_token = {};
+        return false;
+    }
+    size_t start = m_nPos;
+    while (m_nPos < m_text.size() && !IsSpace(m_text[m_nPos]))
+        ++m_nPos;
+    m_token = std::string_view(m_text).substr(start, m_nPos - start);
+    m_nTokenLine = m_nLine;
+    return true;
+}
+
+TokenStatus CTokenReader::ReadInt(int& value) {
+    if (!NextToken())
+        return TokenStatus::End;
+    return ParseInt(m_token, value) ? TokenStatus::Ok : TokenStatus::Invalid;
+}
+
+TokenStatus CTokenReader::ReadDouble(double& value) {
+    if (!NextToken())
+        return TokenStatus::End;
+    return ParseDouble(m_token, value) ? TokenStatus::Ok : TokenStatus::Invalid;
+}
+
+TokenStatus CTokenReader::Skip() {
+    return NextToken() ? TokenStatus::Ok : TokenStatus::End;
+}
+
+bool ParseInt(std::string_view token, int& value) {
+    token = DropPlus(token);
+    int v = 0;
+    auto [ptr, ec] = std::from_chars(token.data(), token.data() + token.size(), v);
+    if (ec != std::errc() || ptr != token.data() + token.size())
+        return false;
+    value = v;
+    return true;
+}
+
+bool ParseDouble(std::string_view token, double& value) {
+    token = DropPlus(token);
+    double v = 0;
+    auto [ptr, ec] = std::from_chars(token.data(), token.data() + token.size(), v);
+    if (ec != std::errc() || ptr != token.data() + token.size() || !std::isfinite(v))
+        return false;
+    value = v;
+    return true;
+}
+
+std::string TokenErrorMessage(TokenStatus status, const CTokenReader& reader,
+                              const std::string& file, const std::string& where,
+                              const std::string& what, const std::string& func) {
+    std::ostringstream msg;
+    if (status == TokenStatus::End)
+        msg << "Unexpected end of file in " << file << ", " << where << ": expected " << what;
+    else
+        msg << "Invalid number '" << reader.LastToken() << "' in " << file << ", " << where
+            << " (line " << reader.Line() << "): expected " << what;
+    msg << " - " << func;
+    return msg.str();
+}
+
+std::string CFieldReader::Where() const {
+    std::string where = m_whereLabel;
+    if (m_nWhere > 0)
+        where += " " + std::to_string(m_nWhere);
+    return where;
+}
+
+bool CFieldReader::Check(TokenStatus status, const char* what, int a, int b) {
+    if (status == TokenStatus::Ok)
+        return true;
+    char text[256];
+    std::snprintf(text, sizeof text, what, a, b);
+    m_out << TokenErrorMessage(status, m_reader, m_file, Where(), text, m_func) << std::endl;
+    return false;
+}
+
+bool CFieldReader::SkipLines(int n, const char* what, int a, int b) {
+    return Check(m_reader.SkipLines(n) ? TokenStatus::Ok : TokenStatus::End, what, a, b);
+}
+
+bool CFieldReader::Int(int& value, const char* what, int a, int b) {
+    return Check(m_reader.ReadInt(value), what, a, b);
+}
+
+bool CFieldReader::Real(double& value, const char* what, int a, int b) {
+    return Check(m_reader.ReadDouble(value), what, a, b);
+}
+
+bool CFieldReader::Skip(const char* what, int a, int b) {
+    return Check(m_reader.Skip(), what, a, b);
+}

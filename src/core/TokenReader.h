@@ -1,0 +1,89 @@
+// Reads a white-space separated text file token by token, keeping the line
+// number, so that the readers of data, matrix and state files can say where
+// a file ends early or holds a malformed number.
+#ifndef BRELO_CORE_TOKENREADER_H
+#define BRELO_CORE_TOKENREADER_H
+
+#include <ostream>
+#include <string>
+#include <string_view>
+
+enum class TokenStatus { Ok, End, Invalid };
+
+class CTokenReader {
+  public:
+    // Loads the whole file; false when it cannot be opened or read.
+    bool Open(const std::string& File);
+
+    // Skips n whole lines from the current position; false when the file
+    // ends before (a last line without line end counts as a line).
+    bool SkipLines(int n);
+
+    // Reads the next token as an integer / a finite real / anything.
+    TokenStatus ReadInt(int& value);
+    TokenStatus ReadDouble(double& value);
+    TokenStatus Skip();
+
+    // The last token read (the offending one after Invalid) and its line.
+    std::string LastToken() const { return std::string(m_token); }
+    int Line() const { return m_nTokenLine; }
+
+  private:
+    bool NextToken();
+
+    std::string m_text;
+    size_t m_nPos = 0;
+    int m_nLine = 1;
+    int m_nTokenLine = 0;
+    std::string_view m_token;
+};
+
+// Whole-token conversions: no trailing characters; reals must be finite.
+bool ParseInt(std::string_view token, int& value);
+bool ParseDouble(std::string_view token, double& value);
+
+// The one-line report of a reading failure:
+//   "Unexpected end of file in <file>, <where>: expected <what> - <func>"
+//   "Invalid number '<token>' in <file>, <where> (line n): expected <what> - <func>"
+std::string TokenErrorMessage(TokenStatus status, const CTokenReader& reader,
+                              const std::string& file, const std::string& where,
+                              const std::string& what, const std::string& func);
+
+// A CTokenReader that knows the file, the reading function and where it is
+// in the file (for instance "record 12"), and reports a failed read as one
+// line on the given stream. Each read returns false after reporting, so the
+// caller decides whether to exit or to return false. The "what" texts are
+// printf formats taking up to two 1-based numbers, formatted only on failure.
+class CFieldReader {
+  public:
+    CFieldReader(const std::string& File, const std::string& func, std::ostream& out)
+        : m_file(File), m_func(func), m_out(out) {}
+
+    bool Open() { return m_reader.Open(m_file); }
+    void SetWhere(const char* label, int number = 0) {
+        m_whereLabel = label;
+        m_nWhere = number;
+    }
+
+    bool SkipLines(int n, const char* what, int a = 0, int b = 0);
+    bool Int(int& value, const char* what, int a = 0, int b = 0);
+    bool Real(double& value, const char* what, int a = 0, int b = 0);
+    bool Skip(const char* what, int a = 0, int b = 0);
+
+    const std::string& File() const { return m_file; }
+    int Line() const { return m_reader.Line(); }
+    std::string Where() const;
+    std::ostream& Out() { return m_out; }
+
+  private:
+    bool Check(TokenStatus status, const char* what, int a, int b);
+
+    CTokenReader m_reader;
+    std::string m_file;
+    std::string m_func;
+    std::ostream& m_out;
+    const char* m_whereLabel = "";
+    int m_nWhere = 0;
+};
+
+#endif

@@ -1,0 +1,555 @@
+#include "io/IOUtilities.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <iomanip>
+#include <iostream>
+#include <map>
+#include <set>
+
+#include "core/ProgramFlavour.h"
+#include "core/TokenReader.h"
+#include "io/CovariateCoding.h"
+
+// ---------------------------------------------------------------------------
+// Genotype data file
+
+namespace {
+// brelo reports data-file problems on standard output, breloAdm on stderr.
+std::ostream& LoadDataStream() {
+    return IsBreloAdm() ? std::cerr : std::cout;
+}
+
+[[noreturn]] void FailLoadData(const std::string& message, std::ostream& out) {
+    out << message << std::endl;
+    exit(1);
+}
+
+struct SDataLayout {
+    int N, A, L, M;
+    int EC, nbQualVar, nbQuantVar, trendDegree, nb_var_regr;
+    bool bbase, specialFormat, isRecAllele;
+    bool HasCoordinates() const { return trendDegree != -1; }
+    bool BuildsXQuant() const { return nbQuantVar > 0 || nbQualVar > 0 || trendDegree >= 1; }
+};
+
+// Where each leading field of a genotyped record goes; dummy records keep
+// only their coordinates.
+struct SRecordTarget {
+    int* isBase = nullptr;
+    int* qual = nullptr;
+    double* quant = nullptr;
+    double* coord = nullptr;
+};
+
+void CheckLoadDataArgs(const SDataLayout& lay, const INT_VCTR_1D& isBase,
+                       const INT_VCTR_1D& recAllele, const INT_VCTR_2D& XQual) {
+    std::ostream& err = std::cerr;
+    if (lay.M < lay.N)
+        FailLoadData("C has fewer records than X - LoadData", err);
+    if (lay.bbase && static_cast<int>(isBase.size()) < lay.N)
+        FailLoadData("Uninitialized isBase - LoadData", err);
+    if (lay.isRecAllele && static_cast<int>(recAllele.size()) < lay.L)
+        FailLoadData("Uninitialized recAllele - LoadData", err);
+    if (lay.nbQualVar > 0 && static_cast<int>(XQual.size()) < lay.N)
+        FailLoadData("Uninitialized XQual - LoadData", err);
+    if (lay.trendDegree < -1 || lay.trendDegree > 3)
+        FailLoadData("Trend degree must lie between -1 and 3 - LoadData", err);
+    if (lay.nb_var_regr < 0 || lay.nb_var_regr > 2)
+        FailLoadData("Number of trend coordinates must be 0, 1 or 2 - LoadData", err);
+}
+
+bool ReadFileHead(CFieldReader& reader, const SDataLayout& lay, int ER, INT_VCTR_1D& recAllele) {
+    reader.SetWhere("header");
+    if (!reader.SkipLines(ER, "%d header lines", ER))
+        return false;
+    if (!lay.isRecAllele)
+        return true;
+    reader.SetWhere("recessive allele line");
+    for (int l = 0; l < lay.L; ++l)
+        if (!reader.Int(recAllele[l], "the recessive allele code of locus %d", l + 1))
+            return false;
+    return true;
+}
+
+bool ReadLeadingFields(CFieldReader& reader, const SDataLayout& lay, SRecordTarget& t) {
+    for (int c = 0; c < lay.EC; ++c)
+        if (!reader.Skip("extra column %d", c + 1))
+            return false;
+    int flag = 0, code = 0;
+    double value = 0.0;
+    if (lay.bbase) {
+        if (!reader.Int(flag, "the reference flag"))
+            return false;
+        if (t.isBase)
+            *t.isBase = flag;
+    }
+    for (int v = 0; v < lay.nbQualVar; ++v) {
+        if (!reader.Int(code, "qualitative covariate %d (an integer code)", v + 1))
+            return false;
+        if (t.qual)
+            t.qual[v] = code;
+    }
+    for (int v = 0; v < lay.nbQuantVar; ++v) {
+        if (!reader.Real(value, "quantitative covariate %d", v + 1))
+            return false;
+        if (t.quant)
+            t.quant[v] = value;
+    }
+    if (lay.HasCoordinates()) {
+        for (int c = 0; c < 2; ++c) {
+            if (!reader.Real(value, "coordinate %d", c + 1))
+                return false;
+            t.coord[c] = value;
+        }
+    }
+    return true;
+}
+
+// Ordinary format: one row per allele copy, the leading fields repeated.
+bool ReadOrdinaryRecord(CFieldReader& reader, const SDataLayout& lay, SRecordTarget& t,
+                        INT_VCTR_2D* genotype) {
+    int code = 0;
+    for (int a = 0; a < lay.A; ++a) {
+        if (!ReadLeadingFields(reader, lay, t))
+            return false;
+        for (int l = 0; l < lay.L; ++l) {
+            if (!reader.Int(code, "the allele code of copy %d at locus %d", a + 1, l + 1))
+                return false;
+            if (genotype)
+                (*genotype)[a][l] = code;
+        }
+    }
+    return true;
+}
+
+// Special format: one row per individual, the A copies of each locus together.
+bool ReadSpecialRecord(CFieldReader& reader, const SDataLayout& lay, SRecordTarget& t,
+                       INT_VCTR_2D* genotype) {
+    if (!ReadLeadingFields(reader, lay, t))
+        return false;
+    int code = 0;
+    for (int l = 0; l < lay.L; ++l)
+        for (int a = 0; a < lay.A; ++a) {
+            if (!reader.Int(code, "the allele code of copy %d at locus %d", a + 1, l + 1))
+                return false;
+            if (genotype)
+                (*genotype)[a][l] = code;
+        }
+    return true;
+}
+
+bool ReadRecords(CFieldReader& reader, const SDataLayout& lay, INT_VCTR_1D& isBase, DBL_VCTR_2D& C,
+                 INT_VCTR_2D& XQual, DBL_VCTR_2D& XQuant, INT_VCTR_3D& X) {
+    for (int r = 0; r < lay.M; ++r) {
+        reader.SetWhere("record", r + 1);
+        const bool genotyped = r < lay.N;
+        SRecordTarget t;
+        t.coord = C[r].data();
+        if (genotyped) {
+            if (lay.bbase)
+                t.isBase = &isBase[r];
+            if (lay.nbQualVar > 0)
+                t.qual = XQual[r].data();
+            if (lay.nbQuantVar > 0)
+                t.quant = XQuant[r].data() + 1;
+        }
+        INT_VCTR_2D* genotype = genotyped ? &X[r] : nullptr;
+        bool ok = lay.specialFormat ? ReadSpecialRecord(reader, lay, t, genotype)
+                                    : ReadOrdinaryRecord(reader, lay, t, genotype);
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+void AddTrendColumns(DBL_VCTR_2D& XQuant, const DBL_VCTR_2D& C, const SDataLayout& lay) {
+    if (TrendSize(lay.trendDegree, lay.nb_var_regr) == 0)
+        return;
+    for (int i = 0; i < lay.N; ++i)
+        FillTrendColumns(C[i][0], C[i][1], lay.trendDegree, lay.nb_var_regr,
+                         XQuant[i].data() + 1 + lay.nbQuantVar);
+}
+}  // namespace
+
+bool LoadData(bool bbase, INT_VCTR_1D& isBase, DBL_VCTR_2D& C, DBL_VCTR_2D& Xtild,
+              INT_VCTR_2D& XQual, INT_VCTR_2D& LevelCount, INT_VCTR_1D& nQualLevels, INT_VCTR_3D& X,
+              INT_VCTR_1D& recAllele, int ER, int EC, const std::string& File,
+              const bool& specialFormat, const int& nbQuantVar, const int& nb_var_regr,
+              const bool& isRecAllele, const int& trendDegree) {
+    if (C.empty())
+        FailLoadData("Uninitialized C - LoadData", std::cerr);
+    if (X.empty())
+        FailLoadData("Uninitialized X - LoadData", std::cerr);
+    SDataLayout lay;
+    lay.N = static_cast<int>(X.size());
+    lay.A = static_cast<int>(X[0].size());
+    lay.L = lay.A > 0 ? static_cast<int>(X[0][0].size()) : 0;
+    lay.M = static_cast<int>(C.size());
+    lay.EC = EC;
+    lay.nbQualVar = XQual.empty() ? 0 : static_cast<int>(XQual[0].size());
+    lay.nbQuantVar = nbQuantVar;
+    lay.trendDegree = trendDegree;
+    lay.nb_var_regr = nb_var_regr;
+    lay.bbase = bbase;
+    lay.specialFormat = specialFormat;
+    lay.isRecAllele = isRecAllele;
+    CheckLoadDataArgs(lay, isBase, recAllele, XQual);
+
+    CFieldReader reader(File, "LoadData", LoadDataStream());
+    if (!reader.Open())
+        FailLoadData("Cannot open file " + File + " - LoadData", LoadDataStream());
+
+    DBL_VCTR_2D XQuant;
+    if (lay.BuildsXQuant())
+        XQuant.assign(lay.N,
+                      DBL_VCTR_1D(1 + nbQuantVar + TrendSize(trendDegree, nb_var_regr), 1.0));
+    if (!ReadFileHead(reader, lay, ER, recAllele))
+        exit(1);
+    if (!ReadRecords(reader, lay, isBase, C, XQual, XQuant, X))
+        exit(1);
+    AddTrendColumns(XQuant, C, lay);
+
+    if (lay.nbQualVar == 0)
+        Xtild = XQuant;
+    else
+        TransformQualData(XQual, XQuant, Xtild, nQualLevels, LevelCount);
+    return true;
+}
+
+bool TransformQualData(INT_VCTR_2D& XQual, DBL_VCTR_2D& XQuant, DBL_VCTR_2D& Xtild,
+                       INT_VCTR_1D& nQualLevels, INT_VCTR_2D& LevelCount) {
+    const size_t N = XQual.size();
+    const size_t nbQualVar = N > 0 ? XQual[0].size() : 0;
+    // Level index of each code: its rank among the distinct codes.
+    std::vector<std::map<int, int>> levelIndex(nbQualVar);
+    for (size_t v = 0; v < nbQualVar; ++v) {
+        std::set<int> levelS;
+        for (size_t i = 0; i < N; ++i)
+            levelS.insert(XQual[i][v]);
+        int k = 0;
+        for (int code : levelS)
+            levelIndex[v][code] = k++;
+    }
+    nQualLevels.assign(nbQualVar, 0);
+    int nbQualColumns = 0;
+    LevelCount.clear();
+    for (size_t v = 0; v < nbQualVar; ++v) {
+        nQualLevels[v] = static_cast<int>(levelIndex[v].size());
+        nbQualColumns += nQualLevels[v] - 1;
+        LevelCount.push_back(INT_VCTR_1D(nQualLevels[v], 0));
+    }
+    const size_t quantCols = XQuant.empty() ? 1 : XQuant[0].size();
+    Xtild.assign(N, DBL_VCTR_1D(nbQualColumns + quantCols, 0.0));
+    for (size_t i = 0; i < N; ++i) {
+        Xtild[i][0] = 1.0;
+        size_t column = 1;
+        for (size_t v = 0; v < nbQualVar; ++v) {
+            const int k = levelIndex[v][XQual[i][v]];
+            ++LevelCount[v][k];
+            EffectCode(&Xtild[i][column], nQualLevels[v], k);
+            column += nQualLevels[v] - 1;
+            XQual[i][v] = k;
+        }
+        for (size_t c = 1; c < quantCols && i < XQuant.size(); ++c)
+            Xtild[i][column++] = XQuant[i][c];
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Continuation (CF) and best-run (ML) files
+
+namespace {
+bool RefuseIfEmpty(bool empty, const char* what, const char* func) {
+    if (empty)
+        std::cerr << "Uninitialized " << what << " - " << func << std::endl;
+    return empty;
+}
+
+// Shapes taken from the containers: K clusters, L loci, J alleles per locus,
+// N individuals, A copies, B regression columns.
+struct SCFShape {
+    size_t K, L, N, A, B;
+    std::vector<size_t> J;
+};
+
+SCFShape ShapeOf(const DBL_VCTR_2D& beta, const INT_VCTR_3D& zadmix, const DBL_VCTR_3D& p) {
+    SCFShape s;
+    s.K = p.size();
+    s.L = p[0].size();
+    for (const auto& alleles : p[0])
+        s.J.push_back(alleles.size());
+    s.N = zadmix.size();
+    s.A = zadmix[0].size();
+    s.B = beta[0].size();
+    return s;
+}
+}  // namespace
+
+bool SaveCF(const DBL_VCTR_1D& sigma, const DBL_VCTR_2D& beta, const DBL_VCTR_2D& alpha,
+            const DBL_VCTR_2D& q, const INT_VCTR_3D& zadmix, const DBL_VCTR_3D& p,
+            const std::string& File) {
+    if (RefuseIfEmpty(beta.empty(), "beta", "SaveCF") || RefuseIfEmpty(q.empty(), "Q", "SaveCF") ||
+        RefuseIfEmpty(zadmix.empty(), "zadmix", "SaveCF") ||
+        RefuseIfEmpty(p.empty(), "p", "SaveCF"))
+        return false;
+    const SCFShape s = ShapeOf(beta, zadmix, p);
+    // Every section is written with the shape of p and zadmix; shorter
+    // containers would be read past their end.
+    if (RefuseIfEmpty(beta.size() < s.K, "beta", "SaveCF") ||
+        RefuseIfEmpty(q.size() < s.N, "Q", "SaveCF") ||
+        RefuseIfEmpty(alpha.size() < s.N, "alpha", "SaveCF") ||
+        RefuseIfEmpty(sigma.size() < s.K, "sigma", "SaveCF"))
+        return false;
+    std::ofstream ofs(File);
+    if (!ofs.is_open()) {
+        std::cerr << "Cannot open file " << File << " - SaveCF" << std::endl;
+        return false;
+    }
+    ofs << s.K << " " << s.L << " ";
+    for (size_t j : s.J)
+        ofs << j << " ";
+    ofs << s.N << " ";
+    for (const auto& cluster : p)
+        for (const auto& locus : cluster)
+            for (double v : locus)
+                ofs << v << " ";
+    for (const auto& indiv : zadmix)
+        for (const auto& copy : indiv)
+            for (size_t l = 0; l < s.L; ++l)
+                ofs << copy[l] << " ";
+    for (size_t i = 0; i < s.N; ++i)
+        for (size_t k = 0; k < s.K; ++k)
+            ofs << q[i][k] << " ";
+    for (size_t i = 0; i < s.N; ++i)
+        for (size_t k = 0; k < s.K; ++k)
+            ofs << alpha[i][k] << " ";
+    for (size_t k = 0; k < s.K; ++k)
+        for (size_t b = 0; b < s.B; ++b)
+            ofs << beta[k][b] << " ";
+    for (size_t k = 0; k < s.K; ++k)
+        ofs << sigma[k] << " ";
+    return true;
+}
+
+namespace {
+// The header must describe the current command line.
+bool ReadCFHeader(CFieldReader& reader, const SCFShape& s, bool& conflict) {
+    reader.SetWhere("header");
+    int value = 0;
+    conflict = false;
+    if (!reader.Int(value, "the number of clusters"))
+        return false;
+    if (value != static_cast<int>(s.K))
+        return conflict = true, false;
+    if (!reader.Int(value, "the number of loci"))
+        return false;
+    if (value != static_cast<int>(s.L))
+        return conflict = true, false;
+    for (size_t l = 0; l < s.L; ++l) {
+        if (!reader.Int(value, "the number of alleles of locus %d", static_cast<int>(l + 1)))
+            return false;
+        if (value != static_cast<int>(s.J[l]))
+            return conflict = true, false;
+    }
+    if (!reader.Int(value, "the number of individuals"))
+        return false;
+    if (value != static_cast<int>(s.N))
+        return conflict = true, false;
+    return true;
+}
+
+bool ReadCFMatrix(CFieldReader& reader, DBL_VCTR_2D& M, const char* section, const char* what) {
+    reader.SetWhere(section);
+    for (size_t i = 0; i < M.size(); ++i)
+        for (size_t k = 0; k < M[i].size(); ++k)
+            if (!reader.Real(M[i][k], what, static_cast<int>(i + 1), static_cast<int>(k + 1)))
+                return false;
+    return true;
+}
+
+bool ReadCFBody(CFieldReader& reader, DBL_VCTR_1D& sigma, DBL_VCTR_2D& beta, DBL_VCTR_2D& alpha,
+                DBL_VCTR_2D& q, INT_VCTR_3D& zadmix, DBL_VCTR_3D& p) {
+    reader.SetWhere("allele frequencies");
+    for (size_t k = 0; k < p.size(); ++k)
+        for (size_t l = 0; l < p[k].size(); ++l)
+            for (double& v : p[k][l])
+                if (!reader.Real(v, "a frequency of cluster %d at locus %d",
+                                 static_cast<int>(k + 1), static_cast<int>(l + 1)))
+                    return false;
+    reader.SetWhere("copy labels");
+    for (size_t i = 0; i < zadmix.size(); ++i)
+        for (size_t a = 0; a < zadmix[i].size(); ++a)
+            for (int& v : zadmix[i][a])
+                if (!reader.Int(v, "a cluster label of individual %d, copy %d",
+                                static_cast<int>(i + 1), static_cast<int>(a + 1)))
+                    return false;
+    if (!ReadCFMatrix(reader, q, "admixture coefficients", "q of individual %d, cluster %d") ||
+        !ReadCFMatrix(reader, alpha, "latent values", "alpha of individual %d, cluster %d") ||
+        !ReadCFMatrix(reader, beta, "regression coefficients",
+                      "beta of cluster %d, coefficient %d"))
+        return false;
+    reader.SetWhere("variances");
+    for (size_t k = 0; k < sigma.size(); ++k)
+        if (!reader.Real(sigma[k], "sigma of cluster %d", static_cast<int>(k + 1)))
+            return false;
+    return true;
+}
+}  // namespace
+
+bool LoadCF(DBL_VCTR_1D& sigma, DBL_VCTR_2D& beta, DBL_VCTR_2D& alpha, DBL_VCTR_2D& q,
+            INT_VCTR_3D& zadmix, DBL_VCTR_3D& p, const std::string& File) {
+    if (RefuseIfEmpty(beta.empty(), "beta", "LoadCF") || RefuseIfEmpty(q.empty(), "Q", "LoadCF") ||
+        RefuseIfEmpty(zadmix.empty(), "zadmix", "LoadCF") ||
+        RefuseIfEmpty(p.empty(), "p", "LoadCF"))
+        return false;
+    const SCFShape s = ShapeOf(beta, zadmix, p);
+    CFieldReader reader(File, "LoadCF", std::cerr);
+    if (!reader.Open()) {
+        std::cerr << "Cannot open file " << File << " - LoadCF" << std::endl;
+        return false;
+    }
+    bool conflict = false;
+    if (!ReadCFHeader(reader, s, conflict)) {
+        if (conflict)
+            std::cerr << "CF file conflicts with command-line options - LoadCF" << std::endl;
+        return false;
+    }
+    // Read into copies so that a file that fails half way leaves the state
+    // of the run as it was.
+    DBL_VCTR_1D newSigma(s.K, 0.0);
+    DBL_VCTR_2D newBeta(s.K, DBL_VCTR_1D(s.B, 0.0));
+    DBL_VCTR_2D newAlpha(s.N, DBL_VCTR_1D(s.K, 0.0));
+    DBL_VCTR_2D newQ(s.N, DBL_VCTR_1D(s.K, 0.0));
+    INT_VCTR_3D newZ(s.N, INT_VCTR_2D(s.A, INT_VCTR_1D(s.L, 0)));
+    DBL_VCTR_3D newP = p;
+    if (!ReadCFBody(reader, newSigma, newBeta, newAlpha, newQ, newZ, newP))
+        return false;
+    sigma.swap(newSigma);
+    beta.swap(newBeta);
+    alpha.swap(newAlpha);
+    q.swap(newQ);
+    zadmix.swap(newZ);
+    p.swap(newP);
+    return true;
+}
+
+bool SaveML(const int& trendDeg, const double& minDIC, const std::string& File) {
+    std::ofstream ofs(File);
+    if (!ofs.is_open()) {
+        std::cerr << "Cannot open file " << File << " - SaveML" << std::endl;
+        return false;
+    }
+    ofs << minDIC << " " << trendDeg << " " << 1 << " ";
+    return true;
+}
+
+bool LoadML(int& trendDeg, double& minDIC, const std::string& File, bool quiet) {
+    CFieldReader reader(File, "LoadML", std::cerr);
+    if (!reader.Open()) {
+        if (!quiet)
+            std::cerr << "Cannot open file " << File << " - LoadML" << std::endl;
+        return false;
+    }
+    reader.SetWhere("record", 1);
+    double dic = 0.0;
+    int degree = 0;
+    if (!reader.Real(dic, "the criterion value") || !reader.Int(degree, "the trend degree"))
+        return false;
+    minDIC = dic;
+    trendDeg = degree;
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Membership tables
+
+namespace {
+void WriteClumppRows(const DBL_VCTR_2D& V, std::ostream& os, bool columnHeader) {
+    const size_t K = V.empty() ? 0 : V[0].size();
+    os.fill('0');
+    if (columnHeader) {
+        os << "Sample\t";
+        for (size_t k = 1; k <= K; ++k)
+            os << "***Cluster  " << std::setw(2) << k << "***\t";
+        os << "\n";
+    }
+    os << std::fixed << std::setprecision(15);
+    for (size_t i = 0; i < V.size(); ++i) {
+        os << std::setw(6) << i + 1 << ":\t";
+        for (size_t k = 0; k < K; ++k)
+            os << std::setw(17) << V[i][k] << " ";
+        os << "\t" << 1 << "\n";
+    }
+    os << "\n\n\n";
+}
+}  // namespace
+
+bool SaveToMyFileClumppFormat(const DBL_VCTR_2D& V, const std::string& File, bool header,
+                              const std::string& title) {
+    std::ofstream ofs(File);
+    if (!ofs.is_open()) {
+        std::cout << "Cannot open file " << File << " - SaveToMyFileClusterFormat" << std::endl;
+        exit(1);
+    }
+    if (header)
+        ofs << title << "\n";
+    WriteClumppRows(V, ofs, header);
+    return true;
+}
+
+void WriteInOfstreamClummpFormat(const DBL_VCTR_2D& V, std::ofstream& ofs) {
+    WriteClumppRows(V, ofs, true);
+}
+
+// ---------------------------------------------------------------------------
+// Allele lists
+
+void BuildAlleleLists(const std::vector<const INT_VCTR_3D*>& sources, INT_VCTR_2D& alleleV,
+                      INT_VCTR_1D& J) {
+    size_t L = 0;
+    for (const INT_VCTR_3D* X : sources)
+        if (X && !X->empty() && !(*X)[0].empty()) {
+            L = (*X)[0][0].size();
+            break;
+        }
+    std::vector<INT_VCTR_1D> codes(L);
+    for (const INT_VCTR_3D* X : sources) {
+        if (!X)
+            continue;
+        for (const auto& indiv : *X)
+            for (const auto& copy : indiv)
+                for (size_t l = 0; l < L && l < copy.size(); ++l)
+                    if (copy[l] >= 0)
+                        codes[l].push_back(copy[l]);
+    }
+    for (auto& list : codes) {
+        std::sort(list.begin(), list.end());
+        list.erase(std::unique(list.begin(), list.end()), list.end());
+        J.push_back(static_cast<int>(list.size()));
+        alleleV.push_back(std::move(list));
+    }
+}
+
+void BuildAlleleLists(const INT_VCTR_3D& X, INT_VCTR_2D& alleleV, INT_VCTR_1D& J) {
+    BuildAlleleLists(std::vector<const INT_VCTR_3D*>{&X}, alleleV, J);
+}
+
+int FindAlleleIndex(const INT_VCTR_1D& alleleV_l, int code) {
+    auto it = std::lower_bound(alleleV_l.begin(), alleleV_l.end(), code);
+    if (it == alleleV_l.end() || *it != code)
+        return -1;
+    return static_cast<int>(it - alleleV_l.begin());
+}
+
+INT_VCTR_3D BuildAlleleIndex(const INT_VCTR_3D& X, const INT_VCTR_2D& alleleV) {
+    INT_VCTR_3D idx = X;
+    for (auto& indiv : idx)
+        for (auto& copy : indiv)
+            for (size_t l = 0; l < copy.size(); ++l)
+                copy[l] = (copy[l] < 0 || l >= alleleV.size())
+                              ? -1
+                              : FindAlleleIndex(alleleV[l], copy[l]);
+    return idx;
+}

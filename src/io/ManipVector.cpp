@@ -1,0 +1,284 @@
+#include "io/ManipVector.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "core/TokenReader.h"
+#include "io/CovariateCoding.h"
+
+// ---------------------------------------------------------------------------
+// Training configurations
+
+void CTrainingConfig::Print() const {
+    std::cout << name << std::endl;
+    std::cout << "size: " << size() << std::endl;
+    PrintVctr(index);
+}
+
+namespace {
+[[noreturn]] void FailTraining(const std::string& message) {
+    std::cout << message << std::endl;
+    exit(1);
+}
+
+bool Contains(const std::string& line, const char* a, const char* b, const char* c) {
+    return line.find(a) != std::string::npos || line.find(b) != std::string::npos ||
+           line.find(c) != std::string::npos;
+}
+
+// Parses the list after the colon: integers, strictly increasing, in 1..M.
+INT_VCTR_1D ReadTrainingIndices(const std::string& name, const std::string& list, int M) {
+    INT_VCTR_1D index;
+    std::istringstream tokens(list);
+    std::string token;
+    while (tokens >> token) {
+        int value = 0;
+        if (!ParseInt(token, value))
+            FailTraining("Invalid training index '" + token + "' in configuration " + name +
+                         " - LoadTraining");
+        if (value < 1 || value > M)
+            FailTraining("Training index " + token + " of configuration " + name +
+                         " lies outside 1.." + std::to_string(M) + " - LoadTraining");
+        if (!index.empty() && value <= index.back())
+            FailTraining("Training indices of configuration " + name +
+                         " must be strictly increasing (" + token + " after " +
+                         std::to_string(index.back()) + ") - LoadTraining");
+        index.push_back(value);
+    }
+    if (index.empty())
+        FailTraining("Cannot read training index for configuration " + name);
+    return index;
+}
+
+// Every integer of 1..M absent from the increasing list.
+INT_VCTR_1D Complement(const INT_VCTR_1D& index, int M) {
+    INT_VCTR_1D comp;
+    size_t next = 0;
+    for (int v = 1; v <= M; ++v) {
+        if (next < index.size() && index[next] == v)
+            ++next;
+        else
+            comp.push_back(v);
+    }
+    return comp;
+}
+}  // namespace
+
+bool LoadTraining(std::vector<CTrainingConfig>& vTrainingConfig,
+                  std::vector<CTrainingConfig>& vCompTrainingConfig, bool& bValOnIndiv, int N,
+                  int L, const std::string& FindexTraining) {
+    std::ifstream ifs(FindexTraining);
+    if (!ifs.is_open())
+        FailTraining("Cannot open file " + FindexTraining + " - LoadTraining");
+    std::string line;
+    std::getline(ifs, line);
+    int M = 0;
+    if (Contains(line, "individuals", "Individuals", "INDIVIDUALS")) {
+        bValOnIndiv = true;
+        M = N;
+    } else if (Contains(line, "loci", "Loci", "LOCI")) {
+        bValOnIndiv = false;
+        M = L;
+    } else {
+        FailTraining(
+            "The first line of the Training Configuration file must contain the Validation "
+            "Method:\nIndividuals or Loci");
+    }
+    while (std::getline(ifs, line)) {
+        size_t colon = line.find(':');
+        if (colon == std::string::npos)
+            continue;
+        CTrainingConfig config, comp;
+        config.name = line.substr(0, colon);
+        config.index = ReadTrainingIndices(config.name, line.substr(colon + 1), M);
+        comp.name = "comp." + config.name;
+        comp.index = Complement(config.index, M);
+        vTrainingConfig.push_back(config);
+        vCompTrainingConfig.push_back(comp);
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Prediction mode: levels of the estimation data and the new covariates
+
+bool LoadQualInfoFromData(int N, int nbQualVar, int nbQuantVar, int L, int A, int ER, int EC,
+                          const bool& specialFormat, const bool& hasReferenceCol,
+                          const bool& isRecAllele, const bool& hasSpatialCoord,
+                          std::vector<std::set<int>>& levelS, const std::string& F) {
+    CFieldReader reader(F, "LoadQualInfoFromData", std::cout);
+    if (!reader.Open()) {
+        std::cout << "Cannot open file " << F << " - LoadQualInfoFromData" << std::endl;
+        exit(1);
+    }
+    levelS.assign(nbQualVar > 0 ? nbQualVar : 0, std::set<int>());
+    reader.SetWhere("header");
+    if (!reader.SkipLines(ER + (isRecAllele ? 1 : 0), "%d header lines",
+                          ER + (isRecAllele ? 1 : 0)))
+        return false;
+    const int rowsPerRecord = specialFormat ? 1 : A;
+    const int leading = EC + (hasReferenceCol ? 1 : 0);
+    const int trailing = nbQuantVar + (hasSpatialCoord ? 2 : 0) + (specialFormat ? L * A : L);
+    for (int i = 0; i < N; ++i) {
+        reader.SetWhere("record", i + 1);
+        for (int row = 0; row < rowsPerRecord; ++row) {
+            for (int c = 0; c < leading; ++c)
+                if (!reader.Skip("leading column %d", c + 1))
+                    return false;
+            for (int v = 0; v < nbQualVar; ++v) {
+                int code = 0;
+                if (!reader.Int(code, "qualitative covariate %d (an integer code)", v + 1))
+                    return false;
+                levelS[v].insert(code);
+            }
+            for (int t = 0; t < trailing; ++t)
+                if (!reader.Skip("%d more values after the qualitative covariates", trailing - t))
+                    return false;
+        }
+    }
+    return true;
+}
+
+namespace {
+bool RefuseNewData(const std::string& message) {
+    std::cerr << message << std::endl;
+    return false;
+}
+
+// Effect-codes each qualitative code of the row with the levels of the
+// estimation data; a code those data never had cannot be predicted.
+bool ReadNewQualCodes(CFieldReader& reader, const std::vector<std::set<int>>& levelS, double* row,
+                      int rowNumber) {
+    size_t column = 1;
+    for (size_t v = 0; v < levelS.size(); ++v) {
+        int code = 0;
+        if (!reader.Int(code, "qualitative covariate %d (an integer code)",
+                        static_cast<int>(v + 1)))
+            return false;
+        auto it = levelS[v].find(code);
+        if (it == levelS[v].end()) {
+            reader.Out() << "Unknown level " << code << " of qualitative covariate " << v + 1
+                         << " in " << reader.File() << ", row " << rowNumber
+                         << " (absent from the estimation data) - LoadNewData" << std::endl;
+            return false;
+        }
+        const int nLevels = static_cast<int>(levelS[v].size());
+        EffectCode(row + column, nLevels, static_cast<int>(std::distance(levelS[v].begin(), it)));
+        column += nLevels - 1;
+    }
+    return true;
+}
+}  // namespace
+
+bool LoadNewData(DBL_VCTR_2D& newDataC, DBL_VCTR_2D& newDataXtild, int newER, int newEC,
+                 const int& nbQuantVar, const bool& hasSpatialCoord,
+                 const std::vector<std::set<int>>& levelS, const std::string& newF) {
+    if (newDataC.empty())
+        return RefuseNewData("Uninitialized C - LoadNewData");
+    if (newDataXtild.empty())
+        return RefuseNewData("Uninitialized Xtild - LoadNewData");
+    int nbQualColumns = 0;
+    for (const auto& levels : levelS)
+        nbQualColumns += static_cast<int>(levels.size()) - 1;
+    const size_t firstQuant = 1 + nbQualColumns;
+    const size_t needed = firstQuant + nbQuantVar + (hasSpatialCoord ? 9 : 0);
+    const size_t newN = newDataXtild.size();
+    for (const auto& row : newDataXtild)
+        if (row.size() < needed)
+            return RefuseNewData("Xtild has too few columns - LoadNewData");
+    if (hasSpatialCoord && newDataC.size() < newN)
+        return RefuseNewData("C has fewer rows than Xtild - LoadNewData");
+
+    CFieldReader reader(newF, "LoadNewData", std::cout);
+    if (!reader.Open()) {
+        std::cout << "Cannot open file " << newF << " - LoadNewData" << std::endl;
+        return false;
+    }
+    reader.SetWhere("header");
+    if (!reader.SkipLines(newER, "%d header lines", newER))
+        return false;
+    for (size_t i = 0; i < newN; ++i) {
+        const int rowNumber = static_cast<int>(i + 1);
+        reader.SetWhere("row", rowNumber);
+        DBL_VCTR_1D& row = newDataXtild[i];
+        for (int c = 0; c < newEC; ++c)
+            if (!reader.Skip("extra column %d", c + 1))
+                return false;
+        row[0] = 1.0;
+        if (!ReadNewQualCodes(reader, levelS, row.data(), rowNumber))
+            return false;
+        for (int v = 0; v < nbQuantVar; ++v)
+            if (!reader.Real(row[firstQuant + v], "quantitative covariate %d", v + 1))
+                return false;
+        if (!hasSpatialCoord)
+            continue;
+        double x = 0.0, y = 0.0;
+        if (!reader.Real(x, "coordinate 1") || !reader.Real(y, "coordinate 2"))
+            return false;
+        newDataC[i][0] = x;
+        newDataC[i][1] = y;
+        FillTrendColumns(x, y, 3, 2, row.data() + firstQuant + nbQuantVar);
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Plain tables and the coefficient trace
+
+namespace {
+std::ofstream OpenOrExit(const std::string& File, const char* func) {
+    std::ofstream ofs(File);
+    if (!ofs.is_open()) {
+        std::cout << "Cannot open file " << File << " - " << func << std::endl;
+        exit(1);
+    }
+    return ofs;
+}
+}  // namespace
+
+bool SaveToMyFile(const DBL_VCTR_1D& V, const std::string& File) {
+    std::ofstream ofs = OpenOrExit(File, "SaveToMyFile");
+    for (double v : V)
+        ofs << v << "\n";
+    return true;
+}
+
+bool SaveToMyFile(const DBL_VCTR_2D& V, const std::string& File) {
+    std::ofstream ofs = OpenOrExit(File, "SaveToMyFile");
+    for (const auto& row : V) {
+        for (double v : row)
+            ofs << v << "\t";
+        ofs << "\n";
+    }
+    return true;
+}
+
+bool SaveBetaToMyFile(const DBL_VCTR_3D& Beta, const std::string& File) {
+    bool shaped = !Beta.empty() && !Beta[0].empty();
+    const size_t P = shaped ? Beta[0].size() : 0;
+    const size_t nb_cycles = shaped ? Beta[0][0].size() : 0;
+    for (const auto& cluster : Beta) {
+        shaped = shaped && cluster.size() == P;
+        for (const auto& trace : cluster)
+            shaped = shaped && trace.size() == nb_cycles;
+    }
+    if (!shaped) {
+        std::cout << "Uninitialized Beta - SaveBetaToMyFile" << std::endl;
+        return false;
+    }
+    {
+        std::ofstream ofs = OpenOrExit(File, "SaveBetaToMyFile");
+        ofs << nb_cycles << "\t" << Beta.size() + 1 << "\t" << P << "\t\n";
+        for (size_t cycle = 0; cycle < nb_cycles; ++cycle) {
+            for (const auto& cluster : Beta)
+                for (const auto& trace : cluster)
+                    ofs << trace[cycle] << "\t";
+            ofs << "\n";
+        }
+    }
+    std::cout << "Beta saved in " << File << std::endl;
+    return true;
+}
