@@ -38,8 +38,6 @@ class CHalfEdgeList {
     static SEdge* DeletedMark();
 
   protected:
-    int BucketOf(double dX) const;
-
     std::vector<SHalfEdge*> m_vpheHash;
     int m_nSize = 0;
     SHalfEdge* m_pheLftEnd = nullptr;
