@@ -1,0 +1,15 @@
+// The charting layer in one include.
+#ifndef BRELO_CHART_CHART_H
+#define BRELO_CHART_CHART_H
+
+#include "chart/Axis.h"
+#include "chart/BaseChart.h"
+#include "chart/ChartConstants.h"
+#include "chart/DrawArea.h"
+#include "chart/Layer.h"
+#include "chart/MultiChart.h"
+#include "chart/PieChart.h"
+#include "chart/TextBox.h"
+#include "chart/XYChart.h"
+
+#endif
