@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "core/TestSupport.h"
 #include "core/VectorUtilities.h"
 
 TEST(InitVctr, ZeroSizeLeavesContainerEmptyAndReusable) {
@@ -41,4 +42,94 @@ TEST(InitVctr, RaggedBlocksAreIndependentCopies) {
     }
     p[0][1][4] = 9.0;
     EXPECT_EQ(p[1][1][4], 0.5);
+}
+
+// ---------------------------------------------------------------------------
+// CopyVctr, PrintVctr and the matrix files
+
+TEST(CopyVctr, EmptyTargetBecomesRaggedCopy) {
+    DBL_VCTR_2D source = {{1, 2}, {3}, {4, 5, 6}};
+    DBL_VCTR_2D target;
+    CopyVctr(source, target);
+    EXPECT_EQ(target, source);
+}
+
+TEST(CopyVctr, ComparesOnlyRowCountAndFirstRow) {
+    DBL_VCTR_2D source = {{1, 2}, {3, 4, 5}};
+    DBL_VCTR_2D target = {{0, 0}, {0}};
+    CopyVctr(source, target);
+    EXPECT_EQ(target, source);
+
+    DBL_VCTR_2D wrongRows = {{0, 0}};
+    EXPECT_EXIT(CopyVctr(source, wrongRows), ::testing::ExitedWithCode(1), "");
+    EXPECT_EXIT_STDOUT(CopyVctr(source, wrongRows),
+                       "^CopyVctr : error, dimensions don't match. Exiting...\n$");
+    DBL_VCTR_2D wrongCols = {{0, 0, 0}, {0, 0, 0}};
+    EXPECT_EXIT_STDOUT(CopyVctr(source, wrongCols), "dimensions don't match");
+}
+
+TEST(PrintVctr, BreloFormatsAndEmptyMessage) {
+    FlavourScope flavour(ProgramFlavour::Brelo);
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(PrintVctr(INT_VCTR_1D{1, -2}));
+    EXPECT_TRUE(PrintVctr(DBL_VCTR_1D{0.5}));
+    EXPECT_TRUE(PrintVctr(DBL_VCTR_2D{{1, 2}, {3, 4}}));
+    EXPECT_TRUE(PrintVctr(INT_VCTR_3D{{{1}}, {{2}}}));
+    int raw[2] = {7, 8};
+    EXPECT_TRUE(PrintVctr(raw, 2));
+    EXPECT_FALSE(PrintVctr(DBL_VCTR_2D{}));
+    EXPECT_FALSE(PrintVctr(DBL_VCTR_3D{{{}}}));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "1\n-2\n"
+              "0.500000  \n"
+              "1.000000  2.000000  \n3.000000  4.000000  \n \n"
+              "1  \n \n \n2  \n \n \n"
+              "7\n8\n"
+              "Uninitialized vector - PrintVctr\n"
+              "Uninitialized vector - PrintVctr\n");
+}
+
+TEST(PrintVctr, BreloAdmFormats) {
+    FlavourScope flavour(ProgramFlavour::BreloAdm);
+    testing::internal::CaptureStdout();
+    PrintVctr(INT_VCTR_1D{3});
+    PrintVctr(DBL_VCTR_1D{});
+    PrintVctr(DBL_VCTR_2D{{1, 2}});
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "\n\n3\n"
+              "\n\n"
+              "\n\n1.000000  2.000000  \n\n \n");
+}
+
+TEST(MatrixFiles, SaveWritesTabTerminatedLinesAndLoadReadsThemBack) {
+    DBL_VCTR_2D V = {{1, 2.5, -3}, {1e-7, 123456789, 0}};
+    std::string path = TempPath("m.txt");
+    EXPECT_TRUE(SaveVector2D(V, path));
+    EXPECT_EQ(ReadWholeFile(path), "1\t2.5\t-3\t\n1e-07\t1.23457e+08\t0\t\n");
+    DBL_VCTR_2D back(2, DBL_VCTR_1D(3, 0.0));
+    EXPECT_TRUE(LoadVector2D(back, path));
+    EXPECT_EQ(back[0], V[0]);
+    EXPECT_DOUBLE_EQ(back[1][1], 123457000);
+}
+
+TEST(MatrixFiles, LoadIgnoresLineStructureButRefusesShortOrMalformedFiles) {
+    DBL_VCTR_2D V(2, DBL_VCTR_1D(2, 0.0));
+    EXPECT_TRUE(LoadVector2D(V, WriteTempFile("flat.txt", "0 1 1\n0 trailing words")));
+    EXPECT_EQ(V, (DBL_VCTR_2D{{0, 1}, {1, 0}}));
+
+    std::string shortFile = WriteTempFile("short.txt", "0 1\n1\n");
+    EXPECT_EXIT(LoadVector2D(V, shortFile), ::testing::ExitedWithCode(1),
+                "^Unexpected end of file in .*short.txt, row 2: expected value 2 of 2 - "
+                "LoadVector2D\n$");
+    std::string badFile = WriteTempFile("bad.txt", "0 1\n1 x0\n");
+    EXPECT_EXIT(LoadVector2D(V, badFile), ::testing::ExitedWithCode(1),
+                "Invalid number 'x0' in .*bad.txt, row 2 \\(line 2\\): expected value 2 of 2 - "
+                "LoadVector2D");
+    EXPECT_EXIT(LoadVector2D(V, "/nonexistent/d.txt"), ::testing::ExitedWithCode(1),
+                "Cannot open file /nonexistent/d.txt - LoadVector2D");
+    DBL_VCTR_2D empty;
+    EXPECT_EXIT(LoadVector2D(empty, badFile), ::testing::ExitedWithCode(1),
+                "Uninitialized mat - LoadVector2D");
+    EXPECT_EXIT(SaveVector2D(empty, badFile), ::testing::ExitedWithCode(1),
+                "Uninitialized mat - SaveVector2D");
 }
