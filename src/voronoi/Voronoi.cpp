@@ -285,6 +285,7 @@ bool CVoronoi::GetVoronoi(std::vector<SPoint> vptX, std::vector<bool>& vbKeep,
     vdDataScale = {geo.GetXMinLmt(), geo.GetXMaxLmt(), geo.GetYMinLmt(), geo.GetYMaxLmt()};
 
     m_nIndex = 0;
+    veResult.reserve(3 * vptX.size());  // a planar diagram has at most 3m - 6 edges
     CSweep(vptX, hel, pq, geo, veResult).Run();
 
     if (veResult.empty()) {
@@ -292,6 +293,27 @@ bool CVoronoi::GetVoronoi(std::vector<SPoint> vptX, std::vector<bool>& vbKeep,
         return false;
     }
     return true;
+}
+
+// Both sites of an edge below nNoP: one entry in each of their rows.
+static bool LinksDataPoints(const CEdge& e, int nNoP) {
+    const int i = e.m_ptReg[0].m_nIndex, o = e.m_ptReg[1].m_nIndex;
+    return i >= 0 && i < nNoP && o >= 0 && o < nNoP;
+}
+
+// Sizes every row once, so that filling them allocates nothing more.
+template <class T>
+static void ReserveRows(int nNoP, const std::vector<CEdge>& veVoronoi,
+                        std::vector<std::vector<T>>& vvnNS) {
+    std::vector<int> count(static_cast<size_t>(nNoP), 0);
+    for (const CEdge& e : veVoronoi) {
+        if (!LinksDataPoints(e, nNoP))
+            continue;
+        ++count[static_cast<size_t>(e.m_ptReg[0].m_nIndex)];
+        ++count[static_cast<size_t>(e.m_ptReg[1].m_nIndex)];
+    }
+    for (size_t i = 0; i < count.size(); ++i)
+        vvnNS[i].reserve(static_cast<size_t>(count[i]));
 }
 
 bool CVoronoi::GetNeighborhoodSystem(int nNoP, const std::vector<CEdge>& veVoronoi,
@@ -304,15 +326,14 @@ bool CVoronoi::GetNeighborhoodSystem(int nNoP, const std::vector<CEdge>& veVoron
     if (nNoP <= 0)
         return true;
     vvnNS.resize(static_cast<size_t>(nNoP));
+    ReserveRows(nNoP, veVoronoi, vvnNS);
     // One pass over the edges in order fills every row in the same order as
     // scanning all edges once per point would.
     for (const CEdge& e : veVoronoi) {
-        for (int k = 0; k < 2; ++k) {
-            const int i = e.m_ptReg[k].m_nIndex;
-            const int o = e.m_ptReg[1 - k].m_nIndex;
-            if (i >= 0 && i < nNoP && o >= 0 && o < nNoP)
-                vvnNS[static_cast<size_t>(i)].push_back(o);
-        }
+        if (!LinksDataPoints(e, nNoP))
+            continue;
+        for (int k = 0; k < 2; ++k)
+            vvnNS[static_cast<size_t>(e.m_ptReg[k].m_nIndex)].push_back(e.m_ptReg[1 - k].m_nIndex);
     }
     return true;
 }
@@ -351,15 +372,16 @@ bool CVoronoi::GetNeighborhoodSystem(const std::vector<SPoint>& vptX,
     if (N <= 0)
         return true;
     vvnNS.resize(static_cast<size_t>(N));
+    ReserveRows(N, veVoronoi, vvnNS);
     const double R =
         bUseWeight ? std::max(vdDataMinMax[1] - vdDataMinMax[0], vdDataMinMax[3] - vdDataMinMax[2])
                    : 0.0;
     for (const CEdge& e : veVoronoi) {
+        if (!LinksDataPoints(e, N))
+            continue;
         for (int k = 0; k < 2; ++k) {
             const int j = e.m_ptReg[k].m_nIndex;
             const int o = e.m_ptReg[1 - k].m_nIndex;
-            if (j < 0 || j >= N || o < 0 || o >= N)
-                continue;
             double weight = 1.0;
             if (bUseWeight) {
                 const SPoint& pj = vptX[static_cast<size_t>(j)];
