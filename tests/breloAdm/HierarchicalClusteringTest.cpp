@@ -159,28 +159,6 @@ TEST(HClusteringEngine, TiesGoToLowestFirstThenLowestSecondIndex) {
     EXPECT_EQ(B[1], 3);
 }
 
-TEST(HClusteringEngine, SingleAndCompleteLinkageDiffer) {
-    // Points on a line at 0, 3, 5, 6. Both rules join 5 and 6 first; single
-    // linkage then chains 3 onto them, complete linkage pairs 0 with 3.
-    const double pos[] = {0, 3, 5, 6};
-    DBL_VCTR_1D dm;
-    for (int i = 0; i < 4; ++i)
-        for (int j = i + 1; j < 4; ++j)
-            dm.push_back(std::fabs(pos[i] - pos[j]));
-    INT_VCTR_1D A, B;
-    DBL_VCTR_1D single = dm;
-    HClusteringEngine(4, single, SIN, A, B);
-    EXPECT_EQ(A, (INT_VCTR_1D{2, 1, 0}));
-    EXPECT_EQ(B, (INT_VCTR_1D{3, 2, 1}));
-    EXPECT_EQ(LabelSamples(A, B, 2), (INT_VCTR_1D{0, 1, 1, 1}));
-    DBL_VCTR_1D complete = dm;
-    HClusteringEngine(4, complete, COM, A, B);
-    EXPECT_EQ(A, (INT_VCTR_1D{2, 0, 0}));
-    EXPECT_EQ(B, (INT_VCTR_1D{3, 1, 2}));
-    EXPECT_DOUBLE_EQ(complete[CondensedIndex(4, 0, 2)], 6.0);
-    EXPECT_EQ(LabelSamples(A, B, 2), (INT_VCTR_1D{0, 0, 1, 1}));
-}
-
 TEST(HClusteringEngine, MatchesReferenceOnRandomDataForEveryRule) {
     // Genotype-based dissimilarities have many ties, which exercises the
     // tie rules of the incremental neighbour upkeep.
