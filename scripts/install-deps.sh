@@ -9,6 +9,7 @@ PACKAGES=(
   libcairo2-dev
   fonts-liberation
   libgtest-dev
+  libgmock-dev
   libbenchmark-dev
   time
 )

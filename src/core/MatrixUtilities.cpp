@@ -44,30 +44,30 @@ void CheckInnerSizes(size_t a, size_t b, const char* french, const char* english
     Fail(french, english);
 }
 
-// An empty result is sized with zeros; a non-empty one must have the shape.
-void PrepareResult(DBL_VCTR_2D& Res, size_t rows, size_t cols, const char* french,
-                   const char* english) {
-    if (Res.empty()) {
-        Res.assign(rows, DBL_VCTR_1D(cols, 0.0));
-        return;
-    }
-    if (Rows(Res) != rows || Cols(Res) != cols)
+// An empty result is sized; a non-empty one must already have the shape.
+void CheckResultShape(const DBL_VCTR_2D& Res, size_t rows, size_t cols, const char* french,
+                      const char* english) {
+    if (!Res.empty() && (Rows(Res) != rows || Cols(Res) != cols))
         Fail(french, english);
-    for (auto& row : Res)
-        std::fill(row.begin(), row.end(), 0.0);
 }
 
 // Products write their result while reading their operands, so a result
-// that is also an operand is computed aside first.
+// that is also an operand is computed aside first. Otherwise the result is
+// zeroed (or sized with zeros) and filled in place, without allocating.
 template <class Product>
-void ComputeInto(DBL_VCTR_2D& Res, const DBL_VCTR_2D& A, const DBL_VCTR_2D& B, Product product) {
-    if (&Res == &A || &Res == &B) {
-        DBL_VCTR_2D tmp(Rows(Res), DBL_VCTR_1D(Cols(Res), 0.0));
+void ComputeInto(DBL_VCTR_2D& Res, size_t rows, size_t cols, bool aliased, Product product) {
+    if (aliased) {
+        DBL_VCTR_2D tmp(rows, DBL_VCTR_1D(cols, 0.0));
         product(tmp);
         Res = std::move(tmp);
-    } else {
-        product(Res);
+        return;
     }
+    if (Res.empty())
+        Res.assign(rows, DBL_VCTR_1D(cols, 0.0));
+    else
+        for (auto& row : Res)
+            std::fill(row.begin(), row.end(), 0.0);
+    product(Res);
 }
 
 [[noreturn]] void CholeskyFailed() {
@@ -88,12 +88,12 @@ void Mult(DBL_VCTR_2D& Res, const DBL_VCTR_2D& A, const DBL_VCTR_2D& B) {
     CheckInnerSizes(Cols(A), Rows(B),
                     "Mult: Dimensions des matrices a multiplier inadequates. Exiting...",
                     "Mult: Matrices have inadequate dimensions to be multiplied. Exiting...");
-    PrepareResult(Res, Rows(A), Cols(B),
-                  "Mult: Dimensions de la matrice resultat inadequates. Exiting...",
-                  "Mult: Res matrix has inadequate dimensions to contain the result of the "
-                  "matrices multiplication. Exiting...");
+    CheckResultShape(Res, Rows(A), Cols(B),
+                     "Mult: Dimensions de la matrice resultat inadequates. Exiting...",
+                     "Mult: Res matrix has inadequate dimensions to contain the result of the "
+                     "matrices multiplication. Exiting...");
     // i-t-j order: each entry still sums its terms in increasing t.
-    ComputeInto(Res, A, B, [&](DBL_VCTR_2D& R) {
+    ComputeInto(Res, Rows(A), Cols(B), &Res == &A || &Res == &B, [&](DBL_VCTR_2D& R) {
         for (size_t i = 0; i < Rows(A); ++i)
             for (size_t t = 0; t < Rows(B); ++t) {
                 const double a = A[i][t];
@@ -109,12 +109,12 @@ void Mult_t(DBL_VCTR_2D& Res, const DBL_VCTR_2D& A, const DBL_VCTR_2D& B) {
     CheckInnerSizes(Cols(A), Cols(B),
                     "Mult_t: Dimensions des matrices a multiplier inadequates. Exiting...",
                     "Mult_t: Matrices have inadequate dimensions to be multiplied. Exiting...");
-    PrepareResult(Res, Rows(A), Rows(B),
-                  "Mult_t: Dimensions de la matrice resultat inadequates. Exiting...",
-                  "Mult_t: Res matrix has inadequate dimensions to contain the result of the "
-                  "matrices multiplication. Exiting...");
+    CheckResultShape(Res, Rows(A), Rows(B),
+                     "Mult_t: Dimensions de la matrice resultat inadequates. Exiting...",
+                     "Mult_t: Res matrix has inadequate dimensions to contain the result of the "
+                     "matrices multiplication. Exiting...");
     const size_t inner = Cols(A);
-    ComputeInto(Res, A, B, [&](DBL_VCTR_2D& R) {
+    ComputeInto(Res, Rows(A), Rows(B), &Res == &A || &Res == &B, [&](DBL_VCTR_2D& R) {
         for (size_t i = 0; i < Rows(A); ++i)
             for (size_t j = 0; j < Rows(B); ++j) {
                 double s = 0.0;
@@ -130,12 +130,12 @@ void Mult_t_left(DBL_VCTR_2D& Res, const DBL_VCTR_2D& A, const DBL_VCTR_2D& B) {
         Rows(A), Rows(B),
         "Mult_t_left: Dimensions des matrices a multiplier inadequates. Exiting...",
         "Mult_t_left: Matrices have inadequate dimensions to be multiplied. Exiting...");
-    PrepareResult(Res, Cols(A), Cols(B),
-                  "Mult_t_left: Dimensions de la matrice resultat inadequates. Exiting...",
-                  "Mult_t_left: Res matrix has inadequate dimensions to contain the result of "
-                  "the matrices multiplication. Exiting...");
+    CheckResultShape(Res, Cols(A), Cols(B),
+                     "Mult_t_left: Dimensions de la matrice resultat inadequates. Exiting...",
+                     "Mult_t_left: Res matrix has inadequate dimensions to contain the result of "
+                     "the matrices multiplication. Exiting...");
     // t-i-j order: each entry still sums its terms in increasing t.
-    ComputeInto(Res, A, B, [&](DBL_VCTR_2D& R) {
+    ComputeInto(Res, Cols(A), Cols(B), &Res == &A || &Res == &B, [&](DBL_VCTR_2D& R) {
         for (size_t t = 0; t < Rows(A); ++t)
             for (size_t i = 0; i < R.size(); ++i) {
                 const double a = A[t][i];
@@ -148,9 +148,9 @@ void Mult_t_left(DBL_VCTR_2D& Res, const DBL_VCTR_2D& A, const DBL_VCTR_2D& B) {
 }
 
 void Transpose(DBL_VCTR_2D& res, const DBL_VCTR_2D& A) {
-    PrepareResult(res, Cols(A), Rows(A), "Transpose : wrong dimensions. Exiting...",
-                  "Transpose : wrong dimensions. Exiting...");
-    ComputeInto(res, A, A, [&](DBL_VCTR_2D& R) {
+    CheckResultShape(res, Cols(A), Rows(A), "Transpose : wrong dimensions. Exiting...",
+                     "Transpose : wrong dimensions. Exiting...");
+    ComputeInto(res, Cols(A), Rows(A), &res == &A, [&](DBL_VCTR_2D& R) {
         for (size_t i = 0; i < Rows(A); ++i)
             for (size_t j = 0; j < Cols(A); ++j)
                 R[j][i] = A[i][j];
@@ -170,11 +170,12 @@ void Diff_t_left(DBL_VCTR_2D& result, const DBL_VCTR_2D& mat1, const DBL_VCTR_2D
     if (Rows(result) != Rows(mat2) || Rows(result) != Cols(mat1) || Cols(result) != Cols(mat2) ||
         Cols(result) != Rows(mat1))
         FailBoth("Diff_t_left : error, dimensions don't match. Exiting...");
-    ComputeInto(result, mat1, mat2, [&](DBL_VCTR_2D& R) {
-        for (size_t i = 0; i < Rows(R); ++i)
-            for (size_t j = 0; j < Cols(R); ++j)
-                R[i][j] = mat1[j][i] - mat2[i][j];
-    });
+    ComputeInto(result, Rows(result), Cols(result), &result == &mat1 || &result == &mat2,
+                [&](DBL_VCTR_2D& R) {
+                    for (size_t i = 0; i < Rows(R); ++i)
+                        for (size_t j = 0; j < Cols(R); ++j)
+                            R[i][j] = mat1[j][i] - mat2[i][j];
+                });
 }
 
 void Mult_byConstant(DBL_VCTR_2D& result, const DBL_VCTR_2D& mat, double constant) {
@@ -227,9 +228,11 @@ void InverseWithChol(DBL_VCTR_2D& res, const DBL_VCTR_2D& A) {
         if (Rows(res) != n || Cols(res) != n)
             res.assign(n, DBL_VCTR_1D(n, 0.0));
     } else {
-        PrepareResult(res, n, n,
-                      "InverseWithChol : wrong dimensions for Initialized matrix res. Exiting...",
-                      "InverseWithChol : wrong dimensions for Initialized matrix res. Exiting...");
+        const char* wrongShape =
+            "InverseWithChol : wrong dimensions for Initialized matrix res. Exiting...";
+        CheckResultShape(res, n, n, wrongShape, wrongShape);
+        if (res.empty())
+            res.assign(n, DBL_VCTR_1D(n, 0.0));
     }
     if (n == 0)
         return;

@@ -1,0 +1,241 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+
+#include "core/TestSupport.h"
+#include "io/IOUtilities.h"
+
+namespace {
+struct SLoadOptions {
+    int N = 1, A = 2, L = 1, nd = 0;
+    int nbQualVar = 0, nbQuantVar = 0, ER = 0, EC = 0, trendDegree = -1, nb_var_regr = 2;
+    bool bbase = false, specialFormat = false, isRecAllele = false;
+};
+
+// The arrays as both programs size them before LoadData.
+struct SLoaded {
+    INT_VCTR_1D isBase, nQualLevels, recAllele;
+    DBL_VCTR_2D C, Xtild;
+    INT_VCTR_2D XQual, LevelCount;
+    INT_VCTR_3D X;
+};
+
+SLoaded Load(const std::string& file, const SLoadOptions& o) {
+    SLoaded d;
+    InitVctr1D(d.isBase, o.N, 0);
+    InitVctr1D(d.nQualLevels, o.nbQualVar, 0);
+    InitVctr1D(d.recAllele, o.L, 0);
+    InitVctr2D(d.C, o.N + o.nd, 2, 0.0);
+    InitVctr2D(d.XQual, o.N, o.nbQualVar, 0);
+    InitVctr3D(d.X, o.N, o.A, o.L, 0);
+    LoadData(o.bbase, d.isBase, d.C, d.Xtild, d.XQual, d.LevelCount, d.nQualLevels, d.X,
+             d.recAllele, o.ER, o.EC, file, o.specialFormat, o.nbQuantVar, o.nb_var_regr,
+             o.isRecAllele, o.trendDegree);
+    return d;
+}
+}  // namespace
+
+TEST(LoadData, HeaderRowsExtraColumnsAndNoCovariates) {
+    std::string file = WriteTempFile("d.txt",
+                                     "a header line\nanother one with 1 2 3\n"
+                                     "id1 1 2 3\nid1 4 -9 6\n"
+                                     "id2 7 8 9\nid2 10 11 12\n");
+    SLoadOptions o;
+    o.N = 2;
+    o.L = 3;
+    o.ER = 2;
+    o.EC = 1;
+    SLoaded d = Load(file, o);
+    EXPECT_TRUE(d.Xtild.empty());
+    EXPECT_EQ(d.X[0], (INT_VCTR_2D{{1, 2, 3}, {4, -9, 6}}));
+    EXPECT_EQ(d.X[1], (INT_VCTR_2D{{7, 8, 9}, {10, 11, 12}}));
+}
+
+TEST(LoadData, OrdinaryRowsOverwriteLeadingFieldsSpecialRowsGroupCopiesByLocus) {
+    SLoadOptions o;
+    o.L = 2;
+    o.nbQuantVar = 1;
+    SLoaded d = Load(WriteTempFile("o.txt", "1.5 11 21\n2.5 12 22\n"), o);
+    EXPECT_EQ(d.Xtild, (DBL_VCTR_2D{{1.0, 2.5}}));  // the second row is kept
+    EXPECT_EQ(d.X[0], (INT_VCTR_2D{{11, 21}, {12, 22}}));
+
+    o.specialFormat = true;
+    SLoaded s = Load(WriteTempFile("s.txt", "2.5 11 12 21 22\n"), o);
+    EXPECT_EQ(s.X[0], (INT_VCTR_2D{{11, 21}, {12, 22}}));
+    EXPECT_EQ(s.Xtild, d.Xtild);
+}
+
+TEST(LoadData, TrendColumnsForEveryDegreeAndBothFormats) {
+    // x = 2, y = 3 for the single individual.
+    const std::string ordinary = WriteTempFile("o.txt", "2 3 1\n2 3 1\n");
+    const std::string special = WriteTempFile("s.txt", "2 3 1 1\n");
+    const DBL_VCTR_1D both = {2, 3, 4, 9, 6, 8, 27, 12, 18};
+    const DBL_VCTR_1D yOnly = {3, 9, 27};
+    for (int nb_var_regr = 1; nb_var_regr <= 2; ++nb_var_regr)
+        for (int degree = 1; degree <= 3; ++degree) {
+            SCOPED_TRACE("nb_var_regr " + std::to_string(nb_var_regr) + ", degree " +
+                         std::to_string(degree));
+            SLoadOptions o;
+            o.trendDegree = degree;
+            o.nb_var_regr = nb_var_regr;
+            const DBL_VCTR_1D& terms = nb_var_regr == 1 ? yOnly : both;
+            size_t size = nb_var_regr == 1 ? degree : (degree + 1) * (degree + 2) / 2 - 1;
+            DBL_VCTR_1D expected = {1.0};
+            expected.insert(expected.end(), terms.begin(), terms.begin() + size);
+            SLoaded d = Load(ordinary, o);
+            ASSERT_EQ(d.Xtild.size(), 1u);
+            EXPECT_EQ(d.Xtild[0], expected);
+            o.specialFormat = true;
+            EXPECT_EQ(Load(special, o).Xtild, d.Xtild);
+        }
+}
+
+TEST(LoadData, TrendDegreeZeroKeepsCoordinatesOutOfTheRegression) {
+    SLoadOptions o;
+    o.trendDegree = 0;
+    const std::string file = WriteTempFile("z.txt", "5 2 3 1\n5 2 3 1\n");
+    SLoaded noCov = Load(WriteTempFile("n.txt", "2 3 1\n2 3 1\n"), o);
+    EXPECT_TRUE(noCov.Xtild.empty());
+    EXPECT_EQ(noCov.C[0], (DBL_VCTR_1D{2, 3}));
+    o.nbQuantVar = 1;
+    SLoaded d = Load(file, o);
+    EXPECT_EQ(d.Xtild, (DBL_VCTR_2D{{1, 5}}));
+    EXPECT_EQ(d.C[0], (DBL_VCTR_1D{2, 3}));
+    o.nb_var_regr = 0;
+    o.trendDegree = 2;
+    EXPECT_EQ(Load(file, o).Xtild, (DBL_VCTR_2D{{1, 5}}));
+}
+
+TEST(LoadData, QualitativeCodesBecomeSumToZeroColumns) {
+    // Two qualitative covariates (codes {3,7,9} and a single level 4), then a
+    // quantitative one; special format, haploid, one locus.
+    const std::string file = WriteTempFile("q.txt",
+                                           "9 4 0.5 1\n"
+                                           "3 4 1.5 1\n"
+                                           "7 4 2.5 1\n"
+                                           "3 4 3.5 1\n");
+    SLoadOptions o;
+    o.N = 4;
+    o.A = 1;
+    o.nbQualVar = 2;
+    o.nbQuantVar = 1;
+    o.specialFormat = true;
+    SLoaded d = Load(file, o);
+    EXPECT_EQ(d.Xtild,
+              (DBL_VCTR_2D{{1, 0, 1, 0.5}, {1, -1, -1, 1.5}, {1, 1, 0, 2.5}, {1, -1, -1, 3.5}}));
+    EXPECT_EQ(d.XQual, (INT_VCTR_2D{{2, 0}, {0, 0}, {1, 0}, {0, 0}}));
+    EXPECT_EQ(d.nQualLevels, (INT_VCTR_1D{3, 1}));
+    EXPECT_EQ(d.LevelCount, (INT_VCTR_2D{{2, 1, 1}, {4}}));
+}
+
+TEST(LoadData, DummyRecordsGiveOnlyCoordinates) {
+    const std::string file = WriteTempFile("m.txt",
+                                           "g1 1 1 10\ng1 1 1 11\n"
+                                           "d1 7 8 99\nd1 7 8 99\n"
+                                           "d2 9 9 98\nd2 9 9 98\n");
+    SLoadOptions o;
+    o.nd = 2;
+    o.EC = 1;
+    o.trendDegree = 1;
+    SLoaded d = Load(file, o);
+    EXPECT_EQ(d.C, (DBL_VCTR_2D{{1, 1}, {7, 8}, {9, 9}}));
+    EXPECT_EQ(d.X.size(), 1u);
+    EXPECT_EQ(d.X[0], (INT_VCTR_2D{{10}, {11}}));
+    EXPECT_EQ(d.Xtild, (DBL_VCTR_2D{{1, 1, 1}}));
+
+    const std::string missingDummy = WriteTempFile("md.txt", "g1 1 1 10\ng1 1 1 11\n");
+    EXPECT_EXIT_STDOUT(Load(missingDummy, o),
+                       "^Unexpected end of file in .*md.txt, record 2: expected extra column 1 - "
+                       "LoadData\n$");
+}
+
+TEST(LoadData, RecessiveAlleleLineAndReferenceFlag) {
+    const std::string file = WriteTempFile("r.txt",
+                                           "header\n"
+                                           "0 -1\n"
+                                           "1 5 6\n1 7 8\n"
+                                           "0 5 5\n0 6 6\n");
+    SLoadOptions o;
+    o.N = 2;
+    o.L = 2;
+    o.ER = 1;
+    o.bbase = true;
+    o.isRecAllele = true;
+    SLoaded d = Load(file, o);
+    EXPECT_EQ(d.recAllele, (INT_VCTR_1D{0, -1}));
+    EXPECT_EQ(d.isBase, (INT_VCTR_1D{1, 0}));
+    EXPECT_EQ(d.X[1], (INT_VCTR_2D{{5, 5}, {6, 6}}));
+}
+
+TEST(LoadData, TruncatedOrMalformedFilesAreReportedOnTheProgramsStream) {
+    SLoadOptions o;
+    o.N = 2;
+    o.L = 3;
+    o.nbQuantVar = 1;
+    const std::string truncated = WriteTempFile("t.txt", "0.5 1 2 3\n0.5 1 2 3\n0.5 1 2\n");
+    const std::string malformed = WriteTempFile("m.txt", "0.5 1 2 3\n0.5 1 2 3\n0.5 1 NA 3\n");
+    const std::string badCov = WriteTempFile("c.txt", "0,5 1 2 3\n");
+    {
+        FlavourScope f(ProgramFlavour::Brelo);
+        EXPECT_EXIT_STDOUT(Load(truncated, o),
+                           "^Unexpected end of file in .*t.txt, record 2: expected the allele "
+                           "code of copy 1 at locus 3 - LoadData\n$");
+        EXPECT_EXIT_STDOUT(Load(malformed, o),
+                           "^Invalid number 'NA' in .*m.txt, record 2 \\(line 3\\): expected the "
+                           "allele code of copy 1 at locus 2 - LoadData\n$");
+        EXPECT_EXIT_STDOUT(Load("/no/such/file", o), "^Cannot open file /no/such/file - LoadData");
+    }
+    FlavourScope f(ProgramFlavour::BreloAdm);
+    EXPECT_EXIT(Load(truncated, o), ::testing::ExitedWithCode(1),
+                "^Unexpected end of file in .*t.txt, record 2");
+    EXPECT_EXIT(Load(badCov, o), ::testing::ExitedWithCode(1),
+                "Invalid number '0,5' in .*c.txt, record 1 \\(line 1\\): expected quantitative "
+                "covariate 1 - LoadData");
+    EXPECT_EXIT(Load("/no/such/file", o), ::testing::ExitedWithCode(1),
+                "^Cannot open file /no/such/file - LoadData\n$");
+    INT_VCTR_1D v;
+    DBL_VCTR_2D C, Xt;
+    INT_VCTR_2D Q, LC;
+    INT_VCTR_3D X;
+    EXPECT_EXIT(LoadData(false, v, C, Xt, Q, LC, v, X, v, 0, 0, truncated, false, 0, 2, false, -1),
+                ::testing::ExitedWithCode(1), "^Uninitialized C - LoadData\n$");
+    C.assign(1, DBL_VCTR_1D(2, 0.0));
+    EXPECT_EXIT(LoadData(false, v, C, Xt, Q, LC, v, X, v, 0, 0, truncated, false, 0, 2, false, -1),
+                ::testing::ExitedWithCode(1), "^Uninitialized X - LoadData\n$");
+}
+
+TEST(LoadData, RealDataSets) {
+    // sim2pop: id, true population (qualitative), x, y, 20 loci, diploid.
+    SLoadOptions o;
+    o.N = 130;
+    o.L = 20;
+    o.EC = 1;
+    o.nbQualVar = 1;
+    o.trendDegree = 1;
+    SLoaded sim = Load(TestDataPath("sim2pop.txt"), o);
+    EXPECT_EQ(sim.LevelCount, (INT_VCTR_2D{{100, 30}}));
+    ASSERT_EQ(sim.Xtild.size(), 130u);
+    EXPECT_EQ(sim.Xtild[0], (DBL_VCTR_1D{1, -1, 35.1129, 99.5960}));
+    std::ifstream truth(TestDataPath("sim2pop_truth.txt"));
+    for (int i = 0; i < 130; ++i) {
+        int pop = 0;
+        truth >> pop;
+        EXPECT_EQ(sim.XQual[i][0], pop - 1) << "individual " << i + 1;
+    }
+
+    // rupica: id, elevation, x, y, 9 loci; quadratic trend on both coordinates.
+    o = SLoadOptions();
+    o.N = 335;
+    o.L = 9;
+    o.EC = 1;
+    o.nbQuantVar = 1;
+    o.trendDegree = 2;
+    SLoaded rup = Load(TestDataPath("rupica.txt"), o);
+    ASSERT_EQ(rup.Xtild.size(), 335u);
+    ASSERT_EQ(rup.Xtild[0].size(), 7u);
+    EXPECT_DOUBLE_EQ(rup.Xtild[0][1], 701.3);
+    EXPECT_DOUBLE_EQ(rup.Xtild[0][4], 904155.0 * 904155.0);
+    EXPECT_EQ(rup.X[0][1][8], 233);
+}

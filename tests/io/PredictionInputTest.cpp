@@ -1,0 +1,98 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "core/TestSupport.h"
+#include "io/ManipVector.h"
+
+namespace {
+// Estimation data: 3 individuals, diploid, 2 loci; extra id column, one
+// qualitative covariate with codes {3, 7, 9}, one quantitative, coordinates.
+const char* kOrdinary =
+    "header\n"
+    "i1 3 0.1 1 2 11 12\ni1 3 0.1 1 2 13 14\n"
+    "i2 9 0.2 1 2 11 12\ni2 9 0.2 1 2 13 14\n"
+    "i3 7 0.3 1 2 11 12\ni3 7 0.3 1 2 13 14\n"
+    "dummy 5 0 0 0 0 0\n";
+const char* kSpecial =
+    "header\n"
+    "i1 3 0.1 1 2 11 12 13 14\n"
+    "i2 9 0.2 1 2 11 12 13 14\n"
+    "i3 7 0.3 1 2 11 12 13 14\n";
+
+std::vector<std::set<int>> QualInfo(const std::string& file, bool special) {
+    std::vector<std::set<int>> levelS;
+    EXPECT_TRUE(
+        LoadQualInfoFromData(3, 1, 1, 2, 2, 1, 1, special, false, false, true, levelS, file));
+    return levelS;
+}
+}  // namespace
+
+TEST(QualInfo, LevelsOfTheEstimationDataInBothFormats) {
+    const std::set<int> expected = {3, 7, 9};
+    std::vector<std::set<int>> ordinary = QualInfo(WriteTempFile("o.txt", kOrdinary), false);
+    ASSERT_EQ(ordinary.size(), 1u);
+    EXPECT_EQ(ordinary[0], expected);  // dummy record 5 not scanned
+    EXPECT_EQ(QualInfo(WriteTempFile("s.txt", kSpecial), true)[0], expected);
+
+    std::vector<std::set<int>> levelS;
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(
+        LoadQualInfoFromData(3, 1, 1, 2, 2, 1, 1, true, false, false, true, levelS,
+                             WriteTempFile("t.txt", "header\ni1 3 0.1 1 2 11 12 13 14\n")));
+    EXPECT_THAT(testing::internal::GetCapturedStdout(),
+                ::testing::MatchesRegex("Unexpected end of file in .*t.txt, record 2: expected "
+                                        "leading column 1 - LoadQualInfoFromData\n"));
+    EXPECT_EXIT_STDOUT(
+        LoadQualInfoFromData(3, 1, 1, 2, 2, 1, 1, true, false, false, true, levelS, "/no/such/f"),
+        "^Cannot open file /no/such/f - LoadQualInfoFromData\n$");
+}
+
+TEST(NewData, CodedLikeTheEstimationDataWithAllTrendTerms) {
+    const std::vector<std::set<int>> levelS = {{3, 7, 9}};
+    const std::string file = WriteTempFile("new.txt",
+                                           "id q z x y\n"
+                                           "n1 7 0.5 2 3\n"
+                                           "n2 3 1.5 1 1\n");
+    DBL_VCTR_2D C(2, DBL_VCTR_1D(2, 0.0));
+    DBL_VCTR_2D Xtild(2, DBL_VCTR_1D(1 + 2 + 1 + 9, 0.0));
+    ASSERT_TRUE(LoadNewData(C, Xtild, 1, 1, 1, true, levelS, file));
+    EXPECT_EQ(Xtild[0], (DBL_VCTR_1D{1, 1, 0, 0.5, 2, 3, 4, 9, 6, 8, 27, 12, 18}));
+    EXPECT_EQ(Xtild[1], (DBL_VCTR_1D{1, -1, -1, 1.5, 1, 1, 1, 1, 1, 1, 1, 1, 1}));
+    EXPECT_EQ(C, (DBL_VCTR_2D{{2, 3}, {1, 1}}));
+
+    DBL_VCTR_2D noCoordXtild(1, DBL_VCTR_1D(2, 0.0));
+    ASSERT_TRUE(LoadNewData(C, noCoordXtild, 0, 0, 1, false, {}, WriteTempFile("q.txt", "4.5\n")));
+    EXPECT_EQ(noCoordXtild[0], (DBL_VCTR_1D{1, 4.5}));
+}
+
+TEST(NewData, RefusesUnknownLevelsShortFilesAndUnsizedContainers) {
+    const std::vector<std::set<int>> levelS = {{3, 7, 9}};
+    DBL_VCTR_2D C(2, DBL_VCTR_1D(2, 0.0));
+    DBL_VCTR_2D Xtild(2, DBL_VCTR_1D(4, 0.0));
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(
+        LoadNewData(C, Xtild, 0, 0, 1, false, levelS, WriteTempFile("u.txt", "7 0.5\n8 1.5\n")));
+    EXPECT_EQ(testing::internal::GetCapturedStdout().find("Unknown level 8 of qualitative "
+                                                          "covariate 1 in "),
+              0u);
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(
+        LoadNewData(C, Xtild, 0, 0, 1, false, levelS, WriteTempFile("t.txt", "7 0.5\n9\n")));
+    EXPECT_THAT(testing::internal::GetCapturedStdout(),
+                ::testing::MatchesRegex("Unexpected end of file in .*t.txt, row 2: expected "
+                                        "quantitative covariate 1 - LoadNewData\n"));
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(LoadNewData(C, Xtild, 0, 0, 1, false, levelS, "/no/such/n"));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Cannot open file /no/such/n - LoadNewData\n");
+
+    DBL_VCTR_2D empty;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(LoadNewData(empty, Xtild, 0, 0, 1, false, levelS, "x"));
+    EXPECT_FALSE(LoadNewData(C, empty, 0, 0, 1, false, levelS, "x"));
+    DBL_VCTR_2D narrow(2, DBL_VCTR_1D(3, 0.0));
+    EXPECT_FALSE(LoadNewData(C, narrow, 0, 0, 1, false, levelS, "x"));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Uninitialized C - LoadNewData\nUninitialized Xtild - LoadNewData\n"
+              "Xtild has too few columns - LoadNewData\n");
+}
