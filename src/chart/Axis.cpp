@@ -145,6 +145,12 @@ void Axis::resolveScale(double dataMin, double dataMax, int lengthPixels) {
     chooseTicks(lengthPixels);
 }
 
+void Axis::resolveExactScale(double lower, double upper, int lengthPixels) {
+    m_dMin = lower;
+    m_dMax = upper > lower ? upper : lower + 1;
+    chooseTicks(lengthPixels);
+}
+
 void Axis::resolveLabelScale(double lower, double upper, int /*lengthPixels*/) {
     m_dMin = lower;
     m_dMax = upper;

@@ -48,6 +48,8 @@ class Axis {
     // Settles the range from the data range (ignored for fixed scales) and
     // the axis length in pixels.
     void resolveScale(double dataMin, double dataMax, int lengthPixels);
+    // Exactly lower .. upper (no rounding), ticks from the tick density.
+    void resolveExactScale(double lower, double upper, int lengthPixels);
     // Label axis range, e.g. -0.5 .. n-0.5 with bars.
     void resolveLabelScale(double lower, double upper, int lengthPixels);
     double getMinValue() const { return m_dMin; }

@@ -88,6 +88,48 @@ bool ClipSegment(double xmin, double ymin, double xmax, double ymax, double& x1,
     return true;
 }
 
+// Length of the well-formed UTF-8 sequence at s[i], 0 if there is none
+// (overlong forms, surrogates and code points beyond U+10FFFF included:
+// cairo refuses them and then stops drawing altogether).
+size_t Utf8Length(const std::string& s, size_t i) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80)
+        return 1;
+    size_t len = (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    if (len == 0 || i + len > s.size())
+        return 0;
+    unsigned long cp = c & (0x7F >> len);
+    for (size_t k = 1; k < len; ++k) {
+        unsigned char cc = static_cast<unsigned char>(s[i + k]);
+        if ((cc >> 6) != 2)
+            return 0;
+        cp = cp << 6 | (cc & 0x3F);
+    }
+    const unsigned long minimum[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < minimum[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return len;
+}
+
+// Text comes in UTF-8 or Latin-1 (the degree sign of some titles is the
+// byte 0xB0); cairo wants UTF-8, so stray bytes are read as Latin-1.
+std::string ToUtf8(const std::string& s) {
+    std::string out;
+    size_t i = 0;
+    while (i < s.size()) {
+        size_t len = Utf8Length(s, i);
+        if (len > 0) {
+            out.append(s, i, len);
+            i += len;
+            continue;
+        }
+        unsigned char c = static_cast<unsigned char>(s[i++]);
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return out;
+}
+
 }  // namespace
 
 DrawArea::DrawArea(int width, int height, int bgColor)
@@ -347,34 +389,11 @@ void DrawArea::textSize(const std::string& str, const std::string& font, double 
     cairo_select_font_face(m_pCairo, face.family, face.slant, face.weight);
     cairo_set_font_size(m_pCairo, fontSize * kPixelsPerPoint);
     cairo_text_extents_t te;
-    cairo_text_extents(m_pCairo, str.c_str(), &te);
+    cairo_text_extents(m_pCairo, ToUtf8(str).c_str(), &te);
     cairo_font_extents_t fe;
     cairo_font_extents(m_pCairo, &fe);
     w = te.x_advance;
     h = fe.ascent + fe.descent;
-}
-
-// Text is passed in Latin-1 (the degree sign of some titles is the byte
-// 0xB0) or UTF-8; cairo wants UTF-8.
-static std::string ToUtf8(const std::string& s) {
-    std::string out;
-    size_t i = 0;
-    while (i < s.size()) {
-        unsigned char c = static_cast<unsigned char>(s[i]);
-        size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-        bool valid = len > 0 && i + len <= s.size();
-        for (size_t k = 1; valid && k < len; ++k)
-            valid = (static_cast<unsigned char>(s[i + k]) >> 6) == 2;
-        if (valid) {
-            out.append(s, i, len);
-            i += len;
-        } else {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-            ++i;
-        }
-    }
-    return out;
 }
 
 void DrawArea::text(const std::string& str, const std::string& font, double fontSize, double x,

@@ -69,11 +69,12 @@ ScatterLayer* XYChart::addScatterLayer(const std::vector<double>& xData,
 void XYChart::layout() {
     const double inf = std::numeric_limits<double>::infinity();
     double xLo = inf, xHi = -inf, yLo = inf, yHi = -inf;
-    bool hasBars = false, percentOnly = !m_vLayers.empty();
+    bool hasBars = false, hasXData = false, percentOnly = !m_vLayers.empty();
     for (const auto& layer : m_vLayers) {
         layer->xRange(xLo, xHi);
         layer->yRange(yLo, yHi);
         hasBars = hasBars || layer->isBarLayer();
+        hasXData = hasXData || layer->hasXData();
         // A percentage bar layer reports exactly 0..100.
         double lo = inf, hi = -inf;
         layer->yRange(lo, hi);
@@ -85,6 +86,8 @@ void XYChart::layout() {
             m_xAxis.resolveLabelScale(-0.5, n - 0.5, m_nPlotW);
         else
             m_xAxis.resolveLabelScale(0, n - 1, m_nPlotW);
+    } else if (hasBars && !hasXData && !m_xAxis.hasFixedScale() && xLo <= xHi) {
+        m_xAxis.resolveExactScale(xLo, xHi, m_nPlotW);  // one slot per bar position
     } else {
         m_xAxis.resolveScale(xLo, xHi, m_nPlotW);
     }

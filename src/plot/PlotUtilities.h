@@ -1,0 +1,54 @@
+// Result charts of both programs (log-likelihood history, coefficient
+// histories, assignment probabilities, predicted probabilities per level,
+// mixing proportions, kinship coefficients) and the membership map of
+// breloAdm, drawn as PNG files through the charting layer.
+//
+// Every function returns 0 when the chart was written and -1 when it was
+// refused or could not be written; the message says which. Only an empty
+// coefficient history ends the program (PlotBetaHist).
+#ifndef BRELO_PLOT_PLOTUTILITIES_H
+#define BRELO_PLOT_PLOTUTILITIES_H
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "core/VectorUtilities.h"
+
+struct SPoint;
+class CEdge;
+class DrawArea;
+
+// Cluster colours (0xRRGGBB) indexed by the 0-based cluster label.
+extern const std::array<int, 216> COLORS;
+// Size of the colour table of the running program: 216 in breloAdm, 32 in
+// brelo (which carries only the first 32 entries).
+int GetNumOfColors();
+// Colour of a cluster label; labels beyond the table wrap around it.
+int GetClusterColor(int label);
+
+int PlotLH(const std::string& file, const DBL_VCTR_1D& history);
+// betaHist[k][b][d]: value d of coefficient b of cluster k.
+int PlotBetaHist(const std::string& file, const DBL_VCTR_3D& betaHist,
+                 const INT_VCTR_1D& nQualLevels, int nbQuantVar, int trendDegree);
+// ap[i][k]: probability of individual i in cluster k.
+int PlotAP(const std::string& file, const DBL_VCTR_2D& ap, const std::string& title);
+// ap[v][l][k]: predicted probability of cluster k at level l of qualitative
+// covariate v.
+int PlotPPMqual(const std::string& file, const DBL_VCTR_3D& ap);
+int PlotMP(const std::string& file, const DBL_VCTR_1D& mp);
+int PlotKin(const std::string& file, const DBL_VCTR_1D& values,
+            const std::vector<std::string>& labels);
+
+// Membership map: the Voronoi cells of the kept data points painted in the
+// colour of their cluster hc[i]; sites 0..hc.size()-1 of vptX are data
+// points, the rest dummy points.
+int PlotHC(const std::string& file, const std::vector<SPoint>& vptX,
+           const std::vector<bool>& vbKeep, const DBL_VCTR_1D& vdDataMinMax,
+           const std::vector<CEdge>& veVoronoi, const INT_VCTR_1D& hc);
+// The individuals as a scatter chart, one symbol and colour per cluster,
+// optionally labelled with their index + 1.
+int PlotHC(const std::string& file, const std::vector<SPoint>& vptX, const DBL_VCTR_1D& vdDataScale,
+           const INT_VCTR_1D& hc, int NumOfC, bool bDrawLabel);
+
+#endif
