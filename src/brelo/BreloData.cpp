@@ -1,0 +1,151 @@
+#include "brelo/BreloData.h"
+
+#include <iostream>
+#include <utility>
+
+#include "core/MiscUtilities.h"
+#include "io/DataSet.h"
+
+namespace {
+
+SDataLayout MakeLayout(const SBreloOptions& opts) {
+    SDataLayout layout;
+    layout.File = MakeInputPath(opts.FoI, opts.F);
+    layout.N = opts.N;
+    layout.A = opts.A;
+    layout.L = opts.L;
+    layout.nd = opts.nd;
+    layout.ER = opts.ER;
+    layout.EC = opts.EC;
+    layout.nbQuantVar = opts.nbQuantVar;
+    layout.nbQualVar = opts.nbQualVar;
+    layout.trendDegree = opts.trendDegree;
+    layout.nb_var_regr = opts.nb_var_regr;
+    layout.specialFormat = opts.specialFormat;
+    layout.isRecAllele = opts.isRecAllele;
+    layout.bbase = opts.bbase;
+    return layout;
+}
+
+INT_VCTR_1D ZeroBased(const INT_VCTR_1D& oneBased) {
+    INT_VCTR_1D rows;
+    rows.reserve(oneBased.size());
+    for (int index : oneBased)
+        rows.push_back(index - 1);
+    return rows;
+}
+
+template <class T>
+std::vector<T> SelectRows(const std::vector<T>& all, const INT_VCTR_1D& rows) {
+    std::vector<T> out;
+    if (all.empty())
+        return out;
+    out.reserve(rows.size());
+    for (int r : rows)
+        out.push_back(all[r]);
+    return out;
+}
+
+// X[i][a] restricted to the given loci.
+INT_VCTR_3D SelectLoci(const INT_VCTR_3D& X, const INT_VCTR_1D& loci) {
+    INT_VCTR_3D out(X.size());
+    for (size_t i = 0; i < X.size(); ++i) {
+        out[i].resize(X[i].size());
+        for (size_t a = 0; a < X[i].size(); ++a)
+            out[i][a] = SelectRows(X[i][a], loci);
+    }
+    return out;
+}
+
+void SplitIndividuals(CDataSet& all, const INT_VCTR_1D& training, const INT_VCTR_1D& heldOut,
+                      SBreloData& data) {
+    data.X = SelectRows(all.X, training);
+    data.Xtild = SelectRows(all.Xtild, training);
+    data.XQual = SelectRows(all.XQual, training);
+    data.isBase = SelectRows(all.isBase, training);
+    data.XsameLoci = SelectRows(all.X, heldOut);
+    data.Xtild_valid = SelectRows(all.Xtild, heldOut);
+    data.XQual_valid = SelectRows(all.XQual, heldOut);
+    data.LevelCount = CountLevels(data.XQual, data.nQualLevels);
+    data.LevelCount_valid = CountLevels(data.XQual_valid, data.nQualLevels);
+}
+
+void SplitLoci(CDataSet& all, const INT_VCTR_1D& training, const INT_VCTR_1D& heldOut,
+               SBreloData& data) {
+    data.X = SelectLoci(all.X, training);
+    data.XnewLoci = SelectLoci(all.X, heldOut);
+    data.Xtild = std::move(all.Xtild);
+    data.XQual = std::move(all.XQual);
+    data.isBase = std::move(all.isBase);
+    data.LevelCount = std::move(all.LevelCount);
+    data.Xtild_valid = data.Xtild;
+    data.XQual_valid = data.XQual;
+    data.LevelCount_valid = data.LevelCount;
+}
+
+}  // namespace
+
+INT_VCTR_2D CountLevels(const INT_VCTR_2D& XQual, const INT_VCTR_1D& nQualLevels) {
+    INT_VCTR_2D count(nQualLevels.size());
+    for (size_t v = 0; v < nQualLevels.size(); ++v)
+        count[v].assign(nQualLevels[v], 0);
+    for (const INT_VCTR_1D& row : XQual)
+        for (size_t v = 0; v < nQualLevels.size() && v < row.size(); ++v)
+            ++count[v][row[v]];
+    return count;
+}
+
+INT_VCTR_1D ComplementIndices(const INT_VCTR_1D& oneBased, int M) {
+    BOOL_VCTR_1D listed(M, false);
+    for (int index : oneBased)
+        if (index >= 1 && index <= M)
+            listed[index - 1] = true;
+    INT_VCTR_1D out;
+    for (int m = 0; m < M; ++m)
+        if (!listed[m])
+            out.push_back(m);
+    return out;
+}
+
+void LoadBreloData(const SBreloOptions& opts, bool bFIT, bool bValOnIndiv,
+                   const CTrainingConfig& trainingConfig, SBreloData& data) {
+    data = SBreloData();
+    data.bFIT = bFIT;
+    data.bValOnIndiv = bFIT && bValOnIndiv;
+    data.N = opts.N;
+    data.A = opts.A;
+    data.L = opts.L;
+    if (bFIT && bValOnIndiv) {
+        data.N = trainingConfig.size();
+        data.NV = opts.N - data.N;
+        std::cout << "Training Config Code: " << trainingConfig.name
+                  << "   Nb of Individuals,   in the Training Set:" << data.N
+                  << "   in the Validation Set:" << data.NV << std::endl;
+    } else if (bFIT) {
+        data.L = trainingConfig.size();
+        data.LV = opts.L - data.L;
+        data.NV = opts.N;
+        std::cout << "Training Configuration Code: " << trainingConfig.name
+                  << "   Nb of Loci,   in the Training Set:" << data.L
+                  << "   in the Validation Set:" << data.LV << std::endl;
+    }
+
+    CDataSet all;
+    LoadDataSet(MakeLayout(opts), all);
+    data.nQualLevels = all.nQualLevels;
+    if (!bFIT) {
+        data.X = std::move(all.X);
+        data.Xtild = std::move(all.Xtild);
+        data.XQual = std::move(all.XQual);
+        data.LevelCount = std::move(all.LevelCount);
+        data.isBase = std::move(all.isBase);
+        return;
+    }
+    const int M = bValOnIndiv ? opts.N : opts.L;
+    INT_VCTR_1D training = ZeroBased(trainingConfig.index);
+    INT_VCTR_1D heldOut = ComplementIndices(trainingConfig.index, M);
+    if (bValOnIndiv)
+        SplitIndividuals(all, training, heldOut, data);
+    else
+        SplitLoci(all, training, heldOut, data);
+}

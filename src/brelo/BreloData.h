@@ -1,0 +1,49 @@
+// The data of one brelo run: the data file loaded in one call, then, for
+// validation, split into the training part (the main arrays) and the
+// held-out part (the validation arrays) by a training configuration.
+#ifndef BRELO_BRELO_BRELODATA_H
+#define BRELO_BRELO_BRELODATA_H
+
+#include "brelo/BreloOptions.h"
+#include "core/VectorUtilities.h"
+#include "io/ManipVector.h"
+
+struct SBreloData {
+    int N = 0;   // training individuals (all of them without validation on individuals)
+    int A = 0;   // allele copies
+    int L = 0;   // training loci (all of them without validation on loci)
+    int NV = 0;  // held-out individuals (N with validation on loci)
+    int LV = 0;  // held-out loci
+    bool bFIT = false;
+    bool bValOnIndiv = false;
+
+    INT_VCTR_3D X;            // N x A x L
+    DBL_VCTR_2D Xtild;        // N rows, empty without covariates
+    INT_VCTR_2D XQual;        // N x nbQualVar level indices
+    INT_VCTR_2D LevelCount;   // individuals per level, over the N
+    INT_VCTR_1D nQualLevels;  // levels of each qualitative covariate (whole file)
+    INT_VCTR_1D isBase;       // N reference flags
+
+    INT_VCTR_3D XsameLoci;         // NV x A x L: held-out individuals at the training loci
+    INT_VCTR_3D XnewLoci;          // N x A x LV: every individual at the held-out loci
+    DBL_VCTR_2D Xtild_valid;       // NV rows
+    INT_VCTR_2D XQual_valid;       // NV x nbQualVar
+    INT_VCTR_2D LevelCount_valid;  // individuals per level, over the NV
+};
+
+// Loads the data file of the options. With bFIT, keeps the 1-based indices
+// of trainingConfig (individuals when bValOnIndiv, else loci) as the training
+// part, in the order listed, and moves the others, in increasing order, to
+// the validation arrays; prints the sizes of both sets. The file is read and
+// coded as a whole, so both parts share the levels of the qualitative
+// covariates and the allele lists.
+void LoadBreloData(const SBreloOptions& opts, bool bFIT, bool bValOnIndiv,
+                   const CTrainingConfig& trainingConfig, SBreloData& data);
+
+// Individuals per level of each covariate among the rows of XQual.
+INT_VCTR_2D CountLevels(const INT_VCTR_2D& XQual, const INT_VCTR_1D& nQualLevels);
+
+// The 0-based indices of 0..M-1 that are not in the sorted 1-based list.
+INT_VCTR_1D ComplementIndices(const INT_VCTR_1D& oneBased, int M);
+
+#endif

@@ -1,0 +1,265 @@
+#include "brelo/BreloDriver.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+
+#include "brelo/BreloOptions.h"
+#include "brelo/BreloResults.h"
+#include "brelo/BreloSampler.h"
+#include "brelo/PredictUtilities.h"
+#include "core/MiscUtilities.h"
+
+namespace {
+
+// A run of a series that keeps being abandoned is not retried for ever.
+constexpr int kMaxAttemptsPerRun = 20;
+
+struct SRunTables {
+    std::ofstream criteria;
+    std::ofstream cvScore;
+};
+
+[[noreturn]] void Refuse(const std::string& message) {
+    std::cout << message << std::endl;
+    exit(1);
+}
+
+void EchoCommandLine(int argc, char** argv) {
+    for (int i = 0; i < argc; ++i)
+        std::cout << argv[i] << " ";
+    std::cout << "\n" << std::string(62, '*') << std::endl;
+}
+
+std::string BaseName(const SDriverOptions& d) {
+    std::string base = MakeInputPath(d.FoO, d.F);
+    if (!d.run.empty())
+        base += "_RUN" + d.run + "_";
+    if (d.bg)
+        base += "_g" + std::to_string(d.test_inf) + "h" + std::to_string(d.test_sup);
+    return base;
+}
+
+void OpenTables(const SDriverOptions& d, int K, SRunTables& tables) {
+    const std::string criteria = CriteriaTableName(d);
+    const std::string cvScore = CvScoreTableName(d);
+    tables.criteria.open(criteria);
+    if (!tables.criteria)
+        Refuse("Cannot open file " + criteria + " - brelo (does the output folder exist?)");
+    tables.cvScore.open(cvScore);
+    if (!tables.cvScore)
+        Refuse("Cannot open file " + cvScore + " - brelo (does the output folder exist?)");
+    tables.criteria << CriteriaHeader(K) << std::endl;
+    tables.cvScore << "RUN \t CVscore \t 2FoldPartition" << std::endl;
+}
+
+// One call of the sampler; in a series, repeated until the run completes.
+bool CallSampler(int argc, char** argv, const std::string& run, SRunTables& tables,
+                 CRunCriteria& criteria, bool bFIT, bool bValOnIndiv, CTrainingConfig& config,
+                 bool repeat) {
+    for (int attempt = 1;; ++attempt) {
+        if (brelo(argc, argv, run, tables.criteria, criteria, bFIT, bValOnIndiv, config))
+            return true;
+        if (!repeat)
+            return false;
+        if (attempt == kMaxAttemptsPerRun)
+            Refuse("Run " + run + " was abandoned " + std::to_string(kMaxAttemptsPerRun) +
+                   " times in a row; giving up.");
+        std::cout << "Run " << run << " abandoned; starting it again." << std::endl;
+    }
+}
+
+// A 2-fold pair: the first fold trains on the configuration, the second on
+// its complement; the score is the mean validation log-likelihood per
+// held-out unit over the two folds.
+void RunTwoFoldPair(int argc, char** argv, const std::string& label, const std::string& runA,
+                    const std::string& runB, SRunTables& tables, CRunCriteria& criteria,
+                    bool bValOnIndiv, CTrainingConfig& config, CTrainingConfig& comp, bool repeat) {
+    tables.criteria << label << "a"
+                    << "\t";
+    CallSampler(argc, argv, runA, tables, criteria, true, bValOnIndiv, config, repeat);
+    const double first = criteria.dAL_valid / comp.size();
+    tables.criteria << label << "b"
+                    << "\t";
+    CallSampler(argc, argv, runB, tables, criteria, true, bValOnIndiv, comp, repeat);
+    const double cvScore = 0.5 * (criteria.dAL_valid / config.size() + first);
+    tables.cvScore << label << "\t" << cvScore << "\t" << config.name << std::endl;
+}
+
+void RunSingle(int argc, char** argv, const SDriverOptions& d, SRunTables& tables,
+               CRunCriteria& criteria, bool bValOnIndiv, std::vector<CTrainingConfig>& configs,
+               std::vector<CTrainingConfig>& comps) {
+    CTrainingConfig emptyTrainingConfig;
+    if (!d.bFIT) {
+        tables.criteria << d.F << "\t";
+        CallSampler(argc, argv, "", tables, criteria, false, bValOnIndiv, emptyTrainingConfig,
+                    false);
+    } else if (!d.b2fold) {
+        tables.criteria << d.F << "\t";
+        CallSampler(argc, argv, "", tables, criteria, true, bValOnIndiv, configs[0], false);
+    } else {
+        RunTwoFoldPair(argc, argv, d.F, "RUNa", "RUNb", tables, criteria, bValOnIndiv, configs[0],
+                       comps[0], false);
+    }
+}
+
+void RunSeries(int argc, char** argv, const SDriverOptions& d, SRunTables& tables,
+               CRunCriteria& criteria, bool bValOnIndiv, std::vector<CTrainingConfig>& configs,
+               std::vector<CTrainingConfig>& comps) {
+    CTrainingConfig emptyTrainingConfig;
+    for (int r = d.test_inf; r <= d.test_sup; ++r) {
+        const int c = r - d.test_inf;
+        const std::string run = std::to_string(r);
+        if (!d.bFIT) {
+            tables.criteria << run << "\t";
+            CallSampler(argc, argv, run, tables, criteria, false, bValOnIndiv, emptyTrainingConfig,
+                        true);
+        } else if (!d.b2fold) {
+            tables.criteria << run << "\t";
+            CallSampler(argc, argv, run, tables, criteria, true, bValOnIndiv,
+                        configs[c % configs.size()], true);
+        } else {
+            RunTwoFoldPair(argc, argv, run, run + "a", run + "b", tables, criteria, bValOnIndiv,
+                           configs[c % configs.size()], comps[c % comps.size()], true);
+        }
+    }
+}
+
+}  // namespace
+
+SDriverOptions ScanDriverOptions(int argc, char** argv) {
+    SDriverOptions d;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (arg[0] != '-')
+            continue;
+        const char* value = arg + 2;
+        switch (arg[1]) {
+            case 'F':
+                d.F = value;
+                d.bF = true;
+                break;
+            case 'K':
+                d.K = ReadIntOption(value);
+                break;
+            case 'L':
+                d.L = ReadIntOption(value);
+                d.bL = true;
+                break;
+            case 'N':
+                d.N = ReadIntOption(value);
+                d.bN = true;
+                break;
+            case 'g':
+                d.test_inf = ReadIntOption(value);
+                d.bg = true;
+                break;
+            case 'h':
+                d.test_sup = ReadIntOption(value);
+                d.bh = true;
+                break;
+            case 'o':
+                if (strncmp(arg, "-orun", 5) == 0)
+                    d.run = arg + 5;
+                else
+                    d.FoO = value;
+                break;
+            case 'v':
+                d.FindexTraining = value;
+                d.bFIT = true;
+                break;
+            case '2':
+                if (strcmp(arg, "-2fold") != 0)
+                    RefuseUnknownOption(arg);
+                d.b2fold = true;
+                break;
+            default:
+                break;
+        }
+    }
+    return d;
+}
+
+std::string CriteriaTableName(const SDriverOptions& d) {
+    return BaseName(d) + "_allCriteria.txt";
+}
+
+std::string CvScoreTableName(const SDriverOptions& d) {
+    return BaseName(d) + "_cvScore.txt";
+}
+
+std::string CriteriaHeader(int K) {
+    std::string header =
+        "RUN \t  KEst \t LHtraining \t LHvalidation \t DIC \t DIC2 \t COR \t AIC \t DICregr \t "
+        "DICregr2 \t DIC2_tot \t pseudoBF \t LHmax";
+    if (K > 1) {
+        for (int k = 1; k < K; ++k)
+            header += "\t DICregr_" + std::to_string(k);
+        for (int k = 1; k < K; ++k)
+            header += "\t AIC_" + std::to_string(k);
+    }
+    return header + "\t TrainingConfiguration";
+}
+
+void CheckTrainingConfigs(const std::vector<CTrainingConfig>& configs, bool bValOnIndiv, int M) {
+    if (configs.empty())
+        Refuse("The training configuration file holds no configuration (no line with a colon).");
+    for (const CTrainingConfig& config : configs)
+        if (config.size() >= M)
+            Refuse("The training configuration " + config.name + " lists all " + std::to_string(M) +
+                   (bValOnIndiv ? " individuals" : " loci") +
+                   ": nothing is left to hold out for validation.");
+}
+
+int BreloMain(int argc, char** argv) {
+    EchoCommandLine(argc, argv);
+    if (argc > 1 && strcmp(argv[1], "-predict") == 0) {
+        predictionFromCommandLine(argc, argv);
+        return 0;
+    }
+    if (argc < 9) {
+        ShowUsage();
+        return 1;
+    }
+    SDriverOptions d = ScanDriverOptions(argc, argv);
+    if (!(d.bF && d.bN && d.bL) || d.bg != d.bh) {
+        ShowUsage();
+        return 1;
+    }
+    if (d.bg && !d.run.empty())
+        Refuse("You can not use -orun parameter at the same time as -g -h parameters");
+    // Every model option is checked here once, so that a refused command line
+    // writes no file.
+    SBreloOptions model;
+    ParseBreloOptions(argc, argv, model);
+    if (d.b2fold && !d.bFIT)
+        Refuse("The option -2fold needs a partition file given with the option -v.");
+
+    std::vector<CTrainingConfig> vTrainingConfig, vCompTrainingConfig;
+    bool bValOnIndiv = false;
+    if (d.bFIT) {
+        LoadTraining(vTrainingConfig, vCompTrainingConfig, bValOnIndiv, d.N, d.L, d.FindexTraining);
+        CheckTrainingConfigs(vTrainingConfig, bValOnIndiv, bValOnIndiv ? d.N : d.L);
+    }
+
+    SRunTables tables;
+    OpenTables(d, d.K, tables);
+    if (d.bFIT)
+        std::cout << "Validation on " << (bValOnIndiv ? "individuals" : "loci") << ": "
+                  << vTrainingConfig.size() << " training configuration(s) loaded." << std::endl;
+
+    CRunCriteria runCriteria;
+    if (d.bg)
+        RunSeries(argc, argv, d, tables, runCriteria, bValOnIndiv, vTrainingConfig,
+                  vCompTrainingConfig);
+    else
+        RunSingle(argc, argv, d, tables, runCriteria, bValOnIndiv, vTrainingConfig,
+                  vCompTrainingConfig);
+
+    tables.criteria.close();
+    tables.cvScore.close();
+    if (!d.b2fold)
+        remove(CvScoreTableName(d).c_str());
+    return 0;
+}

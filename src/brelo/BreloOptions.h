@@ -1,0 +1,55 @@
+// The model options of program brelo (the second stage of its command line),
+// their checks, and the usage text.
+#ifndef BRELO_BRELO_BRELOOPTIONS_H
+#define BRELO_BRELO_BRELOOPTIONS_H
+
+#include <string>
+
+// Every option the sampler reads, with the defaults of the command line.
+struct SBreloOptions {
+    std::string F;    // data file name (-F)
+    std::string FoI;  // input folder (-i)
+    std::string FoO;  // output folder (-o)
+    std::string run;  // run string (-orun)
+    bool bRun = false;
+    int N = 0, A = 0, L = 0, K = 0;  // -N -A -L -K
+    double lambda = 0.0;             // -D
+    int TotalSweep = 0;              // -S
+    int BurnIn = 0;                  // -B
+    int BurnInStructure = 0;         // -BS
+    bool bBurnInStructure = false;
+    int trendDegree = -1;        // -T
+    int nbQuantVar = 0;          // -X
+    int nbQualVar = 0;           // -XL
+    int ER = 0, EC = 0;          // -r -c
+    bool specialFormat = false;  // -spy
+    bool isRecAllele = false;    // -rcy
+    bool bbase = false;          // -ref
+    int nb_var_regr = 2;         // -n
+    int nd = 0;                  // -d
+    // Which of the required options were given.
+    bool bF = false, bN = false, bA = false, bL = false, bK = false, bD = false, bS = false,
+         bB = false, bT = false;
+};
+
+// Prints the usage text of brelo on standard output.
+void ShowUsage();
+
+// Prints "Unknown Option - " + arg, the usage, and exits with status 1.
+[[noreturn]] void RefuseUnknownOption(const char* arg);
+
+// Second stage of the command line: reads every option of argv into opts.
+// Fatal (exit 1): fewer than 9 arguments, an unknown option, a missing
+// required option (usage), dominant markers with a ploidy other than 2, a
+// trend degree outside -1..3, and every count that makes no sense (see
+// CheckBreloCounts).
+void ParseBreloOptions(int argc, char** argv, SBreloOptions& opts);
+
+// Refuses, with a one-line message and exit status 1, counts that make no
+// sense: N, A, L, K or S below 1, B or BS negative, no kept sweep left
+// (B + BS >= S), a Dirichlet parameter that is not a positive number, negative
+// numbers of covariates, extra rows, extra columns or dummy records, and a
+// number of trend coordinates outside 0..2.
+void CheckBreloCounts(const SBreloOptions& opts);
+
+#endif

@@ -1,0 +1,607 @@
+#include "brelo/BreloSampler.h"
+
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+#include <iostream>
+#include <limits>
+
+#include <gsl/gsl_errno.h>
+#include <gsl/gsl_randist.h>
+#include <gsl/gsl_sf_gamma.h>
+
+#include "brelo/TruncatedGaussian.h"
+#include "core/MatrixUtilities.h"
+#include "core/MiscUtilities.h"
+#include "core/RNGUtilities.h"
+#include "io/IOUtilities.h"
+
+namespace {
+
+// Stored in place of the log of a zero frequency or of an empty cluster.
+constexpr double kLogZero = -707.0;
+
+double GuardedLog(double x) {
+    return x > 0 ? std::log(x) : kLogZero;
+}
+
+// ---------------------------------------------------------------- set-up
+
+// Flat slot of every copy of X (N x A x L, copy order i, a, l).
+void CodeCopies(const INT_VCTR_3D& X, const INT_VCTR_2D& alleleV, int firstList,
+                const INT_VCTR_1D& offset, int missingSlot, INT_VCTR_1D& slots) {
+    INT_VCTR_2D lists(alleleV.begin() + firstList, alleleV.begin() + firstList + offset.size());
+    INT_VCTR_3D index = BuildAlleleIndex(X, lists);
+    slots.clear();
+    for (const INT_VCTR_2D& individual : index)
+        for (const INT_VCTR_1D& copy : individual)
+            for (size_t l = 0; l < copy.size(); ++l)
+                slots.push_back(copy[l] < 0 ? missingSlot : offset[l] + copy[l]);
+}
+
+// Offsets of the allele lists first .. first+count-1 in one flat table.
+int MakeOffsets(const INT_VCTR_1D& J, int first, int count, INT_VCTR_1D& offset) {
+    offset.assign(count, 0);
+    int total = 0;
+    for (int l = 0; l < count; ++l) {
+        offset[l] = total;
+        total += J[first + l];
+    }
+    return total + 1;  // one more slot for missing copies
+}
+
+void BuildAlleleCoding(SBreloChain& c) {
+    const SBreloData& d = c.data;
+    c.alleleV.clear();
+    c.J.clear();
+    BuildAlleleLists(std::vector<const INT_VCTR_3D*>{&d.X, &d.XsameLoci}, c.alleleV, c.J);
+    if (d.LV > 0)
+        BuildAlleleLists(std::vector<const INT_VCTR_3D*>{&d.XnewLoci}, c.alleleV, c.J);
+    c.stride = MakeOffsets(c.J, 0, c.L, c.offset);
+    c.strideValid = MakeOffsets(c.J, c.L, c.LV, c.offsetValid);
+    CodeCopies(d.X, c.alleleV, 0, c.offset, c.stride - 1, c.copySlot);
+    if (d.bValOnIndiv)
+        CodeCopies(d.XsameLoci, c.alleleV, 0, c.offset, c.stride - 1, c.copySlotSame);
+    if (c.LV > 0)
+        CodeCopies(d.XnewLoci, c.alleleV, c.L, c.offsetValid, c.strideValid - 1, c.copySlotNew);
+}
+
+// Constant part of the Dirichlet-multinomial likelihood of the held-out loci.
+double HeldOutLociConstant(const SBreloChain& c) {
+    double sumLnGamma = 0.0;
+    double sumJ = 0.0;
+    for (int l = 0; l < c.LV; ++l) {
+        sumLnGamma += gsl_sf_lngamma(c.lambda * c.J[c.L + l]);
+        sumJ += c.J[c.L + l];
+    }
+    return c.K * (sumLnGamma - gsl_sf_lngamma(c.lambda) * sumJ);
+}
+
+// Burn-in split: with covariates, the structure burn-in (unless given) is
+// 5 % of the burn-in, at most 50 sweeps, taken out of it; without, every
+// sweep is a structure sweep.
+void SplitBurnIn(SBreloChain& c, const SBreloOptions& opts) {
+    c.TotalSweep = opts.TotalSweep;
+    c.BurnIn = opts.BurnIn;
+    c.BurnInStructure = opts.BurnInStructure;
+    if (c.beta_length > 0) {
+        if (!opts.bBurnInStructure) {
+            c.BurnInStructure = std::min(static_cast<int>(std::floor(0.05 * c.BurnIn)), 50);
+            c.BurnIn -= c.BurnInStructure;
+        }
+        c.KeptSweep = c.TotalSweep - c.BurnIn - c.BurnInStructure;
+    } else {
+        std::cout << "No covariates" << std::endl;
+        c.KeptSweep = c.TotalSweep - c.BurnIn - c.BurnInStructure;
+        c.BurnIn = 0;
+        c.BurnInStructure = c.TotalSweep;
+    }
+}
+
+void AllocateChainArrays(SBreloChain& c) {
+    const int N = c.N, K = c.K, R = c.R, B = c.beta_length;
+    InitVctr1D(c.spSweep.z, N, 0);
+    InitVctr3D(c.spSweep.p, K, c.L, c.J, 0.0);
+    InitVctr2D(c.spSweep.w, N, R, 0.0);
+    InitVctr2D(c.spSweep.beta, R, B, 0.0);
+    c.spAverage = c.spSweep;
+
+    c.n.assign(static_cast<size_t>(K) * c.stride, 0);
+    c.logp.assign(static_cast<size_t>(K) * c.stride, 0.0);
+    int maxJ = 0;
+    for (int j : c.J)
+        maxJ = std::max(maxJ, j);
+    c.DirParams.assign(maxJ, c.lambda);
+    InitVctr2D(c.logpr, N, K, 0.0);
+    c.maxlogPr.assign(N, -std::numeric_limits<double>::infinity());
+    c.sumlogPr.assign(N, 0.0);
+    InitVctr2D(c.Pred, N, R, 0.0);
+    InitVctr2D(c.Pred_valid, c.data.bValOnIndiv ? c.NV : 0, R, 0.0);
+    c.classProbs.assign(K, 0.0);
+    c.validClass.assign(c.NV, 0);
+    c.nValid.assign(static_cast<size_t>(K) * c.strideValid, 0);
+
+    InitVctr3D(c.BH, R, B, c.TotalSweep, 0.0);
+    c.LH.assign(c.TotalSweep, 0.0);
+    c.LH_valid.assign(c.KeptSweep, 0.0);
+    InitVctr2D(c.AIC, c.TotalSweep, K, 0.0);
+    InitVctr2D(c.RSS, c.TotalSweep, K, 0.0);
+    InitVctr2D(c.varBeta, R, B, 0.0);
+    InitVctr2D(c.cpAverage, N, K, 0.0);
+    InitVctr2D(c.nClusterIndiv, N, K, 0.0);
+    InitVctr2D(c.nClusterIndiv_valid, c.data.bValOnIndiv ? c.NV : 0, K, 0.0);
+    const INT_VCTR_1D& levels = c.data.nQualLevels;
+    InitVctr3D(c.nClusterQualVar, static_cast<int>(levels.size()), levels, K, 0.0);
+    InitVctr3D(c.nClusterQualVar_valid, static_cast<int>(levels.size()), levels, K, 0.0);
+    c.betaPrev.assign(B, 0.0);
+    InitVctr2D(c.Mat_tmp, c.hasRegression ? B : 0, R, 0.0);
+    InitVctr2D(c.beta_mean, c.hasRegression ? R : 0, B, 0.0);
+}
+
+void SetUpRegression(SBreloChain& c) {
+    const DBL_VCTR_2D& Xtild = c.data.Xtild;
+    DBL_VCTR_2D V_tmp, V;
+    Mult_t_left(V_tmp, Xtild, Xtild);
+    InverseWithChol(V, V_tmp);
+    c.V_chol.clear();
+    choldc(c.V_chol, V);
+    c.V_tXtild.clear();
+    Mult_t(c.V_tXtild, V, Xtild);
+}
+
+// ---------------------------------------------------------------- sweep steps
+
+// Counts of each allele per cluster in one pass over the genotypes, then
+// p[k][l] ~ Dirichlet(lambda + counts).
+void UpdateAlleleFrequencies(SBreloChain& c, gsl_rng*& rng) {
+    std::fill(c.n.begin(), c.n.end(), 0);
+    const int AL = c.A * c.L;
+    for (int i = 0; i < c.N; ++i) {
+        int* counts = &c.n[static_cast<size_t>(c.spSweep.z[i]) * c.stride];
+        const int* slot = &c.copySlot[static_cast<size_t>(i) * AL];
+        for (int x = 0; x < AL; ++x)
+            ++counts[slot[x]];
+    }
+    for (int k = 0; k < c.K; ++k)
+        for (int l = 0; l < c.L; ++l) {
+            if (c.J[l] <= 0)
+                continue;
+            const int* counts = &c.n[static_cast<size_t>(k) * c.stride + c.offset[l]];
+            for (int j = 0; j < c.J[l]; ++j)
+                c.DirParams[j] = c.lambda + counts[j];
+            gsl_ran_dirichlet(rng, c.J[l], c.DirParams.data(), c.spSweep.p[k][l].data());
+        }
+}
+
+void UpdateLogFrequencies(SBreloChain& c) {
+    for (int k = 0; k < c.K; ++k) {
+        double* logp = &c.logp[static_cast<size_t>(k) * c.stride];
+        for (int l = 0; l < c.L; ++l)
+            for (int j = 0; j < c.J[l]; ++j)
+                logp[c.offset[l] + j] = GuardedLog(c.spSweep.p[k][l][j]);
+        logp[c.stride - 1] = 0.0;  // missing copies add nothing
+    }
+}
+
+void UpdateGenotypeLikelihoods(SBreloChain& c) {
+    const int AL = c.A * c.L;
+    for (int i = 0; i < c.N; ++i) {
+        const int* slot = &c.copySlot[static_cast<size_t>(i) * AL];
+        double maxLog = -std::numeric_limits<double>::infinity();
+        double sumLog = 0.0;
+        for (int k = 0; k < c.K; ++k) {
+            const double* logp = &c.logp[static_cast<size_t>(k) * c.stride];
+            double sum = 0.0;
+            for (int x = 0; x < AL; ++x)
+                sum += logp[slot[x]];
+            c.logpr[i][k] = sum;
+            maxLog = std::max(maxLog, sum);
+            sumLog += sum;
+        }
+        c.maxlogPr[i] = maxLog;
+        c.sumlogPr[i] = sumLog;
+    }
+}
+
+bool IsFixedInReference(const SBreloChain& c, int i) {
+    return c.bbase && c.data.isBase[i] == 1;
+}
+
+// Metropolis step on the label of individual i: a uniform proposal accepted
+// on the genotype likelihood ratio.
+void UpdateLabelByMetropolis(SBreloChain& c, int i, gsl_rng*& rng) {
+    const int kOld = c.spSweep.z[i];
+    const int kNew = static_cast<int>(gsl_rng_uniform_int(rng, c.K));
+    if (kNew == kOld)
+        return;
+    const double dLogRatio = c.logpr[i][kNew] - c.logpr[i][kOld];
+    if (std::exp(dLogRatio) > gsl_rng_uniform(rng))
+        c.spSweep.z[i] = kNew;
+}
+
+// Gibbs update of the utilities of individual i given its label: the
+// utility of its own cluster above every other (and above 0), the others
+// below it.
+bool UpdateUtilities(SBreloChain& c, int i, int s, gsl_rng*& rng) {
+    DBL_VCTR_1D& w = c.spSweep.w[i];
+    for (int k = 0; k < c.R; ++k) {
+        const double mean = c.Pred[i][k];
+        const double bound = FindBound(w, k);
+        if (k == c.spSweep.z[i]) {
+            w[k] = TruncGauss_Left(mean, 1, bound, rng);
+            if (!std::isfinite(w[k])) {
+                std::cout << "sweep " << s << ": Error in simulating rtrun( " << mean << " ,1, "
+                          << bound << " ,Inf ) with cdf inversion method" << std::endl
+                          << "Exit " << c.run << std::endl;
+                return false;
+            }
+            if (w[k] < bound) {
+                std::cout << "sweep " << s << ": spSweep.w[i][k]<lower" << std::endl
+                          << "exit " << c.run << std::endl;
+                return false;
+            }
+        } else {
+            w[k] = TruncGauss_Right(mean, 1, bound, rng);
+            if (!std::isfinite(w[k])) {
+                std::cout << "sweep " << s << ": Error in simulating rtrun( " << mean
+                          << " ,1,-Inf, " << bound << " ) with cdf inversion method" << std::endl
+                          << "Exit " << c.run << std::endl;
+                return false;
+            }
+            if (w[k] > bound) {
+                std::cout << "sweep " << s << ": spSweep.w[i][k]>upper" << std::endl
+                          << "exit " << c.run << std::endl;
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+bool StructureStep(SBreloChain& c, int s, gsl_rng*& rng) {
+    for (int i = 0; i < c.N; ++i) {
+        if (IsFixedInReference(c, i))
+            continue;
+        UpdateLabelByMetropolis(c, i, rng);
+        if (c.hasRegression && !UpdateUtilities(c, i, s, rng))
+            return false;
+    }
+    return true;
+}
+
+void UpdatePredictors(SBreloChain& c) {
+    Mult_t(c.Pred, c.data.Xtild, c.spSweep.beta);
+}
+
+// Residual sums of squares of the utilities and the AIC of each cluster,
+// with the totals in the last column.
+void UpdateResiduals(SBreloChain& c, int s) {
+    double totalAIC = 0.0, totalRSS = 0.0;
+    for (int k = 0; k < c.R; ++k) {
+        double rss = 0.0;
+        for (int i = 0; i < c.N; ++i) {
+            const double e = c.spSweep.w[i][k] - c.Pred[i][k];
+            rss += e * e;
+        }
+        c.AIC[s][k] = 2.0 * c.beta_length + rss;
+        c.RSS[s][k] = rss;
+        totalAIC += c.AIC[s][k];
+        totalRSS += rss;
+    }
+    c.AIC[s][c.K - 1] = totalAIC;
+    c.RSS[s][c.K - 1] = totalRSS;
+}
+
+// One draw of the probit: utilities Pred + N(0,1) written into w (when
+// given), the reference cluster K-1 at 0, the strictly largest wins.
+int DrawProbitClass(const double* pred, double* w, int R, gsl_rng*& rng) {
+    int cls = R;
+    double max = 0.0;
+    for (int k = 0; k < R; ++k) {
+        const double u = pred[k] + gsl_ran_ugaussian(rng);
+        if (w != nullptr)
+            w[k] = u;
+        if (u > max) {
+            max = u;
+            cls = k;
+        }
+    }
+    return cls;
+}
+
+// The label of i drawn from its genotype likelihoods, when the accept-reject
+// step has used up its proposals.
+bool FallbackLabel(SBreloChain& c, int i, gsl_rng*& rng) {
+    if (++c.loop_sup_PROPOSAL_MAX >= LOOP_SUP_PROPOSAL_MAX) {
+        std::cout << "Too much reject loops (" << LOOP_SUP_PROPOSAL_MAX
+                  << ") are replaced by the alternative method so we leave " << c.run << std::endl
+                  << std::endl;
+        return false;
+    }
+    for (int k = 0; k < c.K; ++k)
+        c.classProbs[k] = std::exp(c.logpr[i][k] - c.maxlogPr[i]);
+    gsl_ran_discrete_t* table = gsl_ran_discrete_preproc(c.K, c.classProbs.data());
+    const int zi = static_cast<int>(gsl_ran_discrete(rng, table));
+    gsl_ran_discrete_free(table);
+    std::cout << "cluster choosen for individual " << i << " with a sample function : " << zi
+              << std::endl;
+    c.spSweep.z[i] = zi;
+    return true;
+}
+
+// Label of i by accept-reject: a cluster proposed from the probit prior,
+// accepted with probability exp(logpr - max logpr).
+bool UpdateLabelByProbit(SBreloChain& c, int i, gsl_rng*& rng) {
+    double* w = c.R > 0 ? c.spSweep.w[i].data() : nullptr;
+    const double* pred = c.R > 0 ? c.Pred[i].data() : nullptr;
+    for (int proposal = 1;; ++proposal) {
+        const int zi = DrawProbitClass(pred, w, c.R, rng);
+        const double u = gsl_rng_uniform(rng);
+        if (proposal == PROPOSAL_MAX)
+            return FallbackLabel(c, i, rng);
+        if (std::exp(c.logpr[i][zi] - c.maxlogPr[i]) > u) {
+            c.spSweep.z[i] = zi;
+            return true;
+        }
+    }
+}
+
+bool RegressionStep(SBreloChain& c, int s, gsl_rng*& rng) {
+    if (c.hasRegression) {
+        UpdatePredictors(c);
+        UpdateResiduals(c, s);
+    }
+    for (int i = 0; i < c.N; ++i)
+        if (!IsFixedInReference(c, i) && !UpdateLabelByProbit(c, i, rng))
+            return false;
+    return true;
+}
+
+// beta_k ~ N((Xtild'Xtild)^-1 Xtild' w_k, (Xtild'Xtild)^-1). A draw whose
+// first coefficient is not finite is replaced by the previous coefficients
+// (the initial draw at the first sweep).
+void UpdateCoefficients(SBreloChain& c, gsl_rng*& rng) {
+    Mult(c.Mat_tmp, c.V_tXtild, c.spSweep.w);
+    Transpose(c.beta_mean, c.Mat_tmp);
+    for (int k = 0; k < c.R; ++k) {
+        DBL_VCTR_1D& beta = c.spSweep.beta[k];
+        std::copy(beta.begin(), beta.end(), c.betaPrev.begin());
+        MultivariateGauss(c.beta_mean[k], c.V_chol, beta, rng);
+        if (!std::isfinite(beta[0])) {
+            std::cout << "Warning beta[" << k << "][0]=" << beta[0] << std::endl;
+            std::copy(c.betaPrev.begin(), c.betaPrev.end(), beta.begin());
+            std::cout << "spSweep.beta replaced by previous beta, for k=" << k << std::endl;
+        }
+    }
+}
+
+double ComputeLikelihood(const SBreloChain& c) {
+    double L = 0.0;
+    for (int i = 0; i < c.N; ++i)
+        L += c.logpr[i][c.spSweep.z[i]];
+    return L;
+}
+
+void StoreCoefficients(SBreloChain& c, int s) {
+    for (int k = 0; k < c.R; ++k)
+        for (int b = 0; b < c.beta_length; ++b)
+            c.BH[k][b][s] = c.spSweep.beta[k][b];
+}
+
+void AccumulateState(SBreloChain& c) {
+    for (int k = 0; k < c.K; ++k)
+        for (int l = 0; l < c.L; ++l)
+            for (int j = 0; j < c.J[l]; ++j)
+                c.spAverage.p[k][l][j] += c.spSweep.p[k][l][j];
+    for (int i = 0; i < c.N; ++i)
+        c.cpAverage[i][c.spSweep.z[i]] += 1.0;
+    for (int k = 0; k < c.R; ++k)
+        for (int b = 0; b < c.beta_length; ++b) {
+            const double beta = c.spSweep.beta[k][b];
+            c.spAverage.beta[k][b] += beta;
+            c.varBeta[k][b] += beta * beta;
+        }
+    for (int i = 0; i < c.N; ++i)
+        for (int k = 0; k < c.R; ++k)
+            c.spAverage.w[i][k] += c.spSweep.w[i][k];
+}
+
+void CountPredictedClass(DBL_VCTR_2D& perIndividual, DBL_VCTR_3D& perLevel,
+                         const INT_VCTR_2D& XQual, int i, int cls) {
+    perIndividual[i][cls] += 1.0;
+    for (size_t v = 0; v < perLevel.size(); ++v)
+        perLevel[v][XQual[i][v]][cls] += 1.0;
+}
+
+// Every tenth sweep, ten draws of each individual's class from the probit.
+void AccumulatePredictedMemberships(SBreloChain& c, int s, gsl_rng*& rng) {
+    if (c.beta_length == 0 || s % 10 != 0)
+        return;
+    for (int rep = 0; rep < 10; ++rep)
+        for (int i = 0; i < c.N; ++i) {
+            const double* pred = c.R > 0 ? c.Pred[i].data() : nullptr;
+            CountPredictedClass(c.nClusterIndiv, c.nClusterQualVar, c.data.XQual, i,
+                                DrawProbitClass(pred, nullptr, c.R, rng));
+        }
+    c.nPredictiveDraws += 10;
+}
+
+// Held-out individuals: a class from the probit (uniform without covariates)
+// and their genotypes at the training loci under it.
+double ValidateOnIndividuals(SBreloChain& c, gsl_rng*& rng) {
+    if (c.hasRegression)
+        Mult_t(c.Pred_valid, c.data.Xtild_valid, c.spSweep.beta);
+    for (int i = 0; i < c.NV; ++i) {
+        int cls;
+        if (c.beta_length > 0) {
+            const double* pred = c.R > 0 ? c.Pred_valid[i].data() : nullptr;
+            cls = DrawProbitClass(pred, nullptr, c.R, rng);
+            CountPredictedClass(c.nClusterIndiv_valid, c.nClusterQualVar_valid, c.data.XQual_valid,
+                                i, cls);
+        } else {
+            cls = static_cast<int>(gsl_rng_uniform_int(rng, c.K));
+        }
+        c.validClass[i] = cls;
+    }
+    const int AL = c.A * c.L;
+    double L = 0.0;
+    for (int i = 0; i < c.NV; ++i) {
+        const double* logp = &c.logp[static_cast<size_t>(c.validClass[i]) * c.stride];
+        const int* slot = &c.copySlotSame[static_cast<size_t>(i) * AL];
+        for (int x = 0; x < AL; ++x)
+            L += logp[slot[x]];
+    }
+    return L;
+}
+
+// Held-out loci: their Dirichlet-multinomial likelihood given the labels,
+// the frequencies integrated out.
+double ValidateOnLoci(SBreloChain& c) {
+    std::fill(c.nValid.begin(), c.nValid.end(), 0);
+    const int ALV = c.A * c.LV;
+    for (int i = 0; i < c.N; ++i) {
+        int* counts = &c.nValid[static_cast<size_t>(c.spSweep.z[i]) * c.strideValid];
+        const int* slot = &c.copySlotNew[static_cast<size_t>(i) * ALV];
+        for (int x = 0; x < ALV; ++x)
+            ++counts[slot[x]];
+    }
+    double L = c.LHConstPart;
+    for (int k = 0; k < c.K; ++k)
+        for (int l = 0; l < c.LV; ++l) {
+            const int Jl = c.J[c.L + l];
+            const int* counts =
+                &c.nValid[static_cast<size_t>(k) * c.strideValid + c.offsetValid[l]];
+            int sum = 0;
+            double term = 0.0;
+            for (int j = 0; j < Jl; ++j) {
+                sum += counts[j];
+                term += gsl_sf_lngamma(counts[j] + c.lambda);
+            }
+            L += term - gsl_sf_lngamma(c.lambda * Jl + sum);
+        }
+    return L;
+}
+
+void AccumulateKeptSweep(SBreloChain& c, int s, gsl_rng*& rng) {
+    const int firstKept = c.TotalSweep - c.KeptSweep;
+    if (s < firstKept)
+        return;
+    if (s == firstKept)
+        std::cout << "End of Burn-in" << std::endl;
+    AccumulateState(c);
+    AccumulatePredictedMemberships(c, s, rng);
+    if (!c.data.bFIT)
+        return;
+    c.LH_valid[s - firstKept] =
+        c.data.bValOnIndiv ? ValidateOnIndividuals(c, rng) : ValidateOnLoci(c);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- public
+
+void SetUpChain(SBreloChain& c, const SBreloOptions& opts, SBreloData&& data,
+                const std::string& run) {
+    c.data = std::move(data);
+    c.run = run;
+    c.N = c.data.N;
+    c.A = c.data.A;
+    c.L = c.data.L;
+    c.NV = c.data.bValOnIndiv ? c.data.NV : 0;
+    c.LV = c.data.LV;
+    c.K = opts.K;
+    c.R = opts.K - 1;
+    c.lambda = opts.lambda;
+    c.bbase = opts.bbase;
+    c.beta_length = c.data.Xtild.empty() ? 0 : static_cast<int>(c.data.Xtild[0].size());
+    c.hasRegression = c.beta_length > 0 && c.R > 0;
+    BuildAlleleCoding(c);
+    if (c.LV > 0) {
+        c.LHConstPart = HeldOutLociConstant(c);
+        std::cout << std::endl;
+    }
+    SplitBurnIn(c, opts);
+    AllocateChainArrays(c);
+}
+
+void DrawInitialState(SBreloChain& c, gsl_rng*& rng) {
+    if (c.hasRegression) {
+        SetUpRegression(c);
+        const DBL_VCTR_1D Constant(c.beta_length, 0.0);
+        for (int k = 0; k < c.R; ++k)
+            MultivariateGauss(Constant, c.V_chol, c.spSweep.beta[k], rng);
+    }
+    for (int i = 0; i < c.N; ++i) {
+        if (c.K == 1)
+            c.spSweep.z[i] = 0;
+        else if (c.bbase)
+            c.spSweep.z[i] = c.data.isBase[i] == 1
+                                 ? c.K - 1
+                                 : static_cast<int>(gsl_rng_uniform_int(rng, c.K - 1));
+        else
+            c.spSweep.z[i] = static_cast<int>(gsl_rng_uniform_int(rng, c.K));
+    }
+    for (int k = 0; k < c.K; ++k)
+        for (int l = 0; l < c.L; ++l) {
+            if (c.J[l] <= 0)
+                continue;
+            std::fill(c.DirParams.begin(), c.DirParams.begin() + c.J[l], c.lambda);
+            gsl_ran_dirichlet(rng, c.J[l], c.DirParams.data(), c.spSweep.p[k][l].data());
+        }
+}
+
+bool RunSweep(SBreloChain& c, int s, gsl_rng*& rng) {
+    UpdateAlleleFrequencies(c, rng);
+    UpdateLogFrequencies(c);
+    UpdateGenotypeLikelihoods(c);
+    const bool ok = s < c.BurnInStructure ? StructureStep(c, s, rng) : RegressionStep(c, s, rng);
+    if (!ok)
+        return false;
+    if (c.hasRegression)
+        UpdateCoefficients(c, rng);
+    c.LH[s] = ComputeLikelihood(c);
+    StoreCoefficients(c, s);
+    AccumulateKeptSweep(c, s, rng);
+    return true;
+}
+
+bool brelo(int argc, char** argv, std::string run, std::ofstream& ofsCriteria,
+           CRunCriteria& runCriteria, bool bFIT, bool bValOnIndiv,
+           CTrainingConfig& trainingConfig) {
+    SBreloOptions opts;
+    ParseBreloOptions(argc, argv, opts);
+    if (opts.bbase)
+        std::cout << "Individuals chosen by user will be assigned to the reference cluster"
+                  << std::endl;
+    gsl_set_error_handler_off();
+    if (opts.bRun)
+        run = opts.run;
+    const std::string FOFN = MakeOutputPrefix(opts.FoO, opts.F, run);
+    if (!run.empty())
+        std::cout << "RUN= " << run << std::endl;
+    const int numOfDigits = NumOfDigits(opts.TotalSweep);
+
+    SBreloData data;
+    LoadBreloData(opts, bFIT, bValOnIndiv, trainingConfig, data);
+    SBreloChain chain;
+    SetUpChain(chain, opts, std::move(data), run);
+
+    const clock_t start = clock();
+    gsl_rng_env_setup();
+    gsl_rng* rng = nullptr;
+    AllocRNG(rng, gsl_rng_default);
+    DrawInitialState(chain, rng);
+    for (int s = 0; s < chain.TotalSweep; ++s) {
+        if (!RunSweep(chain, s, rng)) {
+            FreeRNG(rng);
+            return false;
+        }
+        PrintSweepProgress(s + 1, numOfDigits);
+    }
+    std::cout << run << " completed" << std::endl;
+    WriteRunResults(chain, opts, FOFN, ofsCriteria, runCriteria,
+                    bFIT ? trainingConfig.name : std::string());
+    FreeRNG(rng);
+    PrintRunTime(start);
+    return true;
+}

@@ -1,0 +1,110 @@
+// The sampler of program brelo (clustering without admixture, membership
+// following a multinomial probit on the covariates): the run entry, the
+// chain state, its set-up and one sweep as a sequence of named steps.
+#ifndef BRELO_BRELO_BRELOSAMPLER_H
+#define BRELO_BRELO_BRELOSAMPLER_H
+
+#include <fstream>
+#include <string>
+
+#include <gsl/gsl_rng.h>
+
+#include "brelo/BreloData.h"
+#include "brelo/BreloOptions.h"
+#include "brelo/BreloResults.h"
+#include "core/VectorUtilities.h"
+#include "io/ManipVector.h"
+
+// Proposals of the accept-reject label step before the fallback draw, and
+// fallbacks in one run before the run is abandoned.
+constexpr int PROPOSAL_MAX = 15000;
+constexpr long LOOP_SUP_PROPOSAL_MAX = 200000;
+
+// State of the chain (current sweep, or sums over the kept sweeps).
+class CSweepParams {
+  public:
+    INT_VCTR_1D z;     // N cluster labels, 0..K-1
+    DBL_VCTR_3D p;     // K x L x J[l] allele frequencies
+    DBL_VCTR_2D w;     // N x (K-1) latent utilities
+    DBL_VCTR_2D beta;  // (K-1) x beta_length coefficients
+};
+
+// Everything one run holds: sizes, data, allele coding, regression set-up,
+// chain state, traces and accumulators. Sized once by SetUpChain; the sweeps
+// allocate nothing.
+struct SBreloChain {
+    // Sizes and settings.
+    int N = 0, A = 0, L = 0, K = 1, R = 0;  // R = K-1 non-reference clusters
+    int NV = 0, LV = 0;
+    int beta_length = 0;
+    bool hasRegression = false;  // beta_length > 0 and K > 1
+    double lambda = 1.0;
+    int TotalSweep = 0, BurnIn = 0, BurnInStructure = 0, KeptSweep = 0;
+    bool bbase = false;
+    std::string run;
+    SBreloData data;
+
+    // Allele coding: alleleV/J of the training loci then the held-out loci.
+    // Every genotype copy is coded once as its allele's slot in a flat
+    // per-cluster table: offset[l] + j, or the slot `stride - 1` (a zero
+    // log-frequency, an ignored count) when the copy is missing.
+    INT_VCTR_2D alleleV;
+    INT_VCTR_1D J;
+    INT_VCTR_1D offset, offsetValid;  // L and LV entries
+    int stride = 1, strideValid = 1;  // total alleles + 1
+    INT_VCTR_1D copySlot;             // N*A*L
+    INT_VCTR_1D copySlotSame;         // NV*A*L (validation on individuals)
+    INT_VCTR_1D copySlotNew;          // N*A*LV (validation on loci)
+
+    // Regression set-up.
+    DBL_VCTR_2D V_chol;     // Cholesky factor of (Xtild'Xtild)^-1
+    DBL_VCTR_2D V_tXtild;   // (Xtild'Xtild)^-1 Xtild'
+    DBL_VCTR_2D Mat_tmp;    // beta_length x R
+    DBL_VCTR_2D beta_mean;  // R x beta_length
+    DBL_VCTR_1D betaPrev;   // beta_length
+
+    CSweepParams spSweep, spAverage;
+
+    // Work arrays of a sweep.
+    INT_VCTR_1D n;          // K * stride allele counts
+    DBL_VCTR_1D logp;       // K * stride log frequencies
+    DBL_VCTR_1D DirParams;  // largest J
+    DBL_VCTR_2D logpr;      // N x K genotype log-likelihoods
+    DBL_VCTR_1D maxlogPr, sumlogPr;
+    DBL_VCTR_2D Pred, Pred_valid;
+    DBL_VCTR_1D classProbs;  // K, fallback draw
+    INT_VCTR_1D validClass;  // NV
+    INT_VCTR_1D nValid;      // K * strideValid
+
+    // Traces and accumulators.
+    DBL_VCTR_3D BH;  // R x beta_length x TotalSweep
+    DBL_VCTR_1D LH, LH_valid;
+    DBL_VCTR_2D AIC, RSS;  // TotalSweep x K
+    DBL_VCTR_2D varBeta;
+    DBL_VCTR_2D cpAverage;  // N x K
+    DBL_VCTR_2D nClusterIndiv, nClusterIndiv_valid;
+    DBL_VCTR_3D nClusterQualVar, nClusterQualVar_valid;
+    int nPredictiveDraws = 0;  // draws counted per individual in nClusterIndiv
+    double LHConstPart = 0.0;
+    long loop_sup_PROPOSAL_MAX = 0;
+};
+
+// Sampler entry: parses the model options, loads the data (split by
+// trainingConfig when bFIT), runs the chain and writes the results and the
+// criteria row. The value of -orun, when given, replaces run. False when the
+// run was abandoned (nothing of it is written).
+bool brelo(int argc, char** argv, std::string run, std::ofstream& ofsCriteria,
+           CRunCriteria& runCriteria, bool bFIT, bool bValOnIndiv, CTrainingConfig& trainingConfig);
+
+// Set-up of a run from its options and loaded data: allele coding, the
+// held-out-loci constant, the burn-in split ("No covariates" is printed when
+// the design matrix is empty) and every array of the chain.
+void SetUpChain(SBreloChain& chain, const SBreloOptions& opts, SBreloData&& data,
+                const std::string& run);
+// Regression set-up and initial draws, in the order of the design: the
+// coefficients from N(0, (Xtild'Xtild)^-1), the labels, the frequencies.
+void DrawInitialState(SBreloChain& chain, gsl_rng*& rng);
+// Sweep s (0-based). False when the run must be abandoned (message printed).
+bool RunSweep(SBreloChain& chain, int s, gsl_rng*& rng);
+
+#endif

@@ -1,0 +1,486 @@
+#include "brelo/PredictUtilities.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <set>
+#include <sstream>
+#include <vector>
+
+#include <gsl/gsl_randist.h>
+
+#include "core/MiscUtilities.h"
+#include "core/RNGUtilities.h"
+#include "core/TokenReader.h"
+#include "io/IOUtilities.h"
+#include "io/ManipVector.h"
+#include "plot/PlotUtilities.h"
+
+namespace {
+
+const char* const kUsagePrediction[] = {
+    "",
+    "",
+    "*** Prediction Utilities ***",
+    "",
+    "Typical Usages:",
+    "     * No Qualitative Covariates in the Data:",
+    "     brelo -predict -BETAbeta -newFnewF -newNnewN -newCnewC -newRnewR -XX -XLXL -TT -admadm "
+    "-oo",
+    "     * Qualitative Covariates in the Data:",
+    "     brelo -predict -BETAbeta -newFnewF -newNnewN -newCnewC -newRnewR -XX -XLXL -TT -admadm "
+    "-oo -FF -NN -AA -LL -cc -rr",
+    "Parameters:",
+    "     * Parameters for Data without Qualitative Covariates:",
+    "-newFnewF: newF = File Name of Data File containing the New Values of Covariates",
+    "                  If file name contains spaces, input it as \"F\".",
+    "-newNnewN: N = Number of Individuals in newF",
+    "-newCnewC: newC = Number of Extra Columns in newF, Default: 0",
+    "-newRnewR: newR = Number of Extra Rows in newF, Default: 0",
+    "-oo:       o = Name for Outputs ",
+    "-BETAbeta: beta = File Name of Data File containing the Estimated Regression Coefficients "
+    "from which you want to predict",
+    "                  If file name contains spaces, input it as \"beta\".",
+    "   !Warning: Following parameters have to correspond to the parameters of the run that "
+    "estimated beta!",
+    "-admadm: adm = Was this run with or without admixture?",
+    "         adm = y, Yes",
+    "         adm = n, No",
+    "-KK:     K = Number of Clusters",
+    "-XLXL:   XL = Number of Qualitative Covariates",
+    "-XX:     X = Number of Quantitative Covariates (other than spatial coordinates)",
+    "-TT:     T = Degree of Trend",
+    "             -1: NO Spatial Coord. in datafile F",
+    "              0: Spatial Coord. NOT used",
+    "             {1,2,3}: Degree 1, 2 or 3",
+    "     * Additional Parameters for Data with Qualitative Covariates:",
+    "BRELO need additional informations to load the original data (with genotypes) that were "
+    "used for the estimation of beta",
+    "Values for these parameters should be the same as when you launched brelo to analyse the "
+    "original data",
+    "-FF: F = File Name of Input Data File",
+    "         If file name contains spaces, input it as \"F\".",
+    "-NN: N = Number of Individuals",
+    "-AA: A = Ploidy (1 = Haploid, 2 = Diploid, ...)",
+    "-LL: L = Number of Loci",
+    " Optional:",
+    "-rr:   r = Number of Extra Rows in Data File, Default: 0",
+    "-cc:   c = Number of Extra Columns in Data File, Default: 0",
+    "-spsp: sp = SPecial data format: one individual = one row",
+    "       sp = y, Yes",
+    "       sp = n, No (Default)",
+    "-ref:  The 1st non-extra column of datafile F indicates Individuals to assigned to the "
+    "Reference Cluster",
+    "       (value 1 for ref. indiv., 0 for others)",
+};
+
+struct SPredictOptions {
+    std::string betaF, newF, outfile, F;
+    int newN = 0, newER = 0, newEC = 0;
+    int K = 0, trendDegree = -1, nbQuantVar = 0, nbQualVar = 0;
+    int N = 0, A = 0, L = 0, ER = 0, EC = 0;
+    bool admixture = false, bplot = true;
+    bool specialFormat = false, isRecAllele = false, hasReferenceCol = false;
+    bool bBeta = false, bNewF = false, bNewN = false, bK = false, bT = false, bX = false,
+         bXL = false, bAdm = false, bF = false, bN = false, bA = false, bL = false;
+};
+
+[[noreturn]] void UsageAndExit() {
+    ShowUsagePrediction();
+    exit(1);
+}
+
+[[noreturn]] void RefuseOption(const char* arg) {
+    std::cout << "Unknown Option - " << arg << std::endl;
+    UsageAndExit();
+}
+
+[[noreturn]] void Refuse(const std::string& message) {
+    std::cout << message << std::endl;
+    exit(1);
+}
+
+// The answer letter of a -xxxy / -xxxn option at position pos.
+bool ReadYesNoAt(const char* arg, size_t pos) {
+    if (strlen(arg) != pos + 1 || (arg[pos] != 'y' && arg[pos] != 'n'))
+        RefuseOption(arg);
+    return arg[pos] == 'y';
+}
+
+void ParseNewOption(const char* arg, SPredictOptions& o) {
+    const char* value = arg + 5;
+    switch (arg[4]) {
+        case 'F':
+            o.newF = value;
+            o.bNewF = true;
+            break;
+        case 'N':
+            o.newN = ReadIntOption(value);
+            o.bNewN = true;
+            break;
+        case 'R':
+            o.newER = ReadIntOption(value);
+            break;
+        case 'C':
+            o.newEC = ReadIntOption(value);
+            break;
+        default:
+            break;  // "-new" followed by another letter names no option
+    }
+}
+
+void ParseROption(const char* arg, SPredictOptions& o) {
+    if (arg[2] == 'e') {
+        if (arg[3] != 'f')
+            RefuseOption(arg);
+        o.hasReferenceCol = true;
+    } else if (arg[2] == 'c') {
+        o.isRecAllele = ReadYesNoAt(arg, 3);
+    } else {
+        o.ER = ReadIntOption(arg + 2);
+    }
+}
+
+void ParsePredictOption(const char* arg, SPredictOptions& o) {
+    if (arg[0] != '-')
+        RefuseOption(arg);
+    const char* value = arg + 2;
+    switch (arg[1]) {
+        case 'p':
+            if (strncmp(arg, "-plot", 5) == 0)
+                o.bplot = ReadYesNoAt(arg, 5);
+            else if (strcmp(arg, "-predict") != 0)
+                RefuseOption(arg);
+            break;
+        case 'B':
+            if (strncmp(arg, "-BETA", 5) != 0) {
+                std::cout << "Unknown Option : " << arg << std::endl;
+                UsageAndExit();
+            }
+            o.betaF = arg + 5;
+            o.bBeta = true;
+            break;
+        case 'n':
+            if (strncmp(arg, "-new", 4) != 0)
+                RefuseOption(arg);
+            ParseNewOption(arg, o);
+            break;
+        case 'K':
+            o.K = ReadIntOption(value);
+            o.bK = true;
+            break;
+        case 'T':
+            o.trendDegree = ReadIntOption(value);
+            o.bT = true;
+            break;
+        case 'X':
+            if (arg[2] == 'L') {
+                o.nbQualVar = ReadIntOption(arg + 3);
+                o.bXL = true;
+            } else {
+                o.nbQuantVar = ReadIntOption(value);
+                o.bX = true;
+            }
+            break;
+        case 'a':
+            if (strncmp(arg, "-adm", 4) != 0)
+                RefuseOption(arg);
+            o.admixture = ReadYesNoAt(arg, 4);
+            o.bAdm = true;
+            break;
+        case 'o':
+        case 'O':
+            o.outfile = value;
+            break;
+        case 'F':
+            o.F = value;
+            o.bF = true;
+            break;
+        case 'N':
+            o.N = ReadIntOption(value);
+            o.bN = true;
+            break;
+        case 'A':
+            o.A = ReadIntOption(value);
+            o.bA = true;
+            break;
+        case 'L':
+            o.L = ReadIntOption(value);
+            o.bL = true;
+            break;
+        case 'r':
+            ParseROption(arg, o);
+            break;
+        case 'c':
+            o.EC = ReadIntOption(value);
+            break;
+        case 's':
+            if (arg[2] != 'p')
+                RefuseOption(arg);
+            o.specialFormat = ReadYesNoAt(arg, 3);
+            break;
+        case 'i':
+            break;  // the estimation data file is read by its -F name
+        default:
+            RefuseOption(arg);
+    }
+}
+
+void CheckPredictOptions(const SPredictOptions& o) {
+    if (!(o.bBeta && o.bNewF && o.bNewN && o.bK && o.bT && o.bX && o.bXL) || !o.bAdm) {
+        std::cout << "Some options are missing" << std::endl;
+        UsageAndExit();
+    }
+    if (o.trendDegree < -1 || o.trendDegree > 3) {
+        std::cout << "The trend degree must be in {-1,0,1,2,3}." << std::endl;
+        std::cout << "(value -1 if the datafile do NOT contained spatial coordinates)" << std::endl;
+        UsageAndExit();
+    }
+    if (o.K < 1)
+        Refuse("The number of clusters (-K) must be at least 1.");
+    if (o.newN < 1)
+        Refuse("The number of new individuals (-newN) must be at least 1.");
+    if (o.newER < 0 || o.newEC < 0)
+        Refuse(
+            "The numbers of extra rows and columns of the new data file (-newR, -newC) must "
+            "not be negative.");
+    if (o.nbQuantVar < 0 || o.nbQualVar < 0)
+        Refuse("The numbers of covariates (-X, -XL) must not be negative.");
+}
+
+std::vector<std::set<int>> LoadQualitativeLevels(const SPredictOptions& o, bool hasSpatialCoord) {
+    std::vector<std::set<int>> levelS;
+    if (o.nbQualVar < 1)
+        return levelS;
+    if (!(o.bF && o.bN && o.bA && o.bL)) {
+        std::cout << "Error: With qualitative covariates, more parameters are required to compute "
+                     "prediction"
+                  << std::endl;
+        UsageAndExit();
+    }
+    if (o.N < 1 || o.A < 1 || o.L < 1 || o.ER < 0 || o.EC < 0)
+        Refuse("The sizes of the estimation data file (-N, -A, -L, -r, -c) must be positive.");
+    const bool ok =
+        LoadQualInfoFromData(o.N, o.nbQualVar, o.nbQuantVar, o.L, o.A, o.ER, o.EC, o.specialFormat,
+                             o.hasReferenceCol, o.isRecAllele, hasSpatialCoord, levelS, o.F);
+    if (!ok || static_cast<int>(levelS.size()) != o.nbQualVar) {
+        std::cout << "Error while loading info. Please verify command line options." << std::endl;
+        std::cout << "Have you changed the main datafile since the project creation ? If yes, the "
+                     "project parameters may be obsolete. Please try to create a new project or "
+                     "use the same data as before."
+                  << std::endl;
+        UsageAndExit();
+    }
+    return levelS;
+}
+
+// Every white-space separated value of the file, line by line (empty lines
+// dropped). A malformed number is fatal.
+std::vector<DBL_VCTR_1D> ReadCoefficientLines(const std::string& File) {
+    std::ifstream ifs(File);
+    if (!ifs.is_open()) {
+        std::cout << "Cannot open file " << File << " - LoadBeta" << std::endl;
+        exit(1);
+    }
+    std::vector<DBL_VCTR_1D> lines;
+    std::string line;
+    int lineNumber = 0;
+    while (std::getline(ifs, line)) {
+        ++lineNumber;
+        std::istringstream tokens(line);
+        std::string token;
+        DBL_VCTR_1D values;
+        while (tokens >> token) {
+            double value = 0.0;
+            if (!ParseDouble(token, value))
+                Refuse("Invalid number '" + token + "' in " + File + " (line " +
+                       std::to_string(lineNumber) + ") - LoadBeta");
+            values.push_back(value);
+        }
+        if (!values.empty())
+            lines.push_back(values);
+    }
+    return lines;
+}
+
+bool OneLinePerCluster(const std::vector<DBL_VCTR_1D>& lines, size_t clusters) {
+    if (lines.size() != clusters)
+        return false;
+    for (const DBL_VCTR_1D& line : lines)
+        if (line.size() != lines[0].size())
+            return false;
+    return true;
+}
+
+}  // namespace
+
+void ShowUsagePrediction() {
+    for (const char* line : kUsagePrediction)
+        std::cout << line << "\n";
+    std::cout << std::flush;
+}
+
+int NumberOfCoefficients(int nbXtildCol, int trendDegree) {
+    if (trendDegree == -1)
+        return nbXtildCol;
+    const int T = trendDegree;
+    return nbXtildCol - 10 + (T + 1) * (T + 2) / 2;
+}
+
+void LoadBeta(DBL_VCTR_2D& beta, const std::string& File) {
+    if (beta.empty() || beta[0].empty()) {
+        std::cerr << "Uninitialized beta - LoadBeta" << std::endl;
+        exit(1);
+    }
+    const size_t rows = beta.size(), clusters = beta[0].size();
+    const std::vector<DBL_VCTR_1D> lines = ReadCoefficientLines(File);
+    if (OneLinePerCluster(lines, clusters)) {
+        beta.assign(lines[0].size(), DBL_VCTR_1D(clusters, 0.0));
+        for (size_t r = 0; r < clusters; ++r)
+            for (size_t b = 0; b < lines[r].size(); ++b)
+                beta[b][r] = lines[r][b];
+        return;
+    }
+    DBL_VCTR_1D values;
+    for (const DBL_VCTR_1D& line : lines)
+        values.insert(values.end(), line.begin(), line.end());
+    if (values.size() != rows * clusters)
+        Refuse("The coefficient file " + File + " holds " + std::to_string(lines.size()) +
+               " line(s) and " + std::to_string(values.size()) +
+               " value(s); expected one line of " + "coefficients per cluster, " +
+               std::to_string(clusters) + " in all (check -K and -adm) - LoadBeta");
+    size_t next = 0;
+    for (size_t r = 0; r < clusters; ++r)
+        for (size_t b = 0; b < rows; ++b)
+            beta[b][r] = values[next++];
+}
+
+void TroncateAndMult(DBL_VCTR_2D& Res, const DBL_VCTR_2D& A, const DBL_VCTR_2D& B) {
+    if (A.empty() || A[0].empty() || B.empty() || B[0].empty()) {
+        std::cerr << " Uninitialized Matrix - TroncateAndMult" << std::endl;
+        exit(1);
+    }
+    const size_t rowsA = A.size(), colsA = A[0].size(), rowsB = B.size(), colsB = B[0].size();
+    if (colsA < rowsB) {
+        std::cerr << colsA << " vs " << rowsB << std::endl;
+        std::cerr << "TroncateAndMult: Matrices have inadequate dimensions to be multiplied, and A "
+                     "cannot be troncated to avoid the problem. Exiting..."
+                  << std::endl;
+        exit(1);
+    }
+    if (Res.empty()) {
+        Res.assign(rowsA, DBL_VCTR_1D(colsB, 0.0));
+    } else if (Res.size() != rowsA || Res[0].size() != colsB) {
+        std::cout << "TroncateAndMult: Res matrix has inadequate dimensions to contain the result "
+                     "of the matrices multiplication. Exiting..."
+                  << std::endl;
+        exit(1);
+    }
+    for (size_t i = 0; i < rowsA; ++i)
+        for (size_t k = 0; k < colsB; ++k) {
+            double sum = 0.0;
+            for (size_t t = 0; t < rowsB; ++t)
+                sum += A[i][t] * B[t][k];
+            Res[i][k] = sum;
+        }
+}
+
+namespace {
+
+// The design columns a run of this trend degree used: the linear predictor
+// of each new individual for each coefficient column of the file.
+DBL_VCTR_2D LinearPredictor(const std::string& betaFile, const DBL_VCTR_2D& Xtild, int B,
+                            int clusters) {
+    DBL_VCTR_2D beta(B > 0 ? B : 0, DBL_VCTR_1D(clusters > 0 ? clusters : 0, 0.0));
+    LoadBeta(beta, betaFile);
+    DBL_VCTR_2D used(Xtild.size());
+    for (size_t i = 0; i < Xtild.size(); ++i)
+        used[i].assign(Xtild[i].begin(), Xtild[i].begin() + B);
+    DBL_VCTR_2D Res;
+    TroncateAndMult(Res, used, beta);
+    return Res;
+}
+
+}  // namespace
+
+bool predictNoAdm(const std::string& betaFile, DBL_VCTR_2D& Xtild, int K, int B,
+                  DBL_VCTR_2D& nClusterIndiv, gsl_rng*& rng) {
+    const DBL_VCTR_2D Res = LinearPredictor(betaFile, Xtild, B, K - 1);
+    for (int pass = 0; pass < 10; ++pass)
+        for (size_t i = 0; i < Res.size(); ++i) {
+            int cls = K - 1;
+            double max = 0.0;
+            for (int k = 0; k < K - 1; ++k) {
+                const double u = Res[i][k] + gsl_ran_ugaussian(rng);
+                if (u > max) {
+                    max = u;
+                    cls = k;
+                }
+            }
+            nClusterIndiv[i][cls] += 0.1;
+        }
+    return true;
+}
+
+bool predictAdm(const std::string& betaFile, DBL_VCTR_2D& Xtild, int K, int B,
+                DBL_VCTR_2D& nClusterIndiv, gsl_rng*& rng) {
+    const DBL_VCTR_2D Res = LinearPredictor(betaFile, Xtild, B, K);
+    DBL_VCTR_1D alpha(K);
+    for (size_t i = 0; i < Res.size(); ++i) {
+        for (int k = 0; k < K; ++k)
+            alpha[k] = std::exp(Res[i][k]);
+        gsl_ran_dirichlet(rng, K, alpha.data(), nClusterIndiv[i].data());
+    }
+    return true;
+}
+
+bool predict(bool adm, const std::string& betaFile, DBL_VCTR_2D& Xtild, int K, int trendDegree,
+             const std::string& outFile, bool plotPredBarplot, gsl_rng*& rng) {
+    DBL_VCTR_2D nClusterIndiv(Xtild.size(), DBL_VCTR_1D(K, 0.0));
+    const int nbXtildCol = Xtild.empty() ? 0 : static_cast<int>(Xtild[0].size());
+    const int B = NumberOfCoefficients(nbXtildCol, trendDegree);
+    const bool ok = adm ? predictAdm(betaFile, Xtild, K, B, nClusterIndiv, rng)
+                        : predictNoAdm(betaFile, Xtild, K, B, nClusterIndiv, rng);
+    if (!ok)
+        return false;
+    SaveToMyFileClumppFormat(nClusterIndiv, outFile + ".txt", true,
+                             "Predicted Clustering Probabilities for Samples");
+    if (plotPredBarplot)
+        PlotAP(outFile + ".png", nClusterIndiv, "Predicted Assignement Probilities");
+    return true;
+}
+
+void predictionFromCommandLine(int argc, char** argv) {
+    SPredictOptions o;
+    for (int i = 1; i < argc; ++i)
+        ParsePredictOption(argv[i], o);
+    CheckPredictOptions(o);
+    const bool hasSpatialCoord = o.trendDegree != -1;
+
+    gsl_rng_env_setup();
+    gsl_rng* rng = nullptr;
+    AllocRNG(rng, gsl_rng_default);
+
+    const std::vector<std::set<int>> levelS = LoadQualitativeLevels(o, hasSpatialCoord);
+    int nbQualColumns = 0;
+    for (const std::set<int>& levels : levelS)
+        nbQualColumns += static_cast<int>(levels.size()) - 1;
+    const int nbXtildCol = nbQualColumns + o.nbQuantVar + (hasSpatialCoord ? 10 : 1);
+    DBL_VCTR_2D newDataXtild(o.newN, DBL_VCTR_1D(nbXtildCol, 0.0));
+    DBL_VCTR_2D newDataC(o.newN, DBL_VCTR_1D(2, 0.0));
+    if (!LoadNewData(newDataC, newDataXtild, o.newER, o.newEC, o.nbQuantVar, hasSpatialCoord,
+                     levelS, o.newF)) {
+        std::cout << "Problem while loading data. Please verify command line options" << std::endl;
+        FreeRNG(rng);
+        UsageAndExit();
+    }
+    if (!predict(o.admixture, o.betaF, newDataXtild, o.K, o.trendDegree, o.outfile, o.bplot, rng)) {
+        std::cout << "Problem while prediction computation. Please verify command line options"
+                  << std::endl;
+        FreeRNG(rng);
+        UsageAndExit();
+    }
+    FreeRNG(rng);
+}
