@@ -1,0 +1,232 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <random>
+#include <string>
+
+#include "chart/PngImage.h"
+#include "core/ProgramFlavour.h"
+#include "plot/PlotUtilities.h"
+#include "voronoi/FortuneStructures.h"
+#include "voronoi/Voronoi.h"
+
+namespace {
+
+const int kWhite = 0xffffff;
+const int kBlack = 0x000000;
+
+std::string TempPng(const std::string& name) {
+    std::string file = ::testing::TempDir() + "map_" + name + ".png";
+    std::remove(file.c_str());
+    return file;
+}
+
+SPoint Site(double x, double y, int index) {
+    SPoint p;
+    p.m_psXY.m_dX = x;
+    p.m_psXY.m_dY = y;
+    p.m_nIndex = index;
+    return p;
+}
+
+struct Tessellation {
+    std::vector<SPoint> vptX;
+    std::vector<bool> vbKeep;
+    DBL_VCTR_1D vdDataMinMax, vdDataScale;
+    std::vector<CEdge> veVoronoi;
+};
+
+Tessellation Tessellate(const std::vector<std::pair<double, double>>& xy) {
+    Tessellation t;
+    for (size_t i = 0; i < xy.size(); ++i)
+        t.vptX.push_back(Site(xy[i].first, xy[i].second, static_cast<int>(i)));
+    EXPECT_TRUE(CVoronoi::GetVoronoi(t.vptX, t.vbKeep, t.vdDataMinMax, t.vdDataScale, t.veVoronoi));
+    return t;
+}
+
+// Random sites in [0, 20] x [0, 10], with two corners fixing the bounds.
+std::vector<std::pair<double, double>> RandomSites(int n, unsigned seed) {
+    std::mt19937 gen(seed);
+    std::uniform_real_distribution<double> ux(0.5, 19.5), uy(0.5, 9.5);
+    std::vector<std::pair<double, double>> xy{{0, 0}, {20, 10}};
+    while (static_cast<int>(xy.size()) < n)
+        xy.push_back({ux(gen), uy(gen)});
+    return xy;
+}
+
+// Checks every plot-area pixel well inside a cell (more than 2 pixels from
+// the cell's border and from a site mark; every other row and column): it carries the colour of its
+// site's cluster, or white for a dummy site. Returns the pixels checked.
+int CheckCells(const PngImage& png, const Tessellation& t, const INT_VCTR_1D& hc, int nW, int nH) {
+    const double x0 = t.vdDataScale[0], x1 = t.vdDataScale[1];
+    const double y0 = t.vdDataScale[2];
+    const double scale = nW / (x1 - x0);  // pixels per unit, the same on both axes
+    int checked = 0;
+    for (int py = 50; py < 50 + nH; py += 2)
+        for (int px = 50; px < 50 + nW; px += 2) {
+            double x = x0 + (px - 50) / scale, y = y0 + (50 + nH - 1 - py) / scale;
+            int best = -1;
+            double d1 = 1e300;
+            for (size_t i = 0; i < t.vptX.size(); ++i) {
+                double d = std::hypot(t.vptX[i].m_psXY.m_dX - x, t.vptX[i].m_psXY.m_dY - y);
+                if (t.vbKeep[i] && d < d1)
+                    d1 = d, best = static_cast<int>(i);
+            }
+            // Distance to the cell's border: to the nearest bisector with another site.
+            const SPosition& a = t.vptX[best].m_psXY;
+            double toBorder = 1e300;
+            for (size_t j = 0; j < t.vptX.size(); ++j) {
+                if (!t.vbKeep[j] || static_cast<int>(j) == best)
+                    continue;
+                const SPosition& b = t.vptX[j].m_psXY;
+                double dj = std::hypot(b.m_dX - x, b.m_dY - y);
+                toBorder =
+                    std::min(toBorder, (dj * dj - d1 * d1) /
+                                           (2 * std::hypot(a.m_dX - b.m_dX, a.m_dY - b.m_dY)));
+            }
+            if (toBorder * scale < 2.5 || d1 * scale < 4)
+                continue;
+            int expected = best < static_cast<int>(hc.size()) ? GetClusterColor(hc[best]) : kWhite;
+            EXPECT_EQ(png.pixel(px, py), expected)
+                << "pixel " << px << "," << py << " site " << best;
+            if (png.pixel(px, py) != expected)
+                return -1;
+            ++checked;
+        }
+    return checked;
+}
+
+class MembershipMapTest : public ::testing::Test {
+  protected:
+    void SetUp() override { SetProgramFlavour(ProgramFlavour::BreloAdm); }
+    void TearDown() override { SetProgramFlavour(ProgramFlavour::Brelo); }
+};
+
+}  // namespace
+
+TEST_F(MembershipMapTest, CellsOfABoxTwiceAsWideAsHighTakeTheirClusterColours) {
+    Tessellation t = Tessellate(RandomSites(40, 7));
+    INT_VCTR_1D hc;
+    for (size_t i = 0; i < t.vptX.size(); ++i)
+        hc.push_back(static_cast<int>(i % 4));
+    std::string file = TempPng("wide");
+    EXPECT_EQ(PlotHC(file, t.vptX, t.vbKeep, t.vdDataMinMax, t.veVoronoi, hc), 0);
+    PngImage png(file);
+    ASSERT_TRUE(png.ok());
+    EXPECT_EQ(png.width(), 1100);
+    EXPECT_EQ(png.height(), 600);
+    EXPECT_EQ(png.pixel(25, 300), 0xffffcc);
+    EXPECT_EQ(png.pixel(0, 300), kBlack);
+    EXPECT_GT(CheckCells(png, t, hc, 1000, 500), 75000);
+    // No pixel of the plot area is left white: every cell has a data site.
+    int white = 0;
+    for (int y = 50; y < 550; ++y)
+        for (int x = 50; x < 1050; ++x)
+            white += png.pixel(x, y) == kWhite;
+    EXPECT_EQ(white, 0);
+    // Each kept data site carries its black mark.
+    const double scale = 1000 / (t.vdDataScale[1] - t.vdDataScale[0]);
+    for (size_t i = 0; i < t.vptX.size(); ++i) {
+        int px =
+            static_cast<int>(std::lround(50 + (t.vptX[i].m_psXY.m_dX - t.vdDataScale[0]) * scale));
+        int py =
+            static_cast<int>(std::lround(549 - (t.vptX[i].m_psXY.m_dY - t.vdDataScale[2]) * scale));
+        EXPECT_EQ(png.pixel(px, py), kBlack) << i;
+    }
+}
+
+TEST_F(MembershipMapTest, RegionNearestToADummyPointStaysWhite) {
+    // Data sites on the left, one dummy site far on the right.
+    std::vector<std::pair<double, double>> xy{{0, 0}, {2, 8}, {4, 3}, {1, 5}, {3, 10}, {20, 5}};
+    Tessellation t = Tessellate(xy);
+    INT_VCTR_1D hc{0, 1, 2, 1, 0};  // five data points; site 5 is a dummy
+    std::string file = TempPng("dummy");
+    EXPECT_EQ(PlotHC(file, t.vptX, t.vbKeep, t.vdDataMinMax, t.veVoronoi, hc), 0);
+    PngImage png(file);
+    ASSERT_TRUE(png.ok());
+    int nW = png.width() - 100, nH = png.height() - 100;
+    EXPECT_GT(CheckCells(png, t, hc, nW, nH), 25000);
+    // The dummy's mark: black edge, white centre.
+    const double scale = nW / (t.vdDataScale[1] - t.vdDataScale[0]);
+    int px = static_cast<int>(std::lround(50 + (20 - t.vdDataScale[0]) * scale));
+    int py = static_cast<int>(std::lround(50 + nH - 1 - (5 - t.vdDataScale[2]) * scale));
+    EXPECT_EQ(png.pixel(px, py), kWhite);
+    EXPECT_EQ(png.pixel(px + 2, py), kBlack);
+    EXPECT_EQ(png.pixel(50 + nW - 2, 52), kWhite);
+}
+
+TEST_F(MembershipMapTest, LabelsBeyondTheColourTableWrapAround) {
+    Tessellation t = Tessellate({{0, 0}, {10, 2}, {4, 9}, {8, 7}});
+    INT_VCTR_1D hc{216, 217, 2 + 2 * 216, 3};
+    std::string file = TempPng("wrap");
+    EXPECT_EQ(PlotHC(file, t.vptX, t.vbKeep, t.vdDataMinMax, t.veVoronoi, hc), 0);
+    PngImage png(file);
+    ASSERT_TRUE(png.ok());
+    EXPECT_EQ(GetClusterColor(216), COLORS[0]);
+    EXPECT_GT(CheckCells(png, t, hc, png.width() - 100, png.height() - 100), 12500);
+}
+
+TEST_F(MembershipMapTest, RefusalsWriteNothing) {
+    Tessellation t = Tessellate({{0, 0}, {10, 2}, {4, 9}});
+    INT_VCTR_1D hc{0, 1, 0};
+    std::string file = TempPng("refused");
+    struct Case {
+        std::vector<SPoint> pts;
+        std::vector<bool> keep;
+        DBL_VCTR_1D mm;
+        std::vector<CEdge> edges;
+        INT_VCTR_1D hc;
+        std::string message;
+    };
+    std::vector<Case> cases{
+        {{}, t.vbKeep, t.vdDataMinMax, t.veVoronoi, hc, "No Voronoi Points - PlotHC"},
+        {t.vptX, {}, t.vdDataMinMax, t.veVoronoi, hc, "No Keep Flags - PlotHC"},
+        {t.vptX, t.vbKeep, {0, 1, 2}, t.veVoronoi, hc, "Wrong Data Min Max - PlotHC"},
+        {t.vptX, t.vbKeep, t.vdDataMinMax, {}, hc, "No Voronoi Edges - PlotHC"},
+        {t.vptX, t.vbKeep, t.vdDataMinMax, t.veVoronoi, {}, "No Hard Clustering Results - PlotHC"},
+        {t.vptX,
+         t.vbKeep,
+         t.vdDataMinMax,
+         t.veVoronoi,
+         {0, 1, 0, 1},
+         "Wrong Hard Clustering Results - PlotHC"},
+        {t.vptX, {true, true}, t.vdDataMinMax, t.veVoronoi, hc, "Wrong Keep Flags - PlotHC"},
+        {t.vptX, t.vbKeep, {0, 10, 3, 3}, t.veVoronoi, hc, "Wrong Data Min Max - PlotHC"},
+    };
+    for (const Case& c : cases) {
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(PlotHC(file, c.pts, c.keep, c.mm, c.edges, c.hc), -1);
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.message + "\n");
+        EXPECT_FALSE(std::ifstream(file).good()) << c.message;
+    }
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(
+        PlotHC("/nonexistent-folder/m.png", t.vptX, t.vbKeep, t.vdDataMinMax, t.veVoronoi, hc), -1);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Unable to make chart - PlotHC\n");
+}
+
+TEST_F(MembershipMapTest, ScatterFormDrawsOneColourPerCluster) {
+    Tessellation t = Tessellate(RandomSites(12, 3));
+    INT_VCTR_1D hc;
+    for (size_t i = 0; i < t.vptX.size(); ++i)
+        hc.push_back(static_cast<int>(i % 3));
+    std::string file = TempPng("scatter");
+    EXPECT_EQ(PlotHC(file, t.vptX, t.vdDataScale, hc, 3, true), 0);
+    PngImage png(file);
+    ASSERT_TRUE(png.ok());
+    EXPECT_EQ(png.width(), 1100);
+    EXPECT_EQ(png.height(), 600);
+    const double scale = 1000 / (t.vdDataScale[1] - t.vdDataScale[0]);
+    for (size_t i = 0; i < t.vptX.size(); ++i) {
+        int px =
+            static_cast<int>(std::lround(50 + (t.vptX[i].m_psXY.m_dX - t.vdDataScale[0]) * scale));
+        int py =
+            static_cast<int>(std::lround(549 - (t.vptX[i].m_psXY.m_dY - t.vdDataScale[2]) * scale));
+        EXPECT_EQ(png.pixel(px, py), COLORS[hc[i]]) << i;
+    }
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(PlotHC(file, t.vptX, {0, 1}, hc, 3, false), -1);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Wrong Data Scale - PlotHC\n");
+}
