@@ -1,0 +1,321 @@
+// Statistical tests of the brelo sampler on data simulated with known truth,
+// and tests of single sweep steps on hand-made chains.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+#include "brelo/BreloSampler.h"
+#include "brelo/BreloSimulation.h"
+#include "brelo/BreloTestUtil.h"
+#include "core/StatUtilities.h"
+#include "io/ResultReport.h"
+
+namespace {
+
+struct SRunOutcome {
+    bool completed = false;
+    CRunCriteria criteria;
+    std::string prefix;  // folder + "/" + data file name
+};
+
+// One call of the sampler entry on a data file of the folder.
+SRunOutcome RunSampler(const std::string& folder, const std::string& file,
+                       std::vector<std::string> options, bool bFIT = false,
+                       bool bValOnIndiv = false, CTrainingConfig config = CTrainingConfig()) {
+    options.push_back("-F" + file);
+    options.push_back("-i" + folder);
+    options.push_back("-o" + folder);
+    CArgs args(options);
+    std::ofstream criteria(folder + "/criteria.txt", std::ios::app);
+    SRunOutcome out;
+    out.completed =
+        brelo(args.argc(), args.argv(), "", criteria, out.criteria, bFIT, bValOnIndiv, config);
+    out.prefix = folder + "/" + file;
+    return out;
+}
+
+// Share of individuals whose most probable cluster matches the truth under
+// the best relabelling of the clusters.
+double AgreementUpToRelabelling(const INT_VCTR_1D& hc, const std::vector<int>& truth, int K) {
+    std::vector<int> perm(K);
+    std::iota(perm.begin(), perm.end(), 0);
+    int best = 0;
+    do {
+        int agree = 0;
+        for (size_t i = 0; i < hc.size(); ++i)
+            agree += perm[hc[i]] == truth[i];
+        best = std::max(best, agree);
+    } while (std::next_permutation(perm.begin(), perm.end()));
+    return static_cast<double>(best) / hc.size();
+}
+
+INT_VCTR_1D HardClusters(const std::string& apFile) {
+    INT_VCTR_1D hc;
+    HardAssignment(ReadMembershipTable(apFile), hc);
+    return hc;
+}
+
+CTrainingConfig MakeConfig(const std::string& name, int first, int last, int step = 1) {
+    CTrainingConfig config;
+    config.name = name;
+    for (int i = first; i <= last; i += step)
+        config.index.push_back(i);
+    return config;
+}
+
+SSimulatedData ProbitData(int N) {
+    SSimulatedData d;
+    d.N = N;
+    d.L = 15;
+    SimulateProbitLabels(d, 0.5, 1.5, 7);
+    SimulateGenotypes(d, 6, 0.5, 8);
+    return d;
+}
+
+TEST(BreloSamplerTest, RecoversThreeSeparatedClustersAndCriteriaPreferThem) {
+    FixSeed();
+    const std::string dir = FreshFolder("three_clusters");
+    SSimulatedData d;
+    d.N = 150;
+    d.L = 15;
+    d.K = 3;
+    SimulateLabelsInTurn(d);
+    SimulateGenotypes(d, 6, 0.5, 3);
+    WriteSimulatedData(d, dir + "/three.txt");
+
+    const std::vector<std::string> common = {"-N150", "-A2",   "-L15", "-D1",
+                                             "-S300", "-B100", "-T-1"};
+    std::vector<std::string> k3 = common, k2 = common;
+    k3.push_back("-K3");
+    k2.push_back("-K2");
+    SRunOutcome r3 = RunSampler(dir, "three.txt", k3);
+    ASSERT_TRUE(r3.completed);
+    INT_VCTR_1D hc = HardClusters(r3.prefix + "AP.txt");
+    ASSERT_EQ(hc.size(), 150u);
+    EXPECT_GE(AgreementUpToRelabelling(hc, d.z, 3), 0.95);
+    EXPECT_EQ(r3.criteria.KEst, 3);
+
+    SRunOutcome r2 = RunSampler(dir, "three.txt", k2);
+    ASSERT_TRUE(r2.completed);
+    EXPECT_LT(r3.criteria.DIC, r2.criteria.DIC);
+    EXPECT_LT(r3.criteria.DIC2, r2.criteria.DIC2);
+    EXPECT_GT(r3.criteria.dAL, r2.criteria.dAL);
+    // Without validation the validation terms are zero.
+    EXPECT_EQ(r3.criteria.dAL_valid, 0.0);
+    EXPECT_DOUBLE_EQ(r3.criteria.DIC2_tot, r3.criteria.DIC2);
+}
+
+TEST(BreloSamplerTest, ProbitCoefficientsHaveTheRightSignsAndIntervalsCoverTheTruth) {
+    FixSeed();
+    const std::string dir = FreshFolder("probit");
+    const double truth[2] = {0.5, 1.5};
+    SSimulatedData d = ProbitData(400);
+    WriteSimulatedData(d, dir + "/probit.txt");
+    SRunOutcome r =
+        RunSampler(dir, "probit.txt",
+                   {"-N400", "-A2", "-L15", "-K2", "-D1", "-S1500", "-B300", "-T-1", "-X1"});
+    ASSERT_TRUE(r.completed);
+
+    // Labels are known up to a relabelling; with two clusters swapping them
+    // turns beta into -beta.
+    INT_VCTR_1D hc = HardClusters(r.prefix + "AP.txt");
+    int agree = 0;
+    for (int i = 0; i < d.N; ++i)
+        agree += hc[i] == d.z[i];
+    const double sign = agree > d.N / 2 ? 1.0 : -1.0;
+    EXPECT_GE(std::max(agree, d.N - agree), 0.95 * d.N);
+
+    DBL_VCTR_2D betaHat = ReadNumberTable(r.prefix + "betaHat.txt");
+    ASSERT_EQ(betaHat.size(), 1u);
+    ASSERT_EQ(betaHat[0].size(), 2u);
+    // BetaStock: header "cycles K P", then one line per sweep; the kept
+    // sweeps are the last 1200.
+    DBL_VCTR_2D stock = ReadNumberTable(r.prefix + "BetaStock.txt", 1);
+    ASSERT_EQ(stock.size(), 1500u);
+    for (int b = 0; b < 2; ++b) {
+        EXPECT_GT(sign * betaHat[0][b], 0) << "coefficient " << b;
+        DBL_VCTR_1D kept;
+        for (size_t s = 300; s < stock.size(); ++s)
+            kept.push_back(sign * stock[s][b]);
+        const double lo = quantile(kept.data(), kept.size(), 0.025);
+        const double hi = quantile(kept.data(), kept.size(), 0.975);
+        EXPECT_LE(lo, truth[b]) << "coefficient " << b;
+        EXPECT_GE(hi, truth[b]) << "coefficient " << b;
+    }
+    EXPECT_GT(r.criteria.cor, 0.5);
+}
+
+TEST(BreloSamplerTest, ValidationOnIndividualsAndOnLociGiveFiniteLikelihoodsAndTheirFiles) {
+    FixSeed();
+    const std::string dir = FreshFolder("validation");
+    SSimulatedData d = ProbitData(200);
+    d.qual.resize(d.N);
+    for (int i = 0; i < d.N; ++i)
+        d.qual[i] = 3 + 2 * (i % 3);  // levels 3, 5, 7
+    WriteSimulatedData(d, dir + "/valid.txt");
+    const std::vector<std::string> options = {"-N200", "-A2",  "-L15", "-K2", "-D1",
+                                              "-S200", "-B50", "-T-1", "-X1", "-XL1"};
+
+    SRunOutcome onIndiv =
+        RunSampler(dir, "valid.txt", options, true, true, MakeConfig("odd", 1, 199, 2));
+    ASSERT_TRUE(onIndiv.completed);
+    EXPECT_TRUE(std::isfinite(onIndiv.criteria.dAL_valid));
+    EXPECT_LT(onIndiv.criteria.dAL_valid, 0.0);
+    const std::string p = onIndiv.prefix;
+    EXPECT_EQ(ReadNumberTable(p + "LHstock_valid.txt").size(), 150u);  // kept sweeps
+    EXPECT_EQ(ReadNumberTable(p + "LHstock.txt").size(), 200u);
+    EXPECT_EQ(ReadMembershipTable(p + "PPM_valid.txt").size(), 100u);  // held-out individuals
+    EXPECT_EQ(ReadMembershipTable(p + "AP.txt").size(), 100u);         // training individuals
+    EXPECT_EQ(ReadMembershipTable(p + "PPM1_valid.txt").size(), 3u);   // levels
+    for (const char* suffix : {"LH_valid.png", "PPM_valid.png", "PPMqual_valid.png", "PPMvar1.txt"})
+        EXPECT_TRUE(FileExists(p + suffix)) << suffix;
+    for (const DBL_VCTR_1D& row : ReadMembershipTable(p + "PPM_valid.txt"))
+        EXPECT_NEAR(row[0] + row[1], 1.0, 1e-9);
+
+    const std::string lociDir = FreshFolder("validation_loci");
+    WriteSimulatedData(d, lociDir + "/valid.txt");
+    SRunOutcome onLoci =
+        RunSampler(lociDir, "valid.txt", options, true, false, MakeConfig("first10", 1, 10));
+    ASSERT_TRUE(onLoci.completed);
+    EXPECT_TRUE(std::isfinite(onLoci.criteria.dAL_valid));
+    EXPECT_LT(onLoci.criteria.dAL_valid, 0.0);
+    EXPECT_EQ(ReadMembershipTable(onLoci.prefix + "AP.txt").size(), 200u);
+    EXPECT_TRUE(FileExists(onLoci.prefix + "LHstock_valid.txt"));
+    EXPECT_FALSE(FileExists(onLoci.prefix + "PPM_valid.txt"));
+    // Frequencies are reported for the training loci only.
+    EXPECT_EQ(ReadWholeFile(onLoci.prefix + "TR.txt").find("Locus 011"), std::string::npos);
+    EXPECT_NE(ReadWholeFile(onLoci.prefix + "TR.txt").find("Locus 010"), std::string::npos);
+}
+
+TEST(BreloSamplerTest, OneClusterWithCovariatesRunsWithoutCoefficients) {
+    FixSeed();
+    const std::string dir = FreshFolder("one_cluster");
+    SSimulatedData d = ProbitData(60);
+    WriteSimulatedData(d, dir + "/one.txt");
+    SRunOutcome r = RunSampler(
+        dir, "one.txt", {"-N60", "-A2", "-L15", "-K1", "-D1", "-S40", "-B10", "-T-1", "-X1"});
+    ASSERT_TRUE(r.completed);
+    for (const DBL_VCTR_1D& row : ReadMembershipTable(r.prefix + "AP.txt"))
+        EXPECT_EQ(row[0], 1.0);
+    for (const DBL_VCTR_1D& row : ReadMembershipTable(r.prefix + "PPM.txt"))
+        EXPECT_EQ(row[0], 1.0);
+    for (const char* absent : {"betaHat.txt", "BetaStock.txt", "AIC.txt", "DICregr.txt", "BH.png"})
+        EXPECT_FALSE(FileExists(r.prefix + absent)) << absent;
+    std::vector<std::string> rows = ReadLines(dir + "/criteria.txt");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_NE(rows[0].find("\tNA\tNA\tNA\t"), std::string::npos);
+}
+
+TEST(BreloSamplerTest, SameSeedSameResults) {
+    const std::string dir = FreshFolder("seed");
+    SSimulatedData d = ProbitData(80);
+    WriteSimulatedData(d, dir + "/seed.txt");
+    const std::vector<std::string> options = {"-N80", "-A2",  "-L15", "-K2", "-D1",
+                                              "-S60", "-B20", "-T-1", "-X1"};
+    FixSeed("99");
+    ASSERT_TRUE(RunSampler(dir, "seed.txt", options).completed);
+    const std::string first = ReadWholeFile(dir + "/seed.txtBetaStock.txt");
+    FixSeed("99");
+    ASSERT_TRUE(RunSampler(dir, "seed.txt", options).completed);
+    EXPECT_EQ(ReadWholeFile(dir + "/seed.txtBetaStock.txt"), first);
+    EXPECT_FALSE(first.empty());
+}
+
+// A small chain built in memory: N individuals, two clusters, an intercept
+// and one covariate, the first nBase individuals fixed in the reference.
+SBreloChain MakeChain(int N, int nBase, int S, int B) {
+    SBreloOptions opts;
+    opts.N = N;
+    opts.A = 2;
+    opts.L = 3;
+    opts.K = 2;
+    opts.lambda = 1.0;
+    opts.TotalSweep = S;
+    opts.BurnIn = B;
+    opts.bbase = nBase > 0;
+    SBreloData data;
+    data.N = N;
+    data.A = 2;
+    data.L = 3;
+    data.X.assign(N, INT_VCTR_2D(2, INT_VCTR_1D(3, 0)));
+    data.Xtild.assign(N, DBL_VCTR_1D(2, 1.0));
+    data.isBase.assign(N, 0);
+    for (int i = 0; i < N; ++i) {
+        for (int a = 0; a < 2; ++a)
+            for (int l = 0; l < 3; ++l)
+                data.X[i][a][l] = 1 + (i + a + l) % 3;
+        data.Xtild[i][1] = (i % 7) - 3.0;
+        data.isBase[i] = i < nBase ? 1 : 0;
+    }
+    SBreloChain chain;
+    SetUpChain(chain, opts, std::move(data), "test");
+    return chain;
+}
+
+TEST(BreloSamplerTest, NonFiniteFirstCoefficientDrawKeepsTheInitialDraw) {
+    FixSeed();
+    SBreloChain chain = MakeChain(30, 1, 5, 4);
+    gsl_rng* rng = nullptr;
+    AllocRNG(rng, gsl_rng_default);
+    DrawInitialState(chain, rng);
+    const DBL_VCTR_1D initial = chain.spSweep.beta[0];
+    // The fixed individual's utility is never redrawn: a NaN there makes the
+    // mean of the coefficient draw NaN.
+    chain.spSweep.w[0][0] = std::nan("");
+    ASSERT_TRUE(RunSweep(chain, 0, rng));
+    EXPECT_EQ(chain.spSweep.beta[0], initial);
+    EXPECT_EQ(chain.BH[0][0][0], initial[0]);
+    EXPECT_EQ(chain.BH[0][1][0], initial[1]);
+    FreeRNG(rng);
+}
+
+TEST(BreloSamplerTest, ReferenceIndividualsStayInTheLastClusterWithZeroUtilities) {
+    FixSeed();
+    SBreloChain chain = MakeChain(40, 5, 60, 40);
+    gsl_rng* rng = nullptr;
+    AllocRNG(rng, gsl_rng_default);
+    DrawInitialState(chain, rng);
+    for (int s = 0; s < chain.TotalSweep; ++s) {
+        ASSERT_TRUE(RunSweep(chain, s, rng));
+        for (int i = 0; i < 5; ++i) {
+            ASSERT_EQ(chain.spSweep.z[i], 1) << "sweep " << s;
+            ASSERT_EQ(chain.spSweep.w[i][0], 0.0) << "sweep " << s;
+        }
+    }
+    // Structure sweeps were 5 % of the burn-in; the others moved.
+    EXPECT_EQ(chain.BurnInStructure, 2);
+    EXPECT_EQ(chain.BurnIn, 38);
+    EXPECT_EQ(chain.KeptSweep, 20);
+    FreeRNG(rng);
+}
+
+TEST(BreloSamplerTest, BurnInSplitCapsTheStructureSweepsAndAllSweepsAreStructureWithoutCovariates) {
+    SBreloChain capped = MakeChain(10, 0, 3000, 2000);
+    EXPECT_EQ(capped.BurnInStructure, 50);
+    EXPECT_EQ(capped.BurnIn, 1950);
+    EXPECT_EQ(capped.KeptSweep, 1000);
+
+    SBreloOptions opts;
+    opts.N = 10;
+    opts.A = 1;
+    opts.L = 1;
+    opts.K = 2;
+    opts.lambda = 1;
+    opts.TotalSweep = 100;
+    opts.BurnIn = 30;
+    opts.BurnInStructure = 5;
+    SBreloData data;
+    data.N = 10;
+    data.A = 1;
+    data.L = 1;
+    data.X.assign(10, INT_VCTR_2D(1, INT_VCTR_1D(1, 1)));
+    SBreloChain plain;
+    SetUpChain(plain, opts, std::move(data), "");
+    EXPECT_EQ(plain.KeptSweep, 65);
+    EXPECT_EQ(plain.BurnInStructure, 100);
+    EXPECT_EQ(plain.BurnIn, 0);
+}
+
+}  // namespace
