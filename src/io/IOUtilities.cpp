@@ -334,30 +334,28 @@ bool SaveCF(const DBL_VCTR_1D& sigma, const DBL_VCTR_2D& beta, const DBL_VCTR_2D
 }
 
 namespace {
-// The header must describe the current command line.
-bool ReadCFHeader(CFieldReader& reader, const SCFShape& s, bool& conflict) {
-    reader.SetWhere("header");
+// Reads one header count and compares it with the current shape.
+enum class HeaderField { Agrees, Conflicts, Unreadable };
+
+HeaderField ReadHeaderCount(CFieldReader& reader, size_t expected, const char* what, int a = 0) {
     int value = 0;
-    conflict = false;
-    if (!reader.Int(value, "the number of clusters"))
-        return false;
-    if (value != static_cast<int>(s.K))
-        return conflict = true, false;
-    if (!reader.Int(value, "the number of loci"))
-        return false;
-    if (value != static_cast<int>(s.L))
-        return conflict = true, false;
-    for (size_t l = 0; l < s.L; ++l) {
-        if (!reader.Int(value, "the number of alleles of locus %d", static_cast<int>(l + 1)))
-            return false;
-        if (value != static_cast<int>(s.J[l]))
-            return conflict = true, false;
-    }
-    if (!reader.Int(value, "the number of individuals"))
-        return false;
-    if (value != static_cast<int>(s.N))
-        return conflict = true, false;
-    return true;
+    if (!reader.Int(value, what, a))
+        return HeaderField::Unreadable;
+    return value == static_cast<int>(expected) ? HeaderField::Agrees : HeaderField::Conflicts;
+}
+
+// The header (K, L, J[0..L-1], N) must describe the current command line.
+HeaderField ReadCFHeader(CFieldReader& reader, const SCFShape& s) {
+    reader.SetWhere("header");
+    HeaderField f = ReadHeaderCount(reader, s.K, "the number of clusters");
+    if (f == HeaderField::Agrees)
+        f = ReadHeaderCount(reader, s.L, "the number of loci");
+    for (size_t l = 0; l < s.L && f == HeaderField::Agrees; ++l)
+        f = ReadHeaderCount(reader, s.J[l], "the number of alleles of locus %d",
+                            static_cast<int>(l + 1));
+    if (f == HeaderField::Agrees)
+        f = ReadHeaderCount(reader, s.N, "the number of individuals");
+    return f;
 }
 
 bool ReadCFMatrix(CFieldReader& reader, DBL_VCTR_2D& M, const char* section, const char* what) {
@@ -410,12 +408,11 @@ bool LoadCF(DBL_VCTR_1D& sigma, DBL_VCTR_2D& beta, DBL_VCTR_2D& alpha, DBL_VCTR_
         std::cerr << "Cannot open file " << File << " - LoadCF" << std::endl;
         return false;
     }
-    bool conflict = false;
-    if (!ReadCFHeader(reader, s, conflict)) {
-        if (conflict)
-            std::cerr << "CF file conflicts with command-line options - LoadCF" << std::endl;
+    const HeaderField header = ReadCFHeader(reader, s);
+    if (header == HeaderField::Conflicts)
+        std::cerr << "CF file conflicts with command-line options - LoadCF" << std::endl;
+    if (header != HeaderField::Agrees)
         return false;
-    }
     // Read into copies so that a file that fails half way leaves the state
     // of the run as it was.
     DBL_VCTR_1D newSigma(s.K, 0.0);

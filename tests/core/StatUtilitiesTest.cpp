@@ -102,16 +102,3 @@ TEST(MiscUtilities, ProgressAndRunTimeLines) {
                 ::testing::MatchesRegex("This run took [0-9]+\\.[0-9]{3} seconds to complete on "
                                         "this computer\\.\n\n\n"));
 }
-
-TEST(MiscUtilities, PathsAndOptionValues) {
-    EXPECT_EQ(MakeInputPath("", "data.txt"), "data.txt");
-    EXPECT_EQ(MakeInputPath("in", "data.txt"), "in/data.txt");
-    EXPECT_EQ(MakeOutputPrefix("out", "data.txt", ""), "out/data.txt");
-    EXPECT_EQ(MakeOutputPrefix("", "data.txt", "3"), "data.txt_RUN3_");
-    EXPECT_EQ(ReadIntOption("12abc"), 12);
-    EXPECT_EQ(ReadIntOption("abc"), 0);
-    EXPECT_EQ(ReadIntOption("-7"), -7);
-    EXPECT_EQ(ReadIntOption("99999999999"), 2147483647);
-    EXPECT_DOUBLE_EQ(ReadDoubleOption("2.5e1x"), 25.0);
-    EXPECT_EQ(ReadDoubleOption("x"), 0.0);
-}

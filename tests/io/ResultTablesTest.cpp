@@ -42,12 +42,9 @@ TEST(MembershipTable, WideTablesNegativeValuesAndAppendedTables) {
     EXPECT_NE(content.find(" -0.500000000000000 \t1\n\n\n\n"), std::string::npos);
     EXPECT_NE(content.find("\n007 0.500000000000000\n"), std::string::npos);
 
-    DBL_VCTR_2D many(1000000, DBL_VCTR_1D(1, 1.0));
-    std::ofstream big(TempPath("big.txt"));
-    WriteInOfstreamClummpFormat(many, big);
-    big.close();
-    const std::string bigContent = ReadWholeFile(TempPath("big.txt"));
-    EXPECT_NE(bigContent.find("\n1000000:\t1.000000000000000 \t1\n"), std::string::npos);
+    // Field widths are minimums: cluster 123 is written in full.
+    SaveToMyFileClumppFormat(DBL_VCTR_2D(1, DBL_VCTR_1D(123, 0.0)), file, true, "");
+    EXPECT_NE(ReadWholeFile(file).find("\t***Cluster  123***\t\n"), std::string::npos);
 }
 
 TEST(PlainTables, OneValuePerLineAndTabTerminatedRows) {
