@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -90,6 +91,13 @@ inline DBL_VCTR_2D ReadNumberTable(const std::string& file, int skipLines = 0) {
             table.push_back(row);
     }
     return table;
+}
+
+// Death tests read the error stream only; the messages of brelo mostly go to
+// standard output. Call inside the death statement.
+inline void StdoutToStderr() {
+    std::cout.flush();
+    std::cout.rdbuf(std::cerr.rdbuf());
 }
 
 // Every run of a test starts from the same seed sequence.
