@@ -107,6 +107,11 @@ INT_VCTR_1D ComplementIndices(const INT_VCTR_1D& oneBased, int M) {
     return out;
 }
 
+void CheckDataFile(const SBreloOptions& opts) {
+    CDataSet all;
+    LoadDataSet(MakeLayout(opts), all);
+}
+
 void LoadBreloData(const SBreloOptions& opts, bool bFIT, bool bValOnIndiv,
                    const CTrainingConfig& trainingConfig, SBreloData& data) {
     data = SBreloData();

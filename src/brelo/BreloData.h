@@ -40,6 +40,10 @@ struct SBreloData {
 void LoadBreloData(const SBreloOptions& opts, bool bFIT, bool bValOnIndiv,
                    const CTrainingConfig& trainingConfig, SBreloData& data);
 
+// Reads the whole data file once and discards it: every reading error stops
+// the program (one line, exit 1) before anything is written.
+void CheckDataFile(const SBreloOptions& opts);
+
 // Individuals per level of each covariate among the rows of XQual.
 INT_VCTR_2D CountLevels(const INT_VCTR_2D& XQual, const INT_VCTR_1D& nQualLevels);
 

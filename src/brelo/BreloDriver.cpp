@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "brelo/BreloData.h"
 #include "brelo/BreloOptions.h"
 #include "brelo/BreloResults.h"
 #include "brelo/BreloSampler.h"
@@ -242,6 +243,8 @@ int BreloMain(int argc, char** argv) {
         LoadTraining(vTrainingConfig, vCompTrainingConfig, bValOnIndiv, d.N, d.L, d.FindexTraining);
         CheckTrainingConfigs(vTrainingConfig, bValOnIndiv, bValOnIndiv ? d.N : d.L);
     }
+
+    CheckDataFile(model);
 
     SRunTables tables;
     OpenTables(d, d.K, tables);
