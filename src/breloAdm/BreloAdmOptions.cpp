@@ -1,0 +1,371 @@
+#include "breloAdm/BreloAdmOptions.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <iostream>
+
+#include "core/MiscUtilities.h"
+
+namespace {
+
+const char* const USAGE_LINES[] = {
+    "Typical Usage: breloAdm -FF -NN -AA -LL -KK -XX -XLXL -TT -PP -DD -SS -BB",
+    "Options can be specified in any order.",
+    "",
+    "Required Options:",
+    "-FF: F = File Name of Input Data File",
+    "     For file name contains spaces, input it as \"F\".",
+    "-NN: N = Number of Individuals",
+    "-AA: A = Ploidy (1 = Haploid, 2 = Diploid, ...)",
+    "-LL: L = Number of Loci",
+    "-KK: K = Number of Clusters",
+    "-XLXL: XL = Number of Qualitative Covariates",
+    "-XX: X = Number of Quantitative Covariates (other than spatial coordinates)",
+    "-TT: T = Degree of Trend",
+    "             -1: NO Spatial Coord. in datafile F",
+    "              0: Spatial Coord. NOT used",
+    "             {1,2,3}: Degree 1, 2 or 3",
+    "-PP: P = SPatial interaction parameter",
+    "-DD: D = Parameter of Dirichlet Allele Frequency Model (no F-model)",
+    "-SS: S = Total Number of Sweeps of MCMC",
+    "-BB: B = Burn In Number of Sweeps of MCMC",
+    "",
+    "Optional Options:",
+    "-rr: r = Number of Extra Rows in Data File, Default: 0",
+    "-cc: c = Number of Extra Columns in Data File, Default: 0",
+    "-ii: i = Folder Name of Input Data File, Default: Current Folder",
+    "     For folder name contains spaces, input it as \"i\".",
+    "-oo: o = Folder Name of Output Result Files, Default: Current Folder",
+    "     For folder name contains spaces, input it as \"o\".",
+    "-orunorun: orun = String to Append to Output Result Files Names, e.g. a Run Number",
+    "-pp: p = Configuration File for Continue from Highest Likelihood Run, Default: NULL",
+    "     For file name contains spaces, input it as \"p\".",
+    "-dd: d = Number of dummy individuals, Default: 0",
+    "-uu: u = Update sigma?",
+    "     u = y, Yes (Default)",
+    "     u = n, No",
+    "-upup: up = Update Psi?",
+    "     up = y, Yes",
+    "     up = n, No (Default)",
+    "-xx: x = Variance of CAR, Default: 30.0",
+    "-mm: m = Name of file containing map (ascii-raster format) to predict admixture "
+    "coefficients on (optional)",
+    "     For file name contains spaces, input it as \"m\".",
+    "-nn: n = number of coordinates to use in regression. Default: 2.",
+    "     If n = 1, the second coordinate is used. n=0 dis the same as T=0",
+    "-ss: s = Shuffle update order for MCMC?",
+    "     s = y, Yes",
+    "     s = n, No (Default)",
+    "-jj: j = Init the run with Neighbor Joining tree",
+    "     j = y, Yes",
+    "     j = n, No (Default)",
+    "-gg: g = Name of file containing Geographic distances between individuals (optional) ",
+    "     For file name contains spaces, input it as \"g\".",
+    "-rcrc: rc = Recessive Allele(s) in the data?",
+    "       rc = y, Yes",
+    "       rc = n, No (Default)",
+    "-scsc: sc = scale parameter for geographic distances. User predefined value or enter one. "
+    "Ignored if no geographic distance file is given.",
+    "       sc = m, Mean distance between individuals (default)",
+    "       sc = d, meDian distance between individuals",
+    "       sc = x, maX distance between individuals",
+    "       sc = value of the scale parameter (e.g. 10.4)",
+    "-spsp: sp = SPecial data format: one individual = one row",
+    "       sp = y, Yes",
+    "       sp = n, No (Default)",
+    "-bsbs: bs = Burn-In Structure, Default: 0",
+};
+
+[[noreturn]] void ExitWithUsage() {
+    ShowUsage();
+    std::exit(1);
+}
+
+[[noreturn]] void RefuseOption(const std::string& arg) {
+    std::cout << "Unknown Option - " << arg << std::endl;
+    ExitWithUsage();
+}
+
+// A refusal that names what is wrong and needs no usage text.
+[[noreturn]] void RefuseCount(const std::string& message) {
+    std::cerr << message << std::endl;
+    std::exit(1);
+}
+
+// Which of the required options were given.
+struct SRequired {
+    bool F = false, N = false, A = false, L = false, K = false;
+    bool T = false, P = false, D = false, S = false, B = false;
+    bool All() const { return F && N && A && L && K && T && P && D && S && B; }
+};
+
+// The character at position i of arg, '\0' past its end.
+char At(const std::string& arg, size_t i) {
+    return i < arg.size() ? arg[i] : '\0';
+}
+
+// The text of arg from position i on ("" past its end).
+std::string From(const std::string& arg, size_t i) {
+    return i < arg.size() ? arg.substr(i) : std::string();
+}
+
+int IntFrom(const std::string& arg, size_t i) {
+    return ReadIntOption(From(arg, i).c_str());
+}
+
+double DoubleFrom(const std::string& arg, size_t i) {
+    return ReadDoubleOption(From(arg, i).c_str());
+}
+
+// y / n answers of the switches; anything else is an unknown option.
+bool YesNo(const std::string& arg, size_t i) {
+    char c = At(arg, i);
+    if (c == 'y')
+        return true;
+    if (c == 'n')
+        return false;
+    RefuseOption(arg);
+}
+
+void ParseR(const std::string& arg, SAdmOptions& opt) {
+    if (At(arg, 2) == 'e') {
+        if (At(arg, 3) != 'f')
+            RefuseOption(arg);
+        opt.bbase = true;
+    } else if (At(arg, 2) == 'c') {
+        opt.isRecAllele = YesNo(arg, 3);
+    } else {
+        opt.ER = IntFrom(arg, 2);
+    }
+}
+
+void ParseS(const std::string& arg, SAdmOptions& opt) {
+    if (At(arg, 2) == 'c') {
+        char c = At(arg, 3);
+        if (c == 'm' || c == 'd' || c == 'x') {
+            opt.scOpt = std::string(1, c);
+        } else {
+            opt.theta = DoubleFrom(arg, 3);
+            opt.scSpecified = true;
+        }
+    } else if (At(arg, 2) == 'p') {
+        opt.specialFormat = YesNo(arg, 3);
+    } else {
+        opt.shuffle = YesNo(arg, 2);
+    }
+}
+
+void ParseU(const std::string& arg, SAdmOptions& opt) {
+    if (At(arg, 2) == 'p')
+        opt.updatePsi = At(arg, 3) == 'y';
+    else
+        opt.updateSigma = YesNo(arg, 2);
+}
+
+void ParseO(const std::string& arg, SAdmOptions& opt) {
+    if (From(arg, 2).compare(0, 3, "run") == 0)
+        opt.run = From(arg, 5);
+    else
+        opt.FoO = From(arg, 2);
+}
+
+void ParseOne(const std::string& arg, SAdmOptions& opt, SRequired& given) {
+    switch (At(arg, 1)) {
+        case 'F':
+            opt.F = From(arg, 2);
+            given.F = true;
+            break;
+        case 'N':
+            opt.N = IntFrom(arg, 2);
+            given.N = true;
+            break;
+        case 'A':
+            opt.A = IntFrom(arg, 2);
+            given.A = true;
+            break;
+        case 'L':
+            opt.L = IntFrom(arg, 2);
+            given.L = true;
+            break;
+        case 'K':
+            opt.K = IntFrom(arg, 2);
+            given.K = true;
+            break;
+        case 'T':
+            opt.trendDegree = IntFrom(arg, 2);
+            given.T = true;
+            break;
+        case 'P':
+            opt.psiUser = DoubleFrom(arg, 2);
+            given.P = true;
+            break;
+        case 'D':
+            opt.lambda = DoubleFrom(arg, 2);
+            given.D = true;
+            break;
+        case 'S':
+            opt.TotalSweep = IntFrom(arg, 2);
+            given.S = true;
+            break;
+        case 'B':
+            opt.BurnIn = IntFrom(arg, 2);
+            given.B = true;
+            break;
+        case 'X':
+            if (At(arg, 2) == 'L')
+                opt.nbQualVar = IntFrom(arg, 3);
+            else
+                opt.nbQuantVar = IntFrom(arg, 2);
+            opt.covariatesGiven = true;
+            break;
+        case 'r':
+            ParseR(arg, opt);
+            break;
+        case 'c':
+            opt.EC = IntFrom(arg, 2);
+            break;
+        case 'd':
+            opt.nd = IntFrom(arg, 2);
+            break;
+        case 'g':
+            opt.geoFile = From(arg, 2);
+            break;
+        case 'i':
+            opt.FoI = From(arg, 2);
+            break;
+        case 'm':
+            opt.mapFile = From(arg, 2);
+            break;
+        case 'p':
+            opt.CF = From(arg, 2);
+            break;
+        case 'v':
+            opt.Voronoi = From(arg, 2);
+            break;
+        case 'o':
+            ParseO(arg, opt);
+            break;
+        case 'j':
+            opt.nj = YesNo(arg, 2);
+            break;
+        case 'n':
+            opt.nb_var_regr = IntFrom(arg, 2);
+            break;
+        case 's':
+            ParseS(arg, opt);
+            break;
+        case 'u':
+            ParseU(arg, opt);
+            break;
+        case 'x':
+            opt.sigmaQ = DoubleFrom(arg, 2);
+            break;
+        case 'b':
+            if (At(arg, 2) != 's')
+                RefuseOption(arg);
+            opt.burnStruct = IntFrom(arg, 3);
+            break;
+        default:
+            RefuseOption(arg);
+    }
+}
+
+// The checks of the model settings, in the order the program has always
+// made them.
+void CheckModelSettings(const SAdmOptions& opt) {
+    if (opt.isRecAllele && opt.A != 2)
+        RefuseCount("Dominant markers allowed for diploid individuals only ...");
+    // A value that is not a finite number would poison every matrix.
+    if (!std::isfinite(opt.psiUser) || opt.psiUser >= 1.0) {
+        std::cerr << "The spatial interaction parameter must be stricly inferior to 1."
+                  << std::endl;
+        ExitWithUsage();
+    }
+    if (opt.trendDegree < 0 || opt.trendDegree > 3) {
+        std::cerr << "The trend degree must be in {0,1,2,3}." << std::endl;
+        ExitWithUsage();
+    }
+}
+
+void CheckRegressionVariables(const SAdmOptions& opt) {
+    if (opt.nb_var_regr < 0 || opt.nb_var_regr > 2) {
+        std::cerr << "Number of variables in the regression must be in {0,1,2}" << std::endl;
+        ExitWithUsage();
+    }
+}
+
+// Counts that make no sense would size arrays negatively, leave no sweep to
+// average or divide by zero later; they are refused before any work.
+void CheckCounts(const SAdmOptions& opt) {
+    if (opt.N < 1)
+        RefuseCount("The number of individuals (-N) must be at least 1.");
+    if (opt.A < 1)
+        RefuseCount("The ploidy (-A) must be at least 1.");
+    if (opt.L < 1)
+        RefuseCount("The number of loci (-L) must be at least 1.");
+    if (opt.K < 1)
+        RefuseCount("The number of clusters (-K) must be at least 1.");
+    if (opt.TotalSweep < 1)
+        RefuseCount("The number of sweeps (-S) must be at least 1.");
+    if (opt.BurnIn < 0)
+        RefuseCount("The burn-in (-B) must not be negative.");
+    if (opt.BurnIn >= opt.TotalSweep)
+        RefuseCount("The burn-in (-B) must be smaller than the number of sweeps (-S).");
+    if (!(opt.lambda > 0.0) || !std::isfinite(opt.lambda))
+        RefuseCount("The Dirichlet parameter (-D) must be a positive number.");
+    if (!(opt.sigmaQ > 0.0) || !std::isfinite(opt.sigmaQ))
+        RefuseCount("The variance of the CAR field (-x) must be a positive number.");
+    if (opt.nbQuantVar < 0 || opt.nbQualVar < 0)
+        RefuseCount("The numbers of covariates (-X, -XL) must not be negative.");
+    if (opt.ER < 0 || opt.EC < 0 || opt.nd < 0)
+        RefuseCount(
+            "The numbers of extra rows, extra columns and dummy individuals "
+            "(-r, -c, -d) must not be negative.");
+    if (opt.nj && opt.K < 2)
+        RefuseCount("The hierarchical initialisation (-jy) needs at least 2 clusters (-K).");
+    if (opt.scSpecified && !opt.geoFile.empty() && !(opt.theta > 0.0 && std::isfinite(opt.theta)))
+        RefuseCount("The distance scale (-sc) must be a positive number.");
+}
+
+// The map predictor projects the trend terms 1, x, y, x2, y2, xy, ...; a
+// trend on the second coordinate alone would be projected onto the wrong
+// terms.
+void CheckMapPrediction(const SAdmOptions& opt) {
+    if (opt.mapFile.empty() || opt.covariatesGiven)
+        return;
+    if (opt.nb_var_regr == 1 && opt.trendDegree >= 1)
+        RefuseCount(
+            "Map prediction (-m) needs a trend on both coordinates: "
+            "it cannot be used with -n1.");
+}
+
+void DeriveNames(SAdmOptions& opt) {
+    opt.FIFN = MakeInputPath(opt.FoI, opt.F);
+    opt.FOFN = MakeOutputPrefix(opt.FoO, opt.F, opt.run);
+    if (!opt.run.empty())
+        std::cout << "RUN= " << opt.run << std::endl;
+    opt.NumOfDigits = NumOfDigits(opt.TotalSweep);
+}
+
+}  // namespace
+
+void ShowUsage() {
+    for (const char* line : USAGE_LINES)
+        std::cout << line << "\n";
+    std::cout << std::flush;
+}
+
+void ParseAdmOptions(int argc, const char* const* argv, SAdmOptions& opt) {
+    if (argc < 10)
+        ExitWithUsage();
+    SRequired given;
+    for (int i = 1; i < argc; ++i)
+        ParseOne(argv[i], opt, given);
+    if (!given.All())
+        ExitWithUsage();
+    CheckModelSettings(opt);
+    DeriveNames(opt);
+    CheckRegressionVariables(opt);
+    CheckCounts(opt);
+    CheckMapPrediction(opt);
+}

@@ -1,0 +1,60 @@
+// Command line of breloAdm: the run settings, their parser, the usage text
+// and the refusals that end the program before any work is done.
+#ifndef BRELO_BRELOADM_BRELOADMOPTIONS_H
+#define BRELO_BRELOADM_BRELOADMOPTIONS_H
+
+#include <string>
+
+struct SAdmOptions {
+    std::string F;  // input data file name
+    int N = 0;
+    int A = 0;
+    int L = 0;
+    int K = 0;
+    int trendDegree = 1;
+    double psiUser = 0.6;
+    double lambda = 0.0;
+    int TotalSweep = 0;
+    int BurnIn = 0;
+    int nbQuantVar = 0;
+    int nbQualVar = 0;
+    bool covariatesGiven = false;  // -X or -XL appeared, whatever its value
+    int ER = 0;
+    int EC = 0;
+    int nd = 0;
+    std::string FoI;
+    std::string FoO;
+    std::string run;
+    std::string CF;
+    double sigmaQ = 10.0;
+    std::string mapFile;
+    int nb_var_regr = 2;
+    bool shuffle = false;
+    bool nj = false;
+    std::string geoFile;
+    bool isRecAllele = false;
+    bool bbase = false;
+    std::string scOpt = "m";
+    double theta = 1.0;
+    bool scSpecified = false;
+    bool specialFormat = false;
+    int burnStruct = 0;
+    bool updateSigma = true;
+    bool updatePsi = false;
+    std::string Voronoi;
+
+    // Derived by ParseAdmOptions.
+    std::string FIFN;  // input path
+    std::string FOFN;  // prefix of the result files
+    int NumOfDigits = 1;
+};
+
+void ShowUsage();
+
+// Parses argv into opt and applies every refusal: usage text, messages and
+// exit status 1 as the command line of breloAdm defines them, then the count
+// checks. Prints "RUN= " + run when a run label is set. Returns only for a
+// command line that can be run.
+void ParseAdmOptions(int argc, const char* const* argv, SAdmOptions& opt);
+
+#endif

@@ -1,0 +1,191 @@
+#include "breloAdm/BreloAdmSetup.h"
+
+#include <gsl/gsl_randist.h>
+
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+#include <sstream>
+
+#include "core/MatrixUtilities.h"
+#include "core/RNGUtilities.h"
+#include "io/IOUtilities.h"
+#include "voronoi/Voronoi.h"
+
+namespace {
+
+// Characters after the first '.' of the six-digit rendering of v (all of
+// them when there is no '.').
+int CountShownDecimals(double v) {
+    std::ostringstream os;
+    os << v;
+    const std::string text = os.str();
+    const size_t dot = text.find('.');
+    if (dot == std::string::npos)
+        return static_cast<int>(text.size());
+    return static_cast<int>(text.size() - dot - 1);
+}
+
+double LargerRange(const DBL_VCTR_2D& C) {
+    double range = 0.0;
+    for (int axis = 0; axis < 2; ++axis) {
+        double lo = 1e300, hi = -1e300;
+        for (const DBL_VCTR_1D& row : C) {
+            lo = std::min(lo, row[axis]);
+            hi = std::max(hi, row[axis]);
+        }
+        range = std::max(range, hi - lo);
+    }
+    return range;
+}
+
+std::vector<SPoint> MakeSites(const DBL_VCTR_2D& C) {
+    std::vector<SPoint> sites(C.size());
+    for (size_t i = 0; i < C.size(); ++i) {
+        sites[i].m_psXY.m_dX = C[i][0];
+        sites[i].m_psXY.m_dY = C[i][1];
+        sites[i].m_nIndex = static_cast<int>(i);
+    }
+    return sites;
+}
+
+// A saved tessellation is only of use for the same sites: its point count
+// must be N + nd and its neighbourhood system must cover the N individuals.
+bool ReloadTessellation(const SAdmOptions& opt, STessellation& tess) {
+    if (opt.Voronoi.empty())
+        return false;
+    if (!CVoronoi::LoadVoronoi(tess.vptC, tess.vbKeep, tess.vdDataMinMax, tess.vdDataScale,
+                               tess.veVoronoi, tess.vvnNS, opt.Voronoi))
+        return false;
+    const size_t sites = static_cast<size_t>(opt.N) + opt.nd;
+    bool fits = tess.vptC.size() == sites && tess.vbKeep.size() == sites &&
+                tess.vvnNS.size() == static_cast<size_t>(opt.N);
+    for (const INT_VCTR_1D& row : tess.vvnNS)
+        for (int j : row)
+            fits = fits && j >= 0 && j < opt.N;
+    if (!fits) {
+        std::cerr << "Voronoi file " << opt.Voronoi
+                  << " does not fit the data (other number of sites); computing the tessellation"
+                  << std::endl;
+        tess = STessellation();
+    }
+    return fits;
+}
+
+void ComputeTessellation(const SAdmOptions& opt, const DBL_VCTR_2D& C, STessellation& tess) {
+    std::cout << "Generating Voronoi Tessellation & Neighborhood System... " << std::flush;
+    tess.vptC = MakeSites(C);
+    CVoronoi::GetVoronoi(tess.vptC, tess.vbKeep, tess.vdDataMinMax, tess.vdDataScale,
+                         tess.veVoronoi);
+    CVoronoi::DrawVoronoi(tess.vptC, opt.N, tess.vbKeep, tess.vdDataMinMax, tess.veVoronoi, false,
+                          opt.FIFN + "VD.png");
+    CVoronoi::GetNeighborhoodSystem(opt.N, tess.veVoronoi, tess.vvnNS);
+    // Individuals that the tessellation left without an edge still need a row.
+    if (tess.vvnNS.size() < static_cast<size_t>(opt.N))
+        tess.vvnNS.resize(opt.N);
+    CVoronoi::DrawNeighborhoodSystem(tess.vptC, tess.vdDataScale, tess.vvnNS, true,
+                                     opt.FIFN + "ND.png");
+    CVoronoi::SaveVoronoi(tess.vptC, tess.vbKeep, tess.vdDataMinMax, tess.vdDataScale,
+                          tess.veVoronoi, tess.vvnNS, opt.FIFN + "VC");
+    std::cout << "Done" << std::endl;
+}
+
+}  // namespace
+
+void LoadGeoDistances(const SAdmOptions& opt, SAdmSetup& setup) {
+    if (opt.geoFile.empty())
+        return;
+    setup.geo.clear();
+    InitVctr2D(setup.geo, opt.N, opt.N, 0.0);
+    LoadVector2D(setup.geo, opt.geoFile);
+    setup.theta = opt.theta;
+    if (!opt.scSpecified)
+        computeSymmMatrixStat(setup.theta, setup.geo, opt.scOpt);
+    if (!(setup.theta > 0.0) || !std::isfinite(setup.theta)) {
+        std::cerr << "The distance scale derived from " << opt.geoFile
+                  << " is not a positive number - LoadGeoDistances" << std::endl;
+        std::exit(1);
+    }
+}
+
+void LoadAdmData(const SAdmOptions& opt, SAdmSetup& setup) {
+    SDataLayout layout;
+    layout.File = opt.FIFN;
+    layout.N = opt.N;
+    layout.A = opt.A;
+    layout.L = opt.L;
+    layout.nd = opt.nd;
+    layout.ER = opt.ER;
+    layout.EC = opt.EC;
+    layout.nbQuantVar = opt.nbQuantVar;
+    layout.nbQualVar = opt.nbQualVar;
+    layout.trendDegree = opt.trendDegree;
+    layout.nb_var_regr = opt.nb_var_regr;
+    layout.specialFormat = opt.specialFormat;
+    layout.isRecAllele = opt.isRecAllele;
+    layout.bbase = opt.bbase;
+    LoadDataSet(layout, setup.data);
+    DBL_VCTR_2D& Xtild = setup.data.Xtild;
+    if (Xtild.empty() || Xtild[0].empty()) {
+        Xtild.clear();
+        InitVctr2D(Xtild, opt.N, 1, 1.0);
+    }
+    setup.beta_length = static_cast<int>(Xtild[0].size());
+    if (opt.isRecAllele)
+        setup.Xobs = setup.data.X;
+}
+
+bool TranslateCoordinates(DBL_VCTR_2D& C) {
+    if (C.empty() || C[0].size() != 2)
+        return false;
+    double minX = 1e300, maxX = -1e300, minY = 1e300, maxY = -1e300;
+    for (const DBL_VCTR_1D& row : C) {
+        minX = std::min(minX, row[0]);
+        maxX = std::max(maxX, row[0]);
+        minY = std::min(minY, row[1]);
+        maxY = std::max(maxY, row[1]);
+    }
+    const double shiftX = 2 * (maxX - minX) - minX;
+    const double shiftY = 2 * (maxY - minY) - minY;
+    for (DBL_VCTR_1D& row : C) {
+        row[0] += shiftX;
+        row[1] += shiftY;
+    }
+    return true;
+}
+
+double JitterStandardDeviation(const DBL_VCTR_2D& C, int N) {
+    int nbDigitMax = 0;
+    for (int i = 0; i < N && i < static_cast<int>(C.size()); ++i)
+        nbDigitMax =
+            std::max({nbDigitMax, CountShownDecimals(C[i][0]), CountShownDecimals(C[i][1])});
+    const double designed = 1.0 / (std::pow(10.0, nbDigitMax) * 10.0);
+    return std::max(designed, 1e-5 * LargerRange(C));
+}
+
+void JitterCoordinates(DBL_VCTR_2D& C, int N, const gsl_rng* rng) {
+    const double perturb = JitterStandardDeviation(C, N);
+    for (int i = 0; i < N; ++i) {
+        C[i][0] += gsl_ran_gaussian(rng, perturb);
+        C[i][1] += gsl_ran_gaussian(rng, perturb);
+    }
+}
+
+void BuildNeighborhoodSystem(const SAdmOptions& opt, DBL_VCTR_2D& C, const gsl_rng* rng,
+                             STessellation& tess) {
+    if (ReloadTessellation(opt, tess))
+        return;
+    JitterCoordinates(C, opt.N, rng);
+    ComputeTessellation(opt, C, tess);
+}
+
+void RunAdmSetup(const SAdmOptions& opt, SAdmSetup& setup, gsl_rng*& rng) {
+    LoadGeoDistances(opt, setup);
+    LoadAdmData(opt, setup);
+    setup.s_clock = clock();
+    gsl_rng_env_setup();
+    AllocRNG(rng, gsl_rng_default);
+    TranslateCoordinates(setup.data.C);
+    BuildNeighborhoodSystem(opt, setup.data.C, rng, setup.tess);
+    BuildAlleleLists(setup.data.X, setup.alleleV, setup.J);
+}

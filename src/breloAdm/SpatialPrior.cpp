@@ -1,0 +1,146 @@
+#include "breloAdm/SpatialPrior.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+
+#include "core/MatrixUtilities.h"
+#include "core/RNGUtilities.h"
+
+namespace {
+
+void BuildNeighbourWeights(CSpatialPrior& prior, const INT_VCTR_2D& vvnNS, const DBL_VCTR_2D& geo,
+                           double theta) {
+    prior.nsWeight.assign(vvnNS.size(), DBL_VCTR_1D());
+    for (size_t i = 0; i < vvnNS.size(); ++i) {
+        prior.nsWeight[i].assign(vvnNS[i].size(), 1.0);
+        if (geo.empty())
+            continue;
+        for (size_t t = 0; t < vvnNS[i].size(); ++t)
+            prior.nsWeight[i][t] = std::exp(-geo[i][vvnNS[i][t]] / theta);
+    }
+}
+
+// Y = G^-1 for the lower triangular G, row by row: row i of Y is
+// (e_i - sum_{k<i} G[i][k] Y[k]) / G[i][i], so every update is a contiguous
+// run over a row.
+void InvertLowerTriangular(const DBL_VCTR_2D& G, DBL_VCTR_2D& Y) {
+    const size_t n = G.size();
+    Y.assign(n, DBL_VCTR_1D(n, 0.0));
+    for (size_t i = 0; i < n; ++i) {
+        double* yi = Y[i].data();
+        yi[i] = 1.0;
+        for (size_t k = 0; k < i; ++k) {
+            const double g = G[i][k];
+            const double* yk = Y[k].data();
+            for (size_t j = 0; j <= k; ++j)
+                yi[j] -= g * yk[j];
+        }
+        const double d = G[i][i];
+        for (size_t j = 0; j <= i; ++j)
+            yi[j] /= d;
+    }
+}
+
+// The initial-field factor, computed once for the common starting psi0: the
+// lower Cholesky factor of (I - psi0 W)^-1, without forming the inverse.
+// With P the order-reversing permutation and P R P = G G' (G lower),
+// R^-1 = (P G^-T P)(P G^-T P)' and P G^-T P is lower with a positive
+// diagonal: it is that factor. R is built in place of W, which is not needed
+// afterwards; each N x N intermediate is freed as soon as the next exists.
+void BuildInitialFieldFactor(CSpatialPrior& prior, DBL_VCTR_2D& W, double psi0) {
+    const size_t n = W.size();
+    for (size_t i = 0; i < n; ++i)
+        for (size_t j = 0; j < n; ++j)
+            W[i][j] = (i == j) ? 1.0 : -psi0 * W[i][j];
+    std::reverse(W.begin(), W.end());
+    for (DBL_VCTR_1D& row : W)
+        std::reverse(row.begin(), row.end());
+    DBL_VCTR_2D G;
+    choldc(G, W);
+    DBL_VCTR_2D().swap(W);
+    DBL_VCTR_2D Y;
+    InvertLowerTriangular(G, Y);
+    for (size_t i = 0; i < n; ++i)
+        for (size_t j = 0; j < n; ++j)
+            G[i][j] = Y[n - 1 - j][n - 1 - i];
+    prior.RinvChol.swap(G);
+}
+
+void SizeRegressionMatrices(CSpatialPrior& prior, int K, int bl, int N) {
+    InitVctr3D(prior.psi_tXtild_W, K, bl, N, 0.0);
+    InitVctr3D(prior.psi_tXtild_W_Xtild, K, bl, bl, 0.0);
+    InitVctr3D(prior.V, K, bl, bl, 0.0);
+    InitVctr3D(prior.M, K, bl, N, 0.0);
+    InitVctr3D(prior.Vinv, K, bl, bl, 0.0);
+    InitVctr3D(prior.Vinv_M, K, bl, N, 0.0);
+    InitVctr3D(prior.Var_beta, K, bl, bl, 0.0);
+    InitVctr3D(prior.Var_beta_chol, K, bl, bl, 0.0);
+    InitVctr1D(prior.Constant, bl, 0.0);
+}
+
+void BuildFixedProducts(CSpatialPrior& prior, const DBL_VCTR_2D& W, const DBL_VCTR_2D& Xtild) {
+    Mult_t_left(prior.tXtild_Xtild, Xtild, Xtild);
+    Mult_t_left(prior.tXtild_W, Xtild, W);
+    Mult(prior.tXtild_W_Xtild, prior.tXtild_W, Xtild);
+    Transpose(prior.tXtild, Xtild);
+}
+
+}  // namespace
+
+void BuildWeightMatrix(DBL_VCTR_2D& W, const INT_VCTR_2D& vvnNS, const DBL_VCTR_2D& geo,
+                       double theta) {
+    const size_t n = vvnNS.size();
+    W.assign(n, DBL_VCTR_1D(n, 0.0));
+    if (geo.empty())
+        buildNeighborhoodMatrix(W, vvnNS);
+    else
+        buildNeighborhoodMatrix(W, vvnNS, geo, theta);
+}
+
+void BuildSpatialPrior(CSpatialPrior& prior, DBL_VCTR_1D& psi, const DBL_VCTR_1D& sigma,
+                       const INT_VCTR_2D& vvnNS, const DBL_VCTR_2D& geo, double theta,
+                       const DBL_VCTR_2D& Xtild, double psiUser) {
+    std::cout << "Inverting Covariance Matrices ..." << std::endl;
+    const int N = static_cast<int>(vvnNS.size());
+    const int K = static_cast<int>(sigma.size());
+    const int bl = static_cast<int>(Xtild[0].size());
+    DBL_VCTR_2D W;
+    BuildWeightMatrix(W, vvnNS, geo, theta);
+    BuildNeighbourWeights(prior, vvnNS, geo, theta);
+    prior.eigenVal.assign(N, 0.0);
+    computeEigenvalues(prior.eigenVal, W);
+    psi.assign(K, psiUser / prior.eigenVal[N - 1]);
+    BuildFixedProducts(prior, W, Xtild);
+    BuildInitialFieldFactor(prior, W, psi[0]);
+    SizeRegressionMatrices(prior, K, bl, N);
+    for (int k = 0; k < K; ++k)
+        RefreshRegressionMatrices(prior, k, psi[k], sigma[k]);
+}
+
+void RefreshSigma(CSpatialPrior& prior, int k, double sigma_k) {
+    Mult_byConstant(prior.Var_beta_chol[k], prior.Var_beta[k], std::sqrt(sigma_k));
+}
+
+void RefreshRegressionMatrices(CSpatialPrior& prior, int k, double psi_k, double sigma_k) {
+    Mult_byConstant(prior.psi_tXtild_W_Xtild[k], prior.tXtild_W_Xtild, psi_k);
+    Mult_byConstant(prior.psi_tXtild_W[k], prior.tXtild_W, psi_k);
+    Diff(prior.V[k], prior.tXtild_Xtild, prior.psi_tXtild_W_Xtild[k]);
+    Diff(prior.M[k], prior.tXtild, prior.psi_tXtild_W[k]);
+    Inverse(prior.Vinv[k], prior.V[k]);
+    Mult(prior.Vinv_M[k], prior.Vinv[k], prior.M[k]);
+    choldc(prior.Var_beta[k], prior.Vinv[k]);
+    RefreshSigma(prior, k, sigma_k);
+}
+
+void DrawInitialField(const CSpatialPrior& prior, const DBL_VCTR_1D& mean, double sigma_k,
+                      DBL_VCTR_2D& work, DBL_VCTR_1D& CAR, const gsl_rng* rng) {
+    if (work.size() != prior.RinvChol.size())
+        work = prior.RinvChol;
+    Mult_byConstant(work, prior.RinvChol, std::sqrt(sigma_k));
+    MultivariateGauss(mean, work, CAR, rng);
+}
+
+void FreeInitialFieldFactor(CSpatialPrior& prior) {
+    DBL_VCTR_2D().swap(prior.RinvChol);
+}

@@ -1,0 +1,72 @@
+// The spatial prior of the admixture model: the weighted neighbourhood
+// matrix, its eigenvalues, the factor of the initial CAR field and the
+// generalised-least-squares matrices of the regression coefficients, with
+// the refresh functions the sampler calls after a new sigma[k] or psi[k].
+#ifndef BRELO_BRELOADM_SPATIALPRIOR_H
+#define BRELO_BRELOADM_SPATIALPRIOR_H
+
+#include <gsl/gsl_rng.h>
+
+#include "core/VectorUtilities.h"
+
+struct CSpatialPrior {
+    // Neighbour weights w_ij aligned with the neighbour lists (1, or
+    // exp(-geo/theta) with a distance file): the sweep never reads W.
+    DBL_VCTR_2D nsWeight;
+    DBL_VCTR_1D eigenVal;  // eigenvalues of W, increasing
+
+    // Factor of (I - psi0 W)^-1, psi0 the common starting value of every
+    // cluster: one copy, freed once the initial field is drawn.
+    DBL_VCTR_2D RinvChol;
+
+    DBL_VCTR_2D tXtild_Xtild;        // bl x bl
+    DBL_VCTR_2D tXtild_W;            // bl x N
+    DBL_VCTR_2D tXtild_W_Xtild;      // bl x bl
+    DBL_VCTR_2D tXtild;              // bl x N, Xtild'
+    DBL_VCTR_3D psi_tXtild_W;        // K x bl x N
+    DBL_VCTR_3D psi_tXtild_W_Xtild;  // K x bl x bl
+    DBL_VCTR_3D V;                   // K x bl x bl, Xtild' R_k Xtild
+    DBL_VCTR_3D M;                   // K x bl x N, Xtild' R_k
+    DBL_VCTR_3D Vinv;                // K x bl x bl
+    DBL_VCTR_3D Vinv_M;              // K x bl x N
+    DBL_VCTR_3D Var_beta;            // K x bl x bl, lower factor of Vinv[k]
+    DBL_VCTR_3D Var_beta_chol;       // K x bl x bl, sqrt(sigma[k]) Var_beta[k]
+    DBL_VCTR_1D Constant;            // bl zeros, prior mean of the initial beta
+};
+
+// W: W[i][j] = w_ij for every neighbour j of i, 0 elsewhere. geo may be
+// empty (unit weights).
+void BuildWeightMatrix(DBL_VCTR_2D& W, const INT_VCTR_2D& vvnNS, const DBL_VCTR_2D& geo,
+                       double theta);
+
+// Builds every matrix of the prior and sets psi[k] = psiUser / largest
+// eigenvalue for all K clusters. sigma holds the starting CAR variances.
+// Prints "Inverting Covariance Matrices ...".
+void BuildSpatialPrior(CSpatialPrior& prior, DBL_VCTR_1D& psi, const DBL_VCTR_1D& sigma,
+                       const INT_VCTR_2D& vvnNS, const DBL_VCTR_2D& geo, double theta,
+                       const DBL_VCTR_2D& Xtild, double psiUser);
+
+// After a new sigma[k]: Var_beta_chol[k] = sqrt(sigma_k) Var_beta[k].
+void RefreshSigma(CSpatialPrior& prior, int k, double sigma_k);
+// After a new psi[k]: the products, V, M, Vinv, Vinv_M, Var_beta and
+// Var_beta_chol of cluster k for psi_k.
+void RefreshRegressionMatrices(CSpatialPrior& prior, int k, double psi_k, double sigma_k);
+
+// CAR = mean + sqrt(sigma_k) RinvChol z, z standard normal: the initial field
+// of one cluster. work is an N x N buffer reused across clusters.
+void DrawInitialField(const CSpatialPrior& prior, const DBL_VCTR_1D& mean, double sigma_k,
+                      DBL_VCTR_2D& work, DBL_VCTR_1D& CAR, const gsl_rng* rng);
+void FreeInitialFieldFactor(CSpatialPrior& prior);
+
+// sum over neighbours j of i of w_ij v[j].
+inline double NeighbourSum(const CSpatialPrior& prior, const INT_VCTR_2D& vvnNS, int i,
+                           const double* v) {
+    const INT_VCTR_1D& ns = vvnNS[i];
+    const DBL_VCTR_1D& w = prior.nsWeight[i];
+    double sum = 0.0;
+    for (size_t t = 0; t < ns.size(); ++t)
+        sum += w[t] * v[ns[t]];
+    return sum;
+}
+
+#endif

@@ -1,0 +1,113 @@
+// Helpers of the breloAdm tests: scratch folders, simulated spatial data
+// with known admixture, and a reader of whole files.
+#ifndef BRELO_TESTS_BRELOADM_ADMTESTUTILS_H
+#define BRELO_TESTS_BRELOADM_ADMTESTUTILS_H
+
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace admtest {
+
+inline std::string MakeScratchDir(const std::string& tag) {
+    std::string pattern = "/tmp/breloadm_" + tag + "_XXXXXX";
+    std::vector<char> buf(pattern.begin(), pattern.end());
+    buf.push_back('\0');
+    const char* dir = mkdtemp(buf.data());
+    return dir ? std::string(dir) : std::string();
+}
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream is(path);
+    std::stringstream ss;
+    ss << is.rdbuf();
+    return ss.str();
+}
+
+inline bool FileExists(const std::string& path) {
+    return access(path.c_str(), F_OK) == 0;
+}
+
+inline void CopyFile(const std::string& from, const std::string& to) {
+    std::ofstream(to) << ReadFile(from);
+}
+
+// Truth of a simulated data set.
+struct SSimTruth {
+    std::vector<std::vector<double>> q;       // N x K admixture proportions
+    std::vector<std::vector<double>> coords;  // N x 2
+};
+
+// Two or three clusters whose admixture proportions follow a gradient in x
+// over the square [0, 10]^2: the log-weight of cluster k is slope * k * (x - 5).
+// Each of L loci has J alleles with cluster frequencies far apart. The file
+// holds, per individual, A rows "id x y code...": read it with -c1.
+inline SSimTruth WriteSimulatedSpatialData(const std::string& path, int N, int L, int K,
+                                           unsigned seed, double slope = 0.8, int A = 2,
+                                           int J = 6) {
+    std::mt19937 gen(seed);
+    std::uniform_real_distribution<double> unif(0.0, 10.0);
+    std::gamma_distribution<double> gam(0.3, 1.0);
+    // p[k][l][j]
+    std::vector<std::vector<std::vector<double>>> p(K, std::vector<std::vector<double>>(L));
+    for (int k = 0; k < K; ++k)
+        for (int l = 0; l < L; ++l) {
+            double sum = 0;
+            p[k][l].resize(J);
+            for (int j = 0; j < J; ++j)
+                sum += (p[k][l][j] = gam(gen) + 1e-3);
+            for (double& v : p[k][l])
+                v /= sum;
+        }
+    SSimTruth truth;
+    std::ofstream os(path);
+    for (int i = 0; i < N; ++i) {
+        const double x = unif(gen), y = unif(gen);
+        std::vector<double> w(K);
+        double sum = 0;
+        for (int k = 0; k < K; ++k)
+            sum += (w[k] = std::exp(slope * k * (x - 5.0)));
+        for (double& v : w)
+            v /= sum;
+        truth.q.push_back(w);
+        truth.coords.push_back({x, y});
+        std::discrete_distribution<int> label(w.begin(), w.end());
+        for (int a = 0; a < A; ++a) {
+            os << "i" << i + 1 << " " << x << " " << y;
+            for (int l = 0; l < L; ++l) {
+                const int k = label(gen);
+                std::discrete_distribution<int> allele(p[k][l].begin(), p[k][l].end());
+                os << " " << 100 + allele(gen);
+            }
+            os << "\n";
+        }
+    }
+    return truth;
+}
+
+// Pearson correlation of two equally long samples.
+inline double Pearson(const std::vector<double>& a, const std::vector<double>& b) {
+    const size_t n = a.size();
+    double ma = 0, mb = 0;
+    for (size_t t = 0; t < n; ++t) {
+        ma += a[t] / n;
+        mb += b[t] / n;
+    }
+    double sab = 0, saa = 0, sbb = 0;
+    for (size_t t = 0; t < n; ++t) {
+        sab += (a[t] - ma) * (b[t] - mb);
+        saa += (a[t] - ma) * (a[t] - ma);
+        sbb += (b[t] - mb) * (b[t] - mb);
+    }
+    return sab / std::sqrt(saa * sbb);
+}
+
+}  // namespace admtest
+
+#endif

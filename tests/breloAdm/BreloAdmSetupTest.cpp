@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+#include "breloAdm/AdmTestUtils.h"
+#include "breloAdm/BreloAdmOptions.h"
+#include "breloAdm/BreloAdmSetup.h"
+#include "core/ProgramFlavour.h"
+#include "core/RNGUtilities.h"
+
+namespace {
+
+SAdmOptions ParseArgs(const std::vector<std::string>& args) {
+    std::vector<const char*> argv{"breloAdm"};
+    for (const std::string& a : args)
+        argv.push_back(a.c_str());
+    SAdmOptions opt;
+    ParseAdmOptions(static_cast<int>(argv.size()), argv.data(), opt);
+    return opt;
+}
+
+// The set-up of a fixture copied into a scratch folder (the tessellation
+// files are written next to the input).
+struct SFixtureRun {
+    std::string dir;
+    SAdmOptions opt;
+    SAdmSetup setup;
+};
+
+void RunFixtureSetup(SFixtureRun& run, const std::string& fixture, int N, int L,
+                     std::vector<std::string> extra = {}) {
+    SetProgramFlavour(ProgramFlavour::BreloAdm);
+    run.dir = admtest::MakeScratchDir("setup");
+    admtest::CopyFile(std::string(BRELO_TEST_DATA_DIR) + "/" + fixture, run.dir + "/" + fixture);
+    std::vector<std::string> args = {"-F" + fixture,
+                                     "-i" + run.dir,
+                                     "-N" + std::to_string(N),
+                                     "-A2",
+                                     "-L" + std::to_string(L),
+                                     "-K2",
+                                     "-T1",
+                                     "-P0.6",
+                                     "-D1",
+                                     "-S10",
+                                     "-B5",
+                                     "-c2",
+                                     "-o" + run.dir};
+    args.insert(args.end(), extra.begin(), extra.end());
+    run.opt = ParseArgs(args);
+    gsl_rng* rng = nullptr;
+    RunAdmSetup(run.opt, run.setup, rng);
+    FreeRNG(rng);
+}
+
+void ExpectSymmetricAndConnected(const INT_VCTR_2D& NS, int N) {
+    ASSERT_EQ(static_cast<int>(NS.size()), N);
+    std::set<std::pair<int, int>> pairs;
+    for (int i = 0; i < N; ++i)
+        for (int j : NS[i]) {
+            ASSERT_GE(j, 0);
+            ASSERT_LT(j, N);
+            EXPECT_NE(i, j);
+            pairs.insert({i, j});
+        }
+    for (const auto& pr : pairs)
+        EXPECT_TRUE(pairs.count({pr.second, pr.first})) << pr.first << " - " << pr.second;
+    for (int i = 0; i < N; ++i)
+        EXPECT_FALSE(NS[i].empty()) << "individual " << i << " has no neighbour";
+}
+
+}  // namespace
+
+TEST(TranslateCoordinates, SmallestCoordinateBecomesTwiceTheRange) {
+    DBL_VCTR_2D C = {{-3.0, 10.0}, {1.0, 14.0}, {5.0, 11.0}};  // ranges 8 and 4
+    ASSERT_TRUE(TranslateCoordinates(C));
+    EXPECT_DOUBLE_EQ(C[0][0], 16.0);
+    EXPECT_DOUBLE_EQ(C[2][0], 24.0);
+    EXPECT_DOUBLE_EQ(C[0][1], 8.0);
+    EXPECT_DOUBLE_EQ(C[1][1], 12.0);
+    DBL_VCTR_2D empty, triples = {{1, 2, 3}};
+    EXPECT_FALSE(TranslateCoordinates(empty));
+    EXPECT_FALSE(TranslateCoordinates(triples));
+    EXPECT_EQ(triples[0][0], 1);
+}
+
+TEST(Jitter, DesignedValueForShortDecimalsAndRangeFloorForMetricCoordinates) {
+    // Two decimals on a small range: one tenth of the last decimal.
+    DBL_VCTR_2D C = {{1.25, 2.5}, {1.5, 2.75}};
+    EXPECT_DOUBLE_EQ(JitterStandardDeviation(C, 2), 0.001);
+    // Metric coordinates print as "2.07444e+06": the designed value would be
+    // 1e-10, below the resolution of a double at that size.
+    DBL_VCTR_2D M = {{904155.0, 2074435.0}, {902370.0, 2074942.0}, {900107.0, 2073151.0}};
+    const double sd = JitterStandardDeviation(M, 3);
+    EXPECT_DOUBLE_EQ(sd, 1e-5 * (904155.0 - 900107.0));
+    // Dummy rows count for the range but are never moved.
+    DBL_VCTR_2D D = {{5.0, 5.0}, {5.0, 5.0}, {0.0, 0.0}};
+    gsl_rng* rng = nullptr;
+    AllocRNG(rng, gsl_rng_mt19937);
+    JitterCoordinates(D, 2, rng);
+    FreeRNG(rng);
+    EXPECT_NE(D[0][0], D[1][0]);
+    EXPECT_NE(D[0][1], D[1][1]);
+    EXPECT_EQ(D[2][0], 0.0);
+    EXPECT_EQ(D[2][1], 0.0);
+    EXPECT_LT(std::fabs(D[0][0] - 5.0), 1.0);
+}
+
+TEST(AdmSetup, RupicaCoincidentSamplesBecomeDistinctSitesWithNeighbours) {
+    SFixtureRun run;
+    RunFixtureSetup(run, "rupica.txt", 335, 9);
+    const SAdmSetup& s = run.setup;
+    EXPECT_EQ(s.beta_length, 3);
+    ExpectSymmetricAndConnected(s.tess.vvnNS, 335);
+    // Every site kept: the jitter separated the individuals sampled together.
+    EXPECT_EQ(std::count(s.tess.vbKeep.begin(), s.tess.vbKeep.end(), true), 335);
+    EXPECT_TRUE(admtest::FileExists(run.dir + "/rupica.txtVD.png"));
+    EXPECT_TRUE(admtest::FileExists(run.dir + "/rupica.txtND.png"));
+    EXPECT_TRUE(admtest::FileExists(run.dir + "/rupica.txtVC"));
+    // Allele lists: sorted, distinct, no missing code.
+    ASSERT_EQ(s.alleleV.size(), 9u);
+    for (size_t l = 0; l < 9; ++l) {
+        EXPECT_EQ(s.J[l], static_cast<int>(s.alleleV[l].size()));
+        EXPECT_TRUE(std::is_sorted(s.alleleV[l].begin(), s.alleleV[l].end()));
+        EXPECT_GE(s.alleleV[l].front(), 0);
+    }
+}
+
+TEST(AdmSetup, SavedTessellationReloadsWithTheSameNeighbourhoodSystem) {
+    SFixtureRun first;
+    RunFixtureSetup(first, "sim2pop.txt", 130, 20);
+    ExpectSymmetricAndConnected(first.setup.tess.vvnNS, 130);
+    SFixtureRun second;
+    RunFixtureSetup(second, "sim2pop.txt", 130, 20, {"-v" + first.dir + "/sim2pop.txtVC"});
+    EXPECT_EQ(second.setup.tess.vvnNS, first.setup.tess.vvnNS);
+    EXPECT_EQ(second.setup.tess.vbKeep, first.setup.tess.vbKeep);
+    // The reload draws no tessellation next to the second input.
+    EXPECT_FALSE(admtest::FileExists(second.dir + "/sim2pop.txtVC"));
+    // A file made for other sites is not used.
+    SFixtureRun other;
+    RunFixtureSetup(other, "rupica.txt", 335, 9, {"-v" + first.dir + "/sim2pop.txtVC"});
+    EXPECT_EQ(other.setup.tess.vvnNS.size(), 335u);
+    EXPECT_TRUE(admtest::FileExists(other.dir + "/rupica.txtVC"));
+}
+
+TEST(AdmSetup, InterceptOnlyDesignWithoutTrend) {
+    SFixtureRun run;
+    RunFixtureSetup(run, "sim2pop.txt", 130, 20, {"-T0"});
+    EXPECT_EQ(run.setup.beta_length, 1);
+    ASSERT_EQ(run.setup.data.Xtild.size(), 130u);
+    EXPECT_EQ(run.setup.data.Xtild[7][0], 1.0);
+}
+
+TEST(AdmSetup, DistanceScaleFromTheFileOrTheCommandLine) {
+    SetProgramFlavour(ProgramFlavour::BreloAdm);
+    const std::string dir = admtest::MakeScratchDir("geo");
+    {
+        std::ofstream os(dir + "/geo.txt");
+        os << "0 2 4\n2 0 6\n4 6 0\n";
+    }
+    std::vector<std::string> base = {"-Fx",
+                                     "-N3",
+                                     "-A2",
+                                     "-L1",
+                                     "-K2",
+                                     "-T1",
+                                     "-P0.5",
+                                     "-D1",
+                                     "-S10",
+                                     "-B1",
+                                     "-g" + dir + "/geo.txt"};
+    SAdmOptions opt = ParseArgs(base);
+    SAdmSetup setup;
+    LoadGeoDistances(opt, setup);
+    EXPECT_DOUBLE_EQ(setup.theta, 2.0);  // mean of 0 2 4 0 6 0
+    base.push_back("-scx");
+    opt = ParseArgs(base);
+    LoadGeoDistances(opt, setup);
+    EXPECT_DOUBLE_EQ(setup.theta, 6.0);
+    base.push_back("-sc12.5");
+    opt = ParseArgs(base);
+    LoadGeoDistances(opt, setup);
+    EXPECT_DOUBLE_EQ(setup.theta, 12.5);
+}
