@@ -1,0 +1,70 @@
+// Sweeps of the admixture sampler: N = 1000 individuals, A = 2, L = 100
+// loci, K = 5 clusters, trend degree 1. The set-up and initialisation are
+// timed apart: sweeps per second come from the difference between a chain
+// of 20 sweeps and one of 20 + state.range(0) sweeps.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <chrono>
+
+#include "../tests/breloAdm/AdmTestUtils.h"
+#include "breloAdm/AdmixtureSampler.h"
+#include "breloAdm/BreloAdmSetup.h"
+#include "core/ProgramFlavour.h"
+#include "core/RNGUtilities.h"
+
+namespace {
+
+double RunChainSeconds(const std::string& dir, int sweeps, const std::vector<std::string>& extra) {
+    std::vector<std::string> args = {
+        "breloAdm", "-Fsim.txt", "-i" + dir, "-o" + dir, "-N1000", "-A2",
+        "-L100",    "-K5",       "-T1",      "-P0.6",    "-D1",    "-S" + std::to_string(sweeps),
+        "-B0",      "-c1"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    std::vector<const char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(a.c_str());
+    SAdmOptions opt;
+    ParseAdmOptions(static_cast<int>(argv.size()), argv.data(), opt);
+    SAdmSetup setup;
+    gsl_rng* rng = nullptr;
+    RunAdmSetup(opt, setup, rng);
+    const auto start = std::chrono::steady_clock::now();
+    CSpatialPrior prior;
+    SAdmChain chain;
+    RunAdmixtureSampler(opt, setup, rng, prior, chain);
+    FreeRNG(rng);
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void BM_AdmSweeps(benchmark::State& state, std::vector<std::string> extra) {
+    SetProgramFlavour(ProgramFlavour::BreloAdm);
+    const std::string dir = admtest::MakeScratchDir("bench_sweep");
+    admtest::WriteSimulatedSpatialData(dir + "/sim.txt", 1000, 100, 5, 3, 0.3);
+    const int sweeps = static_cast<int>(state.range(0));
+    double perSecond = 0;
+    for (auto _ : state) {
+        const double base = RunChainSeconds(dir, 20, extra);
+        const double full = RunChainSeconds(dir, 20 + sweeps, extra);
+        perSecond = sweeps / (full - base);
+        state.SetIterationTime(full - base);
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["sweeps_per_s"] = perSecond;
+    state.counters["peak_MiB"] = usage.ru_maxrss / 1024.0;
+}
+
+}  // namespace
+
+BENCHMARK_CAPTURE(BM_AdmSweeps, default_options, std::vector<std::string>{})
+    ->Arg(200)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1);
+BENCHMARK_CAPTURE(BM_AdmSweeps, shuffle_and_psi, std::vector<std::string>{"-sy", "-upy"})
+    ->Arg(200)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1);
+BENCHMARK_MAIN();

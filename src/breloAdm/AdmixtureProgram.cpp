@@ -1,0 +1,32 @@
+#include "breloAdm/AdmixtureProgram.h"
+
+#include "breloAdm/AdmixtureResults.h"
+#include "breloAdm/AdmixtureSampler.h"
+#include "breloAdm/BreloAdmOptions.h"
+#include "breloAdm/BreloAdmSetup.h"
+#include "breloAdm/PredictUtilities.h"
+#include "breloAdm/SpatialPrior.h"
+#include "core/MiscUtilities.h"
+#include "core/RNGUtilities.h"
+
+int RunBreloAdm(int argc, const char* const* argv) {
+    SAdmOptions opt;
+    ParseAdmOptions(argc, argv, opt);
+    SAdmSetup setup;
+    gsl_rng* rng = nullptr;
+    RunAdmSetup(opt, setup, rng);
+
+    CSpatialPrior prior;
+    SAdmChain chain;
+    RunAdmixtureSampler(opt, setup, rng, prior, chain);
+
+    SAdmEstimates est;
+    SummariseChain(opt, setup, chain, est);
+    WriteAdmResults(opt, setup, prior, chain, est);
+    FreeRNG(rng);
+    PrintRunTime(setup.s_clock);
+
+    if (!opt.mapFile.empty())
+        RunMapPrediction(opt.mapFile, opt.covariatesGiven, opt.FOFN, est.mean.beta);
+    return 0;
+}

@@ -1,0 +1,235 @@
+#include "breloAdm/AdmixtureResults.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <iomanip>
+#include <iostream>
+
+#include "core/StatUtilities.h"
+#include "io/IOUtilities.h"
+#include "io/ResultReport.h"
+#include "plot/PlotUtilities.h"
+
+namespace {
+
+void Scale(DBL_VCTR_1D& v, double divisor) {
+    for (double& x : v)
+        x /= divisor;
+}
+void Scale(DBL_VCTR_2D& v, double divisor) {
+    for (DBL_VCTR_1D& row : v)
+        Scale(row, divisor);
+}
+
+// Predictive shares: each predictive sweep draws 10 x A x L labels per
+// individual, so dividing by the sweeps actually made gives rows summing to 1.
+void NormalisePredictive(const SAdmOptions& opt, const SAdmSetup& setup, const SAdmChain& chain,
+                         SAdmEstimates& est) {
+    const double draws = std::max(chain.nPredictiveSweeps, 1) * (opt.A * opt.L * 10.0);
+    est.nClusterQualVar = chain.nClusterQualVar;
+    for (size_t v = 0; v < est.nClusterQualVar.size(); ++v)
+        for (size_t lev = 0; lev < est.nClusterQualVar[v].size(); ++lev) {
+            const int members = setup.data.LevelCount[v][lev];
+            Scale(est.nClusterQualVar[v][lev], draws * std::max(members, 1));
+        }
+    est.nb_cluster_individual = chain.nb_cluster_individual;
+    Scale(est.nb_cluster_individual, draws);
+}
+
+// Most frequent label of each copy over the kept sweeps (first maximum).
+void CopyHardAssignments(const SAdmOptions& opt, const SAdmChain& chain, SAdmEstimates& est) {
+    est.hcAdmix.assign(opt.N, INT_VCTR_2D(opt.A, INT_VCTR_1D(opt.L, 0)));
+    const int* counts = chain.cpAverageAdmix.data();
+    for (int i = 0; i < opt.N; ++i)
+        for (int a = 0; a < opt.A; ++a)
+            for (int l = 0; l < opt.L; ++l, counts += opt.K) {
+                int best = -1;
+                for (int k = 0; k < opt.K; ++k)
+                    if (counts[k] > best) {
+                        best = counts[k];
+                        est.hcAdmix[i][a][l] = k;
+                    }
+            }
+}
+
+void ComputeMeans(const SAdmOptions& opt, const SAdmChain& chain, SAdmEstimates& est) {
+    const double kept = opt.TotalSweep - opt.BurnIn;
+    const CSweepParams& sum = chain.spAverage;
+    est.mean.p = sum.p;
+    for (DBL_VCTR_2D& pk : est.mean.p)
+        Scale(pk, kept);
+    est.mean.q = sum.q;
+    Scale(est.mean.q, kept);
+    est.mean.sigma = sum.sigma;
+    Scale(est.mean.sigma, kept);
+    est.mean.psi = sum.psi;
+    Scale(est.mean.psi, kept);
+    est.mean.alpha = sum.alpha;
+    Scale(est.mean.alpha, kept);
+    est.cpAverage = chain.cpAverage;
+    Scale(est.cpAverage, opt.L * opt.A * kept);
+    est.mean.beta = sum.beta;
+    Scale(est.mean.beta, kept);
+}
+
+double MeanOf(const DBL_VCTR_1D& v, int from, int to) {
+    double sum = 0.0;
+    for (int s = from; s < to; ++s)
+        sum += v[s];
+    return sum / (to - from);
+}
+
+// tmpDIC (mixture of the mean frequencies over the copy's label shares) and
+// tmpDIC2 (mean frequency of the copy's most frequent label), over the final
+// genotypes.
+void PlugInLogLikelihoods(const SAdmOptions& opt, const SAdmSetup& setup, const SAdmChain& chain,
+                          const SAdmEstimates& est, double& tmpDIC, double& tmpDIC2) {
+    const double kept = opt.TotalSweep - opt.BurnIn;
+    const DBL_VCTR_3D& p = est.mean.p;
+    tmpDIC = 0.0;
+    tmpDIC2 = 0.0;
+    const int* counts = chain.cpAverageAdmix.data();
+    for (int i = 0; i < opt.N; ++i)
+        for (int a = 0; a < opt.A; ++a)
+            for (int l = 0; l < opt.L; ++l, counts += opt.K) {
+                const int j = FindAlleleIndex(setup.alleleV[l], setup.data.X[i][a][l]);
+                if (j < 0)
+                    continue;
+                double mix = 0.0;
+                for (int k = 0; k < opt.K; ++k)
+                    mix += p[k][l][j] * (counts[k] / kept);
+                tmpDIC += std::log(mix);
+                tmpDIC2 += std::log(p[est.hcAdmix[i][a][l]][l][j]);
+            }
+}
+
+void ComputeCriteria(const SAdmOptions& opt, const SAdmSetup& setup, const SAdmChain& chain,
+                     SAdmEstimates& est) {
+    const int kept = opt.TotalSweep - opt.BurnIn;
+    const int NoS = std::max(static_cast<int>(kept * 0.1), 1);
+    est.dAL = MeanOf(chain.LH, opt.TotalSweep - NoS, opt.TotalSweep);
+    const double dALdic = MeanOf(chain.LH, opt.BurnIn, opt.TotalSweep);
+    double tmpDIC = 0.0, tmpDIC2 = 0.0;
+    PlugInLogLikelihoods(opt, setup, chain, est, tmpDIC, tmpDIC2);
+    const double Dbar = -2 * dALdic;
+    est.pd = -2 * dALdic + 2 * tmpDIC;
+    est.pd2 = -2 * dALdic + 2 * tmpDIC2;
+    const double varDeviance = chain.varDeviance / kept;
+    est.pd3 = 0.5 * (varDeviance - 4 * dALdic * dALdic);
+    est.DIC = Dbar + est.pd;
+    est.DIC2 = Dbar + est.pd2;
+    est.DIC3 = Dbar + est.pd3;
+}
+
+// ---------------------------------------------------------------------------
+// Text report
+
+void WriteEstimatedMemberships(std::ostream& os, const DBL_VCTR_2D& cpAverage, int K) {
+    os << "Estimated Clustering Probabilities for Samples\n";
+    os << "Sample\t";
+    for (int k = 0; k < K; ++k)
+        os << "***Cluster  " << std::setw(2) << std::setfill('0') << k + 1 << "***\t";
+    os << "\n";
+    os << std::fixed << std::setprecision(15);
+    for (size_t i = 0; i < cpAverage.size(); ++i) {
+        os << std::setw(6) << std::setfill('0') << i + 1 << ":"
+           << "\t";
+        for (int k = 0; k < K; ++k)
+            os << std::setw(17) << cpAverage[i][k] << "\t";
+        os << "\t"
+           << "1"
+           << "\n";
+    }
+}
+
+void WriteVarianceAndPsi(std::ostream& os, const SAdmEstimates& est, double largestEigenvalue) {
+    os << "Estimated sigma: \n";
+    for (size_t k = 0; k < est.mean.sigma.size(); ++k)
+        os << "k: " << k << "\t" << est.mean.sigma[k] << "\n";
+    os << "\n\n\n";
+    os << "Estimated psi: \n";
+    for (size_t k = 0; k < est.mean.psi.size(); ++k)
+        os << "k: " << k << "\t" << est.mean.psi[k] * largestEigenvalue << "\n";
+    os << "\n\n\n";
+}
+
+void WriteReport(const SAdmOptions& opt, const SAdmSetup& setup, const CSpatialPrior& prior,
+                 const SAdmChain& chain, const SAdmEstimates& est) {
+    std::ofstream os(opt.FOFN + "TR.txt", std::ios::out | std::ios::trunc);
+    const int kept = opt.TotalSweep - opt.BurnIn;
+    WriteEstimatedMemberships(os, est.cpAverage, opt.K);
+    os << "\n\n\n";
+    WriteAlleleFrequencies(os, est.mean.p, setup.alleleV);
+    WriteMixingProportions(os, est.pi);
+    WriteBetaSignificance(os, est.mean.beta, chain.BH, opt.BurnIn, kept);
+    WriteBetaIntervals(os, chain.BH, opt.BurnIn, kept);
+    os << std::fixed << std::setprecision(15) << std::setfill(' ');
+    WriteVarianceAndPsi(os, est, prior.eigenVal.back());
+}
+
+void WriteValue(const std::string& File, double value, bool newline = true) {
+    std::ofstream os(File, std::ios::out | std::ios::trunc);
+    os << value;
+    if (newline)
+        os << "\n";
+}
+
+void WritePredictiveMemberships(const SAdmOptions& opt, const SAdmEstimates& est) {
+    SaveToMyFileClumppFormat(est.nb_cluster_individual, opt.FOFN + "PPM.txt", true,
+                             "Predicted Clustering Probabilities for Samples");
+    PlotAP(opt.FOFN + "PPM.png", est.nb_cluster_individual, "Predicted Assignment Probabilities");
+    const double cor = Correlation(est.cpAverage, est.nb_cluster_individual);
+    std::cout << "Correlation between estimated and predicted membership coeff = " << cor
+              << std::endl;
+    WriteValue(opt.FOFN + "COR.txt", cor, false);
+    for (size_t v = 0; v < est.nClusterQualVar.size(); ++v)
+        SaveToMyFileClumppFormat(est.nClusterQualVar[v],
+                                 opt.FOFN + "PPMvar" + std::to_string(v + 1) + ".txt", false, "");
+    if (opt.nbQualVar >= 1)
+        PlotPPMqual(opt.FOFN + "PPMqual.png", est.nClusterQualVar);
+}
+
+}  // namespace
+
+void SummariseChain(const SAdmOptions& opt, const SAdmSetup& setup, const SAdmChain& chain,
+                    SAdmEstimates& est) {
+    NormalisePredictive(opt, setup, chain, est);
+    ComputeMeans(opt, chain, est);
+    CopyHardAssignments(opt, chain, est);
+    HardAssignment(est.cpAverage, est.hc);
+    est.pi.assign(opt.K, 0.0);
+    for (const DBL_VCTR_1D& row : est.cpAverage)
+        for (int k = 0; k < opt.K; ++k)
+            est.pi[k] += row[k] / opt.N;
+    ComputeCriteria(opt, setup, chain, est);
+}
+
+void WriteAdmResults(const SAdmOptions& opt, const SAdmSetup& setup, const CSpatialPrior& prior,
+                     const SAdmChain& chain, const SAdmEstimates& est) {
+    SaveVector2D(est.mean.beta, opt.FOFN + "betaHat.txt");
+    const STessellation& t = setup.tess;
+    PlotHC(opt.FOFN + "HC.png", t.vptC, t.vbKeep, t.vdDataMinMax, t.veVoronoi, est.hc);
+    WriteReport(opt, setup, prior, chain, est);
+    PlotAP(opt.FOFN + "AP.png", est.cpAverage, "Assignment Probabilities");
+    WritePredictiveMemberships(opt, est);
+    WriteValue(opt.FOFN + "AL.txt", est.dAL);
+    WriteValue(opt.FOFN + "PD.txt", est.pd);
+    WriteValue(opt.FOFN + "PD2.txt", est.pd2);
+    WriteValue(opt.FOFN + "DIC.txt", est.DIC);
+    WriteValue(opt.FOFN + "DIC2.txt", est.DIC2);
+    WriteValue(opt.FOFN + "DIC3.txt", est.DIC3);
+    UpdateBestRunRecord(opt, est);
+}
+
+bool UpdateBestRunRecord(const SAdmOptions& opt, const SAdmEstimates& est) {
+    const std::string record = opt.FIFN + "MDIC_admCAR";
+    int MLtrendDegree = 0;
+    double minDIC = 1.7e308;
+    if (LoadML(MLtrendDegree, minDIC, record, true) && !(minDIC > est.DIC))
+        return false;
+    SaveML(opt.trendDegree, est.DIC, record);
+    SaveCF(est.mean.sigma, est.mean.beta, est.mean.alpha, est.mean.q, est.hcAdmix, est.mean.p,
+           opt.FIFN + "CFadmCAR");
+    return true;
+}

@@ -1,0 +1,41 @@
+// Results of a breloAdm run: posterior means, hard assignments, predictive
+// memberships, the three DIC variants, the result files and charts, and the
+// best-run record with its continuation file next to the input file.
+#ifndef BRELO_BRELOADM_ADMIXTURERESULTS_H
+#define BRELO_BRELOADM_ADMIXTURERESULTS_H
+
+#include <string>
+
+#include "breloAdm/AdmixtureSampler.h"
+#include "breloAdm/BreloAdmOptions.h"
+#include "breloAdm/BreloAdmSetup.h"
+#include "breloAdm/SpatialPrior.h"
+
+struct SAdmEstimates {
+    CSweepParams mean;                  // posterior means of beta, sigma, alpha, q, p, psi
+    DBL_VCTR_2D cpAverage;              // N x K shares of the copies of i labelled k
+    DBL_VCTR_2D nb_cluster_individual;  // N x K predictive shares
+    DBL_VCTR_3D nClusterQualVar;        // predictive shares per covariate level
+    INT_VCTR_3D hcAdmix;                // most frequent label of each copy
+    INT_VCTR_1D hc;                     // most probable cluster of each individual
+    DBL_VCTR_1D pi;                     // mixing proportions
+    double dAL = 0.0;                   // mean log-likelihood of the last tenth of the kept sweeps
+    double pd = 0.0, pd2 = 0.0, pd3 = 0.0;
+    double DIC = 0.0, DIC2 = 0.0, DIC3 = 0.0;
+};
+
+// Turns the sums of the chain into estimates and criteria (no file written).
+void SummariseChain(const SAdmOptions& opt, const SAdmSetup& setup, const SAdmChain& chain,
+                    SAdmEstimates& est);
+
+// Writes every result file and chart of the run, in order, then updates the
+// best-run record. prior gives the largest eigenvalue (psi on the -P scale).
+void WriteAdmResults(const SAdmOptions& opt, const SAdmSetup& setup, const CSpatialPrior& prior,
+                     const SAdmChain& chain, const SAdmEstimates& est);
+
+// Keeps "MDIC_admCAR" and "CFadmCAR" (FIFN prefix) for the run of lowest DIC:
+// both are replaced when there is no readable record or its DIC is higher
+// than this run's. True when they were replaced.
+bool UpdateBestRunRecord(const SAdmOptions& opt, const SAdmEstimates& est);
+
+#endif

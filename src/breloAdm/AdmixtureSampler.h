@@ -1,0 +1,76 @@
+// The admixture sampler of breloAdm: initial values (random, from a
+// continuation file or from a hierarchical clustering), the sweeps over
+// labels, frequencies, proportions, the CAR field and its regression, and the
+// post-burn-in sums the results are made of.
+#ifndef BRELO_BRELOADM_ADMIXTURESAMPLER_H
+#define BRELO_BRELOADM_ADMIXTURESAMPLER_H
+
+#include <gsl/gsl_rng.h>
+
+#include <vector>
+
+#include "breloAdm/BreloAdmOptions.h"
+#include "breloAdm/BreloAdmSetup.h"
+#include "breloAdm/SpatialPrior.h"
+#include "core/VectorUtilities.h"
+
+// Stored in place of the logarithm of a zero frequency or proportion.
+constexpr double N_LIMIT = -707.0;
+
+struct CSweepParams {
+    DBL_VCTR_2D CAR;     // K x N, log of the Dirichlet parameters
+    DBL_VCTR_2D beta;    // K x beta_length
+    DBL_VCTR_1D sigma;   // K, CAR variances
+    DBL_VCTR_2D alpha;   // N x K, exp(CAR) transposed
+    DBL_VCTR_2D q;       // N x K, admixture proportions
+    INT_VCTR_1D z;       // N, individual labels of the hierarchical start
+    INT_VCTR_3D zadMix;  // N x A x L, cluster of each allele copy
+    DBL_VCTR_3D p;       // K x L x J[l], allele frequencies
+    DBL_VCTR_1D psi;     // K, interaction parameters
+};
+
+// What a finished chain hands to the results: the last state, the
+// post-burn-in sums and the histories.
+struct SAdmChain {
+    CSweepParams spSweep;
+    CSweepParams spAverage;  // sums of beta, sigma, alpha, q, p, psi
+    DBL_VCTR_1D LH;          // log-likelihood of the labelled data per sweep
+    DBL_VCTR_3D BH;          // K x beta_length x TotalSweep
+    DBL_VCTR_2D cpAverage;   // N x K, kept copies of i labelled k
+    // Kept sweeps in which copy (i, a, l) carried label k, at
+    // ((i * A + a) * L + l) * K + k.
+    std::vector<int> cpAverageAdmix;
+    double varDeviance = 0.0;           // sum of (-2 LH)^2 over the kept sweeps
+    DBL_VCTR_2D nb_cluster_individual;  // N x K simulated labels
+    DBL_VCTR_3D nClusterQualVar;        // nbQualVar x levels x K simulated labels
+    int nPredictiveSweeps = 0;          // kept sweeps that made predictive draws
+};
+
+// Runs the whole chain: initial labelling with -jy, the spatial prior, the
+// starting values, "IM.png", the TotalSweep sweeps, then "LH.png" and
+// "BH.png". prior is built here and kept for the results.
+void RunAdmixtureSampler(const SAdmOptions& opt, SAdmSetup& setup, gsl_rng* rng,
+                         CSpatialPrior& prior, SAdmChain& chain);
+
+// Kept sweeps (s >= BurnIn) whose index is a multiple of ten.
+int CountPredictiveSweeps(int BurnIn, int TotalSweep);
+
+// Draws the label of one allele copy from q_i[k] p[k][l][j] (q_i alone when
+// the copy is missing, j < 0). When every product is 0 or the sum is not
+// finite the label is drawn from q_i alone, never past the last cluster.
+// work holds K doubles.
+int DrawCopyLabel(const gsl_rng* rng, const DBL_VCTR_1D& q_i, const DBL_VCTR_3D& p, int l, int j,
+                  DBL_VCTR_1D& work);
+
+// The labels of the hierarchical start: Ward's clustering of the genotypes,
+// then a share of the individuals (a quarter below 120 loci, a twentieth
+// from 120 on, at least one) moved to another cluster at random. K >= 2.
+INT_VCTR_1D HierarchicalStartLabels(const INT_VCTR_3D& X, int K, const gsl_rng* rng);
+
+// p[k][l][j]: share of the copies of the individuals labelled k that carry
+// allele j at locus l (missing copies counted in the total); 0 for a cluster
+// without individual.
+void FrequenciesFromLabels(DBL_VCTR_3D& p, const INT_VCTR_3D& X, const INT_VCTR_1D& z,
+                           const INT_VCTR_2D& alleleV, int K);
+
+#endif

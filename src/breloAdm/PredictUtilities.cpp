@@ -1,0 +1,184 @@
+#include "breloAdm/PredictUtilities.h"
+
+#include <gsl/gsl_randist.h>
+
+#include <cmath>
+#include <ctime>
+#include <fstream>
+#include <iomanip>
+#include <iostream>
+#include <sstream>
+
+#include "core/RNGUtilities.h"
+#include "core/TokenReader.h"
+#include "io/CovariateCoding.h"
+
+namespace {
+
+[[noreturn]] void Fail(const std::string& message) {
+    std::cerr << message << std::endl;
+    std::exit(1);
+}
+
+void ReadMapHeader(CFieldReader& reader, double& NoData, double& XLL, double& YLL, double& CellSize,
+                   int& nrow, int& ncol) {
+    reader.SetWhere("header");
+    if (!(reader.Skip("the NCOLS keyword") && reader.Int(ncol, "the number of columns") &&
+          reader.Skip("the NROWS keyword") && reader.Int(nrow, "the number of rows") &&
+          reader.Skip("the XLLCENTER keyword") && reader.Real(XLL, "the x of the left column") &&
+          reader.Skip("the YLLCENTER keyword") && reader.Real(YLL, "the y of the bottom row") &&
+          reader.Skip("the CELLSIZE keyword") && reader.Real(CellSize, "the cell size") &&
+          reader.Skip("the NODATA_VALUE keyword") && reader.Real(NoData, "the no-data value")))
+        std::exit(1);
+    if (ncol < 1 || nrow < 1 || !(CellSize > 0))
+        Fail("Map " + reader.File() +
+             " describes no grid (rows and columns must be at least 1, the cell size "
+             "positive) - LoadMap");
+}
+
+}  // namespace
+
+void LoadMap(DBL_VCTR_2D& map, double& NoData, double& XLL, double& YLL, double& CellSize,
+             int& nrow, int& ncol, const std::string& File) {
+    CFieldReader reader(File, "LoadMap", std::cerr);
+    if (!reader.Open())
+        Fail("Cannot open file " + File + " - LoadMap");
+    ReadMapHeader(reader, NoData, XLL, YLL, CellSize, nrow, ncol);
+    map.assign(static_cast<size_t>(nrow) * ncol, DBL_VCTR_1D(2, 0.0));
+    const double Ymax = std::round((nrow - 1) * CellSize + YLL);
+    for (int i = 0; i < nrow; ++i) {
+        reader.SetWhere("row", i + 1);
+        for (int j = 0; j < ncol; ++j) {
+            double v = 0;
+            if (!reader.Real(v, "the value of column %d", j + 1))
+                std::exit(1);
+            DBL_VCTR_1D& cell = map[static_cast<size_t>(i) * ncol + j];
+            if (v != NoData) {
+                cell[0] = j * CellSize + XLL;
+                cell[1] = Ymax - i * CellSize;
+            } else {
+                cell[0] = NoData;
+                cell[1] = NoData;
+            }
+        }
+    }
+}
+
+int TrendDegreeOfDesign(int beta_length) {
+    switch (beta_length) {
+        case 1:
+            return 0;
+        case 3:
+            return 1;
+        case 6:
+            return 2;
+        case 10:
+            return 3;
+        default:
+            return -1;
+    }
+}
+
+void predictFromBetaHat(DBL_VCTR_3D& prediction, const DBL_VCTR_2D& map, const DBL_VCTR_2D& beta,
+                        double noData) {
+    if (prediction.empty())
+        Fail("Uninitialized prediction -- predictFromBetaHat");
+    if (map.empty())
+        Fail("Uninitialized map -- predictFromBetaHat");
+    if (beta.empty())
+        Fail("Uninitialized beta -- predictFromBetaHat");
+    if (beta.size() != prediction.size())
+        Fail("Internal error: beta.size and prediction.size don't agree -- predictFromBetaHat");
+    const size_t nrow = prediction[0].size();
+    const size_t ncol = nrow ? prediction[0][0].size() : 0;
+    if (map.size() != nrow * ncol)
+        Fail("Internal error: map.size and prediction.size don't agree -- predictFromBetaHat");
+    const int bl = static_cast<int>(beta[0].size());
+    const int degree = TrendDegreeOfDesign(bl);
+    if (degree < 0)
+        Fail("The coefficients do not form a polynomial trend in both coordinates (" +
+             std::to_string(bl) + " columns): no map prediction -- predictFromBetaHat");
+
+    gsl_rng* rng = nullptr;
+    gsl_rng_env_setup();
+    AllocRNG(rng, gsl_rng_default);
+    const size_t K = beta.size();
+    DBL_VCTR_1D terms(bl, 1.0), alpha(K), QPredict(K);
+    for (size_t c = 0; c < map.size(); ++c) {
+        const size_t i = c / ncol, j = c % ncol;
+        const double x = map[c][0], y = map[c][1];
+        if (x == noData || y == noData) {
+            for (size_t k = 0; k < K; ++k)
+                prediction[k][i][j] = noData;
+            continue;
+        }
+        FillTrendColumns(x, y, degree, 2, terms.data() + 1);
+        for (size_t k = 0; k < K; ++k) {
+            double g = 0.0;
+            for (int b = 0; b < bl; ++b)
+                g += beta[k][b] * terms[b];
+            alpha[k] = std::exp(g);
+        }
+        gsl_ran_dirichlet(rng, K, alpha.data(), QPredict.data());
+        for (size_t k = 0; k < K; ++k)
+            prediction[k][i][j] = QPredict[k];
+    }
+    FreeRNG(rng);
+}
+
+bool SavePredictionToMyFile(const DBL_VCTR_2D& prediction_clust, const std::string& File,
+                            double noData, double XLL, double YLL, double CellSize) {
+    if (prediction_clust.empty())
+        Fail("Uninitialized prediction -- SavePredictionToMyFile");
+    std::ofstream os(File, std::ios::out | std::ios::trunc);
+    if (!os.is_open())
+        Fail("Cannot open file " + File + " - SavePredictionToMyFile");
+    os << "#NCOLS   " << prediction_clust[0].size() << "\n";
+    os << "#NROWS   " << prediction_clust.size() << "\n";
+    os << "#XLLCENTER   " << XLL << "\n";
+    os << "#YLLCENTER   " << YLL << "\n";
+    os << "#CELLSIZE   " << CellSize << "\n";
+    os << "#NODATA_VALUE   " << noData << "\n";
+    for (const DBL_VCTR_1D& row : prediction_clust) {
+        for (double v : row)
+            os << v << "\t";
+        os << "\n";
+    }
+    os << "\n\n\n";
+    os.close();
+    if (!os)
+        Fail("Cannot write file " + File + " - SavePredictionToMyFile");
+    return true;
+}
+
+void RunMapPrediction(const std::string& mapFile, bool covariatesGiven, const std::string& FOFN,
+                      const DBL_VCTR_2D& betaHat) {
+    if (covariatesGiven) {
+        std::cout << "Warning: BRELO command line or gui do NOT predict on map if there are "
+                     "covariates other than spatial in the data file"
+                  << std::endl;
+        std::cout << "Option -m" << mapFile << "ignored" << std::endl;
+        std::cout << "Use R scripts provided along with the software to forecast "
+                     "membership/admixture coefficients on maps"
+                  << std::endl;
+        return;
+    }
+    const clock_t start = clock();
+    std::cout << "Prediction started ..." << std::endl;
+    DBL_VCTR_2D map;
+    double noData = 0, XLL = 0, YLL = 0, CellSize = 0;
+    int nrow = 0, ncol = 0;
+    LoadMap(map, noData, XLL, YLL, CellSize, nrow, ncol, mapFile);
+    DBL_VCTR_3D prediction;
+    InitVctr3D(prediction, static_cast<int>(betaHat.size()), nrow, ncol, 0.0);
+    predictFromBetaHat(prediction, map, betaHat, noData);
+    for (size_t k = 1; k <= betaHat.size(); ++k)
+        SavePredictionToMyFile(prediction[k - 1],
+                               FOFN + "Prediction_cluster_" + std::to_string(k) + ".txt", noData,
+                               XLL, YLL, CellSize);
+    std::ostringstream line;
+    line << "Prediction took " << std::fixed << std::setprecision(3)
+         << static_cast<double>(clock() - start) / CLOCKS_PER_SEC
+         << " seconds to complete on this computer.";
+    std::cout << line.str() << std::endl;
+}

@@ -1,0 +1,45 @@
+// Map prediction of breloAdm: the posterior mean trend of every cluster
+// projected onto the cells of an ASCII raster, one Dirichlet draw of the
+// admixture proportions per cell, one raster written per cluster.
+#ifndef BRELO_BRELOADM_PREDICTUTILITIES_H
+#define BRELO_BRELOADM_PREDICTUTILITIES_H
+
+#include <string>
+
+#include "core/VectorUtilities.h"
+
+// Reads the raster File: six header pairs (keyword, value: ncol, nrow, XLL,
+// YLL, CellSize, NoData) then nrow x ncol cell values, top row first. map
+// receives one row (x, y) per cell in row-major order, (NoData, NoData) for
+// a cell holding NoData. Fatal (stderr, exit 1): a file that cannot be read,
+// that ends early or holds a malformed number, or a header that describes no
+// grid (no row or column, cell size not positive).
+void LoadMap(DBL_VCTR_2D& map, double& NoData, double& XLL, double& YLL, double& CellSize,
+             int& nrow, int& ncol, const std::string& File);
+
+// Trend degree of a design of beta_length columns holding the polynomial
+// terms 1, x, y, x2, y2, xy, x3, y3, x2y, xy2: 0, 1, 2 or 3 for 1, 3, 6 or 10
+// columns, -1 for any other count.
+int TrendDegreeOfDesign(int beta_length);
+
+// prediction (K x nrow x ncol, sized by the caller) receives for each cell
+// one draw of Dirichlet(exp(trend of cluster k at the cell centre)), noData
+// for the cells without data. Uses a generator of its own. Fatal (stderr,
+// exit 1) on empty or mismatched arguments or a design that is not a
+// polynomial trend in both coordinates.
+void predictFromBetaHat(DBL_VCTR_3D& prediction, const DBL_VCTR_2D& map, const DBL_VCTR_2D& beta,
+                        double noData);
+
+// Writes one cluster's raster: the header with "#NCOLS   " ... keys, the
+// rows (every value followed by a tab), three empty lines. Fatal (stderr,
+// exit 1) when prediction_clust is empty or the file cannot be written.
+bool SavePredictionToMyFile(const DBL_VCTR_2D& prediction_clust, const std::string& File,
+                            double noData, double XLL, double YLL, double CellSize);
+
+// The driving steps of -m after the results: the covariate warning when -X
+// or -XL was given, otherwise load, predict, write FOFN +
+// "Prediction_cluster_" + k + ".txt" for k = 1..K and report the time.
+void RunMapPrediction(const std::string& mapFile, bool covariatesGiven, const std::string& FOFN,
+                      const DBL_VCTR_2D& betaHat);
+
+#endif

@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "breloAdm/AdmTestUtils.h"
+#include "breloAdm/AdmixtureResults.h"
+#include "breloAdm/AdmixtureSampler.h"
+#include "breloAdm/BreloAdmOptions.h"
+#include "breloAdm/BreloAdmSetup.h"
+#include "breloAdm/HierarchicalClustering.h"
+#include "core/ProgramFlavour.h"
+#include "core/RNGUtilities.h"
+#include "core/StatUtilities.h"
+
+namespace {
+
+gsl_rng* SeededRng(unsigned long seed) {
+    gsl_rng* rng = nullptr;
+    AllocRNG(rng, gsl_rng_mt19937);
+    gsl_rng_set(rng, seed);
+    return rng;
+}
+
+// A whole chain on a data file, in-process.
+struct SChainRun {
+    SAdmOptions opt;
+    SAdmSetup setup;
+    CSpatialPrior prior;
+    SAdmChain chain;
+    SAdmEstimates est;
+};
+
+void RunChain(SChainRun& run, const std::vector<std::string>& args, unsigned long seed) {
+    SetProgramFlavour(ProgramFlavour::BreloAdm);
+    std::vector<const char*> argv{"breloAdm"};
+    for (const std::string& a : args)
+        argv.push_back(a.c_str());
+    ParseAdmOptions(static_cast<int>(argv.size()), argv.data(), run.opt);
+    gsl_rng* rng = nullptr;
+    RunAdmSetup(run.opt, run.setup, rng);
+    gsl_rng_set(rng, seed);
+    RunAdmixtureSampler(run.opt, run.setup, rng, run.prior, run.chain);
+    FreeRNG(rng);
+    SummariseChain(run.opt, run.setup, run.chain, run.est);
+}
+
+std::vector<double> Column(const std::vector<std::vector<double>>& m, size_t k) {
+    std::vector<double> c;
+    for (const auto& row : m)
+        c.push_back(row[k]);
+    return c;
+}
+
+}  // namespace
+
+TEST(DrawCopyLabel, FollowsQTimesPAndFallsBackToQWhenEveryProductIsZero) {
+    gsl_rng* rng = SeededRng(3);
+    DBL_VCTR_3D p = {{{0.0, 1.0}}, {{1.0, 0.0}}, {{0.0, 0.0}}};  // K = 3, L = 1, J = 2
+    DBL_VCTR_1D q = {0.5, 0.5, 0.0}, work(3);
+    // Allele 0 is only possible in cluster 1, allele 1 only in cluster 0.
+    for (int t = 0; t < 50; ++t) {
+        EXPECT_EQ(DrawCopyLabel(rng, q, p, 0, 0, work), 1);
+        EXPECT_EQ(DrawCopyLabel(rng, q, p, 0, 1, work), 0);
+    }
+    // Every product 0 (the allele is impossible where q is positive): the
+    // label comes from q alone, never from an index past the end.
+    DBL_VCTR_1D q2 = {0.0, 0.0, 1.0};
+    for (int t = 0; t < 50; ++t)
+        EXPECT_EQ(DrawCopyLabel(rng, q2, p, 0, 0, work), 2);
+    DBL_VCTR_1D qNaN = {NAN, 0.5, 0.5};
+    for (int t = 0; t < 50; ++t) {
+        const int k = DrawCopyLabel(rng, qNaN, p, 0, 1, work);
+        EXPECT_GE(k, 0);
+        EXPECT_LT(k, 3);
+    }
+    // Missing copy: q alone, with its proportions.
+    int ones = 0;
+    for (int t = 0; t < 2000; ++t)
+        ones += DrawCopyLabel(rng, q, p, 0, -1, work) == 1;
+    EXPECT_NEAR(ones / 2000.0, 0.5, 0.05);
+    FreeRNG(rng);
+}
+
+TEST(HierarchicalStart, MovesAQuarterOfTheIndividualsAndKeepsTheRest) {
+    // 40 individuals, 4 loci: two clear groups.
+    INT_VCTR_3D X(40, INT_VCTR_2D(2, INT_VCTR_1D(4)));
+    for (int i = 0; i < 40; ++i)
+        for (int a = 0; a < 2; ++a)
+            for (int l = 0; l < 4; ++l)
+                X[i][a][l] = (i < 20 ? 1 : 5) + (a + l + i) % 2;
+    const INT_VCTR_1D ward = HClustering(X, WAR, 3, true);
+    gsl_rng* rng = SeededRng(11);
+    const INT_VCTR_1D z = HierarchicalStartLabels(X, 3, rng);
+    FreeRNG(rng);
+    int moved = 0;
+    for (int i = 0; i < 40; ++i) {
+        EXPECT_GE(z[i], 0);
+        EXPECT_LT(z[i], 3);
+        moved += z[i] != ward[i];
+    }
+    EXPECT_EQ(moved, 10);
+}
+
+TEST(HierarchicalStart, FrequenciesCountMissingCopiesInTheTotal) {
+    INT_VCTR_3D X = {{{1}, {2}}, {{1}, {-9}}, {{2}, {2}}};  // N = 3, A = 2, L = 1
+    INT_VCTR_2D alleleV = {{1, 2}};
+    DBL_VCTR_3D p = {{{0, 0}}, {{0, 0}}, {{0, 0}}};
+    FrequenciesFromLabels(p, X, {0, 0, 1}, alleleV, 3);
+    EXPECT_DOUBLE_EQ(p[0][0][0], 0.5);   // 1 1 of 4 copies
+    EXPECT_DOUBLE_EQ(p[0][0][1], 0.25);  // one 2; the missing copy counts
+    EXPECT_DOUBLE_EQ(p[1][0][1], 1.0);
+    EXPECT_DOUBLE_EQ(p[2][0][0], 0.0);  // empty cluster
+}
+
+TEST(PredictiveSweeps, CountsKeptSweepsWithAnIndexMultipleOfTen) {
+    EXPECT_EQ(CountPredictiveSweeps(0, 100), 10);
+    EXPECT_EQ(CountPredictiveSweeps(5, 30), 2);  // 10, 20
+    EXPECT_EQ(CountPredictiveSweeps(10, 31), 3);
+    EXPECT_EQ(CountPredictiveSweeps(11, 15), 0);
+}
+
+// Two clusters whose proportions follow a gradient in x: the chain recovers
+// the proportions and the sign of the trend.
+TEST(AdmixtureSampler, RecoversAGradientOfAdmixtureProportions) {
+    const std::string dir = admtest::MakeScratchDir("sampler");
+    const admtest::SSimTruth truth =
+        admtest::WriteSimulatedSpatialData(dir + "/sim.txt", 200, 30, 2, 2024);
+    SChainRun run;
+    const int S = 1200, B = 400;
+    RunChain(run,
+             {"-Fsim.txt", "-i" + dir, "-o" + dir, "-N200", "-A2", "-L30", "-K2", "-T1", "-P0.6",
+              "-D1", "-S" + std::to_string(S), "-B" + std::to_string(B), "-c1"},
+             99);
+    const DBL_VCTR_2D& q = run.est.mean.q;
+    // Relabel: the estimated cluster most correlated with true cluster 1.
+    const double r0 = admtest::Pearson(Column(q, 0), Column(truth.q, 1));
+    const double r1 = admtest::Pearson(Column(q, 1), Column(truth.q, 1));
+    const int up = r1 > r0 ? 1 : 0, down = 1 - up;
+    EXPECT_GT(std::max(r0, r1), 0.9);
+    // Rows of the estimates and of the predictive shares sum to 1.
+    for (int i = 0; i < 200; ++i) {
+        EXPECT_NEAR(q[i][0] + q[i][1], 1.0, 1e-9);
+        EXPECT_NEAR(run.est.nb_cluster_individual[i][0] + run.est.nb_cluster_individual[i][1], 1.0,
+                    1e-9);
+        EXPECT_NEAR(run.est.cpAverage[i][0] + run.est.cpAverage[i][1], 1.0, 1e-9);
+    }
+    // Coefficient of x (column 1): its difference between the growing and
+    // the shrinking cluster is positive with a 95 % interval away from 0.
+    std::vector<double> diff;
+    for (int s = B; s < S; ++s)
+        diff.push_back(run.chain.BH[up][1][s] - run.chain.BH[down][1][s]);
+    const double lower = quantile(diff.data(), diff.size(), 0.025);
+    std::cout << "correlation " << std::max(r0, r1) << ", x-coefficient difference 2.5 % quantile "
+              << lower << ", x-coefficients " << run.est.mean.beta[up][1] << " / "
+              << run.est.mean.beta[down][1] << std::endl;
+    EXPECT_GT(lower, 0.0);
+    // Each cluster's own coefficient of x: positive for the growing cluster,
+    // negative for the shrinking one, 95 % intervals away from 0.
+    std::vector<double> upTrace(run.chain.BH[up][1].begin() + B, run.chain.BH[up][1].end());
+    std::vector<double> downTrace(run.chain.BH[down][1].begin() + B, run.chain.BH[down][1].end());
+    std::cout << "intervals [" << quantile(upTrace.data(), upTrace.size(), 0.025) << ", "
+              << quantile(upTrace.data(), upTrace.size(), 0.975) << "] ["
+              << quantile(downTrace.data(), downTrace.size(), 0.025) << ", "
+              << quantile(downTrace.data(), downTrace.size(), 0.975) << "]" << std::endl;
+    EXPECT_GT(quantile(upTrace.data(), upTrace.size(), 0.025), 0.0);
+    EXPECT_LT(quantile(downTrace.data(), downTrace.size(), 0.975), 0.0);
+    EXPECT_TRUE(std::isfinite(run.est.DIC));
+    EXPECT_TRUE(std::isfinite(run.est.DIC3));
+}
+
+TEST(AdmixtureSampler, SameSeedSameChain) {
+    const std::string dir = admtest::MakeScratchDir("repro");
+    admtest::WriteSimulatedSpatialData(dir + "/sim.txt", 40, 8, 3, 5);
+    const std::vector<std::string> args = {"-Fsim.txt", "-i" + dir, "-o" + dir, "-N40",  "-A2",
+                                           "-L8",       "-K3",      "-T1",      "-P0.6", "-D1",
+                                           "-S40",      "-B10",     "-c1",      "-sy",   "-upy"};
+    SChainRun a, b;
+    RunChain(a, args, 17);
+    RunChain(b, args, 17);
+    EXPECT_EQ(a.chain.LH, b.chain.LH);
+    EXPECT_EQ(a.est.mean.beta, b.est.mean.beta);
+    EXPECT_EQ(a.est.mean.psi, b.est.mean.psi);
+    // The structure burn-in leaves the coefficient history at 0.
+    EXPECT_EQ(a.chain.BH[0][0][0], 0.0);
+    EXPECT_NE(a.chain.BH[0][0][1], 0.0);
+    // psi moves but stays inside [0, 1 / largest eigenvalue).
+    for (double v : a.chain.spSweep.psi) {
+        EXPECT_GE(v, 0.0);
+        EXPECT_LT(v, 1.0 / a.prior.eigenVal.back());
+    }
+}

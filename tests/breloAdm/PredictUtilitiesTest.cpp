@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+
+#include "breloAdm/AdmTestUtils.h"
+#include "breloAdm/PredictUtilities.h"
+#include "core/ProgramFlavour.h"
+
+namespace {
+
+std::string WriteMap(const std::string& text) {
+    const std::string path = admtest::MakeScratchDir("map") + "/map.asc";
+    std::ofstream(path) << text;
+    return path;
+}
+
+const char* const HEADER =
+    "ncols 2\nnrows 3\nxllcenter 10\nyllcenter 0.5\ncellsize 1\nNODATA_value -9999\n";
+
+}  // namespace
+
+TEST(LoadMap, CellCentresFromTheTopRowAndNoDataCells) {
+    const std::string path = WriteMap(std::string(HEADER) + "5 6\n-9999 7\n8 9\n");
+    DBL_VCTR_2D map;
+    double noData = 0, XLL = 0, YLL = 0, CellSize = 0;
+    int nrow = 0, ncol = 0;
+    LoadMap(map, noData, XLL, YLL, CellSize, nrow, ncol, path);
+    EXPECT_EQ(nrow, 3);
+    EXPECT_EQ(ncol, 2);
+    EXPECT_EQ(noData, -9999);
+    ASSERT_EQ(map.size(), 6u);
+    // Ymax = 2.5 rounded = 3: rows at y = 3, 2, 1.
+    EXPECT_EQ(map[0], (DBL_VCTR_1D{10, 3}));
+    EXPECT_EQ(map[1], (DBL_VCTR_1D{11, 3}));
+    EXPECT_EQ(map[2], (DBL_VCTR_1D{-9999, -9999}));
+    EXPECT_EQ(map[3], (DBL_VCTR_1D{11, 2}));
+    EXPECT_EQ(map[5], (DBL_VCTR_1D{11, 1}));
+}
+
+TEST(LoadMap, UnreadableTruncatedOrMalformedMapsAreFatal) {
+    DBL_VCTR_2D map;
+    double nd = 0, x = 0, y = 0, cs = 0;
+    int r = 0, c = 0;
+    EXPECT_EXIT(LoadMap(map, nd, x, y, cs, r, c, "/nonexistent/map.asc"),
+                ::testing::ExitedWithCode(1), "Cannot open file /nonexistent/map.asc - LoadMap");
+    const std::string truncated = WriteMap(std::string(HEADER) + "5 6\n1\n");
+    EXPECT_EXIT(LoadMap(map, nd, x, y, cs, r, c, truncated), ::testing::ExitedWithCode(1),
+                "Unexpected end of file in .*map.asc, row 2: expected the value of column 2 - "
+                "LoadMap");
+    const std::string malformed = WriteMap(std::string(HEADER) + "5 6\n1 x\n");
+    EXPECT_EXIT(LoadMap(map, nd, x, y, cs, r, c, malformed), ::testing::ExitedWithCode(1),
+                "Invalid number 'x'");
+    const std::string noGrid = WriteMap("ncols 0\nnrows 3\nx 0\ny 0\ncs 1\nnd -9\n");
+    EXPECT_EXIT(LoadMap(map, nd, x, y, cs, r, c, noGrid), ::testing::ExitedWithCode(1),
+                "describes no grid");
+}
+
+TEST(PredictFromBetaHat, OneDirichletDrawPerCellFollowingTheTrend) {
+    SetProgramFlavour(ProgramFlavour::BreloAdm);
+    // Two cells far apart in x, one no-data cell; trend degree 1.
+    DBL_VCTR_2D map = {{-4, 0}, {4, 0}, {-9, -9}};
+    DBL_VCTR_2D beta = {{3, 2, 0}, {3, -2, 0}};  // cluster 0 grows with x
+    DBL_VCTR_3D prediction(2, DBL_VCTR_2D(1, DBL_VCTR_1D(3, 0.0)));
+    predictFromBetaHat(prediction, map, beta, -9);
+    EXPECT_NEAR(prediction[0][0][0] + prediction[1][0][0], 1.0, 1e-12);
+    EXPECT_NEAR(prediction[0][0][1] + prediction[1][0][1], 1.0, 1e-12);
+    EXPECT_LT(prediction[0][0][0], 0.01);  // alpha = (e^-5, e^11) at x = -4
+    EXPECT_GT(prediction[0][0][1], 0.99);
+    EXPECT_EQ(prediction[0][0][2], -9);
+    EXPECT_EQ(prediction[1][0][2], -9);
+    // The terms follow 1, x, y, x2, y2, xy: a quadratic design uses y2.
+    DBL_VCTR_2D quad = {{0, 0, 0, 0, 1, 0}, {0, 0, 0, 0, -1, 0}};
+    DBL_VCTR_2D high = {{0, 3}};
+    DBL_VCTR_3D p2(2, DBL_VCTR_2D(1, DBL_VCTR_1D(1, 0.0)));
+    predictFromBetaHat(p2, high, quad, -9);
+    EXPECT_GT(p2[0][0][0], 0.99);
+    EXPECT_EQ(TrendDegreeOfDesign(10), 3);
+    EXPECT_EQ(TrendDegreeOfDesign(2), -1);
+    DBL_VCTR_2D two = {{0, 1}, {0, 1}};
+    EXPECT_EXIT(predictFromBetaHat(p2, high, two, -9), ::testing::ExitedWithCode(1), "2 columns");
+    DBL_VCTR_3D wrong(3, DBL_VCTR_2D(1, DBL_VCTR_1D(1, 0.0)));
+    EXPECT_EXIT(predictFromBetaHat(wrong, high, quad, -9), ::testing::ExitedWithCode(1),
+                "beta.size and prediction.size don't agree");
+}
+
+TEST(SavePredictionToMyFile, HeaderRowsAndTrailingLines) {
+    const std::string path = admtest::MakeScratchDir("pred") + "/p.txt";
+    ASSERT_TRUE(SavePredictionToMyFile({{0.25, -9}, {1, 0.5}}, path, -9, 10, 0.5, 2));
+    EXPECT_EQ(admtest::ReadFile(path),
+              "#NCOLS   2\n#NROWS   2\n#XLLCENTER   10\n#YLLCENTER   0.5\n#CELLSIZE   2\n"
+              "#NODATA_VALUE   -9\n0.25\t-9\t\n1\t0.5\t\n\n\n\n");
+    EXPECT_EXIT(SavePredictionToMyFile({}, path, -9, 0, 0, 1), ::testing::ExitedWithCode(1),
+                "Uninitialized prediction -- SavePredictionToMyFile");
+}

@@ -1,0 +1,448 @@
+// breloAdm as a user runs it: refusals, output names and end-to-end runs.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "breloAdm/AdmTestUtils.h"
+
+namespace {
+
+using admtest::FileExists;
+using admtest::ReadFile;
+
+struct SResult {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string Quote(const std::string& s) {
+    return "'" + s + "'";
+}
+
+// Runs breloAdm in dir with the given arguments and GSL_RNG_SEED=12345.
+SResult RunAdm(const std::string& dir, const std::vector<std::string>& args) {
+    std::string cmd = "cd " + Quote(dir) + " && GSL_RNG_SEED=12345 " +
+                      Quote(std::string(BRELO_BIN_DIR) + "/breloAdm");
+    for (const std::string& a : args)
+        cmd += " " + Quote(a);
+    cmd += " > stdout.txt 2> stderr.txt";
+    SResult r;
+    const int raw = std::system(cmd.c_str());
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.out = ReadFile(dir + "/stdout.txt");
+    r.err = ReadFile(dir + "/stderr.txt");
+    return r;
+}
+
+bool HasUsage(const std::string& out) {
+    return out.find("Typical Usage: breloAdm") != std::string::npos;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// A scratch folder holding a copy of the fixture.
+std::string DirWith(const std::string& tag, const std::string& fixture) {
+    const std::string dir = admtest::MakeScratchDir(tag);
+    admtest::CopyFile(std::string(BRELO_TEST_DATA_DIR) + "/" + fixture, dir + "/" + fixture);
+    return dir;
+}
+
+// A short run on sim2pop (130 individuals, 20 loci, id and population before
+// the coordinates).
+std::vector<std::string> Sim2pop(std::vector<std::string> extra, int S = 40, int B = 10) {
+    std::vector<std::string> args = {"-Fsim2pop.txt",
+                                     "-N130",
+                                     "-A2",
+                                     "-L20",
+                                     "-K2",
+                                     "-T1",
+                                     "-P0.6",
+                                     "-D1",
+                                     "-c2",
+                                     "-S" + std::to_string(S),
+                                     "-B" + std::to_string(B)};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return args;
+}
+
+const char* const RESULT_SUFFIXES[] = {
+    "betaHat.txt", "HC.png",  "TR.txt",  "AP.png",   "PPM.txt",  "PPM.png", "COR.txt", "AL.txt",
+    "PD.txt",      "PD2.txt", "DIC.txt", "DIC2.txt", "DIC3.txt", "LH.png",  "BH.png",  "IM.png"};
+
+void ExpectAllResults(const std::string& prefix, const std::string& inputPrefix) {
+    for (const char* suffix : RESULT_SUFFIXES)
+        EXPECT_TRUE(FileExists(prefix + suffix)) << prefix + suffix;
+    for (const char* suffix : {"MDIC_admCAR", "CFadmCAR", "VD.png", "ND.png", "VC"})
+        EXPECT_TRUE(FileExists(inputPrefix + suffix)) << inputPrefix + suffix;
+}
+
+double ReadNumber(const std::string& path) {
+    std::istringstream is(ReadFile(path));
+    double v = NAN;
+    is >> v;
+    return v;
+}
+
+typedef std::vector<int> INT_VCTR;
+
+// The most probable cluster of each individual, from the first section of a
+// report.
+INT_VCTR HardClusters(const std::string& report) {
+    std::istringstream is(ReadFile(report));
+    std::string line;
+    INT_VCTR hc;
+    while (std::getline(is, line) && !line.empty()) {
+        if (line.size() < 7 || line[6] != ':')
+            continue;
+        std::istringstream fields(line.substr(7));
+        double v, best = -1;
+        int k = 0, arg = 0;
+        while (fields >> v && k < 2) {
+            if (v > best) {
+                best = v;
+                arg = k;
+            }
+            ++k;
+        }
+        hc.push_back(arg);
+    }
+    return hc;
+}
+
+double Agreement(const INT_VCTR& a, const INT_VCTR& b) {
+    if (a.size() != b.size() || a.empty())
+        return 0;
+    int same = 0;
+    for (size_t i = 0; i < a.size(); ++i)
+        same += a[i] == b[i];
+    return same / static_cast<double>(a.size());
+}
+
+}  // namespace
+
+TEST(BreloAdmCli, TooFewArgumentsOrMissingRequiredShowUsage) {
+    const std::string dir = admtest::MakeScratchDir("cli_usage");
+    SResult r = RunAdm(dir, {"-Fa", "-N3"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(HasUsage(r.out));
+    // Nine arguments but no -B: usage alone.
+    r = RunAdm(dir, {"-Fa", "-N3", "-A2", "-L1", "-K2", "-T1", "-P0.5", "-D1", "-S10"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(HasUsage(r.out));
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(Contains(r.out, "-bsbs: bs = Burn-In Structure, Default: 0"));
+}
+
+TEST(BreloAdmCli, UnknownOptionsAreNamed) {
+    const std::string dir = admtest::MakeScratchDir("cli_unknown");
+    for (const std::string bad : {"-uq", "-q3", "-jx", "-bx", "-rex", "-rcq", "-spz", "-sz"}) {
+        SResult r = RunAdm(dir, Sim2pop({bad}));
+        EXPECT_EQ(r.status, 1) << bad;
+        EXPECT_TRUE(Contains(r.out, "Unknown Option - " + bad + "\n")) << bad;
+        EXPECT_TRUE(HasUsage(r.out)) << bad;
+    }
+    // -upq is accepted (update of psi off): the run goes on to the next
+    // refusal, here a sweep count of 0.
+    SResult r = RunAdm(dir, Sim2pop({"-upq", "-S0"}));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(Contains(r.out, "Unknown Option"));
+    EXPECT_TRUE(Contains(r.err, "-S"));
+}
+
+TEST(BreloAdmCli, ModelSettingRefusalsWithTheirStreams) {
+    const std::string dir = admtest::MakeScratchDir("cli_model");
+    SResult r = RunAdm(dir, Sim2pop({"-rcy", "-A1"}));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Dominant markers allowed for diploid individuals only ...\n");
+    EXPECT_FALSE(HasUsage(r.out));
+    for (const std::string psi : {"-P1", "-P1.5"}) {
+        r = RunAdm(dir, Sim2pop({psi}));
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "The spatial interaction parameter must be stricly inferior to 1.\n");
+        EXPECT_TRUE(HasUsage(r.out));
+    }
+    // -P-0.5 passes; the trend degree is checked next.
+    r = RunAdm(dir, Sim2pop({"-P-0.5", "-T-1"}));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "The trend degree must be in {0,1,2,3}.\n");
+    EXPECT_TRUE(HasUsage(r.out));
+    r = RunAdm(dir, Sim2pop({"-n3", "-orun7"}));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Number of variables in the regression must be in {0,1,2}\n");
+    EXPECT_TRUE(Contains(r.out, "RUN= 7\n"));
+    EXPECT_TRUE(HasUsage(r.out));
+}
+
+TEST(BreloAdmCli, CountsThatMakeNoSenseAreRefusedBeforeAnyWork) {
+    const std::string dir = DirWith("cli_counts", "sim2pop.txt");
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"-N0"}, "-N"},
+        {{"-A0"}, "-A"},
+        {{"-L-2"}, "-L"},
+        {{"-K0"}, "-K"},
+        {{"-S0"}, "-S"},
+        {{"-B-1"}, "-B"},
+        {{"-B40"}, "-B"},
+        {{"-D0"}, "-D"},
+        {{"-Dabc"}, "-D"},
+        {{"-x0"}, "-x"},
+        {{"-jy", "-K1"}, "-jy"},
+        {{"-d-1"}, "-d"},
+        {{"-mmap.asc", "-n1"}, "-n1"}};
+    for (const auto& c : cases) {
+        SResult r = RunAdm(dir, Sim2pop(c.first));
+        EXPECT_EQ(r.status, 1) << c.second;
+        EXPECT_TRUE(Contains(r.err, c.second)) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_FALSE(HasUsage(r.out)) << c.second;
+    }
+    EXPECT_FALSE(FileExists(dir + "/sim2pop.txtVC"));
+    EXPECT_FALSE(FileExists(dir + "/sim2pop.txtMDIC_admCAR"));
+}
+
+TEST(BreloAdmCli, OutputNamesFollowFolderAndRunLabel) {
+    const std::string dir = DirWith("cli_names", "sim2pop.txt");
+    const std::string out = admtest::MakeScratchDir("cli_names_out");
+    SResult r = RunAdm(dir, Sim2pop({"-o" + out, "-orun3"}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, "RUN= 3\n"));
+    ExpectAllResults(out + "/sim2pop.txt_RUN3_", dir + "/sim2pop.txt");
+    EXPECT_FALSE(FileExists(out + "/sim2pop.txtVD.png"));
+    EXPECT_FALSE(FileExists(out + "/sim2pop.txt_RUN3_MDIC_admCAR"));
+    EXPECT_TRUE(Contains(r.out, "This run took "));
+    EXPECT_TRUE(Contains(r.out, "0040 sweeps completed.") == false);  // 40 < 100
+    // An empty run label adds nothing.
+    r = RunAdm(dir, Sim2pop({"-orun"}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(Contains(r.out, "RUN="));
+    EXPECT_TRUE(FileExists(dir + "/sim2pop.txtDIC.txt"));
+}
+
+TEST(BreloAdmCli, ScaleOptionWithoutDistanceFileHasNoEffect) {
+    const std::string a = DirWith("cli_sc_a", "sim2pop.txt");
+    const std::string b = DirWith("cli_sc_b", "sim2pop.txt");
+    ASSERT_EQ(RunAdm(a, Sim2pop({})).status, 0);
+    ASSERT_EQ(RunAdm(b, Sim2pop({"-scd"})).status, 0);
+    EXPECT_EQ(ReadFile(a + "/sim2pop.txtDIC.txt"), ReadFile(b + "/sim2pop.txtDIC.txt"));
+    EXPECT_EQ(ReadFile(a + "/sim2pop.txtTR.txt"), ReadFile(b + "/sim2pop.txtTR.txt"));
+}
+
+TEST(BreloAdmCli, ReportLayoutAndCriteria) {
+    const std::string dir = DirWith("cli_report", "sim2pop.txt");
+    ASSERT_EQ(RunAdm(dir, Sim2pop({"-XL1", "-c1"})).status, 0);
+    const std::string tr = ReadFile(dir + "/sim2pop.txtTR.txt");
+    EXPECT_EQ(tr.rfind("Estimated Clustering Probabilities for Samples\nSample\t***Cluster  01***\t"
+                       "***Cluster  02***\t\n000001:\t",
+                       0),
+              0u);
+    for (const char* section :
+         {"Estimated Allele Frequencies\nCluster 01\nLocus 001\nAllele 001\t",
+          "Estimated Mixing Proportions\n", "Estimated Beta and Significance Level:\n",
+          "95 % Bayesian Confidence Interval for Estimated Beta:\n", "Estimated sigma: \nk: 0\t",
+          "Estimated psi: \nk: 0\t0.600000000000000\n"})
+        EXPECT_TRUE(Contains(tr, section)) << section;
+    // The qualitative covariate adds its predictive table and chart.
+    EXPECT_TRUE(FileExists(dir + "/sim2pop.txtPPMvar1.txt"));
+    EXPECT_TRUE(FileExists(dir + "/sim2pop.txtPPMqual.png"));
+    // DIC = D-bar + pD, so DIC - PD is the same D-bar for the first two.
+    const double dic = ReadNumber(dir + "/sim2pop.txtDIC.txt");
+    const double dic2 = ReadNumber(dir + "/sim2pop.txtDIC2.txt");
+    const double pd = ReadNumber(dir + "/sim2pop.txtPD.txt");
+    const double pd2 = ReadNumber(dir + "/sim2pop.txtPD2.txt");
+    EXPECT_NEAR(dic - pd, dic2 - pd2, 1e-3 * std::fabs(dic));
+    EXPECT_GT(dic, 0.0);
+    // Predictive shares: every row of the table sums to 1.
+    std::istringstream ppm(ReadFile(dir + "/sim2pop.txtPPM.txt"));
+    std::string line;
+    int rows = 0;
+    while (std::getline(ppm, line)) {
+        if (line.size() < 7 || line[6] != ':')
+            continue;
+        std::istringstream fields(line.substr(7));
+        double a = 0, b = 0;
+        fields >> a >> b;
+        EXPECT_NEAR(a + b, 1.0, 1e-9) << line;
+        ++rows;
+    }
+    EXPECT_EQ(rows, 130);
+}
+
+// Each option runs end to end on small data and writes every file.
+TEST(BreloAdmCli, OptionsRunEndToEnd) {
+    const std::string dir = DirWith("cli_options", "sim2pop.txt");
+    // Distances between the individuals, from their coordinates.
+    std::vector<std::pair<double, double>> xy;
+    {
+        std::istringstream is(ReadFile(dir + "/sim2pop.txt"));
+        std::string id;
+        double pop, x, y;
+        std::string rest;
+        while (is >> id >> pop >> x >> y && std::getline(is, rest)) {
+            xy.push_back({x, y});
+            std::getline(is, rest);  // second copy
+        }
+    }
+    ASSERT_EQ(xy.size(), 130u);
+    {
+        std::ofstream os(dir + "/geo.txt");
+        for (const auto& a : xy) {
+            for (const auto& b : xy)
+                os << std::hypot(a.first - b.first, a.second - b.second) << " ";
+            os << "\n";
+        }
+    }
+    const std::vector<std::vector<std::string>> variants = {{"-jy", "-orunj"},
+                                                            {"-sy", "-oruns"},
+                                                            {"-upy", "-orunup"},
+                                                            {"-un", "-orunun"},
+                                                            {"-bs15", "-orunbs"},
+                                                            {"-ggeo.txt", "-sc12.5", "-orung"},
+                                                            {"-ggeo.txt", "-scx", "-orungx"},
+                                                            {"-T2", "-orunT2"}};
+    for (const auto& v : variants) {
+        SResult r = RunAdm(dir, Sim2pop(v));
+        EXPECT_EQ(r.status, 0) << v[0] << "\n" << r.err;
+        ExpectAllResults(dir + "/sim2pop.txt_RUN" + v.back().substr(5) + "_", dir + "/sim2pop.txt");
+    }
+}
+
+TEST(BreloAdmCli, RecessiveAllelesRunEndToEnd) {
+    const std::string dir = admtest::MakeScratchDir("cli_recessive");
+    {
+        // Dominant markers: code 1 present, 0 the recessive allele; one
+        // locus has a missing phenotype.
+        std::ofstream os(dir + "/dom.txt");
+        os << "0 0 0 0 0 0\n";
+        for (int i = 0; i < 40; ++i) {
+            const double x = (i * 37) % 11 + 0.1 * i, y = (i * 13) % 7 + 0.05 * i;
+            for (int a = 0; a < 2; ++a) {
+                os << x << " " << y;
+                for (int l = 0; l < 6; ++l) {
+                    const bool present = (i < 20) == (l % 2 == 0) || (i + l) % 3 == 0;
+                    os << " " << ((i == 3 && l == 2) ? -9 : present ? 1 : 0);
+                }
+                os << "\n";
+            }
+        }
+    }
+    SResult r = RunAdm(dir, {"-Fdom.txt", "-N40", "-A2", "-L6", "-K2", "-T1", "-P0.6", "-D1",
+                             "-S40", "-B10", "-rcy"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    ExpectAllResults(dir + "/dom.txt", dir + "/dom.txt");
+}
+
+// The best-run record keeps the lowest DIC with its continuation file, and a
+// continuation file restarts a chain where it stood.
+TEST(BreloAdmCli, BestRunRecordAndContinuation) {
+    const std::string dir = DirWith("cli_best", "sim2pop.txt");
+    const std::string record = dir + "/sim2pop.txtMDIC_admCAR";
+    const std::string cf = dir + "/sim2pop.txtCFadmCAR";
+    ASSERT_EQ(RunAdm(dir, Sim2pop({}, 300, 100)).status, 0);
+    const INT_VCTR hc = HardClusters(dir + "/sim2pop.txtTR.txt");
+    ASSERT_EQ(hc.size(), 130u);
+    ASSERT_TRUE(FileExists(cf));
+    std::istringstream rec(ReadFile(record));
+    double dic = 0;
+    rec >> dic;
+    EXPECT_NEAR(dic, ReadNumber(dir + "/sim2pop.txtDIC.txt"), 1e-5 * std::fabs(dic));
+
+    // Two sweeps from the continuation file keep the memberships of the
+    // earlier run, labels included; two sweeps from a random start do not.
+    SResult r = RunAdm(dir, Sim2pop({"-psim2pop.txtCFadmCAR", "-orunp"}, 2, 1));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const double continued = Agreement(hc, HardClusters(dir + "/sim2pop.txt_RUNp_TR.txt"));
+    r = RunAdm(dir, Sim2pop({"-orunr"}, 2, 1));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const double fresh = Agreement(hc, HardClusters(dir + "/sim2pop.txt_RUNr_TR.txt"));
+    EXPECT_GT(continued, 0.95);
+    EXPECT_LT(std::max(fresh, 1 - fresh), 0.8);
+
+    // A record with a lower DIC than any run is left untouched, with its
+    // continuation file.
+    std::ofstream(record) << "-1e+09 1 1 ";
+    std::ofstream(cf) << "kept";
+    ASSERT_EQ(RunAdm(dir, Sim2pop({})).status, 0);
+    EXPECT_EQ(ReadFile(record), "-1e+09 1 1 ");
+    EXPECT_EQ(ReadFile(cf), "kept");
+    // A record with a higher DIC is replaced, continuation file included.
+    std::ofstream(record) << "1e+300 1 1 ";
+    ASSERT_EQ(RunAdm(dir, Sim2pop({})).status, 0);
+    EXPECT_NE(ReadFile(record), "1e+300 1 1 ");
+    EXPECT_NE(ReadFile(cf), "kept");
+}
+
+TEST(BreloAdmCli, MapPredictionOnTheElevationRaster) {
+    const std::string dir = DirWith("cli_map", "rupica.txt");
+    admtest::CopyFile(std::string(BRELO_TEST_DATA_DIR) + "/rupica_elevation.asc",
+                      dir + "/rupica_elevation.asc");
+    const std::vector<std::string> rupica = {
+        "-Frupica.txt", "-N335", "-A2",  "-L9",  "-K3", "-T1",
+        "-P0.6",        "-D1",   "-S30", "-B10", "-c2", "-mrupica_elevation.asc"};
+    SResult r = RunAdm(dir, rupica);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, "Prediction started ...\n"));
+    EXPECT_TRUE(Contains(r.out, "Prediction took "));
+    // The raster's no-data cells, in reading order.
+    std::istringstream map(ReadFile(dir + "/rupica_elevation.asc"));
+    std::string key;
+    double ncol, nrow, v;
+    map >> key >> ncol >> key >> nrow;
+    for (int t = 0; t < 4; ++t)
+        map >> key >> v;
+    std::vector<bool> noData;
+    while (map >> v)
+        noData.push_back(v == -9999);
+    ASSERT_EQ(noData.size(), static_cast<size_t>(ncol * nrow));
+    std::vector<std::vector<double>> values(3);
+    for (int k = 0; k < 3; ++k) {
+        std::istringstream is(
+            ReadFile(dir + "/rupica.txtPrediction_cluster_" + std::to_string(k + 1) + ".txt"));
+        std::string header;
+        for (int t = 0; t < 6; ++t) {
+            is >> key >> header;
+            EXPECT_EQ(key[0], '#');
+        }
+        while (is >> v)
+            values[k].push_back(v);
+        ASSERT_EQ(values[k].size(), noData.size());
+    }
+    for (size_t c = 0; c < noData.size(); ++c) {
+        if (noData[c]) {
+            for (int k = 0; k < 3; ++k)
+                EXPECT_EQ(values[k][c], -9999);
+        } else {
+            EXPECT_NEAR(values[0][c] + values[1][c] + values[2][c], 1.0, 2e-5) << c;
+        }
+    }
+    // Covariate options on the command line, even -X0, block the prediction.
+    const std::string blocked = DirWith("cli_map_x", "rupica.txt");
+    std::vector<std::string> withX = rupica;
+    withX.push_back("-X0");
+    r = RunAdm(blocked, withX);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, "Option -mrupica_elevation.ascignored\n"));
+    EXPECT_FALSE(FileExists(blocked + "/rupica.txtPrediction_cluster_1.txt"));
+}
+
+TEST(BreloAdmCli, UnreadableOrTruncatedMapsAreRefused) {
+    const std::string dir = DirWith("cli_badmap", "sim2pop.txt");
+    std::ofstream(dir + "/short.asc") << "ncols 3\nnrows 2\nxllcenter 0\nyllcenter 0\n"
+                                         "cellsize 1\nNODATA_value -9\n1 2 3\n4 5\n";
+    SResult r = RunAdm(dir, Sim2pop({"-mshort.asc"}));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(Contains(r.err, "Unexpected end of file in short.asc, row 2")) << r.err;
+    EXPECT_TRUE(Contains(r.err, " - LoadMap")) << r.err;
+    r = RunAdm(dir, Sim2pop({"-mnothere.asc", "-orunb"}));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(Contains(r.err, "Cannot open file nothere.asc - LoadMap")) << r.err;
+    // The results were written before the map was read.
+    EXPECT_TRUE(FileExists(dir + "/sim2pop.txt_RUNb_DIC.txt"));
+}
