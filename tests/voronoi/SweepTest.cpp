@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <random>
 
 #include "VoronoiTestUtils.h"
 #include "voronoi/Voronoi.h"
@@ -294,4 +295,40 @@ TEST(GetVoronoi, DummyPointsShapeCellsButNeverBecomeNeighbours) {
     for (const auto& row : all.ns)
         total += row.size();
     EXPECT_EQ(total, 2 * all.edges.size());
+}
+
+TEST(GetVoronoi, WindowedDuplicateScanAgreesWithComparingEveryPair) {
+    // Distinct sites packed in small groups around a coarse grid, at offsets
+    // of the order of the tolerance (2e-6 on both axes), so that chains of
+    // near-duplicates form: a site close only to an already dropped one goes.
+    std::mt19937 gen(5);
+    std::uniform_int_distribution<int> cell(0, 20), offset(0, 5);
+    std::set<std::pair<int, int>> used;
+    std::vector<SPoint> pts;
+    while (pts.size() < 3000) {
+        const int gx = cell(gen) * 100 + offset(gen), gy = cell(gen) * 100 + offset(gen);
+        if (used.insert({gx, gy}).second)
+            pts.push_back(Site(gx / 100.0 + (gx % 100) * 0.9e-6 - (gx % 100) / 100.0,
+                               gy / 100.0 + (gy % 100) * 0.9e-6 - (gy % 100) / 100.0,
+                               int(pts.size())));
+    }
+    const Tessellation t = Tessellate(pts);
+    ASSERT_TRUE(t.ok);
+
+    std::vector<SPoint> sorted = pts;
+    std::sort(sorted.begin(), sorted.end(), CVoronoi::PointLess);
+    const double tolX = (t.minMax[1] - t.minMax[0]) * 1e-7;
+    const double tolY = (t.minMax[3] - t.minMax[2]) * 1e-7;
+    std::vector<bool> expected(pts.size(), true), sortedFlag(pts.size(), true);
+    for (size_t i = 0; i + 1 < sorted.size(); ++i)
+        for (size_t j = i + 1; j < sorted.size(); ++j)
+            if (sortedFlag[j] && std::fabs(sorted[i].m_psXY.m_dX - sorted[j].m_psXY.m_dX) < tolX &&
+                std::fabs(sorted[i].m_psXY.m_dY - sorted[j].m_psXY.m_dY) < tolY) {
+                sortedFlag[j] = false;
+                expected[static_cast<size_t>(sorted[j].m_nIndex)] = false;
+            }
+    const auto dropped = std::count(expected.begin(), expected.end(), false);
+    EXPECT_GT(dropped, 1000);
+    EXPECT_LT(dropped, 2900);
+    EXPECT_EQ(t.keep, expected);
 }
