@@ -3,7 +3,6 @@
 #include <sstream>
 
 #include "VoronoiTestUtils.h"
-#include "voronoi/HalfEdgeList.h"
 #include "voronoi/PriorityQueue.h"
 #include "voronoi/Voronoi.h"
 #include "voronoi/VoronoiGeometry.h"
@@ -34,13 +33,6 @@ TEST(FreeNodeList, GrowsByBlocksWithoutMovingNodesAndReinitialises) {
     SPoint* again = pool.GetFreeNode();
     EXPECT_EQ(again, handed[0]);
     EXPECT_EQ(again->m_nIndex, 0);  // stale contents survive
-}
-
-TEST(Records, PointEqualityNeedsPositionAndIndex) {
-    EXPECT_EQ(Site(1, 2, 3), Site(1, 2, 3));
-    EXPECT_NE(Site(1, 2, 3), Site(1, 2, 4));
-    EXPECT_NE(Site(1, 2, 3), Site(1, 2.5, 3));
-    EXPECT_EQ(Site(1, 2, 3).m_psXY, Site(1, 2, 4).m_psXY);
 }
 
 TEST(Records, EdgeTextFormAndConversionToPointerForm) {
@@ -110,39 +102,6 @@ TEST(PriorityQueue, OrdersByPositionThenXAndPutsEqualKeysFirst) {
         EXPECT_EQ(min.m_dX, got->m_pptVertex->m_psXY.m_dX);
     }
     EXPECT_TRUE(pq.Empty());
-}
-
-TEST(HalfEdgeList, DeletedShortcutsAreClearedOnLookup) {
-    CHalfEdgeList hel(0.0, 1.0, 6);
-    EXPECT_EQ(hel.GetHash(0), hel.GetLftEnd());
-    EXPECT_EQ(hel.GetHash(5), hel.GetRhtEnd());
-    EXPECT_EQ(hel.GetHash(-1), nullptr);
-    EXPECT_EQ(hel.GetHash(6), nullptr);
-    // Two sites and their bisector: a left and a right half-edge.
-    SPoint s0 = Site(0.5, 0.0, 0), s1 = Site(0.5, 0.5, 1);
-    CVoronoiGeometry geo(0.0, 1.0, 0.0, 1.0);
-    SEdge* e = geo.Bisect(&s0, &s1);
-    SHalfEdge* b1 = hel.Create(e, 0);
-    hel.Insert(hel.GetLftEnd(), b1);
-    SHalfEdge* b2 = hel.Create(e, 1);
-    hel.Insert(b1, b2);
-    EXPECT_EQ(hel.GetLftRegPnt(b1, &s0), &s0);
-    EXPECT_EQ(hel.GetRhtRegPnt(b1, &s0), &s1);
-    EXPECT_EQ(hel.GetRhtRegPnt(b2, &s0), &s0);
-    EXPECT_EQ(hel.GetRhtRegPnt(hel.GetLftEnd(), &s1), &s1);
-
-    // With the sweep at y = 0.6 the breakpoints lie at x = 0.5 -+ 0.245: a
-    // point left of both finds the left sentinel, one between them b1, one
-    // right of both b2, which becomes the shortcut of its bucket.
-    SPosition left{0.1, 0.6}, middle{0.6, 0.6}, right{0.8, 0.6};
-    EXPECT_EQ(hel.GetLftBnd(left), hel.GetLftEnd());
-    EXPECT_EQ(hel.GetLftBnd(middle), b1);
-    EXPECT_EQ(hel.GetLftBnd(right), b2);
-    EXPECT_EQ(hel.GetHash(4), b2);
-    hel.Delete(b2);
-    EXPECT_EQ(hel.GetRht(b1), hel.GetRhtEnd());
-    EXPECT_EQ(hel.GetHash(4), nullptr);
-    EXPECT_EQ(hel.GetLftBnd(right), b1);
 }
 
 TEST(ClipEdge, ClipsToTheWidenedBoxOrLeavesTheEndsAlone) {
