@@ -2,12 +2,19 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <iostream>
+#include <string>
 
 #include "core/MatrixUtilities.h"
 #include "core/RNGUtilities.h"
 
 namespace {
+
+[[noreturn]] void Fail(const std::string& message) {
+    std::cerr << message << std::endl;
+    std::exit(1);
+}
 
 void BuildNeighbourWeights(CSpatialPrior& prior, const INT_VCTR_2D& vvnNS, const DBL_VCTR_2D& geo,
                            double theta) {
@@ -108,8 +115,18 @@ void BuildSpatialPrior(CSpatialPrior& prior, DBL_VCTR_1D& psi, const DBL_VCTR_1D
     DBL_VCTR_2D W;
     BuildWeightMatrix(W, vvnNS, geo, theta);
     BuildNeighbourWeights(prior, vvnNS, geo, theta);
+    if (bl > N)
+        Fail("The design has more regression terms (" + std::to_string(bl) +
+             ") than there are "
+             "individuals (" +
+             std::to_string(N) + "); lower the trend degree - BuildSpatialPrior");
     prior.eigenVal.assign(N, 0.0);
     computeEigenvalues(prior.eigenVal, W);
+    // Without any neighbour pair psi would be psiUser / 0.
+    if (!(prior.eigenVal[N - 1] > 0.0))
+        Fail(
+            "The neighbourhood system has no pair of neighbours: the spatial prior needs "
+            "individuals at two distinct sites at least - BuildSpatialPrior");
     psi.assign(K, psiUser / prior.eigenVal[N - 1]);
     BuildFixedProducts(prior, W, Xtild);
     BuildInitialFieldFactor(prior, W, psi[0]);

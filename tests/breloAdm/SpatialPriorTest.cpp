@@ -205,3 +205,15 @@ TEST_F(SpatialPriorTest, InitialFieldEqualsThePerClusterCovarianceFactor) {
     FreeRNG(rng);
     EXPECT_EQ(got, expected);
 }
+
+TEST_F(SpatialPriorTest, RefusesAGraphWithoutEdgesOrADesignWiderThanTheData) {
+    CSpatialPrior prior;
+    DBL_VCTR_1D psi, sigma = {1.0};
+    EXPECT_EXIT(BuildSpatialPrior(prior, psi, sigma, INT_VCTR_2D(3), {}, 1.0,
+                                  DBL_VCTR_2D(3, DBL_VCTR_1D(1, 1.0)), 0.6),
+                ::testing::ExitedWithCode(1), "no pair of neighbours.* - BuildSpatialPrior");
+    EXPECT_EXIT(BuildSpatialPrior(prior, psi, sigma, Ring(2), {}, 1.0, Design(2), 0.6),
+                ::testing::ExitedWithCode(1),
+                "more regression terms \\(3\\) than there are "
+                "individuals \\(2\\)");
+}
