@@ -13,7 +13,9 @@ using vtest::Site;
 
 // Fontconfig keeps its caches until the process ends; under LeakSanitizer
 // that is not a leak of ours.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig\n";
+}
 
 namespace {
 
