@@ -151,18 +151,11 @@ TEST(AdmixtureSampler, RecoversAGradientOfAdmixtureProportions) {
     for (int s = B; s < S; ++s)
         diff.push_back(run.chain.BH[up][1][s] - run.chain.BH[down][1][s]);
     const double lower = quantile(diff.data(), diff.size(), 0.025);
-    std::cout << "correlation " << std::max(r0, r1) << ", x-coefficient difference 2.5 % quantile "
-              << lower << ", x-coefficients " << run.est.mean.beta[up][1] << " / "
-              << run.est.mean.beta[down][1] << std::endl;
     EXPECT_GT(lower, 0.0);
     // Each cluster's own coefficient of x: positive for the growing cluster,
     // negative for the shrinking one, 95 % intervals away from 0.
     std::vector<double> upTrace(run.chain.BH[up][1].begin() + B, run.chain.BH[up][1].end());
     std::vector<double> downTrace(run.chain.BH[down][1].begin() + B, run.chain.BH[down][1].end());
-    std::cout << "intervals [" << quantile(upTrace.data(), upTrace.size(), 0.025) << ", "
-              << quantile(upTrace.data(), upTrace.size(), 0.975) << "] ["
-              << quantile(downTrace.data(), downTrace.size(), 0.025) << ", "
-              << quantile(downTrace.data(), downTrace.size(), 0.975) << "]" << std::endl;
     EXPECT_GT(quantile(upTrace.data(), upTrace.size(), 0.025), 0.0);
     EXPECT_LT(quantile(downTrace.data(), downTrace.size(), 0.975), 0.0);
     EXPECT_TRUE(std::isfinite(run.est.DIC));

@@ -5,7 +5,6 @@
 #include "breloAdm/SpatialPrior.h"
 #include "core/MatrixUtilities.h"
 #include "core/ProgramFlavour.h"
-#include "core/RNGUtilities.h"
 
 namespace {
 
@@ -181,29 +180,6 @@ TEST_F(SpatialPriorTest, DistanceWeightsOnlyForNeighbours) {
             sum += (i == j) - psi[0] * W[i][j];
     EXPECT_NEAR(prior.V[0][0][0], sum, 1e-12);
     EXPECT_EQ(prior.Vinv_M[0].size(), 1u);
-}
-
-TEST_F(SpatialPriorTest, InitialFieldEqualsThePerClusterCovarianceFactor) {
-    const int n = 6;
-    CSpatialPrior prior;
-    DBL_VCTR_1D psi, sigma = {2.5};
-    BuildSpatialPrior(prior, psi, sigma, Ring(n), {}, 1.0, Design(n), 0.6);
-    // The per-cluster factor sqrt(sigma) RinvChol, drawn with the same stream.
-    DBL_VCTR_2D factor = prior.RinvChol;
-    for (auto& row : factor)
-        for (double& v : row)
-            v *= std::sqrt(2.5);
-    DBL_VCTR_1D mean(n, 1.0), expected, got, work1;
-    gsl_rng* rng = nullptr;
-    ResetRNGSeedSequence();
-    AllocRNG(rng, gsl_rng_mt19937);
-    gsl_rng_set(rng, 7);
-    MultivariateGauss(mean, factor, expected, rng);
-    gsl_rng_set(rng, 7);
-    DBL_VCTR_2D work;
-    DrawInitialField(prior, mean, 2.5, work, got, rng);
-    FreeRNG(rng);
-    EXPECT_EQ(got, expected);
 }
 
 TEST_F(SpatialPriorTest, RefusesAGraphWithoutEdgesOrADesignWiderThanTheData) {
