@@ -2,7 +2,6 @@
 // refusal of counts that make no sense.
 #include <gtest/gtest.h>
 
-#include "brelo/BreloDriver.h"
 #include "brelo/BreloOptions.h"
 #include "brelo/BreloTestUtil.h"
 
@@ -86,36 +85,6 @@ TEST(BreloOptionsDeathTest, RefusesCountsThatMakeNoSense) {
     };
     for (const auto& c : cases)
         EXPECT_EXIT(Parse(With(Valid(), c.first)), ExitedWithCode(1), c.second) << c.first;
-}
-
-TEST(BreloDriverTest, CriteriaHeaderAndTableNames) {
-    EXPECT_EQ(CriteriaHeader(1).find("DICregr_"), std::string::npos);
-    EXPECT_EQ(CriteriaHeader(1).find("AIC_"), std::string::npos);
-    const std::string h3 = CriteriaHeader(3);
-    EXPECT_NE(h3.find("LHmax\t DICregr_1\t DICregr_2\t AIC_1\t AIC_2\t TrainingConfiguration"),
-              std::string::npos);
-
-    SDriverOptions d;
-    d.F = "f.txt";
-    EXPECT_EQ(CriteriaTableName(d), "f.txt_allCriteria.txt");
-    d.FoO = "out";
-    d.run = "R";
-    EXPECT_EQ(CvScoreTableName(d), "out/f.txt_RUNR__cvScore.txt");
-    d.run.clear();
-    d.bg = d.bh = true;
-    d.test_inf = 2;
-    d.test_sup = 4;
-    EXPECT_EQ(CriteriaTableName(d), "out/f.txt_g2h4_allCriteria.txt");
-}
-
-TEST(BreloDriverDeathTest, RefusesTrainingSetsThatHoldNothingOut) {
-    CTrainingConfig all;
-    all.name = "everything";
-    all.index = {1, 2, 3};
-    EXPECT_EXIT(StdoutToStderr(); CheckTrainingConfigs({all}, true, 3), ExitedWithCode(1),
-                                  "training configuration everything lists all 3 individuals");
-    EXPECT_EXIT(StdoutToStderr();
-                CheckTrainingConfigs({}, false, 3), ExitedWithCode(1), "holds no configuration");
 }
 
 }  // namespace
