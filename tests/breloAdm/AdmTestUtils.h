@@ -15,12 +15,30 @@
 
 namespace admtest {
 
+// Scratch folders are removed when the process that made them ends (not
+// when a death-test child exits).
+struct SScratchDirs {
+    pid_t owner = getpid();
+    std::vector<std::string> dirs;
+    ~SScratchDirs() {
+        if (getpid() != owner)
+            return;
+        for (const std::string& d : dirs)
+            if (std::system(("rm -rf '" + d + "'").c_str()) != 0)
+                continue;
+    }
+};
+
 inline std::string MakeScratchDir(const std::string& tag) {
+    static SScratchDirs scratch;
     std::string pattern = "/tmp/breloadm_" + tag + "_XXXXXX";
     std::vector<char> buf(pattern.begin(), pattern.end());
     buf.push_back('\0');
     const char* dir = mkdtemp(buf.data());
-    return dir ? std::string(dir) : std::string();
+    if (!dir)
+        return std::string();
+    scratch.dirs.push_back(dir);
+    return dir;
 }
 
 inline std::string ReadFile(const std::string& path) {
