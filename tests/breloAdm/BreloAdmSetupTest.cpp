@@ -7,6 +7,7 @@
 #include "breloAdm/AdmTestUtils.h"
 #include "breloAdm/BreloAdmOptions.h"
 #include "breloAdm/BreloAdmSetup.h"
+#include "breloAdm/SpatialPrior.h"
 #include "core/ProgramFlavour.h"
 #include "core/RNGUtilities.h"
 
@@ -182,4 +183,49 @@ TEST(AdmSetup, DistanceScaleFromTheFileOrTheCommandLine) {
     opt = ParseArgs(base);
     LoadGeoDistances(opt, setup);
     EXPECT_DOUBLE_EQ(setup.theta, 12.5);
+}
+
+// The prior on a real neighbourhood system: psi from the largest eigenvalue
+// and V = Xtild' (I - psi W) Xtild.
+TEST(AdmSetup, SpatialPriorOnTheSim2popNeighbourhood) {
+    SFixtureRun run;
+    RunFixtureSetup(run, "sim2pop.txt", 130, 20, {"-T2"});
+    const SAdmSetup& s = run.setup;
+    CSpatialPrior prior;
+    DBL_VCTR_1D psi, sigma = {1.0, 2.0};
+    BuildSpatialPrior(prior, psi, sigma, s.tess.vvnNS, s.geo, s.theta, s.data.Xtild, 0.6);
+    DBL_VCTR_2D W;
+    BuildWeightMatrix(W, s.tess.vvnNS, s.geo, s.theta);
+    // Power iteration on W + I (nonnegative): the largest eigenvalue.
+    DBL_VCTR_1D v(130, 1.0), w(130);
+    double lambda = 0;
+    for (int it = 0; it < 5000; ++it) {
+        double norm = 0;
+        for (int i = 0; i < 130; ++i) {
+            w[i] = v[i];
+            for (int j = 0; j < 130; ++j)
+                w[i] += W[i][j] * v[j];
+            norm += w[i] * w[i];
+        }
+        norm = std::sqrt(norm);
+        double rq = 0;
+        for (int i = 0; i < 130; ++i)
+            rq += v[i] * w[i];
+        lambda = rq - 1.0;
+        for (int i = 0; i < 130; ++i)
+            v[i] = w[i] / norm;
+    }
+    EXPECT_NEAR(prior.eigenVal.back(), lambda, 1e-6 * lambda);
+    EXPECT_NEAR(psi[1], 0.6 / lambda, 1e-6 / lambda);
+    const int bl = s.beta_length;
+    ASSERT_EQ(bl, 6);
+    for (int r = 0; r < bl; ++r)
+        for (int c = 0; c < bl; ++c) {
+            double direct = 0;
+            for (int i = 0; i < 130; ++i)
+                for (int j = 0; j < 130; ++j)
+                    direct +=
+                        s.data.Xtild[i][r] * ((i == j) - psi[1] * W[i][j]) * s.data.Xtild[j][c];
+            EXPECT_NEAR(prior.V[1][r][c], direct, 1e-9 * std::fabs(direct) + 1e-9);
+        }
 }
