@@ -173,30 +173,75 @@ void UpdateAlleleFrequencies(SBreloChain& c, gsl_rng*& rng) {
         }
 }
 
+// Stored slot by slot, the K clusters side by side, so that the likelihoods
+// of one copy in every cluster are read together. The missing slot stays 0.
 void UpdateLogFrequencies(SBreloChain& c) {
-    for (int k = 0; k < c.K; ++k) {
-        double* logp = &c.logp[static_cast<size_t>(k) * c.stride];
+    for (int k = 0; k < c.K; ++k)
         for (int l = 0; l < c.L; ++l)
             for (int j = 0; j < c.J[l]; ++j)
-                logp[c.offset[l] + j] = GuardedLog(c.spSweep.p[k][l][j]);
-        logp[c.stride - 1] = 0.0;  // missing copies add nothing
+                c.logp[static_cast<size_t>(c.offset[l] + j) * c.K + k] =
+                    GuardedLog(c.spSweep.p[k][l][j]);
+}
+
+// out[k] = sum over the copies of the log-frequency of their allele in
+// cluster k. With the number of clusters known at compile time the K sums
+// stay in registers; the order of the additions is the same either way.
+template <int KK>
+void SumCopyLogs(const int* slot, int AL, const double* table, int, double* out) {
+    double acc[KK] = {};
+    for (int x = 0; x < AL; ++x) {
+        const double* row = table + static_cast<size_t>(slot[x]) * KK;
+        for (int k = 0; k < KK; ++k)
+            acc[k] += row[k];
+    }
+    std::copy(acc, acc + KK, out);
+}
+
+void SumCopyLogsAnyK(const int* slot, int AL, const double* table, int K, double* out) {
+    std::fill(out, out + K, 0.0);
+    for (int x = 0; x < AL; ++x) {
+        const double* row = table + static_cast<size_t>(slot[x]) * K;
+        for (int k = 0; k < K; ++k)
+            out[k] += row[k];
+    }
+}
+
+using SumCopyLogsFn = void (*)(const int*, int, const double*, int, double*);
+
+SumCopyLogsFn ChooseSumCopyLogs(int K) {
+    switch (K) {
+        case 1:
+            return SumCopyLogs<1>;
+        case 2:
+            return SumCopyLogs<2>;
+        case 3:
+            return SumCopyLogs<3>;
+        case 4:
+            return SumCopyLogs<4>;
+        case 5:
+            return SumCopyLogs<5>;
+        case 6:
+            return SumCopyLogs<6>;
+        case 7:
+            return SumCopyLogs<7>;
+        case 8:
+            return SumCopyLogs<8>;
+        default:
+            return SumCopyLogsAnyK;
     }
 }
 
 void UpdateGenotypeLikelihoods(SBreloChain& c) {
     const int AL = c.A * c.L;
+    const SumCopyLogsFn sumCopyLogs = ChooseSumCopyLogs(c.K);
     for (int i = 0; i < c.N; ++i) {
-        const int* slot = &c.copySlot[static_cast<size_t>(i) * AL];
+        double* logpr = c.logpr[i].data();
+        sumCopyLogs(&c.copySlot[static_cast<size_t>(i) * AL], AL, c.logp.data(), c.K, logpr);
         double maxLog = -std::numeric_limits<double>::infinity();
         double sumLog = 0.0;
         for (int k = 0; k < c.K; ++k) {
-            const double* logp = &c.logp[static_cast<size_t>(k) * c.stride];
-            double sum = 0.0;
-            for (int x = 0; x < AL; ++x)
-                sum += logp[slot[x]];
-            c.logpr[i][k] = sum;
-            maxLog = std::max(maxLog, sum);
-            sumLog += sum;
+            maxLog = std::max(maxLog, logpr[k]);
+            sumLog += logpr[k];
         }
         c.maxlogPr[i] = maxLog;
         c.sumlogPr[i] = sumLog;
@@ -446,10 +491,10 @@ double ValidateOnIndividuals(SBreloChain& c, gsl_rng*& rng) {
     const int AL = c.A * c.L;
     double L = 0.0;
     for (int i = 0; i < c.NV; ++i) {
-        const double* logp = &c.logp[static_cast<size_t>(c.validClass[i]) * c.stride];
+        const int cls = c.validClass[i];
         const int* slot = &c.copySlotSame[static_cast<size_t>(i) * AL];
         for (int x = 0; x < AL; ++x)
-            L += logp[slot[x]];
+            L += c.logp[static_cast<size_t>(slot[x]) * c.K + cls];
     }
     return L;
 }

@@ -67,7 +67,7 @@ struct SBreloChain {
 
     // Work arrays of a sweep.
     INT_VCTR_1D n;          // K * stride allele counts
-    DBL_VCTR_1D logp;       // K * stride log frequencies
+    DBL_VCTR_1D logp;       // stride * K log frequencies, slot-major
     DBL_VCTR_1D DirParams;  // largest J
     DBL_VCTR_2D logpr;      // N x K genotype log-likelihoods
     DBL_VCTR_1D maxlogPr, sumlogPr;
