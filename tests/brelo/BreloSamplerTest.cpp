@@ -271,6 +271,29 @@ TEST(BreloSamplerTest, NonFiniteFirstCoefficientDrawKeepsTheInitialDraw) {
     FreeRNG(rng);
 }
 
+TEST(BreloSamplerTest, StructureSweepWithUtilityBoundsFarInTheTailCompletes) {
+    FixSeed();
+    SBreloChain chain = MakeChain(30, 0, 50, 40);
+    ASSERT_EQ(chain.BurnInStructure, 2);
+    gsl_rng* rng = nullptr;
+    AllocRNG(rng, gsl_rng_default);
+    DrawInitialState(chain, rng);
+    // Means 40 standard deviations below the bound 0 (or above it): the
+    // utilities of cluster 0 must be drawn far in the tail.
+    for (int i = 0; i < chain.N; ++i)
+        chain.Pred[i][0] = i % 2 == 0 ? -40.0 : 40.0;
+    ASSERT_TRUE(RunSweep(chain, 0, rng));
+    for (int i = 0; i < chain.N; ++i) {
+        const double w = chain.spSweep.w[i][0];
+        ASSERT_TRUE(std::isfinite(w)) << i;
+        if (chain.spSweep.z[i] == 0)
+            EXPECT_GE(w, 0.0) << i;
+        else
+            EXPECT_LE(w, 0.0) << i;
+    }
+    FreeRNG(rng);
+}
+
 TEST(BreloSamplerTest, ReferenceIndividualsStayInTheLastClusterWithZeroUtilities) {
     FixSeed();
     SBreloChain chain = MakeChain(40, 5, 60, 40);
