@@ -227,7 +227,10 @@ void Axis::drawVertical(DrawArea& d, int plotX, int plotY, int plotH) const {
         if (y + h / 2 > lastTop - 1)
             continue;
         lastTop = y - h / 2;
-        m_tbLabelStyle.draw(d, axisCol - kLabelGap, y, &text);
+        // A label wider than the margin is moved right rather than cut off
+        // at the image edge, where "-1200" would read "200".
+        double right = std::max<double>(axisCol - kLabelGap, w + 1);
+        m_tbLabelStyle.draw(d, right, y, &text);
         labelLeft = std::min(labelLeft, axisCol - kLabelGap - w);
     }
     m_tbTitle.draw(d, labelLeft - 2, plotY + plotH / 2.0);

@@ -298,3 +298,19 @@ TEST(MultiChartTest, SubChartsAreDrawnAtTheirPositions) {
     EXPECT_GT(maxY - minY, 2 * (maxX - minX));
     EXPECT_NEAR((minY + maxY) / 2.0, 50, 3);
 }
+
+TEST(XYChartTest, WideAxisLabelsAreMovedInsideTheImage) {
+    XYChart c(120, 100, kWhite);
+    c.setPlotArea(10, 10, 100, 80, kWhite, -1, -1, Chart::Transparent, Chart::Transparent);
+    c.yAxis()->setLinearScale(-12000, 12000);
+    c.addLineLayer({-12000, 12000}, Chart::Transparent);
+    DrawArea* d = c.makeChart();
+    int inColumn0 = 0, inMargin = 0;
+    for (int y = 0; y < 100; ++y) {
+        inColumn0 += d->getPixel(0, y) != kWhite;
+        for (int x = 1; x < 8; ++x)
+            inMargin += d->getPixel(x, y) != kWhite;
+    }
+    EXPECT_EQ(inColumn0, 0);  // no label cut at the image edge
+    EXPECT_GT(inMargin, 10);
+}
