@@ -114,31 +114,92 @@ void PaintCells(DrawArea& d, const std::vector<SitePixel>& sites, const INT_VCTR
             d.fill(sites[i].x, sites[i].y, GetClusterColor(hc[i]));
 }
 
-// Index of the kept site nearest to pixel (x, y), the first one on a tie.
-int NearestKeptSite(const std::vector<SitePixel>& sites, int x, int y) {
-    int best = -1;
-    long bestDist = std::numeric_limits<long>::max();
-    for (size_t i = 0; i < sites.size(); ++i) {
-        if (!sites[i].bKeep)
-            continue;
-        long dx = sites[i].x - x, dy = sites[i].y - y;
-        long dist = dx * dx + dy * dy;
-        if (dist < bestDist)
-            bestDist = dist, best = static_cast<int>(i);
+// The kept sites bucketed on a grid of square cells, for the nearest-site
+// queries of the gap filling: a linear search per white pixel costs
+// pixels x sites, which grows large with many individuals.
+class SiteGrid {
+  public:
+    SiteGrid(const std::vector<SitePixel>& sites, int areaPixels) : m_sites(sites) {
+        int kept = 0;
+        m_nX0 = m_nY0 = std::numeric_limits<int>::max();
+        int xMax = std::numeric_limits<int>::min(), yMax = xMax;
+        for (const SitePixel& s : sites) {
+            if (!s.bKeep)
+                continue;
+            ++kept;
+            m_nX0 = std::min(m_nX0, s.x), m_nY0 = std::min(m_nY0, s.y);
+            xMax = std::max(xMax, s.x), yMax = std::max(yMax, s.y);
+        }
+        if (kept == 0)
+            return;
+        // About two sites per cell.
+        m_nCell = std::max(1, static_cast<int>(std::sqrt(2.0 * areaPixels / kept)));
+        m_nCols = (xMax - m_nX0) / m_nCell + 1;
+        m_nRows = (yMax - m_nY0) / m_nCell + 1;
+        m_vvnCells.resize(static_cast<size_t>(m_nCols) * m_nRows);
+        for (size_t i = 0; i < sites.size(); ++i)
+            if (sites[i].bKeep)
+                m_vvnCells[cellIndex((sites[i].x - m_nX0) / m_nCell,
+                                     (sites[i].y - m_nY0) / m_nCell)]
+                    .push_back(static_cast<int>(i));
     }
-    return best;
-}
+
+    // Index of the kept site nearest to pixel (x, y), the lowest index on a
+    // tie; -1 when no site is kept. Rings of cells are searched outwards
+    // until no farther ring can hold a site as near as the best one.
+    int nearest(int x, int y) const {
+        if (m_vvnCells.empty())
+            return -1;
+        int cx = std::clamp(floorDiv(x - m_nX0, m_nCell), 0, m_nCols - 1);
+        int cy = std::clamp(floorDiv(y - m_nY0, m_nCell), 0, m_nRows - 1);
+        int best = -1;
+        long bestDist = std::numeric_limits<long>::max();
+        int outside = std::max({cx, cy, m_nCols - 1 - cx, m_nRows - 1 - cy});
+        // The point may lie outside the grid: farther rings are then nearer
+        // than their number suggests, by the point's distance to the grid.
+        long gap = std::max({0, m_nX0 - x, x - (m_nX0 + m_nCols * m_nCell), m_nY0 - y,
+                             y - (m_nY0 + m_nRows * m_nCell)});
+        for (int r = 0; r <= outside; ++r) {
+            for (int gy = cy - r; gy <= cy + r; ++gy)
+                for (int gx = cx - r; gx <= cx + r; ++gx) {
+                    if (std::max(std::abs(gx - cx), std::abs(gy - cy)) != r)
+                        continue;
+                    if (gx < 0 || gy < 0 || gx >= m_nCols || gy >= m_nRows)
+                        continue;
+                    for (int i : m_vvnCells[cellIndex(gx, gy)]) {
+                        long dx = m_sites[i].x - x, dy = m_sites[i].y - y;
+                        long dist = dx * dx + dy * dy;
+                        if (dist < bestDist || (dist == bestDist && i < best))
+                            bestDist = dist, best = i;
+                    }
+                }
+            long reach = std::max(0L, static_cast<long>(r) * m_nCell - gap);
+            if (best >= 0 && bestDist < reach * reach)
+                break;
+        }
+        return best;
+    }
+
+  private:
+    static int floorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+    size_t cellIndex(int gx, int gy) const { return static_cast<size_t>(gy) * m_nCols + gx; }
+
+    const std::vector<SitePixel>& m_sites;
+    int m_nX0 = 0, m_nY0 = 0, m_nCell = 1, m_nCols = 0, m_nRows = 0;
+    std::vector<std::vector<int>> m_vvnCells;
+};
 
 // White pixels left over (cells whose site lies on a line, slivers cut off
 // by lines) take the colour of the nearest kept data site; those nearest to
 // a dummy site stay white.
 void FillGaps(DrawArea& d, const std::vector<SitePixel>& sites, const INT_VCTR_1D& hc, int nW,
               int nH) {
+    SiteGrid grid(sites, nW * nH);
     for (int x = kMargin; x < kMargin + nW; ++x)
         for (int y = kMargin; y < kMargin + nH; ++y) {
             if (d.getPixel(x, y) != kWhite)
                 continue;
-            int nearest = NearestKeptSite(sites, x, y);
+            int nearest = grid.nearest(x, y);
             if (nearest >= 0 && sites[nearest].bData)
                 d.fill(x, y, GetClusterColor(hc[nearest]));
         }
