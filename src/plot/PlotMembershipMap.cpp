@@ -190,8 +190,11 @@ class SiteGrid {
 };
 
 // White pixels left over (cells whose site lies on a line, slivers cut off
-// by lines) take the colour of the nearest kept data site; those nearest to
-// a dummy site stay white.
+// by lines) take, one by one, the colour of their nearest kept site, or
+// stay white when that is a dummy site. Pixel by pixel, not by flooding
+// from the first white pixel found: the scan reaches a white cell first at
+// one of its corners, where the nearest site is often a neighbour's, and a
+// flood from there painted the whole cell in the neighbour's colour.
 void FillGaps(DrawArea& d, const std::vector<SitePixel>& sites, const INT_VCTR_1D& hc, int nW,
               int nH) {
     SiteGrid grid(sites, nW * nH);
@@ -201,13 +204,16 @@ void FillGaps(DrawArea& d, const std::vector<SitePixel>& sites, const INT_VCTR_1
                 continue;
             int nearest = grid.nearest(x, y);
             if (nearest >= 0 && sites[nearest].bData)
-                d.fill(x, y, GetClusterColor(hc[nearest]));
+                d.setPixel(x, y, GetClusterColor(hc[nearest]));
         }
 }
 
+// A dummy cell painted over (its region joined a data cell's) turns white
+// again. A dummy whose pixel lies on a line is left alone: a fill from
+// there would turn every connected line and the axes white.
 void ClearDummyCells(DrawArea& d, const std::vector<SitePixel>& sites) {
     for (const SitePixel& s : sites)
-        if (s.bKeep && !s.bData)
+        if (s.bKeep && !s.bData && d.getPixel(s.x, s.y) != kBlack)
             d.fill(s.x, s.y, kWhite);
 }
 

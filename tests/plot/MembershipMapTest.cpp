@@ -230,3 +230,44 @@ TEST_F(MembershipMapTest, ScatterFormDrawsOneColourPerCluster) {
     EXPECT_EQ(PlotHC(file, t.vptX, {0, 1}, hc, 3, false), -1);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Wrong Data Scale - PlotHC\n");
 }
+
+TEST_F(MembershipMapTest, SitesOnTheirCellBorderStillGetTheirCellsPainted) {
+    // Two sites less than a pixel apart: the line between their cells runs
+    // through their pixels, so the cells are painted by the gap filling.
+    Tessellation t = Tessellate({{0, 0}, {10, 10}, {5, 5}, {5.015, 5.0}, {2, 8}, {8, 2}});
+    ASSERT_TRUE(t.vbKeep[2] && t.vbKeep[3]);
+    INT_VCTR_1D hc{0, 1, 2, 3, 4, 5};
+    std::string file = TempPng("border");
+    EXPECT_EQ(PlotHC(file, t.vptX, t.vbKeep, t.vdDataMinMax, t.veVoronoi, hc), 0);
+    PngImage png(file);
+    ASSERT_TRUE(png.ok());
+    EXPECT_GT(CheckCells(png, t, hc, 500, 500), 25000);
+    // Both narrow cells show their colours above and below the two sites.
+    int counts[2] = {0, 0};
+    for (int y = 50; y < 550; ++y)
+        for (int x = 290; x < 310; ++x) {
+            counts[0] += png.pixel(x, y) == COLORS[2];
+            counts[1] += png.pixel(x, y) == COLORS[3];
+        }
+    EXPECT_GT(counts[0], 100);
+    EXPECT_GT(counts[1], 100);
+}
+
+TEST_F(MembershipMapTest, DummySiteOnALineLeavesTheLinesBlack) {
+    // The dummy site lies less than a pixel from a data site: the line
+    // between their cells runs through its pixel.
+    Tessellation t = Tessellate({{0, 0}, {10, 10}, {5, 5}, {2, 8}, {8, 2}, {5.015, 5.0}});
+    ASSERT_TRUE(t.vbKeep[5]);
+    INT_VCTR_1D hc{0, 1, 2, 3, 4};
+    std::string file = TempPng("dummy_on_line");
+    EXPECT_EQ(PlotHC(file, t.vptX, t.vbKeep, t.vdDataMinMax, t.veVoronoi, hc), 0);
+    PngImage png(file);
+    ASSERT_TRUE(png.ok());
+    int black = 0;
+    for (int y = 50; y < 550; ++y)
+        for (int x = 50; x < 550; ++x)
+            black += png.pixel(x, y) == kBlack;
+    EXPECT_GT(black, 1000);                 // the cell borders are still drawn
+    EXPECT_EQ(png.pixel(49, 300), kBlack);  // and the y axis
+    EXPECT_GT(CheckCells(png, t, hc, 500, 500), 25000);
+}
