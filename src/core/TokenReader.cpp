@@ -29,7 +29,8 @@ bool CTokenReader::Open(const std::string& File) {
     if (ifs.bad())
         return false;
     m_text = content.str();
-    m_nPos = 0;
+    // Files saved by some spreadsheet programs start with a UTF-8 byte-order mark.
+    m_nPos = m_text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     m_nLine = 1;
     m_nTokenLine = 0;
     m_token = {};

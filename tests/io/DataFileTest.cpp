@@ -49,6 +49,12 @@ TEST(LoadData, HeaderRowsExtraColumnsAndNoCovariates) {
     o.EC = 1;
     SLoaded d = Load(file, o);
     EXPECT_TRUE(d.Xtild.empty());
+    o.ER = 0;  // a byte-order mark before the first value is not part of it
+    o.EC = 0;
+    const std::string bom = WriteTempFile("bom.txt",
+                                          "\xEF\xBB\xBF"
+                                          "1 2 3\n4 -9 6\n7 8 9\n10 11 12\n");
+    EXPECT_EQ(Load(bom, o).X, d.X);
     EXPECT_EQ(d.X[0], (INT_VCTR_2D{{1, 2, 3}, {4, -9, 6}}));
     EXPECT_EQ(d.X[1], (INT_VCTR_2D{{7, 8, 9}, {10, 11, 12}}));
 }
