@@ -11,12 +11,6 @@
 #include "core/ProgramFlavour.h"
 #include "core/RNGUtilities.h"
 
-// Fontconfig keeps its caches (filled when the charts resolve their fonts)
-// until the process ends; under LeakSanitizer that is not a leak of ours.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig\n";
-}
-
 namespace {
 
 SAdmOptions ParseArgs(const std::vector<std::string>& args) {

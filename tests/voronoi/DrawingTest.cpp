@@ -11,12 +11,6 @@
 
 using vtest::Site;
 
-// Fontconfig keeps its caches until the process ends; under LeakSanitizer
-// that is not a leak of ours.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig\n";
-}
-
 namespace {
 
 // A PNG read back: its size and the colours of its pixels.
