@@ -135,10 +135,14 @@ bool SavePredictionToMyFile(const DBL_VCTR_2D& prediction_clust, const std::stri
         Fail("Cannot open file " + File + " - SavePredictionToMyFile");
     os << "#NCOLS   " << prediction_clust[0].size() << "\n";
     os << "#NROWS   " << prediction_clust.size() << "\n";
+    // The georeference keeps its digits: six significant digits would move a
+    // map in metric coordinates by metres.
+    os << std::setprecision(12);
     os << "#XLLCENTER   " << XLL << "\n";
     os << "#YLLCENTER   " << YLL << "\n";
     os << "#CELLSIZE   " << CellSize << "\n";
     os << "#NODATA_VALUE   " << noData << "\n";
+    os << std::setprecision(6);
     for (const DBL_VCTR_1D& row : prediction_clust) {
         for (double v : row)
             os << v << "\t";

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <iomanip>
 #include <iostream>
+#include <limits>
 #include <map>
 #include <set>
 
@@ -438,7 +439,10 @@ bool SaveML(const int& trendDeg, const double& minDIC, const std::string& File) 
         std::cerr << "Cannot open file " << File << " - SaveML" << std::endl;
         return false;
     }
-    ofs << minDIC << " " << trendDeg << " " << 1 << " ";
+    // Full precision: the record decides which run is best, and a DIC cut to
+    // six digits would let a slightly worse run replace a better one.
+    ofs << std::setprecision(std::numeric_limits<double>::max_digits10) << minDIC << " " << trendDeg
+        << " " << 1 << " ";
     return true;
 }
 

@@ -90,6 +90,11 @@ TEST(SavePredictionToMyFile, HeaderRowsAndTrailingLines) {
     EXPECT_EQ(admtest::ReadFile(path),
               "#NCOLS   2\n#NROWS   2\n#XLLCENTER   10\n#YLLCENTER   0.5\n#CELLSIZE   2\n"
               "#NODATA_VALUE   -9\n0.25\t-9\t\n1\t0.5\t\n\n\n\n");
+    // A metric georeference keeps its digits (the rupica map's corner).
+    ASSERT_TRUE(SavePredictionToMyFile({{0.123456789}}, path, -9999, 894895.4, 2071436, 199.7699));
+    EXPECT_EQ(admtest::ReadFile(path),
+              "#NCOLS   1\n#NROWS   1\n#XLLCENTER   894895.4\n#YLLCENTER   2071436\n"
+              "#CELLSIZE   199.7699\n#NODATA_VALUE   -9999\n0.123457\t\n\n\n\n");
     EXPECT_EXIT(SavePredictionToMyFile({}, path, -9, 0, 0, 1), ::testing::ExitedWithCode(1),
                 "Uninitialized prediction -- SavePredictionToMyFile");
 }

@@ -141,11 +141,13 @@ TEST(MLFile, RecordRule) {
     EXPECT_THAT(testing::internal::GetCapturedStderr(),
                 ::testing::EndsWith("MDIC_admCAR - LoadML\n"));
 
+    // The DIC comes back exactly, so that two runs whose DIC agree to six
+    // digits are still ranked correctly.
     ASSERT_TRUE(SaveML(2, 1234.56789, file));
-    EXPECT_EQ(ReadWholeFile(file), "1234.57 2 1 ");
+    EXPECT_THAT(ReadWholeFile(file), ::testing::EndsWith(" 2 1 "));
     ASSERT_TRUE(LoadML(degree, dic, file, true));
     EXPECT_EQ(degree, 2);
-    EXPECT_EQ(dic, 1234.57);
+    EXPECT_EQ(dic, 1234.56789);
 
     const std::string bad = WriteTempFile("badML", "DIC 2 1 ");
     testing::internal::CaptureStderr();
