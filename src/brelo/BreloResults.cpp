@@ -50,16 +50,6 @@ void DivideAll(DBL_VCTR_2D& M, double divisor) {
             x /= divisor;
 }
 
-// Writes a single value in the default stream format, without line end.
-void WriteSingleValue(const std::string& file, double value) {
-    std::ofstream ofs(file);
-    if (!ofs) {
-        std::cout << "Cannot open file " << file << " - brelo" << std::endl;
-        return;
-    }
-    ofs << value;
-}
-
 // ---------------------------------------------------------------- estimates
 
 void NormaliseSums(SBreloChain& c) {
@@ -315,7 +305,7 @@ void FillRunCriteria(const SBreloChain& c, const SRunSummary& sum, CRunCriteria&
 void WriteCriteriaRow(std::ofstream& os, int K, const CRunCriteria& rc,
                       const std::string& configName, bool bFIT) {
     os << rc.KEst << "\t" << rc.dAL << "\t" << rc.dAL_valid << "\t" << rc.DIC << "\t" << rc.DIC2
-       << "\t" << rc.cor << "\t";
+       << "\t" << CriterionText(rc.cor) << "\t";
     if (K >= 2)
         os << rc.dAIC[K - 1] << "\t" << rc.DICregr[K - 1] << "\t" << rc.DICregr2[K - 1];
     else
@@ -404,9 +394,7 @@ void WriteRunResults(SBreloChain& c, const SBreloOptions& opts, const std::strin
         const DBL_VCTR_2D uniform(c.N, DBL_VCTR_1D(c.K, 1.0 / c.K));
         sum.cor = Correlation(c.cpAverage, uniform);
     }
-    std::cout << "Correlation between estimated and predicted membership coeff = " << sum.cor
-              << std::endl;
-    WriteSingleValue(FOFN + "COR.txt", sum.cor);
+    ReportMembershipCorrelation(sum.cor, FOFN + "COR.txt");
     WriteReport(c, opts, FOFN, sum.pi);
     SaveToMyFileClumppFormat(c.cpAverage, FOFN + "AP.txt", false, "");
     PlotAP(FOFN + "AP.png", c.cpAverage, "Assignment Probabilities");

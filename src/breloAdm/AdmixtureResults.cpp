@@ -168,11 +168,9 @@ void WriteReport(const SAdmOptions& opt, const SAdmSetup& setup, const CSpatialP
     WriteVarianceAndPsi(os, est, prior.eigenVal.back());
 }
 
-void WriteValue(const std::string& File, double value, bool newline = true) {
+void WriteValue(const std::string& File, double value) {
     std::ofstream os(File, std::ios::out | std::ios::trunc);
-    os << value;
-    if (newline)
-        os << "\n";
+    os << value << "\n";
 }
 
 void WritePredictiveMemberships(const SAdmOptions& opt, const SAdmEstimates& est) {
@@ -180,9 +178,7 @@ void WritePredictiveMemberships(const SAdmOptions& opt, const SAdmEstimates& est
                              "Predicted Clustering Probabilities for Samples");
     PlotAP(opt.FOFN + "PPM.png", est.nb_cluster_individual, "Predicted Assignment Probabilities");
     const double cor = Correlation(est.cpAverage, est.nb_cluster_individual);
-    std::cout << "Correlation between estimated and predicted membership coeff = " << cor
-              << std::endl;
-    WriteValue(opt.FOFN + "COR.txt", cor, false);
+    ReportMembershipCorrelation(cor, opt.FOFN + "COR.txt");
     for (size_t v = 0; v < est.nClusterQualVar.size(); ++v)
         SaveToMyFileClumppFormat(est.nClusterQualVar[v],
                                  opt.FOFN + "PPMvar" + std::to_string(v + 1) + ".txt", false, "");

@@ -1,7 +1,11 @@
 #include "io/ResultReport.h"
 
 #include <algorithm>
+#include <cmath>
+#include <fstream>
 #include <iomanip>
+#include <iostream>
+#include <sstream>
 
 #include "core/ProgramFlavour.h"
 #include "core/StatUtilities.h"
@@ -104,4 +108,24 @@ void WriteBetaIntervals(std::ostream& os, const DBL_VCTR_3D& BH, int firstKept, 
         os << "\n";
     }
     os << "\n\n\n";
+}
+
+std::string CriterionText(double value) {
+    if (!std::isfinite(value))
+        return "NA";
+    std::ostringstream text;
+    text << value;
+    return text.str();
+}
+
+void ReportMembershipCorrelation(double cor, const std::string& file) {
+    const std::string text = CriterionText(cor);
+    std::cout << "Correlation between estimated and predicted membership coeff = " << text
+              << std::endl;
+    std::ofstream ofs(file);
+    if (!ofs) {
+        std::cerr << "Cannot open file " << file << " - ReportMembershipCorrelation" << std::endl;
+        return;
+    }
+    ofs << text;
 }

@@ -5,6 +5,7 @@
 #define BRELO_IO_RESULTREPORT_H
 
 #include <ostream>
+#include <string>
 
 #include "core/VectorUtilities.h"
 
@@ -40,5 +41,15 @@ void WriteBetaSignificance(std::ostream& os, const DBL_VCTR_2D& betaHat, const D
 // "r+1:\t" followed by the 2.5 %..97.5 % interval of each kept trace and
 // "\t" (breloAdm pads each interval to width 17); then three line ends.
 void WriteBetaIntervals(std::ostream& os, const DBL_VCTR_3D& BH, int firstKept, int KeptSweep);
+
+// A criterion in the default stream format, or "NA" when it is undefined
+// (not finite), as a user and R read it.
+std::string CriterionText(double value);
+
+// Prints "Correlation between estimated and predicted membership coeff = "
+// with the value and writes the value alone, without line end, to file.
+// The correlation with a constant matrix (the uniform reference of a run
+// without covariates) is undefined and reads "NA" in both places.
+void ReportMembershipCorrelation(double cor, const std::string& file);
 
 #endif

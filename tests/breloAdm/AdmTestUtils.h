@@ -3,6 +3,7 @@
 #ifndef BRELO_TESTS_BRELOADM_ADMTESTUTILS_H
 #define BRELO_TESTS_BRELOADM_ADMTESTUTILS_H
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -31,7 +32,7 @@ struct SScratchDirs {
 
 inline std::string MakeScratchDir(const std::string& tag) {
     static SScratchDirs scratch;
-    std::string pattern = "/tmp/breloadm_" + tag + "_XXXXXX";
+    std::string pattern = ::testing::TempDir() + "breloadm_" + tag + "_XXXXXX";
     std::vector<char> buf(pattern.begin(), pattern.end());
     buf.push_back('\0');
     const char* dir = mkdtemp(buf.data());

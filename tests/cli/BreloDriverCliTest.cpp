@@ -190,6 +190,15 @@ TEST(BreloDriverCli, ResultFilesExistOnlyWhereTheyMust) {
     for (const char* suffix : {"PPMqual.png", "PPMvar1.txt", "LHstock_valid.txt", "PPM_valid.txt"})
         EXPECT_FALSE(FileExists(regr + suffix)) << suffix;
     EXPECT_TRUE(FileExists(plain + "AIC.txt"));
+    // Without covariates the memberships are compared with a constant
+    // matrix: the correlation is undefined and reads NA, not nan.
+    std::vector<std::string> cor = ReadLines(plain + "COR.txt");
+    ASSERT_EQ(cor.size(), 1u);
+    EXPECT_EQ(cor[0], "NA");
+    std::vector<std::string> rows = ReadLines(dir + "/sim2pop.txt_RUNplain__allCriteria.txt");
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_NE(rows[1].find("\tNA\t"), std::string::npos) << rows[1];
+    EXPECT_EQ(rows[1].find("nan"), std::string::npos) << rows[1];
 }
 
 TEST(BreloDriverCli, ResultFileLayouts) {
