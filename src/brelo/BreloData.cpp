@@ -9,22 +9,7 @@
 namespace {
 
 SDataLayout MakeLayout(const SBreloOptions& opts) {
-    SDataLayout layout;
-    layout.File = MakeInputPath(opts.FoI, opts.F);
-    layout.N = opts.N;
-    layout.A = opts.A;
-    layout.L = opts.L;
-    layout.nd = opts.nd;
-    layout.ER = opts.ER;
-    layout.EC = opts.EC;
-    layout.nbQuantVar = opts.nbQuantVar;
-    layout.nbQualVar = opts.nbQualVar;
-    layout.trendDegree = opts.trendDegree;
-    layout.nb_var_regr = opts.nb_var_regr;
-    layout.specialFormat = opts.specialFormat;
-    layout.isRecAllele = opts.isRecAllele;
-    layout.bbase = opts.bbase;
-    return layout;
+    return MakeDataLayout(opts, MakeInputPath(opts.FoI, opts.F));
 }
 
 INT_VCTR_1D ZeroBased(const INT_VCTR_1D& oneBased) {

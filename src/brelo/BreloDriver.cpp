@@ -22,11 +22,6 @@ struct SRunTables {
     std::ofstream cvScore;
 };
 
-[[noreturn]] void Refuse(const std::string& message) {
-    std::cout << message << std::endl;
-    exit(1);
-}
-
 void EchoCommandLine(int argc, char** argv) {
     for (int i = 0; i < argc; ++i)
         std::cout << argv[i] << " ";
@@ -47,10 +42,10 @@ void OpenTables(const SDriverOptions& d, int K, SRunTables& tables) {
     const std::string cvScore = CvScoreTableName(d);
     tables.criteria.open(criteria);
     if (!tables.criteria)
-        Refuse("Cannot open file " + criteria + " - brelo (does the output folder exist?)");
+        RefuseInput("Cannot open file " + criteria + " - brelo (does the output folder exist?)");
     tables.cvScore.open(cvScore);
     if (!tables.cvScore)
-        Refuse("Cannot open file " + cvScore + " - brelo (does the output folder exist?)");
+        RefuseInput("Cannot open file " + cvScore + " - brelo (does the output folder exist?)");
     tables.criteria << CriteriaHeader(K) << std::endl;
     tables.cvScore << "RUN \t CVscore \t 2FoldPartition" << std::endl;
 }
@@ -65,8 +60,8 @@ bool CallSampler(int argc, char** argv, const std::string& run, SRunTables& tabl
         if (!repeat)
             return false;
         if (attempt == kMaxAttemptsPerRun)
-            Refuse("Run " + run + " was abandoned " + std::to_string(kMaxAttemptsPerRun) +
-                   " times in a row; giving up.");
+            RefuseInput("Run " + run + " was abandoned " + std::to_string(kMaxAttemptsPerRun) +
+                        " times in a row; giving up.");
         std::cout << "Run " << run << " abandoned; starting it again." << std::endl;
     }
 }
@@ -205,12 +200,13 @@ std::string CriteriaHeader(int K) {
 
 void CheckTrainingConfigs(const std::vector<CTrainingConfig>& configs, bool bValOnIndiv, int M) {
     if (configs.empty())
-        Refuse("The training configuration file holds no configuration (no line with a colon).");
+        RefuseInput(
+            "The training configuration file holds no configuration (no line with a colon).");
     for (const CTrainingConfig& config : configs)
         if (config.size() >= M)
-            Refuse("The training configuration " + config.name + " lists all " + std::to_string(M) +
-                   (bValOnIndiv ? " individuals" : " loci") +
-                   ": nothing is left to hold out for validation.");
+            RefuseInput("The training configuration " + config.name + " lists all " +
+                        std::to_string(M) + (bValOnIndiv ? " individuals" : " loci") +
+                        ": nothing is left to hold out for validation.");
 }
 
 int BreloMain(int argc, char** argv) {
@@ -229,13 +225,13 @@ int BreloMain(int argc, char** argv) {
         return 1;
     }
     if (d.bg && !d.run.empty())
-        Refuse("You can not use -orun parameter at the same time as -g -h parameters");
+        RefuseInput("You can not use -orun parameter at the same time as -g -h parameters");
     // Every model option is checked here once, so that a refused command line
     // writes no file.
     SBreloOptions model;
     ParseBreloOptions(argc, argv, model);
     if (d.b2fold && !d.bFIT)
-        Refuse("The option -2fold needs a partition file given with the option -v.");
+        RefuseInput("The option -2fold needs a partition file given with the option -v.");
 
     std::vector<CTrainingConfig> vTrainingConfig, vCompTrainingConfig;
     bool bValOnIndiv = false;

@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "core/MiscUtilities.h"
+#include "io/DataSet.h"
 
 namespace {
 
@@ -68,11 +69,6 @@ const char* const kUsage[] = {
     "Reference Cluster",
     "         (value 1 for ref. indiv., 0 for others)",
 };
-
-[[noreturn]] void Refuse(const char* message) {
-    std::cout << message << std::endl;
-    exit(1);
-}
 
 [[noreturn]] void UsageAndExit() {
     ShowUsage();
@@ -210,7 +206,7 @@ void ParseBreloOptions(int argc, char** argv, SBreloOptions& opts) {
           opts.bT))
         UsageAndExit();
     if (opts.isRecAllele && opts.A != 2)
-        Refuse("Dominant markers allowed for diploid individuals only ...");
+        RefuseInput("Dominant markers allowed for diploid individuals only ...");
     if (opts.trendDegree < -1 || opts.trendDegree > 3) {
         std::cout << "The trend degree must be in {-1,0,1,2,3}." << std::endl;
         std::cout << "(value -1 if the datafile do NOT contained spatial coordinates)" << std::endl;
@@ -221,37 +217,11 @@ void ParseBreloOptions(int argc, char** argv, SBreloOptions& opts) {
 
 void CheckBreloCounts(const SBreloOptions& opts) {
     if (opts.F.empty())
-        Refuse("The data file name (-F) is empty.");
-    if (opts.N < 1)
-        Refuse("The number of individuals (-N) must be at least 1.");
-    if (opts.A < 1)
-        Refuse("The ploidy (-A) must be at least 1.");
-    if (opts.L < 1)
-        Refuse("The number of loci (-L) must be at least 1.");
-    if (opts.K < 1)
-        Refuse("The number of clusters (-K) must be at least 1.");
-    if (!(opts.lambda > 0) || !std::isfinite(opts.lambda))
-        Refuse("The Dirichlet parameter (-D) must be a positive number.");
-    if (opts.TotalSweep < 1)
-        Refuse("The total number of sweeps (-S) must be at least 1.");
-    if (opts.BurnIn < 0)
-        Refuse("The burn-in (-B) must not be negative.");
+        RefuseInput("The data file name (-F) is empty.");
+    CheckDataLayout(MakeDataLayout(opts, opts.F));
     if (opts.BurnInStructure < 0)
-        Refuse("The structure burn-in (-BS) must not be negative.");
-    if (static_cast<long>(opts.BurnIn) + opts.BurnInStructure >= opts.TotalSweep)
-        Refuse(
-            "The burn-in (-B plus -BS) must be smaller than the total number of sweeps (-S), "
-            "so that some sweeps are kept.");
-    if (opts.nbQuantVar < 0)
-        Refuse("The number of quantitative covariates (-X) must not be negative.");
-    if (opts.nbQualVar < 0)
-        Refuse("The number of qualitative covariates (-XL) must not be negative.");
-    if (opts.ER < 0)
-        Refuse("The number of extra rows (-r) must not be negative.");
-    if (opts.EC < 0)
-        Refuse("The number of extra columns (-c) must not be negative.");
-    if (opts.nd < 0)
-        Refuse("The number of dummy individuals (-d) must not be negative.");
+        RefuseInput("The structure burn-in (-BS) must not be negative.");
+    CheckChainSettings(opts.K, opts.lambda, opts.TotalSweep, opts.BurnIn, opts.BurnInStructure);
     if (opts.nb_var_regr < 0 || opts.nb_var_regr > 2)
-        Refuse("Number of variables in the regression must be in {0,1,2}");
+        RefuseInput("Number of variables in the regression must be in {0,1,2}");
 }

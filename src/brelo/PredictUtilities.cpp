@@ -97,11 +97,6 @@ struct SPredictOptions {
     UsageAndExit();
 }
 
-[[noreturn]] void Refuse(const std::string& message) {
-    std::cout << message << std::endl;
-    exit(1);
-}
-
 // The answer letter of a -xxxy / -xxxn option at position pos.
 bool ReadYesNoAt(const char* arg, size_t pos) {
     if (strlen(arg) != pos + 1 || (arg[pos] != 'y' && arg[pos] != 'n'))
@@ -239,15 +234,15 @@ void CheckPredictOptions(const SPredictOptions& o) {
         UsageAndExit();
     }
     if (o.K < 1)
-        Refuse("The number of clusters (-K) must be at least 1.");
+        RefuseInput("The number of clusters (-K) must be at least 1.");
     if (o.newN < 1)
-        Refuse("The number of new individuals (-newN) must be at least 1.");
+        RefuseInput("The number of new individuals (-newN) must be at least 1.");
     if (o.newER < 0 || o.newEC < 0)
-        Refuse(
+        RefuseInput(
             "The numbers of extra rows and columns of the new data file (-newR, -newC) must "
             "not be negative.");
     if (o.nbQuantVar < 0 || o.nbQualVar < 0)
-        Refuse("The numbers of covariates (-X, -XL) must not be negative.");
+        RefuseInput("The numbers of covariates (-X, -XL) must not be negative.");
 }
 
 std::vector<std::set<int>> LoadQualitativeLevels(const SPredictOptions& o, bool hasSpatialCoord) {
@@ -261,7 +256,7 @@ std::vector<std::set<int>> LoadQualitativeLevels(const SPredictOptions& o, bool 
         UsageAndExit();
     }
     if (o.N < 1 || o.A < 1 || o.L < 1 || o.ER < 0 || o.EC < 0)
-        Refuse("The sizes of the estimation data file (-N, -A, -L, -r, -c) must be positive.");
+        RefuseInput("The sizes of the estimation data file (-N, -A, -L, -r, -c) must be positive.");
     const bool ok =
         LoadQualInfoFromData(o.N, o.nbQualVar, o.nbQuantVar, o.L, o.A, o.ER, o.EC, o.specialFormat,
                              o.hasReferenceCol, o.isRecAllele, hasSpatialCoord, levelS, o.F);
@@ -295,8 +290,8 @@ std::vector<DBL_VCTR_1D> ReadCoefficientLines(const std::string& File) {
         while (tokens >> token) {
             double value = 0.0;
             if (!ParseDouble(token, value))
-                Refuse("Invalid number '" + token + "' in " + File + " (line " +
-                       std::to_string(lineNumber) + ") - LoadBeta");
+                RefuseInput("Invalid number '" + token + "' in " + File + " (line " +
+                            std::to_string(lineNumber) + ") - LoadBeta");
             values.push_back(value);
         }
         if (!values.empty())
@@ -347,10 +342,10 @@ void LoadBeta(DBL_VCTR_2D& beta, const std::string& File) {
     for (const DBL_VCTR_1D& line : lines)
         values.insert(values.end(), line.begin(), line.end());
     if (values.size() != rows * clusters)
-        Refuse("The coefficient file " + File + " holds " + std::to_string(lines.size()) +
-               " line(s) and " + std::to_string(values.size()) +
-               " value(s); expected one line of " + "coefficients per cluster, " +
-               std::to_string(clusters) + " in all (check -K and -adm) - LoadBeta");
+        RefuseInput("The coefficient file " + File + " holds " + std::to_string(lines.size()) +
+                    " line(s) and " + std::to_string(values.size()) +
+                    " value(s); expected one line of " + "coefficients per cluster, " +
+                    std::to_string(clusters) + " in all (check -K and -adm) - LoadBeta");
     size_t next = 0;
     for (size_t r = 0; r < clusters; ++r)
         for (size_t b = 0; b < rows; ++b)

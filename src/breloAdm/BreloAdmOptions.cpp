@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "core/MiscUtilities.h"
+#include "io/DataSet.h"
 
 namespace {
 
@@ -84,12 +85,6 @@ const char* const USAGE_LINES[] = {
 [[noreturn]] void RefuseOption(const std::string& arg) {
     std::cout << "Unknown Option - " << arg << std::endl;
     ExitWithUsage();
-}
-
-// A refusal that names what is wrong and needs no usage text.
-[[noreturn]] void RefuseCount(const std::string& message) {
-    std::cerr << message << std::endl;
-    std::exit(1);
 }
 
 // Which of the required options were given.
@@ -274,7 +269,7 @@ void ParseOne(const std::string& arg, SAdmOptions& opt, SRequired& given) {
 // made them.
 void CheckModelSettings(const SAdmOptions& opt) {
     if (opt.isRecAllele && opt.A != 2)
-        RefuseCount("Dominant markers allowed for diploid individuals only ...");
+        RefuseInput("Dominant markers allowed for diploid individuals only ...");
     // A value that is not a finite number would poison every matrix.
     if (!std::isfinite(opt.psiUser) || opt.psiUser >= 1.0) {
         std::cerr << "The spatial interaction parameter must be stricly inferior to 1."
@@ -297,34 +292,14 @@ void CheckRegressionVariables(const SAdmOptions& opt) {
 // Counts that make no sense would size arrays negatively, leave no sweep to
 // average or divide by zero later; they are refused before any work.
 void CheckCounts(const SAdmOptions& opt) {
-    if (opt.N < 1)
-        RefuseCount("The number of individuals (-N) must be at least 1.");
-    if (opt.A < 1)
-        RefuseCount("The ploidy (-A) must be at least 1.");
-    if (opt.L < 1)
-        RefuseCount("The number of loci (-L) must be at least 1.");
-    if (opt.K < 1)
-        RefuseCount("The number of clusters (-K) must be at least 1.");
-    if (opt.TotalSweep < 1)
-        RefuseCount("The number of sweeps (-S) must be at least 1.");
-    if (opt.BurnIn < 0)
-        RefuseCount("The burn-in (-B) must not be negative.");
-    if (opt.BurnIn >= opt.TotalSweep)
-        RefuseCount("The burn-in (-B) must be smaller than the number of sweeps (-S).");
-    if (!(opt.lambda > 0.0) || !std::isfinite(opt.lambda))
-        RefuseCount("The Dirichlet parameter (-D) must be a positive number.");
+    CheckDataLayout(MakeDataLayout(opt, opt.F));
+    CheckChainSettings(opt.K, opt.lambda, opt.TotalSweep, opt.BurnIn, 0);
     if (!(opt.sigmaQ > 0.0) || !std::isfinite(opt.sigmaQ))
-        RefuseCount("The variance of the CAR field (-x) must be a positive number.");
-    if (opt.nbQuantVar < 0 || opt.nbQualVar < 0)
-        RefuseCount("The numbers of covariates (-X, -XL) must not be negative.");
-    if (opt.ER < 0 || opt.EC < 0 || opt.nd < 0)
-        RefuseCount(
-            "The numbers of extra rows, extra columns and dummy individuals "
-            "(-r, -c, -d) must not be negative.");
+        RefuseInput("The variance of the CAR field (-x) must be a positive number.");
     if (opt.nj && opt.K < 2)
-        RefuseCount("The hierarchical initialisation (-jy) needs at least 2 clusters (-K).");
+        RefuseInput("The hierarchical initialisation (-jy) needs at least 2 clusters (-K).");
     if (opt.scSpecified && !opt.geoFile.empty() && !(opt.theta > 0.0 && std::isfinite(opt.theta)))
-        RefuseCount("The distance scale (-sc) must be a positive number.");
+        RefuseInput("The distance scale (-sc) must be a positive number.");
 }
 
 // The map predictor projects the trend terms 1, x, y, x2, y2, xy, ...; a
@@ -334,7 +309,7 @@ void CheckMapPrediction(const SAdmOptions& opt) {
     if (opt.mapFile.empty() || opt.covariatesGiven)
         return;
     if (opt.nb_var_regr == 1 && opt.trendDegree >= 1)
-        RefuseCount(
+        RefuseInput(
             "Map prediction (-m) needs a trend on both coordinates: "
             "it cannot be used with -n1.");
 }

@@ -109,22 +109,7 @@ void LoadGeoDistances(const SAdmOptions& opt, SAdmSetup& setup) {
 }
 
 void LoadAdmData(const SAdmOptions& opt, SAdmSetup& setup) {
-    SDataLayout layout;
-    layout.File = opt.FIFN;
-    layout.N = opt.N;
-    layout.A = opt.A;
-    layout.L = opt.L;
-    layout.nd = opt.nd;
-    layout.ER = opt.ER;
-    layout.EC = opt.EC;
-    layout.nbQuantVar = opt.nbQuantVar;
-    layout.nbQualVar = opt.nbQualVar;
-    layout.trendDegree = opt.trendDegree;
-    layout.nb_var_regr = opt.nb_var_regr;
-    layout.specialFormat = opt.specialFormat;
-    layout.isRecAllele = opt.isRecAllele;
-    layout.bbase = opt.bbase;
-    LoadDataSet(layout, setup.data);
+    LoadDataSet(MakeDataLayout(opt, opt.FIFN), setup.data);
     DBL_VCTR_2D& Xtild = setup.data.Xtild;
     if (Xtild.empty() || Xtild[0].empty()) {
         Xtild.clear();

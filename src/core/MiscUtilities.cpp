@@ -59,3 +59,23 @@ double ReadDoubleOption(const char* text) {
         return 0.0;
     return strtod(text, nullptr);
 }
+
+void RefuseInput(const std::string& message) {
+    (IsBreloAdm() ? std::cerr : std::cout) << message << std::endl;
+    std::exit(1);
+}
+
+void CheckChainSettings(int K, double lambda, int TotalSweep, int BurnIn, int BurnInStructure) {
+    if (K < 1)
+        RefuseInput("The number of clusters (-K) must be at least 1.");
+    if (!(lambda > 0.0) || !std::isfinite(lambda))
+        RefuseInput("The Dirichlet parameter (-D) must be a positive number.");
+    if (TotalSweep < 1)
+        RefuseInput("The total number of sweeps (-S) must be at least 1.");
+    if (BurnIn < 0)
+        RefuseInput("The burn-in (-B) must not be negative.");
+    if (static_cast<long>(BurnIn) + BurnInStructure >= TotalSweep)
+        RefuseInput(std::string("The burn-in (") + (BurnInStructure > 0 ? "-B plus -BS" : "-B") +
+                    ") must be smaller than the total number of sweeps (-S), so that some "
+                    "sweeps are kept.");
+}

@@ -30,4 +30,16 @@ std::string MakeOutputPrefix(const std::string& FoO, const std::string& F, const
 int ReadIntOption(const char* text);
 double ReadDoubleOption(const char* text);
 
+// Ends the run on input that makes no sense: prints message as one line on
+// the program's message stream (standard output in brelo, standard error in
+// breloAdm) and exits with status 1.
+[[noreturn]] void RefuseInput(const std::string& message);
+
+// Refuses, through RefuseInput, sampler settings that make no sense: fewer
+// than one cluster (-K) or sweep (-S), a Dirichlet parameter (-D) that is not
+// a positive number, a negative burn-in (-B), or a burn-in that leaves no
+// sweep to keep. BurnInStructure is brelo's structure burn-in (-BS), which
+// also comes before the kept sweeps; breloAdm passes 0.
+void CheckChainSettings(int K, double lambda, int TotalSweep, int BurnIn, int BurnInStructure);
+
 #endif

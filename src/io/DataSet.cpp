@@ -1,5 +1,6 @@
 #include "io/DataSet.h"
 
+#include "core/MiscUtilities.h"
 #include "io/IOUtilities.h"
 
 void LoadDataSet(const SDataLayout& layout, CDataSet& data) {
@@ -14,4 +15,23 @@ void LoadDataSet(const SDataLayout& layout, CDataSet& data) {
              data.nQualLevels, data.X, data.recAllele, layout.ER, layout.EC, layout.File,
              layout.specialFormat, layout.nbQuantVar, layout.nb_var_regr, layout.isRecAllele,
              layout.trendDegree);
+}
+
+void CheckDataLayout(const SDataLayout& layout) {
+    if (layout.N < 1)
+        RefuseInput("The number of individuals (-N) must be at least 1.");
+    if (layout.A < 1)
+        RefuseInput("The ploidy (-A) must be at least 1.");
+    if (layout.L < 1)
+        RefuseInput("The number of loci (-L) must be at least 1.");
+    if (layout.nbQuantVar < 0)
+        RefuseInput("The number of quantitative covariates (-X) must not be negative.");
+    if (layout.nbQualVar < 0)
+        RefuseInput("The number of qualitative covariates (-XL) must not be negative.");
+    if (layout.ER < 0)
+        RefuseInput("The number of extra rows (-r) must not be negative.");
+    if (layout.EC < 0)
+        RefuseInput("The number of extra columns (-c) must not be negative.");
+    if (layout.nd < 0)
+        RefuseInput("The number of dummy individuals (-d) must not be negative.");
 }

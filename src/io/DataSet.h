@@ -37,6 +37,32 @@ struct CDataSet {
     INT_VCTR_1D recAllele;    // recessive allele code of each locus (L)
 };
 
+// The layout of a program's options: both programs name these settings alike.
+template <class Options>
+SDataLayout MakeDataLayout(const Options& opts, const std::string& path) {
+    SDataLayout layout;
+    layout.File = path;
+    layout.N = opts.N;
+    layout.A = opts.A;
+    layout.L = opts.L;
+    layout.nd = opts.nd;
+    layout.ER = opts.ER;
+    layout.EC = opts.EC;
+    layout.nbQuantVar = opts.nbQuantVar;
+    layout.nbQualVar = opts.nbQualVar;
+    layout.trendDegree = opts.trendDegree;
+    layout.nb_var_regr = opts.nb_var_regr;
+    layout.specialFormat = opts.specialFormat;
+    layout.isRecAllele = opts.isRecAllele;
+    layout.bbase = opts.bbase;
+    return layout;
+}
+
+// Refuses, with one line and exit status 1 (RefuseInput), counts that make no
+// sense: N, A or L below 1, a negative number of covariates, extra rows,
+// extra columns or dummy records.
+void CheckDataLayout(const SDataLayout& layout);
+
 // Sizes the arrays of data for the layout and reads the file into them.
 // Every failure of the reader is fatal (one line, exit status 1).
 void LoadDataSet(const SDataLayout& layout, CDataSet& data);
