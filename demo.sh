@@ -38,7 +38,6 @@ echo "== brelo -predict: memberships of four new sampling sites from their coord
 cat "$OUT/sim2pop_predicted.txt"
 
 # --- breloAdm ----------------------------------------------------------------
-# (the breloAdm run of the demo goes here)
 # breloAdm writes its tessellation files and its best-run record next to the
 # data file, so it runs on a copy of the data inside the results folder.
 cmake --build build -j2 --target breloAdm_exe
