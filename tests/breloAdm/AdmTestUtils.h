@@ -3,7 +3,6 @@
 #ifndef BRELO_TESTS_BRELOADM_ADMTESTUTILS_H
 #define BRELO_TESTS_BRELOADM_ADMTESTUTILS_H
 
-#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -30,9 +29,16 @@ struct SScratchDirs {
     }
 };
 
+// Where scratch folders go: the test runner's TEST_TMPDIR (inside the build
+// tree under ctest), else /tmp. No GoogleTest here: benchmarks use it too.
+inline std::string ScratchRoot() {
+    const char* dir = std::getenv("TEST_TMPDIR");
+    return dir && *dir ? std::string(dir) + "/" : std::string("/tmp/");
+}
+
 inline std::string MakeScratchDir(const std::string& tag) {
     static SScratchDirs scratch;
-    std::string pattern = ::testing::TempDir() + "breloadm_" + tag + "_XXXXXX";
+    std::string pattern = ScratchRoot() + "breloadm_" + tag + "_XXXXXX";
     std::vector<char> buf(pattern.begin(), pattern.end());
     buf.push_back('\0');
     const char* dir = mkdtemp(buf.data());
