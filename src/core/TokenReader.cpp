@@ -82,6 +82,13 @@ TokenStatus CTokenReader::ReadDouble(double& value) {
     return ParseDouble(m_token, value) ? TokenStatus::Ok : TokenStatus::Invalid;
 }
 
+bool CTokenReader::AtEnd() const {
+    for (size_t pos = m_nPos; pos < m_text.size(); ++pos)
+        if (!IsSpace(m_text[pos]))
+            return false;
+    return true;
+}
+
 TokenStatus CTokenReader::Skip() {
     return NextToken() ? TokenStatus::Ok : TokenStatus::End;
 }

@@ -24,6 +24,9 @@ class CTokenReader {
     TokenStatus ReadDouble(double& value);
     TokenStatus Skip();
 
+    // True when nothing but white space is left.
+    bool AtEnd() const;
+
     // The last token read (the offending one after Invalid) and its line.
     std::string LastToken() const { return std::string(m_token); }
     int Line() const { return m_nTokenLine; }
@@ -69,6 +72,12 @@ class CFieldReader {
     bool Int(int& value, const char* what, int a = 0, int b = 0);
     bool Real(double& value, const char* what, int a = 0, int b = 0);
     bool Skip(const char* what, int a = 0, int b = 0);
+    // Reports the token just read as invalid (a number out of its range) and
+    // returns false.
+    bool RejectLast(const char* what, int a = 0, int b = 0) {
+        return Check(TokenStatus::Invalid, what, a, b);
+    }
+    bool AtEnd() const { return m_reader.AtEnd(); }
 
     const std::string& File() const { return m_file; }
     int Line() const { return m_reader.Line(); }

@@ -268,6 +268,16 @@ bool RefuseIfEmpty(bool empty, const char* what, const char* func) {
     return empty;
 }
 
+// A continuation or best-run file cut short (a full disk) must not pass for
+// a written one.
+bool CloseWritten(std::ofstream& ofs, const std::string& File, const char* func) {
+    ofs.close();
+    if (!ofs.fail())
+        return true;
+    std::cerr << "Cannot write file " << File << " - " << func << std::endl;
+    return false;
+}
+
 // Shapes taken from the containers: K clusters, L loci, J alleles per locus,
 // N individuals, A copies, B regression columns.
 struct SCFShape {
@@ -331,7 +341,7 @@ bool SaveCF(const DBL_VCTR_1D& sigma, const DBL_VCTR_2D& beta, const DBL_VCTR_2D
             ofs << beta[k][b] << " ";
     for (size_t k = 0; k < s.K; ++k)
         ofs << sigma[k] << " ";
-    return true;
+    return CloseWritten(ofs, File, "SaveCF");
 }
 
 namespace {
@@ -377,13 +387,21 @@ bool ReadCFBody(CFieldReader& reader, DBL_VCTR_1D& sigma, DBL_VCTR_2D& beta, DBL
                 if (!reader.Real(v, "a frequency of cluster %d at locus %d",
                                  static_cast<int>(k + 1), static_cast<int>(l + 1)))
                     return false;
+    // The labels index per-cluster arrays: one outside 0..K-1 is refused.
+    const int K = static_cast<int>(p.size());
+    const std::string labelText =
+        "a cluster label of individual %d, copy %d (0 to " + std::to_string(K - 1) + ")";
+    const char* label = labelText.c_str();
     reader.SetWhere("copy labels");
     for (size_t i = 0; i < zadmix.size(); ++i)
         for (size_t a = 0; a < zadmix[i].size(); ++a)
-            for (int& v : zadmix[i][a])
-                if (!reader.Int(v, "a cluster label of individual %d, copy %d",
-                                static_cast<int>(i + 1), static_cast<int>(a + 1)))
+            for (int& v : zadmix[i][a]) {
+                const int ii = static_cast<int>(i + 1), aa = static_cast<int>(a + 1);
+                if (!reader.Int(v, label, ii, aa))
                     return false;
+                if (v < 0 || v >= K)
+                    return reader.RejectLast(label, ii, aa);
+            }
     if (!ReadCFMatrix(reader, q, "admixture coefficients", "q of individual %d, cluster %d") ||
         !ReadCFMatrix(reader, alpha, "latent values", "alpha of individual %d, cluster %d") ||
         !ReadCFMatrix(reader, beta, "regression coefficients",
@@ -424,6 +442,13 @@ bool LoadCF(DBL_VCTR_1D& sigma, DBL_VCTR_2D& beta, DBL_VCTR_2D& alpha, DBL_VCTR_
     DBL_VCTR_3D newP = p;
     if (!ReadCFBody(reader, newSigma, newBeta, newAlpha, newQ, newZ, newP))
         return false;
+    // Neither the ploidy nor the number of regression columns is in the
+    // header: a file written with more of either leaves values over, which
+    // would otherwise have been read into the wrong fields.
+    if (!reader.AtEnd()) {
+        std::cerr << "CF file conflicts with command-line options - LoadCF" << std::endl;
+        return false;
+    }
     sigma.swap(newSigma);
     beta.swap(newBeta);
     alpha.swap(newAlpha);
@@ -443,7 +468,7 @@ bool SaveML(const int& trendDeg, const double& minDIC, const std::string& File) 
     // six digits would let a slightly worse run replace a better one.
     ofs << std::setprecision(std::numeric_limits<double>::max_digits10) << minDIC << " " << trendDeg
         << " " << 1 << " ";
-    return true;
+    return CloseWritten(ofs, File, "SaveML");
 }
 
 bool LoadML(int& trendDeg, double& minDIC, const std::string& File, bool quiet) {

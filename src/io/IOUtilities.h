@@ -46,8 +46,8 @@ bool TransformQualData(INT_VCTR_2D& XQual, DBL_VCTR_2D& XQuant, DBL_VCTR_2D& Xti
                        INT_VCTR_1D& nQualLevels, INT_VCTR_2D& LevelCount);
 
 // Continuation file: one line "K L J[0..L-1] N p zadmix q alpha beta sigma",
-// every value followed by a blank. False on an open failure or an empty
-// beta, q, zadmix or p (message on stderr).
+// every value followed by a blank. False on an open or write failure or an
+// empty beta, q, zadmix or p (message on stderr).
 bool SaveCF(const DBL_VCTR_1D& sigma, const DBL_VCTR_2D& beta, const DBL_VCTR_2D& alpha,
             const DBL_VCTR_2D& q, const INT_VCTR_3D& zadmix, const DBL_VCTR_3D& p,
             const std::string& File);
@@ -55,11 +55,14 @@ bool SaveCF(const DBL_VCTR_1D& sigma, const DBL_VCTR_2D& beta, const DBL_VCTR_2D
 // line (beta, q, zadmix, p at least; sigma and alpha are given their shapes).
 // False, with a message on stderr and the containers untouched, when a
 // container is empty, the file cannot be read, its header (K, L, J, N)
-// conflicts with the shapes, or it ends early or holds a malformed number.
+// conflicts with the shapes, values are left over after sigma (a file written
+// for another ploidy or design matrix), it ends early, holds a malformed
+// number or a copy label outside 0..K-1.
 bool LoadCF(DBL_VCTR_1D& sigma, DBL_VCTR_2D& beta, DBL_VCTR_2D& alpha, DBL_VCTR_2D& q,
             INT_VCTR_3D& zadmix, DBL_VCTR_3D& p, const std::string& File);
 
-// Best-run record: "minDIC trendDeg 1 " on one line without line end.
+// Best-run record: "minDIC trendDeg 1 " on one line without line end. False
+// on an open or write failure (message on stderr).
 bool SaveML(const int& trendDeg, const double& minDIC, const std::string& File);
 // Reads minDIC then trendDeg. False when the file cannot be opened (message
 // unless quiet) or does not start with the two numbers (message always).

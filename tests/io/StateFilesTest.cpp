@@ -129,6 +129,39 @@ TEST(CFFile, ConflictingHeaderTruncatedFileAndMissingFileAreRefused) {
               "Uninitialized beta - SaveCF\nUninitialized beta - LoadCF\n");
 }
 
+TEST(CFFile, LeftOverValuesAndForeignLabelsAreRefused) {
+    const INT_VCTR_1D J = {2, 3};
+    const std::string file = TempPath("CFadmCAR");
+    // Written with three regression columns, read back with two (another
+    // trend degree): the header agrees, the rest would land in sigma.
+    ASSERT_TRUE(Save(MakeState(2, J, 3, 2, 3, 0.5), file));
+    SState narrower = MakeState(2, J, 3, 2, 2, 9.0);
+    const SState before = narrower;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(Load(narrower, file));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "CF file conflicts with command-line options - LoadCF\n");
+    EXPECT_EQ(narrower.sigma, before.sigma);
+    EXPECT_EQ(narrower.beta, before.beta);
+
+    SState foreign = MakeState(2, J, 3, 2, 3, 0.5);
+    foreign.zadmix[1][0][1] = 2;  // only clusters 0 and 1 exist
+    ASSERT_TRUE(Save(foreign, file));
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(Load(narrower, file));
+    EXPECT_THAT(testing::internal::GetCapturedStderr(),
+                ::testing::MatchesRegex("Invalid number '2' in .*CFadmCAR, copy labels \\(line "
+                                        "1\\): expected a cluster label of individual 2, copy 1 "
+                                        "\\(0 to 1\\) - LoadCF\n"));
+
+    // A full disk is not reported as a written file.
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(SaveML(1, 10.0, "/dev/full"));
+    EXPECT_FALSE(Save(foreign, "/dev/full"));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Cannot write file /dev/full - SaveML\nCannot write file /dev/full - SaveCF\n");
+}
+
 TEST(MLFile, RecordRule) {
     const std::string file = TempPath("MDIC_admCAR");
     int degree = -5;
