@@ -576,15 +576,16 @@ void DrawInitialState(SBreloChain& c, gsl_rng*& rng) {
         for (int k = 0; k < c.R; ++k)
             MultivariateGauss(Constant, c.V_chol, c.spSweep.beta[k], rng);
     }
+    // Every free label is one uniform draw, a single cluster included (the
+    // order of the draws does not change with K). With -ref and K = 1 there
+    // is no non-reference cluster to draw from.
     for (int i = 0; i < c.N; ++i) {
-        if (c.K == 1)
-            c.spSweep.z[i] = 0;
-        else if (c.bbase)
-            c.spSweep.z[i] = c.data.isBase[i] == 1
-                                 ? c.K - 1
-                                 : static_cast<int>(gsl_rng_uniform_int(rng, c.K - 1));
-        else
+        if (!c.bbase)
             c.spSweep.z[i] = static_cast<int>(gsl_rng_uniform_int(rng, c.K));
+        else if (c.data.isBase[i] == 1 || c.K == 1)
+            c.spSweep.z[i] = c.K - 1;
+        else
+            c.spSweep.z[i] = static_cast<int>(gsl_rng_uniform_int(rng, c.K - 1));
     }
     for (int k = 0; k < c.K; ++k)
         for (int l = 0; l < c.L; ++l) {

@@ -1,5 +1,6 @@
 // Statistical tests of the brelo sampler on data simulated with known truth,
 // and tests of single sweep steps on hand-made chains.
+#include <gsl/gsl_randist.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -223,14 +224,14 @@ TEST(BreloSamplerTest, SameSeedSameResults) {
     EXPECT_FALSE(first.empty());
 }
 
-// A small chain built in memory: N individuals, two clusters, an intercept
+// A small chain built in memory: N individuals, K clusters, an intercept
 // and one covariate, the first nBase individuals fixed in the reference.
-SBreloChain MakeChain(int N, int nBase, int S, int B) {
+SBreloChain MakeChain(int N, int nBase, int S, int B, int K = 2) {
     SBreloOptions opts;
     opts.N = N;
     opts.A = 2;
     opts.L = 3;
-    opts.K = 2;
+    opts.K = K;
     opts.lambda = 1.0;
     opts.TotalSweep = S;
     opts.BurnIn = B;
@@ -252,6 +253,33 @@ SBreloChain MakeChain(int N, int nBase, int S, int B) {
     SBreloChain chain;
     SetUpChain(chain, opts, std::move(data), "test");
     return chain;
+}
+
+// The initial labels take one uniform draw each (K = 1 included), then the
+// frequencies one Dirichlet draw per cluster and locus: replaying these
+// draws on a twin generator gives the same state.
+TEST(BreloSamplerTest, InitialLabelsAndFrequenciesAreDrawnInTheirOrder) {
+    for (int K : {1, 3}) {
+        FixSeed("31");
+        SBreloChain chain = MakeChain(12, 0, 5, 2, K);
+        chain.hasRegression = false;  // no coefficient draws before the labels
+        gsl_rng *rng = nullptr, *twin = nullptr;
+        AllocRNG(rng, gsl_rng_default);
+        twin = gsl_rng_alloc(gsl_rng_default);
+        gsl_rng_set(twin, 31);
+        DrawInitialState(chain, rng);
+        for (int i = 0; i < chain.N; ++i)
+            EXPECT_EQ(chain.spSweep.z[i], static_cast<int>(gsl_rng_uniform_int(twin, K)))
+                << "K=" << K << " individual " << i;
+        for (int k = 0; k < K; ++k)
+            for (int l = 0; l < chain.L; ++l) {
+                DBL_VCTR_1D alpha(chain.J[l], 1.0), p(chain.J[l]);
+                gsl_ran_dirichlet(twin, chain.J[l], alpha.data(), p.data());
+                EXPECT_EQ(chain.spSweep.p[k][l], p) << "K=" << K << " cluster " << k;
+            }
+        gsl_rng_free(twin);
+        FreeRNG(rng);
+    }
 }
 
 TEST(BreloSamplerTest, NonFiniteFirstCoefficientDrawKeepsTheInitialDraw) {
