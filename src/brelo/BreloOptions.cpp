@@ -14,7 +14,6 @@ const char* const kUsage[] = {
     "\bTo use PREDICTION UTILITIES for NEW values of covariates, please run brelo -predict",
     "Here, we explain command-line usage for classical BRELO utilities.",
     "Options can be specified in any order.",
-    "",
     "Typical Usages:",
     "     * No Validation and No Covariates:",
     "     brelo -FF -NN -AA -LL -KK -DD -SS -BB -T-1 -X0 -XL0",
@@ -60,7 +59,6 @@ const char* const kUsage[] = {
     "             Should contained the Loci Index (or the Individuals Index) for the Training "
     "Data",
     "             Not compatible with sp format.",
-    "",
     "Options:",
     "-2fold : Run with 2-fold cross-validation. A Partition File must be specified with the "
     "option -v.",

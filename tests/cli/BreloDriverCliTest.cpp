@@ -34,6 +34,9 @@ TEST(BreloDriverCli, RefusedCommandLinesExitWithStatusOneAndWriteNothing) {
     SCliResult fewOptions = RunBreloIn(dir, "-Fsim2pop.txt -N130 -L20");
     EXPECT_EQ(fewOptions.status, 1);
     EXPECT_TRUE(Contains(fewOptions.output, "Typical Usages:"));
+    // The usage has blank lines only where its sections call for them.
+    EXPECT_TRUE(Contains(fewOptions.output, "any order.\nTypical Usages:\n"));
+    EXPECT_TRUE(Contains(fewOptions.output, "sp format.\nOptions:\n"));
 
     SCliResult unknown2 = RunBreloIn(dir, kSim + kShort + "-K2 -T0 -2folds");
     EXPECT_EQ(unknown2.status, 1);
