@@ -51,14 +51,19 @@ void OpenTables(const SDriverOptions& d, int K, SRunTables& tables) {
 }
 
 // One call of the sampler; in a series, repeated until the run completes.
+// A single run that is abandoned keeps its row without body, ended here so
+// that the next row starts on a line of its own.
 bool CallSampler(int argc, char** argv, const std::string& run, SRunTables& tables,
                  CRunCriteria& criteria, bool bFIT, bool bValOnIndiv, CTrainingConfig& config,
                  bool repeat) {
     for (int attempt = 1;; ++attempt) {
         if (brelo(argc, argv, run, tables.criteria, criteria, bFIT, bValOnIndiv, config))
             return true;
-        if (!repeat)
+        if (!repeat) {
+            tables.criteria << std::endl;
+            std::cout << "The run was abandoned: it wrote no result file." << std::endl;
             return false;
+        }
         if (attempt == kMaxAttemptsPerRun)
             RefuseInput("Run " + run + " was abandoned " + std::to_string(kMaxAttemptsPerRun) +
                         " times in a row; giving up.");
@@ -68,36 +73,45 @@ bool CallSampler(int argc, char** argv, const std::string& run, SRunTables& tabl
 
 // A 2-fold pair: the first fold trains on the configuration, the second on
 // its complement; the score is the mean validation log-likelihood per
-// held-out unit over the two folds.
-void RunTwoFoldPair(int argc, char** argv, const std::string& label, const std::string& runA,
+// held-out unit over the two folds, "NA" when a fold was abandoned (its
+// criteria would be those of an earlier run). False when a fold was abandoned.
+bool RunTwoFoldPair(int argc, char** argv, const std::string& label, const std::string& runA,
                     const std::string& runB, SRunTables& tables, CRunCriteria& criteria,
                     bool bValOnIndiv, CTrainingConfig& config, CTrainingConfig& comp, bool repeat) {
     tables.criteria << label << "a"
                     << "\t";
-    CallSampler(argc, argv, runA, tables, criteria, true, bValOnIndiv, config, repeat);
+    const bool firstDone =
+        CallSampler(argc, argv, runA, tables, criteria, true, bValOnIndiv, config, repeat);
     const double first = criteria.dAL_valid / comp.size();
     tables.criteria << label << "b"
                     << "\t";
-    CallSampler(argc, argv, runB, tables, criteria, true, bValOnIndiv, comp, repeat);
-    const double cvScore = 0.5 * (criteria.dAL_valid / config.size() + first);
-    tables.cvScore << label << "\t" << cvScore << "\t" << config.name << std::endl;
+    const bool secondDone =
+        CallSampler(argc, argv, runB, tables, criteria, true, bValOnIndiv, comp, repeat);
+    tables.cvScore << label << "\t";
+    if (firstDone && secondDone)
+        tables.cvScore << 0.5 * (criteria.dAL_valid / config.size() + first);
+    else
+        tables.cvScore << "NA";
+    tables.cvScore << "\t" << config.name << std::endl;
+    return firstDone && secondDone;
 }
 
-void RunSingle(int argc, char** argv, const SDriverOptions& d, SRunTables& tables,
+// False when the run (or a fold of the pair) was abandoned.
+bool RunSingle(int argc, char** argv, const SDriverOptions& d, SRunTables& tables,
                CRunCriteria& criteria, bool bValOnIndiv, std::vector<CTrainingConfig>& configs,
                std::vector<CTrainingConfig>& comps) {
     CTrainingConfig emptyTrainingConfig;
     if (!d.bFIT) {
         tables.criteria << d.F << "\t";
-        CallSampler(argc, argv, "", tables, criteria, false, bValOnIndiv, emptyTrainingConfig,
-                    false);
-    } else if (!d.b2fold) {
-        tables.criteria << d.F << "\t";
-        CallSampler(argc, argv, "", tables, criteria, true, bValOnIndiv, configs[0], false);
-    } else {
-        RunTwoFoldPair(argc, argv, d.F, "RUNa", "RUNb", tables, criteria, bValOnIndiv, configs[0],
-                       comps[0], false);
+        return CallSampler(argc, argv, "", tables, criteria, false, bValOnIndiv,
+                           emptyTrainingConfig, false);
     }
+    if (!d.b2fold) {
+        tables.criteria << d.F << "\t";
+        return CallSampler(argc, argv, "", tables, criteria, true, bValOnIndiv, configs[0], false);
+    }
+    return RunTwoFoldPair(argc, argv, d.F, "RUNa", "RUNb", tables, criteria, bValOnIndiv,
+                          configs[0], comps[0], false);
 }
 
 void RunSeries(int argc, char** argv, const SDriverOptions& d, SRunTables& tables,
@@ -248,17 +262,20 @@ int BreloMain(int argc, char** argv) {
         std::cout << "Validation on " << (bValOnIndiv ? "individuals" : "loci") << ": "
                   << vTrainingConfig.size() << " training configuration(s) loaded." << std::endl;
 
+    // A series repeats an abandoned run; a single run that was abandoned
+    // wrote no result, which the exit status reports.
     CRunCriteria runCriteria;
+    bool completed = true;
     if (d.bg)
         RunSeries(argc, argv, d, tables, runCriteria, bValOnIndiv, vTrainingConfig,
                   vCompTrainingConfig);
     else
-        RunSingle(argc, argv, d, tables, runCriteria, bValOnIndiv, vTrainingConfig,
-                  vCompTrainingConfig);
+        completed = RunSingle(argc, argv, d, tables, runCriteria, bValOnIndiv, vTrainingConfig,
+                              vCompTrainingConfig);
 
     tables.criteria.close();
     tables.cvScore.close();
     if (!d.b2fold)
         remove(CvScoreTableName(d).c_str());
-    return 0;
+    return completed ? 0 : 1;
 }
