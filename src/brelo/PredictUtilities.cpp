@@ -390,6 +390,13 @@ DBL_VCTR_2D LinearPredictor(const std::string& betaFile, const DBL_VCTR_2D& Xtil
                             int clusters) {
     DBL_VCTR_2D beta(B > 0 ? B : 0, DBL_VCTR_1D(clusters > 0 ? clusters : 0, 0.0));
     LoadBeta(beta, betaFile);
+    // Fewer coefficients than the options describe means the options are not
+    // those of the estimating run; used anyway, a coefficient could meet the
+    // wrong column (one more -X shifts the trend coefficients onto it).
+    if (static_cast<int>(beta.size()) < B)
+        RefuseInput("The coefficient file " + betaFile + " holds " + std::to_string(beta.size()) +
+                    " coefficient(s) per cluster where -X, -XL and -T give " + std::to_string(B) +
+                    " (use the options of the estimating run) - predict");
     DBL_VCTR_2D used(Xtild.size());
     for (size_t i = 0; i < Xtild.size(); ++i)
         used[i].assign(Xtild[i].begin(), Xtild[i].begin() + B);

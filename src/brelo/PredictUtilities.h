@@ -25,7 +25,8 @@ int NumberOfCoefficients(int nbXtildCol, int trendDegree);
 
 // Predicts the memberships of the rows of Xtild and writes outFile + ".txt"
 // (and outFile + ".png" when plotPredBarplot). False when the prediction
-// could not be computed.
+// could not be computed. A coefficient file with fewer or more coefficients
+// per cluster than B, the columns the options give, is fatal (exit 1).
 bool predict(bool adm, const std::string& betaFile, DBL_VCTR_2D& Xtild, int K, int trendDegree,
              const std::string& outFile, bool plotPredBarplot, gsl_rng*& rng);
 

@@ -111,6 +111,16 @@ TEST(BreloPredictCli, TheTrendDegreeSetsTheCoefficientsUsed) {
                                      "-XL0 -admn");
     EXPECT_EQ(t1with10.status, 1);
     EXPECT_TRUE(Contains(t1with10.output, "3 vs 10"));
+    // Fewer coefficients than the options describe: the options are not those
+    // of the estimating run, and the prediction is refused.
+    SCliResult t2with3 = RunBreloIn(dir,
+                                    "-predict -BETAbeta3.txt -newFnew.txt -newN2 -K2 -T2 -X0 "
+                                    "-XL0 -admn -ot2");
+    EXPECT_EQ(t2with3.status, 1);
+    EXPECT_TRUE(Contains(t2with3.output,
+                         "holds 3 coefficient(s) per cluster where -X, -XL and "
+                         "-T give 6"));
+    EXPECT_FALSE(FileExists(dir + "/t2.txt"));
 }
 
 TEST(BreloPredictCli, QualitativeLevelsComeFromTheEstimationData) {
