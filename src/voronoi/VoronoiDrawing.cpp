@@ -225,8 +225,14 @@ bool CVoronoi::DrawVoronoi(const std::vector<SPoint>& vptX, int N, const std::ve
 
     // The clipping box of the tessellation is the drawing box.
     const CVoronoiGeometry geo(vdDataMinMax[0], vdDataMinMax[1], vdDataMinMax[2], vdDataMinMax[3]);
-    const SBox box =
-        WithMinimalExtent({geo.GetXMinLmt(), geo.GetXMaxLmt(), geo.GetYMinLmt(), geo.GetYMaxLmt()});
+    const SBox clipBox{geo.GetXMinLmt(), geo.GetXMaxLmt(), geo.GetYMinLmt(), geo.GetYMaxLmt()};
+    const SBox box = WithMinimalExtent(clipBox);
+    // Edges are clipped to the box drawn: clipped to a flat box that was
+    // widened, the edges of sites on one line would shrink to dots.
+    const double mx = box.Width() / 12.0, my = box.Height() / 12.0;
+    const bool widened = box.Width() != clipBox.Width() || box.Height() != clipBox.Height();
+    const CVoronoiGeometry widenedGeo(box.xmin + mx, box.xmax - mx, box.ymin + my, box.ymax - my);
+    const CVoronoiGeometry& clip = widened ? widenedGeo : geo;
     int nW, nH;
     PlotAreaSize(box.Width(), box.Height(), 500, nW, nH);
     XYChart c(nW + 100, nH + 100, kChartBackground, kBlack, 1);
@@ -244,7 +250,7 @@ bool CVoronoi::DrawVoronoi(const std::vector<SPoint>& vptX, int N, const std::ve
         CopyEdge(&e, &se);
         const double nan = std::numeric_limits<double>::quiet_NaN();
         SPosition one{nan, nan}, two{nan, nan};
-        geo.ClipEdge(&se, one, two);
+        clip.ClipEdge(&se, one, two);
         if (!std::isnan(one.m_dX))  // untouched: the edge misses the box
             AddGreyLine(c, one, two);
     }

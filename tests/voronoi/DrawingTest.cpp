@@ -197,6 +197,31 @@ TEST(DrawNeighborhoodSystem, FlatOrEmptyNeighbourhoodsGetAMinimalExtent) {
             std::remove(p.c_str());
 }
 
+TEST(DrawVoronoi, SitesOnOneLineGetEdgesAcrossTheWidenedBox) {
+    // Three sites on a horizontal line: the box has no height and is drawn
+    // 1/20 as high as wide; the two cell borders x = 0.5 and x = 1.5 must
+    // cross it from top to bottom rather than shrink to dots on the line.
+    const std::vector<SPoint> pts{Site(0, 0, 0), Site(1, 0, 1), Site(2, 0, 2)};
+    std::vector<bool> keep;
+    std::vector<double> minMax, scale;
+    std::vector<CEdge> edges;
+    ASSERT_TRUE(CVoronoi::GetVoronoi(pts, keep, minMax, scale, edges));
+    const std::string path = FigurePath("VD_flat.png");
+    ASSERT_TRUE(CVoronoi::DrawVoronoi(pts, 3, keep, minMax, edges, false, path));
+    Png png(path);
+    ASSERT_TRUE(png.ok());
+    ASSERT_EQ(png.width(), 10100);
+    ASSERT_EQ(png.height(), 600);
+    // The box spans x -0.2 .. 2.2 over 10000 pixels.
+    for (double x : {0.5, 1.5}) {
+        const int col = static_cast<int>(50 + (x + 0.2) / 2.4 * 10000 + 0.5);
+        for (int row : {60, 150, 450, 540})
+            EXPECT_TRUE(png.colourNear(col, row, 2, 0xc0c0c0)) << x << " " << row;
+    }
+    if (std::getenv("VORONOI_DRAWING_DIR") == nullptr)
+        std::remove(path.c_str());
+}
+
 TEST(DrawVoronoi, RefusedInputsWriteNoFile) {
     const Diagram d = WideDiagram(20, 0);
     const std::string path = FigurePath("refused.png");
