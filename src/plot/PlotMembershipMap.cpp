@@ -223,6 +223,18 @@ void MarkSites(DrawArea& d, const std::vector<SitePixel>& sites) {
             d.circle(s.x, s.y, 2, 2, kBlack, s.bData ? kBlack : kWhite);
 }
 
+// Sites beyond the clipping box (a hand-edited Voronoi file) have no pixel in
+// the map, and far-off ones would blow up the grid of the nearest-site search.
+bool SitesWithin(const std::vector<SPoint>& vptX, const CVoronoiGeometry& box) {
+    for (const SPoint& pt : vptX) {
+        const double x = pt.m_psXY.m_dX, y = pt.m_psXY.m_dY;
+        if (!(x >= box.GetXMinLmt() && x <= box.GetXMaxLmt() && y >= box.GetYMinLmt() &&
+              y <= box.GetYMaxLmt()))
+            return false;
+    }
+    return true;
+}
+
 bool IsFiniteBox(const DBL_VCTR_1D& v) {
     for (double x : v)
         if (!std::isfinite(x))
@@ -255,6 +267,8 @@ int PlotHC(const std::string& file, const std::vector<SPoint>& vptX,
         return Fail("Wrong Data Min Max - PlotHC");
 
     CVoronoiGeometry geometry(vdDataMinMax[0], vdDataMinMax[1], vdDataMinMax[2], vdDataMinMax[3]);
+    if (!SitesWithin(vptX, geometry))
+        return Fail("Voronoi Points Outside the Map - PlotHC");
     double x0 = geometry.GetXMinLmt(), x1 = geometry.GetXMaxLmt();
     double y0 = geometry.GetYMinLmt(), y1 = geometry.GetYMaxLmt();
     int nW, nH;

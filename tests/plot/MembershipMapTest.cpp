@@ -172,6 +172,9 @@ TEST_F(MembershipMapTest, RefusalsWriteNothing) {
     Tessellation t = Tessellate({{0, 0}, {10, 2}, {4, 9}});
     INT_VCTR_1D hc{0, 1, 0};
     std::string file = TempPng("refused");
+    // A site far beyond the bounds it came with, as in a hand-edited file.
+    std::vector<SPoint> farSite = t.vptX;
+    farSite[2].m_psXY.m_dY = 1e9;
     struct Case {
         std::vector<SPoint> pts;
         std::vector<bool> keep;
@@ -194,6 +197,8 @@ TEST_F(MembershipMapTest, RefusalsWriteNothing) {
          "Wrong Hard Clustering Results - PlotHC"},
         {t.vptX, {true, true}, t.vdDataMinMax, t.veVoronoi, hc, "Wrong Keep Flags - PlotHC"},
         {t.vptX, t.vbKeep, {0, 10, 3, 3}, t.veVoronoi, hc, "Wrong Data Min Max - PlotHC"},
+        {farSite, t.vbKeep, t.vdDataMinMax, t.veVoronoi, hc,
+         "Voronoi Points Outside the Map - PlotHC"},
     };
     for (const Case& c : cases) {
         ::testing::internal::CaptureStderr();
