@@ -1,5 +1,8 @@
 #include "breloAdm/BreloAdmOptions.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <iostream>
@@ -293,6 +296,9 @@ void CheckRegressionVariables(const SAdmOptions& opt) {
 // average or divide by zero later; they are refused before any work.
 void CheckCounts(const SAdmOptions& opt) {
     CheckDataLayout(MakeDataLayout(opt, opt.F));
+    // The prior needs one pair of neighbours, so two sites at least.
+    if (opt.N < 2)
+        RefuseInput("The spatial model needs at least 2 individuals (-N).");
     CheckChainSettings(opt.K, opt.lambda, opt.TotalSweep, opt.BurnIn, 0);
     if (!(opt.sigmaQ > 0.0) || !std::isfinite(opt.sigmaQ))
         RefuseInput("The variance of the CAR field (-x) must be a positive number.");
@@ -312,6 +318,19 @@ void CheckMapPrediction(const SAdmOptions& opt) {
         RefuseInput(
             "Map prediction (-m) needs a trend on both coordinates: "
             "it cannot be used with -n1.");
+}
+
+// The result files are written only after the whole chain: a folder that
+// cannot take them is refused before the work rather than after it.
+void CheckOutputFolder(const SAdmOptions& opt) {
+    const size_t slash = opt.FOFN.rfind('/');
+    const std::string folder = slash == std::string::npos ? "."
+                               : slash == 0               ? "/"
+                                                          : opt.FOFN.substr(0, slash);
+    struct stat info;
+    if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+        access(folder.c_str(), W_OK) != 0)
+        RefuseInput("Cannot write the result files in folder " + folder + " - ParseAdmOptions");
 }
 
 void DeriveNames(SAdmOptions& opt) {
@@ -343,4 +362,5 @@ void ParseAdmOptions(int argc, const char* const* argv, SAdmOptions& opt) {
     CheckRegressionVariables(opt);
     CheckCounts(opt);
     CheckMapPrediction(opt);
+    CheckOutputFolder(opt);
 }

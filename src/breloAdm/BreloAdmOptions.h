@@ -53,8 +53,9 @@ void ShowUsage();
 
 // Parses argv into opt and applies every refusal: usage text, messages and
 // exit status 1 as the command line of breloAdm defines them, then the count
-// checks. Prints "RUN= " + run when a run label is set. Returns only for a
-// command line that can be run.
+// checks and a check that the output folder can take the result files.
+// Prints "RUN= " + run when a run label is set. Returns only for a command
+// line that can be run.
 void ParseAdmOptions(int argc, const char* const* argv, SAdmOptions& opt);
 
 #endif

@@ -49,9 +49,25 @@ std::vector<SPoint> MakeSites(const DBL_VCTR_2D& C) {
     return sites;
 }
 
-// A saved tessellation is only of use for the same sites: its point count
-// must be N + nd and its neighbourhood system must cover the N individuals.
-bool ReloadTessellation(const SAdmOptions& opt, STessellation& tess) {
+// Whether the sites of a saved tessellation are those of this data: the
+// translated coordinates, moved at most by the jitter (individuals only) and
+// by the six-digit rounding of the file.
+bool SitesMatch(const std::vector<SPoint>& sites, const DBL_VCTR_2D& C, int N) {
+    const double jitter = 8.0 * JitterStandardDeviation(C, N);
+    for (size_t i = 0; i < sites.size(); ++i) {
+        const double x = sites[i].m_psXY.m_dX, y = sites[i].m_psXY.m_dY;
+        const double moved = i < static_cast<size_t>(N) ? jitter : 0.0;
+        const double tolX = moved + 1e-5 * std::max(std::fabs(x), std::fabs(C[i][0]));
+        const double tolY = moved + 1e-5 * std::max(std::fabs(y), std::fabs(C[i][1]));
+        if (!(std::fabs(x - C[i][0]) <= tolX && std::fabs(y - C[i][1]) <= tolY))
+            return false;
+    }
+    return true;
+}
+
+// A saved tessellation is only of use for the same sites: N + nd points at
+// the positions of C, and a neighbourhood system over the N individuals.
+bool ReloadTessellation(const SAdmOptions& opt, const DBL_VCTR_2D& C, STessellation& tess) {
     if (opt.Voronoi.empty())
         return false;
     if (!CVoronoi::LoadVoronoi(tess.vptC, tess.vbKeep, tess.vdDataMinMax, tess.vdDataScale,
@@ -59,13 +75,14 @@ bool ReloadTessellation(const SAdmOptions& opt, STessellation& tess) {
         return false;
     const size_t sites = static_cast<size_t>(opt.N) + opt.nd;
     bool fits = tess.vptC.size() == sites && tess.vbKeep.size() == sites &&
-                tess.vvnNS.size() == static_cast<size_t>(opt.N);
+                tess.vvnNS.size() == static_cast<size_t>(opt.N) && C.size() == sites;
     for (const INT_VCTR_1D& row : tess.vvnNS)
         for (int j : row)
             fits = fits && j >= 0 && j < opt.N;
+    fits = fits && SitesMatch(tess.vptC, C, opt.N);
     if (!fits) {
         std::cerr << "Voronoi file " << opt.Voronoi
-                  << " does not fit the data (other number of sites); computing the tessellation"
+                  << " does not fit the data (other sites); computing the tessellation"
                   << std::endl;
         tess = STessellation();
     }
@@ -158,7 +175,7 @@ void JitterCoordinates(DBL_VCTR_2D& C, int N, const gsl_rng* rng) {
 
 void BuildNeighborhoodSystem(const SAdmOptions& opt, DBL_VCTR_2D& C, const gsl_rng* rng,
                              STessellation& tess) {
-    if (ReloadTessellation(opt, tess))
+    if (ReloadTessellation(opt, C, tess))
         return;
     JitterCoordinates(C, opt.N, rng);
     ComputeTessellation(opt, C, tess);

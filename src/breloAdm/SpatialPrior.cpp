@@ -128,6 +128,14 @@ void BuildSpatialPrior(CSpatialPrior& prior, DBL_VCTR_1D& psi, const DBL_VCTR_1D
             "The neighbourhood system has no pair of neighbours: the spatial prior needs "
             "individuals at two distinct sites at least - BuildSpatialPrior");
     psi.assign(K, psiUser / prior.eigenVal[N - 1]);
+    // psiUser < 1 keeps 1 - psi lambda positive at the largest eigenvalue; a
+    // psiUser far below 0 can make it negative at the smallest one, and the
+    // field would have no covariance.
+    if (!(1.0 - psi[0] * prior.eigenVal[0] > 0.0))
+        Fail(
+            "The spatial interaction parameter (-P) is too far below 0 for this neighbourhood "
+            "system: it must be above " +
+            std::to_string(prior.eigenVal[N - 1] / prior.eigenVal[0]) + " - BuildSpatialPrior");
     BuildFixedProducts(prior, W, Xtild);
     BuildInitialFieldFactor(prior, W, psi[0]);
     SizeRegressionMatrices(prior, K, bl, N);

@@ -41,7 +41,9 @@ void BuildWeightMatrix(DBL_VCTR_2D& W, const INT_VCTR_2D& vvnNS, const DBL_VCTR_
 
 // Builds every matrix of the prior and sets psi[k] = psiUser / largest
 // eigenvalue for all K clusters. sigma holds the starting CAR variances.
-// Prints "Inverting Covariance Matrices ...".
+// Prints "Inverting Covariance Matrices ...". Refuses (stderr, exit 1) a
+// graph without a neighbour pair, a design wider than the data and a psiUser
+// so far below 0 that I - psi W is not positive definite.
 void BuildSpatialPrior(CSpatialPrior& prior, DBL_VCTR_1D& psi, const DBL_VCTR_1D& sigma,
                        const INT_VCTR_2D& vvnNS, const DBL_VCTR_2D& geo, double theta,
                        const DBL_VCTR_2D& Xtild, double psiUser);

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <set>
+#include <sstream>
 
 #include "breloAdm/AdmTestUtils.h"
 #include "breloAdm/BreloAdmOptions.h"
@@ -30,11 +32,10 @@ struct SFixtureRun {
     SAdmSetup setup;
 };
 
-void RunFixtureSetup(SFixtureRun& run, const std::string& fixture, int N, int L,
-                     std::vector<std::string> extra = {}) {
+// The set-up of the data file run.dir + "/" + fixture.
+void RunSetupIn(SFixtureRun& run, const std::string& fixture, int N, int L,
+                std::vector<std::string> extra) {
     SetProgramFlavour(ProgramFlavour::BreloAdm);
-    run.dir = admtest::MakeScratchDir("setup");
-    admtest::CopyFile(std::string(BRELO_TEST_DATA_DIR) + "/" + fixture, run.dir + "/" + fixture);
     std::vector<std::string> args = {"-F" + fixture,
                                      "-i" + run.dir,
                                      "-N" + std::to_string(N),
@@ -53,6 +54,13 @@ void RunFixtureSetup(SFixtureRun& run, const std::string& fixture, int N, int L,
     gsl_rng* rng = nullptr;
     RunAdmSetup(run.opt, run.setup, rng);
     FreeRNG(rng);
+}
+
+void RunFixtureSetup(SFixtureRun& run, const std::string& fixture, int N, int L,
+                     std::vector<std::string> extra = {}) {
+    run.dir = admtest::MakeScratchDir("setup");
+    admtest::CopyFile(std::string(BRELO_TEST_DATA_DIR) + "/" + fixture, run.dir + "/" + fixture);
+    RunSetupIn(run, fixture, N, L, extra);
 }
 
 void ExpectSymmetricAndConnected(const INT_VCTR_2D& NS, int N) {
@@ -138,11 +146,25 @@ TEST(AdmSetup, SavedTessellationReloadsWithTheSameNeighbourhoodSystem) {
     EXPECT_EQ(second.setup.tess.vbKeep, first.setup.tess.vbKeep);
     // The reload draws no tessellation next to the second input.
     EXPECT_FALSE(admtest::FileExists(second.dir + "/sim2pop.txtVC"));
-    // A file made for other sites is not used.
+    // A file made for other sites is not used: another number of sites, or
+    // as many sites elsewhere (here the same individuals with x and y
+    // swapped).
     SFixtureRun other;
     RunFixtureSetup(other, "rupica.txt", 335, 9, {"-v" + first.dir + "/sim2pop.txtVC"});
     EXPECT_EQ(other.setup.tess.vvnNS.size(), 335u);
     EXPECT_TRUE(admtest::FileExists(other.dir + "/rupica.txtVC"));
+    SFixtureRun swapped;
+    swapped.dir = admtest::MakeScratchDir("setup_swapped");
+    {
+        std::istringstream is(admtest::ReadFile(std::string(BRELO_TEST_DATA_DIR) + "/sim2pop.txt"));
+        std::ofstream os(swapped.dir + "/sim2pop.txt");
+        std::string id, pop, x, y, rest;
+        while (is >> id >> pop >> x >> y && std::getline(is, rest))
+            os << id << " " << pop << " " << y << " " << x << rest << "\n";
+    }
+    RunSetupIn(swapped, "sim2pop.txt", 130, 20, {"-v" + first.dir + "/sim2pop.txtVC"});
+    EXPECT_TRUE(admtest::FileExists(swapped.dir + "/sim2pop.txtVC"));
+    EXPECT_NE(swapped.setup.tess.vvnNS, first.setup.tess.vvnNS);
 }
 
 TEST(AdmSetup, InterceptOnlyDesignWithoutTrend) {

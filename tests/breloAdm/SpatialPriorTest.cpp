@@ -182,7 +182,7 @@ TEST_F(SpatialPriorTest, DistanceWeightsOnlyForNeighbours) {
     EXPECT_EQ(prior.Vinv_M[0].size(), 1u);
 }
 
-TEST_F(SpatialPriorTest, RefusesAGraphWithoutEdgesOrADesignWiderThanTheData) {
+TEST_F(SpatialPriorTest, RefusesAGraphWithoutEdgesADesignWiderThanTheDataOrAnImproperPsi) {
     CSpatialPrior prior;
     DBL_VCTR_1D psi, sigma = {1.0};
     EXPECT_EXIT(BuildSpatialPrior(prior, psi, sigma, INT_VCTR_2D(3), {}, 1.0,
@@ -192,4 +192,11 @@ TEST_F(SpatialPriorTest, RefusesAGraphWithoutEdgesOrADesignWiderThanTheData) {
                 ::testing::ExitedWithCode(1),
                 "more regression terms \\(3\\) than there are "
                 "individuals \\(2\\)");
+    // A ring of 4 has eigenvalues 2 and -2: I - psi W is singular at
+    // psiUser = -1 and indefinite below; -0.9 is still a proper prior.
+    const DBL_VCTR_2D intercept(4, DBL_VCTR_1D(1, 1.0));
+    EXPECT_EXIT(BuildSpatialPrior(prior, psi, sigma, Ring(4), {}, 1.0, intercept, -1.5),
+                ::testing::ExitedWithCode(1), "\\(-P\\) is too far below 0.*above -1\\.0");
+    BuildSpatialPrior(prior, psi, sigma, Ring(4), {}, 1.0, intercept, -0.9);
+    EXPECT_NEAR(psi[0], -0.45, 1e-12);
 }

@@ -185,6 +185,7 @@ TEST(BreloAdmCli, CountsThatMakeNoSenseAreRefusedBeforeAnyWork) {
     const std::string dir = DirWith("cli_counts", "sim2pop.txt");
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"-N0"}, "-N"},
+        {{"-N1"}, "at least 2 individuals (-N)"},
         {{"-A0"}, "-A"},
         {{"-L-2"}, "-L"},
         {{"-K0"}, "-K"},
@@ -196,7 +197,9 @@ TEST(BreloAdmCli, CountsThatMakeNoSenseAreRefusedBeforeAnyWork) {
         {{"-x0"}, "-x"},
         {{"-jy", "-K1"}, "-jy"},
         {{"-d-1"}, "-d"},
-        {{"-mmap.asc", "-n1"}, "-n1"}};
+        {{"-mmap.asc", "-n1"}, "-n1"},
+        {{"-onowhere"}, "Cannot write the result files in folder nowhere"},
+        {{"-orun/x"}, "folder sim2pop.txt_RUN"}};
     for (const auto& c : cases) {
         SResult r = RunAdm(dir, Sim2pop(c.first));
         EXPECT_EQ(r.status, 1) << c.second;
