@@ -164,6 +164,16 @@ bool ReadRecords(CFieldReader& reader, const SDataLayout& lay, INT_VCTR_1D& isBa
     return true;
 }
 
+// Reading only the first records of a longer file may be meant (a subset),
+// but it is also what a wrong -A or -N gives: the genotypes are then read
+// out of step, so say so.
+void WarnIfValuesRemain(const CFieldReader& reader, int M) {
+    if (reader.AtEnd())
+        return;
+    LoadDataStream() << "Warning: " << reader.File() << " holds more values after record " << M
+                     << ", which are not read (check -N, -A, -L and -d) - LoadData" << std::endl;
+}
+
 void AddTrendColumns(DBL_VCTR_2D& XQuant, const DBL_VCTR_2D& C, const SDataLayout& lay) {
     if (TrendSize(lay.trendDegree, lay.nb_var_regr) == 0)
         return;
@@ -209,6 +219,7 @@ bool LoadData(bool bbase, INT_VCTR_1D& isBase, DBL_VCTR_2D& C, DBL_VCTR_2D& Xtil
         exit(1);
     if (!ReadRecords(reader, lay, isBase, C, XQual, XQuant, X))
         exit(1);
+    WarnIfValuesRemain(reader, lay.M);
     AddTrendColumns(XQuant, C, lay);
 
     if (lay.nbQualVar == 0)

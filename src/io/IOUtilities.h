@@ -29,7 +29,8 @@
 // Fatal (exit 1): containers not sized, file not readable (stderr in
 // breloAdm, stdout in brelo), a file that ends early or holds a malformed
 // number (one line naming the file, the record and what was expected).
-// Returns true.
+// Values left after the last record are not read; a warning on the same
+// stream says so. Returns true.
 bool LoadData(bool bbase, INT_VCTR_1D& isBase, DBL_VCTR_2D& C, DBL_VCTR_2D& Xtild,
               INT_VCTR_2D& XQual, INT_VCTR_2D& LevelCount, INT_VCTR_1D& nQualLevels, INT_VCTR_3D& X,
               INT_VCTR_1D& recAllele, int ER, int EC, const std::string& File,

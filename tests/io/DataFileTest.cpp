@@ -192,6 +192,21 @@ TEST(LoadData, TruncatedOrMalformedFilesAreReportedOnTheProgramsStream) {
                            "^Invalid number 'NA' in .*m.txt, record 2 \\(line 3\\): expected the "
                            "allele code of copy 1 at locus 2 - LoadData\n$");
         EXPECT_EXIT_STDOUT(Load("/no/such/file", o), "^Cannot open file /no/such/file - LoadData");
+
+        // A diploid file read as haploid is read out of step: loaded, with a warning.
+        const std::string whole =
+            WriteTempFile("w.txt", "0.5 1 2 3\n0.5 1 2 3\n0.5 1 2 3\n0.5 1 2 3\n");
+        testing::internal::CaptureStdout();
+        Load(whole, o);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+        SLoadOptions haploid = o;
+        haploid.A = 1;
+        testing::internal::CaptureStdout();
+        Load(whole, haploid);
+        EXPECT_THAT(testing::internal::GetCapturedStdout(),
+                    ::testing::MatchesRegex("Warning: .*w.txt holds more values after record 2, "
+                                            "which are not read \\(check -N, -A, -L and -d\\) - "
+                                            "LoadData\n"));
     }
     FlavourScope f(ProgramFlavour::BreloAdm);
     EXPECT_EXIT(Load(truncated, o), ::testing::ExitedWithCode(1),
