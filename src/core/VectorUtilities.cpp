@@ -140,6 +140,10 @@ bool LoadVector2D(DBL_VCTR_2D& V, const std::string& File) {
                     "LoadVector2D"));
         }
     }
+    // A matrix written for more individuals would be read out of step.
+    if (!reader.AtEnd())
+        std::cerr << "Warning: " << File << " holds more than " << V.size() << " x " << nCols
+                  << " values, which are not read - LoadVector2D" << std::endl;
     return true;
 }
 

@@ -145,7 +145,8 @@ bool PrintVctr(const int* V, int size);
 // Reads V.size() x V[0].size() numbers, white-space separated, in row order,
 // into the already sized matrix V (the geographic distance matrix of
 // breloAdm). Fatal (exit 1, stderr): V empty, file not readable, a file that
-// ends early or holds a non-numeric token. Returns true.
+// ends early or holds a non-numeric token. Values left over are not read; a
+// warning on stderr says so. Returns true.
 bool LoadVector2D(DBL_VCTR_2D& V, const std::string& File);
 
 // Writes one line per row, each value (6 significant digits) followed by a

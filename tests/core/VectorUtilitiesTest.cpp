@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "core/TestSupport.h"
@@ -113,8 +114,15 @@ TEST(MatrixFiles, SaveWritesTabTerminatedLinesAndLoadReadsThemBack) {
 
 TEST(MatrixFiles, LoadIgnoresLineStructureButRefusesShortOrMalformedFiles) {
     DBL_VCTR_2D V(2, DBL_VCTR_1D(2, 0.0));
-    EXPECT_TRUE(LoadVector2D(V, WriteTempFile("flat.txt", "0 1 1\n0 trailing words")));
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(LoadVector2D(V, WriteTempFile("flat.txt", "0 1 1\n0 \n")));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(V, (DBL_VCTR_2D{{0, 1}, {1, 0}}));
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(LoadVector2D(V, WriteTempFile("long.txt", "0 1\n1 0\n2 2\n")));
+    EXPECT_THAT(testing::internal::GetCapturedStderr(),
+                ::testing::EndsWith("long.txt holds more than 2 x 2 values, which are not read - "
+                                    "LoadVector2D\n"));
 
     std::string shortFile = WriteTempFile("short.txt", "0 1\n1\n");
     EXPECT_EXIT(LoadVector2D(V, shortFile), ::testing::ExitedWithCode(1),
