@@ -44,7 +44,10 @@ void LoadMap(DBL_VCTR_2D& map, double& NoData, double& XLL, double& YLL, double&
     if (!reader.Open())
         Fail("Cannot open file " + File + " - LoadMap");
     ReadMapHeader(reader, NoData, XLL, YLL, CellSize, nrow, ncol);
-    map.assign(static_cast<size_t>(nrow) * ncol, DBL_VCTR_1D(2, 0.0));
+    // The cells grow as they are read: a header that promises more cells than
+    // the file holds ends at the first missing value, not in an allocation of
+    // the promised size.
+    map.clear();
     const double Ymax = std::round((nrow - 1) * CellSize + YLL);
     for (int i = 0; i < nrow; ++i) {
         reader.SetWhere("row", i + 1);
@@ -52,14 +55,10 @@ void LoadMap(DBL_VCTR_2D& map, double& NoData, double& XLL, double& YLL, double&
             double v = 0;
             if (!reader.Real(v, "the value of column %d", j + 1))
                 std::exit(1);
-            DBL_VCTR_1D& cell = map[static_cast<size_t>(i) * ncol + j];
-            if (v != NoData) {
-                cell[0] = j * CellSize + XLL;
-                cell[1] = Ymax - i * CellSize;
-            } else {
-                cell[0] = NoData;
-                cell[1] = NoData;
-            }
+            if (v != NoData)
+                map.push_back({j * CellSize + XLL, Ymax - i * CellSize});
+            else
+                map.push_back({NoData, NoData});
         }
     }
 }

@@ -51,6 +51,11 @@ TEST(LoadMap, UnreadableTruncatedOrMalformedMapsAreFatal) {
     const std::string malformed = WriteMap(std::string(HEADER) + "5 6\n1 x\n");
     EXPECT_EXIT(LoadMap(map, nd, x, y, cs, r, c, malformed), ::testing::ExitedWithCode(1),
                 "Invalid number 'x'");
+    // A header with a typo promising ten billion cells stops at the end of
+    // the few cells the file holds.
+    const std::string huge = WriteMap("ncols 100000\nnrows 100000\nx 0\ny 0\ncs 1\nnd -9\n1 2 3\n");
+    EXPECT_EXIT(LoadMap(map, nd, x, y, cs, r, c, huge), ::testing::ExitedWithCode(1),
+                "Unexpected end of file in .*map.asc, row 1: expected the value of column 4");
     const std::string noGrid = WriteMap("ncols 0\nnrows 3\nx 0\ny 0\ncs 1\nnd -9\n");
     EXPECT_EXIT(LoadMap(map, nd, x, y, cs, r, c, noGrid), ::testing::ExitedWithCode(1),
                 "describes no grid");
