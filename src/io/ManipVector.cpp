@@ -222,6 +222,10 @@ bool LoadNewData(DBL_VCTR_2D& newDataC, DBL_VCTR_2D& newDataXtild, int newER, in
         newDataC[i][1] = y;
         FillTrendColumns(x, y, 3, 2, row.data() + firstQuant + nbQuantVar);
     }
+    // As in the data file: a wrong count of rows or columns reads out of step.
+    if (!reader.AtEnd())
+        reader.Out() << "Warning: " << newF << " holds more values after row " << newN
+                     << ", which are not read - LoadNewData" << std::endl;
     return true;
 }
 

@@ -50,7 +50,8 @@ bool LoadQualInfoFromData(int N, int nbQualVar, int nbQuantVar, int L, int A, in
 // levelS, the quantitative values and x, y, x2, y2, xy, x3, y3, x2y, xy2;
 // newDataC the coordinates. False, with a one-line message, when a container
 // is empty or too small, the file is not readable, it ends early, holds a
-// malformed number or a qualitative code absent from levelS.
+// malformed number or a qualitative code absent from levelS. Values left
+// after the last row are not read; a warning on stdout says so.
 bool LoadNewData(DBL_VCTR_2D& newDataC, DBL_VCTR_2D& newDataXtild, int newER, int newEC,
                  const int& nbQuantVar, const bool& hasSpatialCoord,
                  const std::vector<std::set<int>>& levelS, const std::string& newF);

@@ -63,6 +63,12 @@ TEST(NewData, CodedLikeTheEstimationDataWithAllTrendTerms) {
     DBL_VCTR_2D noCoordXtild(1, DBL_VCTR_1D(2, 0.0));
     ASSERT_TRUE(LoadNewData(C, noCoordXtild, 0, 0, 1, false, {}, WriteTempFile("q.txt", "4.5\n")));
     EXPECT_EQ(noCoordXtild[0], (DBL_VCTR_1D{1, 4.5}));
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(
+        LoadNewData(C, noCoordXtild, 0, 0, 1, false, {}, WriteTempFile("l.txt", "4.5 2\n")));
+    EXPECT_THAT(testing::internal::GetCapturedStdout(),
+                ::testing::EndsWith("l.txt holds more values after row 1, which are not read - "
+                                    "LoadNewData\n"));
 }
 
 TEST(NewData, RefusesUnknownLevelsShortFilesAndUnsizedContainers) {
