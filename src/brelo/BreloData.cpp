@@ -5,6 +5,7 @@
 
 #include "core/MiscUtilities.h"
 #include "io/DataSet.h"
+#include "io/ResultTables.h"
 
 namespace {
 
@@ -48,6 +49,8 @@ void SplitIndividuals(CDataSet& all, const INT_VCTR_1D& training, const INT_VCTR
     data.Xtild = SelectRows(all.Xtild, training);
     data.XQual = SelectRows(all.XQual, training);
     data.isBase = SelectRows(all.isBase, training);
+    data.ids = SelectRows(all.ids, training);
+    data.locusNumber = PositionLocusNumbers(data.L);
     data.XsameLoci = SelectRows(all.X, heldOut);
     data.Xtild_valid = SelectRows(all.Xtild, heldOut);
     data.XQual_valid = SelectRows(all.XQual, heldOut);
@@ -62,6 +65,9 @@ void SplitLoci(CDataSet& all, const INT_VCTR_1D& training, const INT_VCTR_1D& he
     data.Xtild = std::move(all.Xtild);
     data.XQual = std::move(all.XQual);
     data.isBase = std::move(all.isBase);
+    data.ids = std::move(all.ids);
+    for (int l : training)
+        data.locusNumber.push_back(l + 1);
     data.LevelCount = std::move(all.LevelCount);
     data.Xtild_valid = data.Xtild;
     data.XQual_valid = data.XQual;
@@ -129,6 +135,8 @@ void LoadBreloData(const SBreloOptions& opts, bool bFIT, bool bValOnIndiv,
         data.XQual = std::move(all.XQual);
         data.LevelCount = std::move(all.LevelCount);
         data.isBase = std::move(all.isBase);
+        data.ids = std::move(all.ids);
+        data.locusNumber = PositionLocusNumbers(data.L);
         return;
     }
     const int M = bValOnIndiv ? opts.N : opts.L;

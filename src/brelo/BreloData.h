@@ -4,6 +4,9 @@
 #ifndef BRELO_BRELO_BRELODATA_H
 #define BRELO_BRELO_BRELODATA_H
 
+#include <string>
+#include <vector>
+
 #include "brelo/BreloOptions.h"
 #include "core/VectorUtilities.h"
 #include "io/ManipVector.h"
@@ -17,12 +20,14 @@ struct SBreloData {
     bool bFIT = false;
     bool bValOnIndiv = false;
 
-    INT_VCTR_3D X;            // N x A x L
-    DBL_VCTR_2D Xtild;        // N rows, empty without covariates
-    INT_VCTR_2D XQual;        // N x nbQualVar level indices
-    INT_VCTR_2D LevelCount;   // individuals per level, over the N
-    INT_VCTR_1D nQualLevels;  // levels of each qualitative covariate (whole file)
-    INT_VCTR_1D isBase;       // N reference flags
+    INT_VCTR_3D X;                 // N x A x L
+    DBL_VCTR_2D Xtild;             // N rows, empty without covariates
+    INT_VCTR_2D XQual;             // N x nbQualVar level indices
+    INT_VCTR_2D LevelCount;        // individuals per level, over the N
+    INT_VCTR_1D nQualLevels;       // levels of each qualitative covariate (whole file)
+    INT_VCTR_1D isBase;            // N reference flags
+    std::vector<std::string> ids;  // N ids of the training individuals
+    INT_VCTR_1D locusNumber;       // L numbers (from 1) in the data file of the training loci
 
     INT_VCTR_3D XsameLoci;         // NV x A x L: held-out individuals at the training loci
     INT_VCTR_3D XnewLoci;          // N x A x LV: every individual at the held-out loci

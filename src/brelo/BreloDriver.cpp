@@ -224,8 +224,11 @@ void CheckTrainingConfigs(const std::vector<CTrainingConfig>& configs, bool bVal
 }
 
 int BreloMain(int argc, char** argv) {
+    const bool predict = argc > 1 && strcmp(argv[1], "-predict") == 0;
+    if (AnswerInfoOption(argc, argv, predict ? ShowUsagePrediction : ShowUsage))
+        return 0;
     EchoCommandLine(argc, argv);
-    if (argc > 1 && strcmp(argv[1], "-predict") == 0) {
+    if (predict) {
         predictionFromCommandLine(argc, argv);
         return 0;
     }

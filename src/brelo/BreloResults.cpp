@@ -12,6 +12,7 @@
 #include "io/IOUtilities.h"
 #include "io/ManipVector.h"
 #include "io/ResultReport.h"
+#include "io/ResultTables.h"
 #include "plot/PlotUtilities.h"
 
 namespace {
@@ -232,6 +233,14 @@ void WriteReport(const SBreloChain& c, const SBreloOptions& opts, const std::str
     }
 }
 
+// The plain tables of memberships (training individuals) and allele
+// frequencies (training loci; alleleV also lists the held-out ones).
+void WriteResultTables(const SBreloChain& c, const std::string& FOFN) {
+    SaveQTable(c.cpAverage, c.data.ids, FOFN + kQTableSuffix);
+    const INT_VCTR_2D trainingAlleles(c.alleleV.begin(), c.alleleV.begin() + c.L);
+    SavePTable(c.spAverage.p, trainingAlleles, c.data.locusNumber, FOFN + kPTableSuffix);
+}
+
 void WriteLikelihoodFiles(const SBreloChain& c, const std::string& FOFN) {
     PlotLH(FOFN + "LH.png", c.LH);
     SaveToMyFile(c.LH, FOFN + "LHstock.txt");
@@ -398,6 +407,7 @@ void WriteRunResults(SBreloChain& c, const SBreloOptions& opts, const std::strin
     WriteReport(c, opts, FOFN, sum.pi);
     SaveToMyFileClumppFormat(c.cpAverage, FOFN + "AP.txt", false, "");
     PlotAP(FOFN + "AP.png", c.cpAverage, "Assignment Probabilities");
+    WriteResultTables(c, FOFN);
     sum.KEst = EstimatedNumberOfClusters(sum.pi);
     std::ofstream(FOFN + "EN.txt") << sum.KEst << "\n";
     WriteLikelihoodFiles(c, FOFN);

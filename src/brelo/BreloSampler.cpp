@@ -15,6 +15,7 @@
 #include "core/MiscUtilities.h"
 #include "core/RNGUtilities.h"
 #include "io/IOUtilities.h"
+#include "io/ResultTables.h"
 
 namespace {
 
@@ -616,6 +617,7 @@ bool brelo(int argc, char** argv, std::string run, std::ofstream& ofsCriteria,
            CTrainingConfig& trainingConfig) {
     SBreloOptions opts;
     ParseBreloOptions(argc, argv, opts);
+    SRunRecord record = StartRunRecord(argc, argv, MakeInputPath(opts.FoI, opts.F));
     if (opts.bbase)
         std::cout << "Individuals chosen by user will be assigned to the reference cluster"
                   << std::endl;
@@ -635,7 +637,7 @@ bool brelo(int argc, char** argv, std::string run, std::ofstream& ofsCriteria,
     const clock_t start = clock();
     gsl_rng_env_setup();
     gsl_rng* rng = nullptr;
-    AllocRNG(rng, gsl_rng_default);
+    record.seed = AllocRNG(rng, gsl_rng_default);
     DrawInitialState(chain, rng);
     for (int s = 0; s < chain.TotalSweep; ++s) {
         if (!RunSweep(chain, s, rng)) {
@@ -649,5 +651,6 @@ bool brelo(int argc, char** argv, std::string run, std::ofstream& ofsCriteria,
                     bFIT ? trainingConfig.name : std::string());
     FreeRNG(rng);
     PrintRunTime(start);
+    SaveRunTable(record, FOFN + kRunTableSuffix);
     return true;
 }

@@ -8,10 +8,14 @@
 #include "breloAdm/SpatialPrior.h"
 #include "core/MiscUtilities.h"
 #include "core/RNGUtilities.h"
+#include "io/ResultTables.h"
 
 int RunBreloAdm(int argc, const char* const* argv) {
+    if (AnswerInfoOption(argc, argv, ShowUsage))
+        return 0;
     SAdmOptions opt;
     ParseAdmOptions(argc, argv, opt);
+    SRunRecord record = StartRunRecord(argc, argv, opt.FIFN);
     SAdmSetup setup;
     gsl_rng* rng = nullptr;
     RunAdmSetup(opt, setup, rng);
@@ -25,6 +29,8 @@ int RunBreloAdm(int argc, const char* const* argv) {
     WriteAdmResults(opt, setup, prior, chain, est);
     FreeRNG(rng);
     PrintRunTime(setup.s_clock);
+    record.seed = setup.seed;
+    SaveRunTable(record, opt.FOFN + kRunTableSuffix);
 
     if (!opt.mapFile.empty())
         RunMapPrediction(opt.mapFile, opt.covariatesGiven, opt.FOFN, est.mean.beta);

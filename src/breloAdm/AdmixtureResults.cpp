@@ -9,6 +9,7 @@
 #include "core/StatUtilities.h"
 #include "io/IOUtilities.h"
 #include "io/ResultReport.h"
+#include "io/ResultTables.h"
 #include "plot/PlotUtilities.h"
 
 namespace {
@@ -186,6 +187,13 @@ void WritePredictiveMemberships(const SAdmOptions& opt, const SAdmEstimates& est
         PlotPPMqual(opt.FOFN + "PPMqual.png", est.nClusterQualVar);
 }
 
+// The plain tables: the admixture proportions of the report (share of each
+// individual's copies labelled k) and the mean allele frequencies.
+void WriteResultTables(const SAdmOptions& opt, const SAdmSetup& setup, const SAdmEstimates& est) {
+    SaveQTable(est.cpAverage, setup.data.ids, opt.FOFN + kQTableSuffix);
+    SavePTable(est.mean.p, setup.alleleV, PositionLocusNumbers(opt.L), opt.FOFN + kPTableSuffix);
+}
+
 }  // namespace
 
 void SummariseChain(const SAdmOptions& opt, const SAdmSetup& setup, const SAdmChain& chain,
@@ -208,6 +216,7 @@ void WriteAdmResults(const SAdmOptions& opt, const SAdmSetup& setup, const CSpat
     PlotHC(opt.FOFN + "HC.png", t.vptC, t.vbKeep, t.vdDataMinMax, t.veVoronoi, est.hc);
     WriteReport(opt, setup, prior, chain, est);
     PlotAP(opt.FOFN + "AP.png", est.cpAverage, "Assignment Probabilities");
+    WriteResultTables(opt, setup, est);
     WritePredictiveMemberships(opt, est);
     WriteValue(opt.FOFN + "AL.txt", est.dAL);
     WriteValue(opt.FOFN + "PD.txt", est.pd);

@@ -186,7 +186,7 @@ void RunAdmSetup(const SAdmOptions& opt, SAdmSetup& setup, gsl_rng*& rng) {
     LoadAdmData(opt, setup);
     setup.s_clock = clock();
     gsl_rng_env_setup();
-    AllocRNG(rng, gsl_rng_default);
+    setup.seed = AllocRNG(rng, gsl_rng_default);
     TranslateCoordinates(setup.data.C);
     BuildNeighborhoodSystem(opt, setup.data.C, rng, setup.tess);
     BuildAlleleLists(setup.data.X, setup.alleleV, setup.J);

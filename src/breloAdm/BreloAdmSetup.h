@@ -35,7 +35,8 @@ struct SAdmSetup {
     STessellation tess;
     INT_VCTR_2D alleleV;
     INT_VCTR_1D J;
-    clock_t s_clock = 0;  // processor time at the start of the run
+    clock_t s_clock = 0;     // processor time at the start of the run
+    unsigned long seed = 0;  // seed of the run's generator
 };
 
 // Steps before the generator exists: the distance file with its scale, then

@@ -60,6 +60,21 @@ double ReadDoubleOption(const char* text) {
     return strtod(text, nullptr);
 }
 
+bool AnswerInfoOption(int argc, const char* const* argv, void (*showUsage)()) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help") {
+            showUsage();
+            return true;
+        }
+        if (arg == "--version") {
+            std::cout << ProgramName() << " " << ProgramVersion() << std::endl;
+            return true;
+        }
+    }
+    return false;
+}
+
 void RefuseInput(const std::string& message) {
     (IsBreloAdm() ? std::cerr : std::cout) << message << std::endl;
     std::exit(1);

@@ -30,6 +30,12 @@ std::string MakeOutputPrefix(const std::string& FoO, const std::string& F, const
 int ReadIntOption(const char* text);
 double ReadDoubleOption(const char* text);
 
+// The two questions every program answers before reading its options: when
+// an argument is "--help", prints the usage (showUsage); when it is
+// "--version", prints "<program> <version>" on standard output; the first of
+// them wins. True when it answered (the program then exits with status 0).
+bool AnswerInfoOption(int argc, const char* const* argv, void (*showUsage)());
+
 // Ends the run on input that makes no sense: prints message as one line on
 // the program's message stream (standard output in brelo, standard error in
 // breloAdm) and exits with status 1.

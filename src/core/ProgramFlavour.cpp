@@ -1,5 +1,9 @@
 #include "core/ProgramFlavour.h"
 
+#ifndef BRELO_VERSION
+#define BRELO_VERSION "unknown"
+#endif
+
 namespace {
 ProgramFlavour g_flavour = ProgramFlavour::Brelo;
 }
@@ -9,4 +13,10 @@ void SetProgramFlavour(ProgramFlavour flavour) {
 }
 ProgramFlavour GetProgramFlavour() {
     return g_flavour;
+}
+const char* ProgramName() {
+    return IsBreloAdm() ? "breloAdm" : "brelo";
+}
+const char* ProgramVersion() {
+    return BRELO_VERSION;
 }

@@ -12,4 +12,9 @@ inline bool IsBreloAdm() {
     return GetProgramFlavour() == ProgramFlavour::BreloAdm;
 }
 
+// "brelo" or "breloAdm".
+const char* ProgramName();
+// The version of the project (its CMake project version).
+const char* ProgramVersion();
+
 #endif

@@ -157,3 +157,10 @@ bool CFieldReader::Real(double& value, const char* what, int a, int b) {
 bool CFieldReader::Skip(const char* what, int a, int b) {
     return Check(m_reader.Skip(), what, a, b);
 }
+
+bool CFieldReader::Text(std::string& value, const char* what, int a, int b) {
+    const TokenStatus status = m_reader.Skip();
+    if (status == TokenStatus::Ok)
+        value = m_reader.LastToken();
+    return Check(status, what, a, b);
+}

@@ -72,6 +72,8 @@ class CFieldReader {
     bool Int(int& value, const char* what, int a = 0, int b = 0);
     bool Real(double& value, const char* what, int a = 0, int b = 0);
     bool Skip(const char* what, int a = 0, int b = 0);
+    // Reads the next token as it is written (an id, a name).
+    bool Text(std::string& value, const char* what, int a = 0, int b = 0);
     // Reports the token just read as invalid (a number out of its range) and
     // returns false.
     bool RejectLast(const char* what, int a = 0, int b = 0) {

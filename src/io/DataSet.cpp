@@ -14,7 +14,17 @@ void LoadDataSet(const SDataLayout& layout, CDataSet& data) {
     LoadData(layout.bbase, data.isBase, data.C, data.Xtild, data.XQual, data.LevelCount,
              data.nQualLevels, data.X, data.recAllele, layout.ER, layout.EC, layout.File,
              layout.specialFormat, layout.nbQuantVar, layout.nb_var_regr, layout.isRecAllele,
-             layout.trendDegree);
+             layout.trendDegree, &data.ids);
+    if (data.ids.empty())
+        data.ids = PositionIds(layout.N);
+}
+
+std::vector<std::string> PositionIds(int N) {
+    std::vector<std::string> ids;
+    ids.reserve(N > 0 ? N : 0);
+    for (int i = 1; i <= N; ++i)
+        ids.push_back(std::to_string(i));
+    return ids;
 }
 
 void CheckDataLayout(const SDataLayout& layout) {

@@ -4,6 +4,7 @@
 #define BRELO_IO_DATASET_H
 
 #include <string>
+#include <vector>
 
 #include "core/VectorUtilities.h"
 
@@ -35,7 +36,14 @@ struct CDataSet {
     INT_VCTR_1D nQualLevels;  // levels of each qualitative covariate
     INT_VCTR_1D isBase;       // reference flags (N)
     INT_VCTR_1D recAllele;    // recessive allele code of each locus (L)
+    // The name of each of the N individuals in the result tables: what the
+    // file calls it (the first extra column of the ordinary layout; a format
+    // that names its samples gives those names), else its position "1".."N".
+    std::vector<std::string> ids;
 };
+
+// "1", "2", ... "N": the ids of individuals the file does not name.
+std::vector<std::string> PositionIds(int N);
 
 // The layout of a program's options: both programs name these settings alike.
 template <class Options>
@@ -63,8 +71,9 @@ SDataLayout MakeDataLayout(const Options& opts, const std::string& path) {
 // extra columns or dummy records.
 void CheckDataLayout(const SDataLayout& layout);
 
-// Sizes the arrays of data for the layout and reads the file into them.
-// Every failure of the reader is fatal (one line, exit status 1).
+// Sizes the arrays of data for the layout and reads the file into them,
+// the ids included. Every failure of the reader is fatal (one line, exit
+// status 1).
 void LoadDataSet(const SDataLayout& layout, CDataSet& data);
 
 #endif

@@ -37,6 +37,7 @@ struct SDataLayout {
 // Where each leading field of a genotyped record goes; dummy records keep
 // only their coordinates.
 struct SRecordTarget {
+    std::string* id = nullptr;
     int* isBase = nullptr;
     int* qual = nullptr;
     double* quant = nullptr;
@@ -74,9 +75,12 @@ bool ReadFileHead(CFieldReader& reader, const SDataLayout& lay, int ER, INT_VCTR
 }
 
 bool ReadLeadingFields(CFieldReader& reader, const SDataLayout& lay, SRecordTarget& t) {
-    for (int c = 0; c < lay.EC; ++c)
-        if (!reader.Skip("extra column %d", c + 1))
+    for (int c = 0; c < lay.EC; ++c) {
+        const bool ok = c == 0 && t.id ? reader.Text(*t.id, "extra column %d (the id)", c + 1)
+                                       : reader.Skip("extra column %d", c + 1);
+        if (!ok)
             return false;
+    }
     int flag = 0, code = 0;
     double value = 0.0;
     if (lay.bbase) {
@@ -141,13 +145,16 @@ bool ReadSpecialRecord(CFieldReader& reader, const SDataLayout& lay, SRecordTarg
 }
 
 bool ReadRecords(CFieldReader& reader, const SDataLayout& lay, INT_VCTR_1D& isBase, DBL_VCTR_2D& C,
-                 INT_VCTR_2D& XQual, DBL_VCTR_2D& XQuant, INT_VCTR_3D& X) {
+                 INT_VCTR_2D& XQual, DBL_VCTR_2D& XQuant, INT_VCTR_3D& X,
+                 std::vector<std::string>* ids) {
     for (int r = 0; r < lay.M; ++r) {
         reader.SetWhere("record", r + 1);
         const bool genotyped = r < lay.N;
         SRecordTarget t;
         t.coord = C[r].data();
         if (genotyped) {
+            if (ids)
+                t.id = &(*ids)[r];
             if (lay.bbase)
                 t.isBase = &isBase[r];
             if (lay.nbQualVar > 0)
@@ -187,7 +194,7 @@ bool LoadData(bool bbase, INT_VCTR_1D& isBase, DBL_VCTR_2D& C, DBL_VCTR_2D& Xtil
               INT_VCTR_2D& XQual, INT_VCTR_2D& LevelCount, INT_VCTR_1D& nQualLevels, INT_VCTR_3D& X,
               INT_VCTR_1D& recAllele, int ER, int EC, const std::string& File,
               const bool& specialFormat, const int& nbQuantVar, const int& nb_var_regr,
-              const bool& isRecAllele, const int& trendDegree) {
+              const bool& isRecAllele, const int& trendDegree, std::vector<std::string>* ids) {
     if (C.empty())
         FailLoadData("Uninitialized C - LoadData", std::cerr);
     if (X.empty())
@@ -217,7 +224,9 @@ bool LoadData(bool bbase, INT_VCTR_1D& isBase, DBL_VCTR_2D& C, DBL_VCTR_2D& Xtil
                       DBL_VCTR_1D(1 + nbQuantVar + TrendSize(trendDegree, nb_var_regr), 1.0));
     if (!ReadFileHead(reader, lay, ER, recAllele))
         exit(1);
-    if (!ReadRecords(reader, lay, isBase, C, XQual, XQuant, X))
+    if (ids)
+        ids->assign(EC > 0 ? lay.N : 0, std::string());
+    if (!ReadRecords(reader, lay, isBase, C, XQual, XQuant, X, EC > 0 ? ids : nullptr))
         exit(1);
     WarnIfValuesRemain(reader, lay.M);
     AddTrendColumns(XQuant, C, lay);

@@ -30,12 +30,15 @@
 // breloAdm, stdout in brelo), a file that ends early or holds a malformed
 // number (one line naming the file, the record and what was expected).
 // Values left after the last record are not read; a warning on the same
-// stream says so. Returns true.
+// stream says so. When ids is given, it receives the first extra column of
+// each genotyped record as written (the last row of an individual, like the
+// other leading fields), or nothing when EC is 0. Returns true.
 bool LoadData(bool bbase, INT_VCTR_1D& isBase, DBL_VCTR_2D& C, DBL_VCTR_2D& Xtild,
               INT_VCTR_2D& XQual, INT_VCTR_2D& LevelCount, INT_VCTR_1D& nQualLevels, INT_VCTR_3D& X,
               INT_VCTR_1D& recAllele, int ER, int EC, const std::string& File,
               const bool& specialFormat, const int& nbQuantVar, const int& nb_var_regr,
-              const bool& isRecAllele, const int& trendDegree);
+              const bool& isRecAllele, const int& trendDegree,
+              std::vector<std::string>* ids = nullptr);
 
 // Effect coding of the qualitative covariates: the levels of covariate v are
 // its distinct codes in increasing order; the smallest is the base level

@@ -1,0 +1,190 @@
+#include "io/ResultTables.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <climits>
+#include <cstring>
+#include <fstream>
+#include <iomanip>
+#include <iostream>
+#include <sstream>
+
+#include "core/ProgramFlavour.h"
+
+namespace {
+
+// Significant digits of the values: more than any estimate carries.
+constexpr int kDigits = 10;
+
+std::ostream& MessageStream() {
+    return IsBreloAdm() ? std::cerr : std::cout;
+}
+
+bool Report(const std::string& message) {
+    MessageStream() << message << std::endl;
+    return false;
+}
+
+bool OpenTable(std::ofstream& os, const std::string& File, const char* func) {
+    os.open(File, std::ios::out | std::ios::trunc);
+    if (!os)
+        return Report("Cannot open file " + File + " - " + func);
+    os << std::setprecision(kDigits);
+    return true;
+}
+
+bool CloseTable(std::ofstream& os, const std::string& File, const char* func) {
+    os.close();
+    if (!os)
+        return Report("Cannot write file " + File + " - " + func);
+    return true;
+}
+
+// An argument as a shell reads it back: as it is when it holds only safe
+// characters, else between single quotes.
+std::string ShellWord(const std::string& arg) {
+    static const char* const kSafe = "-_./=:,+@%^";
+    bool safe = !arg.empty();
+    for (char c : arg)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && std::strchr(kSafe, c) == nullptr)
+            safe = false;
+    if (safe)
+        return arg;
+    std::string quoted = "'";
+    for (char c : arg)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+std::string HostName() {
+    char name[HOST_NAME_MAX + 1] = {};
+    if (gethostname(name, sizeof name - 1) != 0 || name[0] == '\0')
+        return "NA";
+    return name;
+}
+
+std::string CurrentDirectory() {
+    char path[PATH_MAX] = {};
+    return getcwd(path, sizeof path) ? std::string(path) : std::string("NA");
+}
+
+void WriteRow(std::ostream& os, const char* key, const std::string& value) {
+    os << key << "\t" << TableField(value) << "\n";
+}
+
+}  // namespace
+
+std::string TableField(const std::string& text) {
+    if (!text.empty() && text.find_first_of(" \t\r\n\"'#") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"')
+            quoted += '\\';
+        quoted += c == '\n' || c == '\r' || c == '\t' ? ' ' : c;
+    }
+    return quoted + "\"";
+}
+
+bool SaveQTable(const DBL_VCTR_2D& Q, const std::vector<std::string>& ids,
+                const std::string& File) {
+    if (ids.size() != Q.size())
+        return Report("Internal error: " + std::to_string(ids.size()) + " ids for " +
+                      std::to_string(Q.size()) + " rows - SaveQTable");
+    std::ofstream os;
+    if (!OpenTable(os, File, "SaveQTable"))
+        return false;
+    const size_t K = Q.empty() ? 0 : Q[0].size();
+    os << "id";
+    for (size_t k = 1; k <= K; ++k)
+        os << "\tcluster" << k;
+    os << "\n";
+    for (size_t i = 0; i < Q.size(); ++i) {
+        os << TableField(ids[i]);
+        for (double q : Q[i])
+            os << "\t" << q;
+        os << "\n";
+    }
+    return CloseTable(os, File, "SaveQTable");
+}
+
+bool SavePTable(const DBL_VCTR_3D& p, const INT_VCTR_2D& alleleV, const INT_VCTR_1D& locusNumber,
+                const std::string& File) {
+    const size_t L = alleleV.size();
+    bool fits = locusNumber.size() == L;
+    for (const DBL_VCTR_2D& cluster : p) {
+        fits = fits && cluster.size() == L;
+        for (size_t l = 0; fits && l < L; ++l)
+            fits = cluster[l].size() == alleleV[l].size();
+    }
+    if (!fits)
+        return Report("Internal error: frequencies, allele lists and loci disagree - SavePTable");
+    std::ofstream os;
+    if (!OpenTable(os, File, "SavePTable"))
+        return false;
+    os << "cluster\tlocus\tallele\tfrequency\n";
+    for (size_t k = 0; k < p.size(); ++k)
+        for (size_t l = 0; l < L; ++l)
+            for (size_t j = 0; j < alleleV[l].size(); ++j)
+                os << k + 1 << "\t" << locusNumber[l] << "\t" << alleleV[l][j] << "\t" << p[k][l][j]
+                   << "\n";
+    return CloseTable(os, File, "SavePTable");
+}
+
+INT_VCTR_1D PositionLocusNumbers(int L) {
+    INT_VCTR_1D numbers;
+    for (int l = 1; l <= L; ++l)
+        numbers.push_back(l);
+    return numbers;
+}
+
+SRunRecord StartRunRecord(int argc, const char* const* argv, const std::string& inputFile) {
+    SRunRecord record;
+    for (int i = 0; i < argc; ++i)
+        record.commandLine += (i > 0 ? " " : "") + ShellWord(argv[i]);
+    record.workingDirectory = CurrentDirectory();
+    record.inputFile = inputFile;
+    record.start = std::chrono::system_clock::now();
+    record.cpuStart = std::clock();
+    return record;
+}
+
+std::string IsoLocalTime(std::time_t t) {
+    std::tm local{};
+    localtime_r(&t, &local);
+    char text[64];
+    if (std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local) == 0)
+        return "NA";
+    return text;
+}
+
+bool SaveRunTable(const SRunRecord& record, const std::string& File) {
+    const auto end = std::chrono::system_clock::now();
+    const double elapsed = std::chrono::duration<double>(end - record.start).count();
+    const double cpu = static_cast<double>(std::clock() - record.cpuStart) / CLOCKS_PER_SEC;
+    std::ofstream os;
+    if (!OpenTable(os, File, "SaveRunTable"))
+        return false;
+    std::ostringstream seconds, cpuSeconds;
+    seconds << std::fixed << std::setprecision(3) << elapsed;
+    cpuSeconds << std::fixed << std::setprecision(3) << cpu;
+    os << "key\tvalue\n";
+    WriteRow(os, "program", ProgramName());
+    WriteRow(os, "version", ProgramVersion());
+    WriteRow(os, "command_line", record.commandLine);
+    WriteRow(os, "working_directory", record.workingDirectory);
+    WriteRow(os, "seed", std::to_string(record.seed));
+    WriteRow(os, "start_time", IsoLocalTime(std::chrono::system_clock::to_time_t(record.start)));
+    WriteRow(os, "end_time", IsoLocalTime(std::chrono::system_clock::to_time_t(end)));
+    WriteRow(os, "run_time_seconds", seconds.str());
+    WriteRow(os, "cpu_time_seconds", cpuSeconds.str());
+    WriteRow(os, "host", HostName());
+    WriteRow(os, "input_file", record.inputFile);
+    struct stat info;
+    const bool known = stat(record.inputFile.c_str(), &info) == 0;
+    WriteRow(os, "input_size_bytes", known ? std::to_string(info.st_size) : "NA");
+    WriteRow(os, "input_modified", known ? IsoLocalTime(info.st_mtime) : "NA");
+    return CloseTable(os, File, "SaveRunTable");
+}

@@ -1,0 +1,70 @@
+// Plain result tables of both programs, for R and other tools: a header
+// line, then one row per record, fields separated by one tab. Each loads with
+// read.table(file, header = TRUE) in R.
+//
+// Names: every estimating run writes its tables under the prefix of its
+// other result files (MakeOutputPrefix: output folder + "/" + data file
+// name, then "_RUN" + run label + "_" when the run has a label) followed by
+// the suffix: <prefix>Q.txt, <prefix>P.txt, <prefix>run.txt. For example
+// out/data.txtQ.txt, or out/data.txt_RUN3_Q.txt for run 3 of a series.
+#ifndef BRELO_IO_RESULTTABLES_H
+#define BRELO_IO_RESULTTABLES_H
+
+#include <chrono>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "core/VectorUtilities.h"
+
+inline constexpr const char* kQTableSuffix = "Q.txt";
+inline constexpr const char* kPTableSuffix = "P.txt";
+inline constexpr const char* kRunTableSuffix = "run.txt";
+
+// A text field as read.table reads it back: as it is, or between double
+// quotes (an inner double quote written \") when it is empty or holds a
+// blank, a tab, a quote or a '#'.
+std::string TableField(const std::string& text);
+
+// Q.txt: header "id\tcluster1\t...\tclusterK", then per individual its id
+// and its K values (memberships in brelo, admixture proportions in
+// breloAdm). ids gives one name per row of Q. False, with a message on the
+// program's message stream, when ids and Q differ in length or the file
+// cannot be written.
+bool SaveQTable(const DBL_VCTR_2D& Q, const std::vector<std::string>& ids, const std::string& File);
+
+// P.txt: header "cluster\tlocus\tallele\tfrequency", then one row per
+// cluster k (from 1), locus l and allele j of alleleV[l]: k, locusNumber[l]
+// (the locus's number in the data file, from 1), the allele code,
+// p[k][l][j]. False, with a message, when the shapes disagree or the file
+// cannot be written.
+bool SavePTable(const DBL_VCTR_3D& p, const INT_VCTR_2D& alleleV, const INT_VCTR_1D& locusNumber,
+                const std::string& File);
+// 1, 2, ... L: the locus numbers of a run that keeps every locus.
+INT_VCTR_1D PositionLocusNumbers(int L);
+
+// What run.txt records of a run, gathered while it goes.
+struct SRunRecord {
+    std::string commandLine;       // the arguments, shell-quoted where needed
+    std::string workingDirectory;  // where relative file names start
+    std::string inputFile;         // the data file as opened
+    unsigned long seed = 0;        // seed of the run's generator
+    std::chrono::system_clock::time_point start;
+    std::clock_t cpuStart = 0;
+};
+
+// A record started now for the command line argv and the data file.
+SRunRecord StartRunRecord(int argc, const char* const* argv, const std::string& inputFile);
+
+// run.txt: header "key\tvalue", then the rows program, version,
+// command_line, working_directory, seed, start_time, end_time (local time,
+// ISO 8601 with offset), run_time_seconds (elapsed), cpu_time_seconds,
+// host, input_file, input_size_bytes and input_modified (NA when the file
+// cannot be examined). The end is the moment of writing. False, with a
+// message, when the file cannot be written.
+bool SaveRunTable(const SRunRecord& record, const std::string& File);
+
+// Local time in ISO 8601 with its offset, e.g. 2024-05-01T14:03:07+0200.
+std::string IsoLocalTime(std::time_t t);
+
+#endif
