@@ -33,6 +33,7 @@ int RunBreloAdm(int argc, const char* const* argv) {
     SaveRunTable(record, opt.FOFN + kRunTableSuffix);
 
     if (!opt.mapFile.empty())
-        RunMapPrediction(opt.mapFile, opt.covariatesGiven, opt.FOFN, est.mean.beta);
+        RunMapPrediction(opt.mapFile, opt.covariatesGiven, opt.FOFN, est.mean.beta,
+                         opt.drawMap ? MapPrediction::Draw : MapPrediction::Expected);
     return 0;
 }

@@ -78,6 +78,8 @@ const char* const USAGE_LINES[] = {
     "       sp = y, Yes",
     "       sp = n, No (Default)",
     "-bsbs: bs = Burn-In Structure, Default: 0",
+    "-qdraw: with -m, each cell gets one random draw of the admixture proportions",
+    "        (a simulated map) instead of their expected values",
 };
 
 [[noreturn]] void ExitWithUsage() {
@@ -262,6 +264,11 @@ void ParseOne(const std::string& arg, SAdmOptions& opt, SRequired& given) {
             if (At(arg, 2) != 's')
                 RefuseOption(arg);
             opt.burnStruct = IntFrom(arg, 3);
+            break;
+        case 'q':
+            if (arg != "-qdraw")
+                RefuseOption(arg);
+            opt.drawMap = true;
             break;
         default:
             RefuseOption(arg);

@@ -28,6 +28,7 @@ struct SAdmOptions {
     std::string CF;
     double sigmaQ = 10.0;
     std::string mapFile;
+    bool drawMap = false;  // -qdraw: the map cells get a Dirichlet draw, not the expected values
     int nb_var_regr = 2;
     bool shuffle = false;
     bool nj = false;

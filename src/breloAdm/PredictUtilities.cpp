@@ -2,6 +2,7 @@
 
 #include <gsl/gsl_randist.h>
 
+#include <algorithm>
 #include <cmath>
 #include <ctime>
 #include <fstream>
@@ -78,8 +79,33 @@ int TrendDegreeOfDesign(int beta_length) {
     }
 }
 
-void predictFromBetaHat(DBL_VCTR_3D& prediction, const DBL_VCTR_2D& map, const DBL_VCTR_2D& beta,
-                        double noData) {
+namespace {
+
+// g[k] = trend of cluster k at (x, y): the coefficients of beta[k] over the
+// terms 1, x, y, x2, y2, xy, x3, ... of a design of the given degree.
+void TrendAt(double x, double y, const DBL_VCTR_2D& beta, int degree, DBL_VCTR_1D& terms,
+             DBL_VCTR_1D& g) {
+    FillTrendColumns(x, y, degree, 2, terms.data() + 1);
+    for (size_t k = 0; k < beta.size(); ++k) {
+        g[k] = 0.0;
+        for (size_t b = 0; b < terms.size(); ++b)
+            g[k] += beta[k][b] * terms[b];
+    }
+}
+
+// alpha_k / sum(alpha) with alpha_k = exp(g_k), computed from the largest
+// g so that no exponential overflows.
+void ExpectedProportions(const DBL_VCTR_1D& g, DBL_VCTR_1D& Q) {
+    const double gmax = *std::max_element(g.begin(), g.end());
+    double sum = 0.0;
+    for (size_t k = 0; k < g.size(); ++k)
+        sum += Q[k] = std::exp(g[k] - gmax);
+    for (double& q : Q)
+        q /= sum;
+}
+
+void CheckPredictionArguments(const DBL_VCTR_3D& prediction, const DBL_VCTR_2D& map,
+                              const DBL_VCTR_2D& beta) {
     if (prediction.empty())
         Fail("Uninitialized prediction -- predictFromBetaHat");
     if (map.empty())
@@ -93,16 +119,27 @@ void predictFromBetaHat(DBL_VCTR_3D& prediction, const DBL_VCTR_2D& map, const D
     if (map.size() != nrow * ncol)
         Fail("Internal error: map.size and prediction.size don't agree -- predictFromBetaHat");
     const int bl = static_cast<int>(beta[0].size());
-    const int degree = TrendDegreeOfDesign(bl);
-    if (degree < 0)
+    if (TrendDegreeOfDesign(bl) < 0)
         Fail("The coefficients do not form a polynomial trend in both coordinates (" +
              std::to_string(bl) + " columns): no map prediction -- predictFromBetaHat");
+}
+
+}  // namespace
+
+void predictFromBetaHat(DBL_VCTR_3D& prediction, const DBL_VCTR_2D& map, const DBL_VCTR_2D& beta,
+                        double noData, MapPrediction mode) {
+    CheckPredictionArguments(prediction, map, beta);
+    const size_t ncol = prediction[0][0].size();
+    const int bl = static_cast<int>(beta[0].size());
+    const int degree = TrendDegreeOfDesign(bl);
 
     gsl_rng* rng = nullptr;
-    gsl_rng_env_setup();
-    AllocRNG(rng, gsl_rng_default);
+    if (mode == MapPrediction::Draw) {
+        gsl_rng_env_setup();
+        AllocRNG(rng, gsl_rng_default);
+    }
     const size_t K = beta.size();
-    DBL_VCTR_1D terms(bl, 1.0), alpha(K), QPredict(K);
+    DBL_VCTR_1D terms(bl, 1.0), g(K), alpha(K), QPredict(K);
     for (size_t c = 0; c < map.size(); ++c) {
         const size_t i = c / ncol, j = c % ncol;
         const double x = map[c][0], y = map[c][1];
@@ -111,14 +148,14 @@ void predictFromBetaHat(DBL_VCTR_3D& prediction, const DBL_VCTR_2D& map, const D
                 prediction[k][i][j] = noData;
             continue;
         }
-        FillTrendColumns(x, y, degree, 2, terms.data() + 1);
-        for (size_t k = 0; k < K; ++k) {
-            double g = 0.0;
-            for (int b = 0; b < bl; ++b)
-                g += beta[k][b] * terms[b];
-            alpha[k] = std::exp(g);
+        TrendAt(x, y, beta, degree, terms, g);
+        if (mode == MapPrediction::Draw) {
+            for (size_t k = 0; k < K; ++k)
+                alpha[k] = std::exp(g[k]);
+            gsl_ran_dirichlet(rng, K, alpha.data(), QPredict.data());
+        } else {
+            ExpectedProportions(g, QPredict);
         }
-        gsl_ran_dirichlet(rng, K, alpha.data(), QPredict.data());
         for (size_t k = 0; k < K; ++k)
             prediction[k][i][j] = QPredict[k];
     }
@@ -155,7 +192,7 @@ bool SavePredictionToMyFile(const DBL_VCTR_2D& prediction_clust, const std::stri
 }
 
 void RunMapPrediction(const std::string& mapFile, bool covariatesGiven, const std::string& FOFN,
-                      const DBL_VCTR_2D& betaHat) {
+                      const DBL_VCTR_2D& betaHat, MapPrediction mode) {
     if (covariatesGiven) {
         std::cout << "Warning: BRELO command line or gui do NOT predict on map if there are "
                      "covariates other than spatial in the data file"
@@ -174,7 +211,7 @@ void RunMapPrediction(const std::string& mapFile, bool covariatesGiven, const st
     LoadMap(map, noData, XLL, YLL, CellSize, nrow, ncol, mapFile);
     DBL_VCTR_3D prediction;
     InitVctr3D(prediction, static_cast<int>(betaHat.size()), nrow, ncol, 0.0);
-    predictFromBetaHat(prediction, map, betaHat, noData);
+    predictFromBetaHat(prediction, map, betaHat, noData, mode);
     for (size_t k = 1; k <= betaHat.size(); ++k)
         SavePredictionToMyFile(prediction[k - 1],
                                FOFN + "Prediction_cluster_" + std::to_string(k) + ".txt", noData,

@@ -1,6 +1,7 @@
 // Map prediction of breloAdm: the posterior mean trend of every cluster
-// projected onto the cells of an ASCII raster, one Dirichlet draw of the
-// admixture proportions per cell, one raster written per cluster.
+// projected onto the cells of an ASCII raster, the admixture proportions
+// predicted in each cell (their expected values, or one draw from their
+// Dirichlet law), one raster written per cluster.
 #ifndef BRELO_BRELOADM_PREDICTUTILITIES_H
 #define BRELO_BRELOADM_PREDICTUTILITIES_H
 
@@ -22,13 +23,19 @@ void LoadMap(DBL_VCTR_2D& map, double& NoData, double& XLL, double& YLL, double&
 // columns, -1 for any other count.
 int TrendDegreeOfDesign(int beta_length);
 
-// prediction (K x nrow x ncol, sized by the caller) receives for each cell
-// one draw of Dirichlet(exp(trend of cluster k at the cell centre)), noData
-// for the cells without data. Uses a generator of its own. Fatal (stderr,
-// exit 1) on empty or mismatched arguments or a design that is not a
-// polynomial trend in both coordinates.
+// What a cell of the predicted map holds: the expected proportions of the
+// Dirichlet law of the cell, alpha_k / sum(alpha), or one random draw from
+// that law (a simulated map, option -qdraw).
+enum class MapPrediction { Expected, Draw };
+
+// prediction (K x nrow x ncol, sized by the caller) receives for each cell,
+// with alpha_k = exp(trend of cluster k at the cell centre), the expected
+// proportions alpha_k / sum(alpha) or, with MapPrediction::Draw, one draw
+// of Dirichlet(alpha) from a generator of its own; noData for the cells
+// without data. Fatal (stderr, exit 1) on empty or mismatched arguments or
+// a design that is not a polynomial trend in both coordinates.
 void predictFromBetaHat(DBL_VCTR_3D& prediction, const DBL_VCTR_2D& map, const DBL_VCTR_2D& beta,
-                        double noData);
+                        double noData, MapPrediction mode = MapPrediction::Expected);
 
 // Writes one cluster's raster: the header with "#NCOLS   " ... keys, the
 // rows (every value followed by a tab), three empty lines. Fatal (stderr,
@@ -40,6 +47,6 @@ bool SavePredictionToMyFile(const DBL_VCTR_2D& prediction_clust, const std::stri
 // or -XL was given, otherwise load, predict, write FOFN +
 // "Prediction_cluster_" + k + ".txt" for k = 1..K and report the time.
 void RunMapPrediction(const std::string& mapFile, bool covariatesGiven, const std::string& FOFN,
-                      const DBL_VCTR_2D& betaHat);
+                      const DBL_VCTR_2D& betaHat, MapPrediction mode = MapPrediction::Expected);
 
 #endif

@@ -61,7 +61,7 @@ TEST(LoadMap, UnreadableTruncatedOrMalformedMapsAreFatal) {
                 "describes no grid");
 }
 
-TEST(PredictFromBetaHat, OneDirichletDrawPerCellFollowingTheTrend) {
+TEST(PredictFromBetaHat, ProportionsFollowTheTrendAndNoDataCellsStayNoData) {
     SetProgramFlavour(ProgramFlavour::BreloAdm);
     // Two cells far apart in x, one no-data cell; trend degree 1.
     DBL_VCTR_2D map = {{-4, 0}, {4, 0}, {-9, -9}};
@@ -87,6 +87,54 @@ TEST(PredictFromBetaHat, OneDirichletDrawPerCellFollowingTheTrend) {
     DBL_VCTR_3D wrong(3, DBL_VCTR_2D(1, DBL_VCTR_1D(1, 0.0)));
     EXPECT_EXIT(predictFromBetaHat(wrong, high, quad, -9), ::testing::ExitedWithCode(1),
                 "beta.size and prediction.size don't agree");
+}
+
+// A map of predicted proportions holds the expected proportions of each
+// cell's Dirichlet law, alpha_k / sum(alpha), not a random draw from it (the
+// draws of a law with small parameters sit near the corners of the simplex
+// and speckle the map).
+TEST(PredictFromBetaHat, CellsHoldTheExpectedProportions) {
+    const DBL_VCTR_2D beta = {{0.5, 0.2, -0.1}, {-1.0, 0.0, 0.3}, {0.0, -0.4, 0.0}};
+    const DBL_VCTR_2D map = {{1.0, 2.0}, {-3.0, 0.5}, {1.0, 2.0}, {5000.0, 0.0}};
+    DBL_VCTR_3D prediction(3, DBL_VCTR_2D(1, DBL_VCTR_1D(4, 0.0)));
+    predictFromBetaHat(prediction, map, beta, -9);
+    for (size_t c = 0; c < 3; ++c) {
+        const double x = map[c][0], y = map[c][1];
+        double alpha[3], sum = 0.0;
+        for (int k = 0; k < 3; ++k)
+            sum += alpha[k] = std::exp(beta[k][0] + beta[k][1] * x + beta[k][2] * y);
+        for (int k = 0; k < 3; ++k)
+            EXPECT_NEAR(prediction[k][0][c], alpha[k] / sum, 1e-12) << "cell " << c;
+    }
+    // The same cell twice gives the same values; a trend beyond the range of
+    // exp (alpha_1 = exp(1000.5)) still gives proportions.
+    for (int k = 0; k < 3; ++k)
+        EXPECT_EQ(prediction[k][0][0], prediction[k][0][2]);
+    EXPECT_EQ(prediction[0][0][3], 1.0);
+    EXPECT_EQ(prediction[1][0][3] + prediction[2][0][3], 0.0);
+}
+
+// The simulated map of -qdraw: each cell is one draw of Dirichlet(alpha);
+// over many cells at one place, the draws have the mean and the variance of
+// that law (here Beta(2, 6): mean 0.25, variance 0.0208).
+TEST(PredictFromBetaHat, DrawnCellsFollowTheirDirichletLaw) {
+    SetProgramFlavour(ProgramFlavour::BreloAdm);
+    const int cells = 4000;
+    const DBL_VCTR_2D beta = {{std::log(2.0)}, {std::log(6.0)}};
+    const DBL_VCTR_2D map(cells, DBL_VCTR_1D{0.0, 0.0});
+    DBL_VCTR_3D prediction(2, DBL_VCTR_2D(1, DBL_VCTR_1D(cells, 0.0)));
+    predictFromBetaHat(prediction, map, beta, -9, MapPrediction::Draw);
+    double sum = 0.0, sumSq = 0.0;
+    for (int c = 0; c < cells; ++c) {
+        const double q = prediction[0][0][c];
+        EXPECT_NEAR(q + prediction[1][0][c], 1.0, 1e-12);
+        sum += q;
+        sumSq += q * q;
+    }
+    const double mean = sum / cells;
+    const double var = sumSq / cells - mean * mean;
+    EXPECT_NEAR(mean, 0.25, 0.01);  // standard error 0.0023
+    EXPECT_NEAR(var, 12.0 / 576.0, 0.002);
 }
 
 TEST(SavePredictionToMyFile, HeaderRowsAndTrailingLines) {
