@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "core/TestSupport.h"
+#include "io/DataSet.h"
 #include "io/IOUtilities.h"
 
 namespace {
@@ -259,4 +260,41 @@ TEST(LoadData, RealDataSets) {
     EXPECT_DOUBLE_EQ(rup.Xtild[0][1], 701.3);
     EXPECT_DOUBLE_EQ(rup.Xtild[0][4], 904155.0 * 904155.0);
     EXPECT_EQ(rup.X[0][1][8], 233);
+}
+
+// The ids of the result tables: the first extra column of each genotyped
+// record (the last row of an individual in the ordinary layout, as for every
+// leading field), or the positions when the file has no extra column.
+TEST(LoadDataSet, IdsComeFromTheFirstExtraColumnOrThePositions) {
+    SDataLayout layout;
+    layout.N = 2;
+    layout.A = 2;
+    layout.L = 2;
+    layout.nd = 1;
+    layout.EC = 2;
+    layout.trendDegree = 0;
+    layout.File = WriteTempFile("ids.txt",
+                                "ind01 pop1 0 0 1 2\nind01 pop1 0 0 3 4\n"
+                                "ind02 pop2 1 1 5 6\nind02 pop2 1 1 7 8\n"
+                                "dummy x 2 2 0 0\ndummy x 2 2 0 0\n");
+    CDataSet data;
+    LoadDataSet(layout, data);
+    EXPECT_EQ(data.ids, (std::vector<std::string>{"ind01", "ind02"}));
+    EXPECT_EQ(data.X[1][1], (INT_VCTR_1D{7, 8}));
+
+    layout.File = WriteTempFile("rows.txt",
+                                "a 0 0 1 2\nb 0 0 3 4\nc 1 1 5 6\nd 1 1 7 8\n"
+                                "e 2 2 0 0\nf 2 2 0 0\n");
+    layout.EC = 1;
+    LoadDataSet(layout, data);
+    EXPECT_EQ(data.ids, (std::vector<std::string>{"b", "d"}));
+    layout.specialFormat = true;
+    layout.File = WriteTempFile("special.txt", "a 0 0 1 2 3 4\nc 1 1 5 6 7 8\ne 2 2 0 0 0 0\n");
+    LoadDataSet(layout, data);
+    EXPECT_EQ(data.ids, (std::vector<std::string>{"a", "c"}));
+
+    layout.EC = 0;
+    layout.File = WriteTempFile("none.txt", "0 0 1 2 3 4\n1 1 5 6 7 8\n2 2 0 0 0 0\n");
+    LoadDataSet(layout, data);
+    EXPECT_EQ(data.ids, (std::vector<std::string>{"1", "2"}));
 }
