@@ -1,4 +1,4 @@
-// Runs the built brelo program in a scratch folder and captures its output
+// Runs the built programs in a scratch folder and captures their output
 // (both streams) and exit status.
 #ifndef BRELO_TESTS_CLI_BRELOCLI_H
 #define BRELO_TESTS_CLI_BRELOCLI_H
@@ -17,10 +17,11 @@ struct SCliResult {
     std::string output;
 };
 
-// brelo + args, run from folder with GSL_RNG_SEED fixed.
-inline SCliResult RunBreloIn(const std::string& folder, const std::string& args) {
-    const std::string cmd =
-        "cd '" + folder + "' && GSL_RNG_SEED=12345 '" BRELO_BIN_DIR "/brelo' " + args + " 2>&1";
+// One of the built programs + args, run from folder with GSL_RNG_SEED fixed.
+inline SCliResult RunProgramIn(const std::string& program, const std::string& folder,
+                               const std::string& args) {
+    const std::string cmd = "cd '" + folder + "' && GSL_RNG_SEED=12345 '" BRELO_BIN_DIR "/" +
+                            program + "' " + args + " 2>&1";
     SCliResult r;
     FILE* pipe = popen(cmd.c_str(), "r");
     if (pipe == nullptr)
@@ -32,6 +33,11 @@ inline SCliResult RunBreloIn(const std::string& folder, const std::string& args)
     const int raw = pclose(pipe);
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     return r;
+}
+
+// brelo + args, run from folder with GSL_RNG_SEED fixed.
+inline SCliResult RunBreloIn(const std::string& folder, const std::string& args) {
+    return RunProgramIn("brelo", folder, args);
 }
 
 // Names of the files of a folder.
