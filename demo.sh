@@ -23,7 +23,8 @@ DATA="-Fsim2pop.txt -iexamples -N130 -A2 -L20 -c2 -D1 -X0 -XL0"
 echo "== brelo: how many clusters? K = 1, 2, 3 (2000 sweeps each)"
 for K in 1 2 3; do
   "$BRELO" $DATA -K$K -T1 -S2000 -B500 -o$OUT/chooseK -orunK$K > "$OUT/chooseK/K$K.log"
-  printf "   K=%s  DIC=%s\n" "$K" "$(cat "$OUT/chooseK/sim2pop.txt_RUNK${K}_DIC.txt")"
+  printf "   K=%s  clusters holding individuals (KEst)=%s  DIC=%s\n" "$K" \
+    "$(cat "$OUT/chooseK/sim2pop.txt_RUNK${K}_EN.txt")" "$(cat "$OUT/chooseK/sim2pop.txt_RUNK${K}_DIC.txt")"
 done
 
 echo "== brelo: K = 2 with the coordinates as covariates (5000 sweeps)"
@@ -59,8 +60,10 @@ Results of brelo are in $OUT/:
   sim2pop.txtPPM.txt / .png memberships predicted from the coordinates
   sim2pop.txtbetaHat.txt    regression coefficients; BH.png their histories
   sim2pop.txtLH.png         log-likelihood history (check that it is flat)
+  sim2pop.txtQ.txt, P.txt, run.txt  plain tables for R: memberships with ids,
+                            allele frequencies, seed and provenance of the run
   sim2pop.txt_allCriteria.txt  the criteria of the run (DIC, AIC, ...)
-  chooseK/                  the runs with K = 1, 2, 3 (lower DIC is better)
+  chooseK/                  the runs with K = 1, 2, 3 (KEst: clusters that hold individuals)
   sim2pop_predicted.txt / .png  predictions for examples/sim2pop_new.txt
 MSG
 
@@ -72,6 +75,7 @@ Results of breloAdm are in $ADM_OUT/:
                             (IM.png: the starting labels; VD.png, ND.png: the tessellation)
   sim2pop.txtAP.png         admixture proportions of each individual
   sim2pop.txtPPM.txt / .png memberships predicted from the spatial trend
+  sim2pop.txtQ.txt, P.txt   admixture proportions with ids, allele frequencies (run.txt: provenance)
   sim2pop.txtDIC.txt        DIC (DIC2, DIC3: variants); MDIC_admCAR and CFadmCAR keep
                             the best run so far (continue from it with -p)
   sim2pop.txtPrediction_cluster_1.txt, _2.txt  admixture proportions predicted over
