@@ -7,6 +7,7 @@ PACKAGES=(
   g++ make cmake pkg-config
   libgsl-dev
   libcairo2-dev
+  libhts-dev
   fonts-liberation
   libgtest-dev
   libgmock-dev

@@ -50,6 +50,7 @@ void SplitIndividuals(CDataSet& all, const INT_VCTR_1D& training, const INT_VCTR
     data.XQual = SelectRows(all.XQual, training);
     data.isBase = SelectRows(all.isBase, training);
     data.ids = SelectRows(all.ids, training);
+    data.popIndex = SelectRows(all.popIndex, training);
     data.locusNumber = PositionLocusNumbers(data.L);
     data.XsameLoci = SelectRows(all.X, heldOut);
     data.Xtild_valid = SelectRows(all.Xtild, heldOut);
@@ -66,6 +67,7 @@ void SplitLoci(CDataSet& all, const INT_VCTR_1D& training, const INT_VCTR_1D& he
     data.XQual = std::move(all.XQual);
     data.isBase = std::move(all.isBase);
     data.ids = std::move(all.ids);
+    data.popIndex = std::move(all.popIndex);
     for (int l : training)
         data.locusNumber.push_back(l + 1);
     data.LevelCount = std::move(all.LevelCount);
@@ -136,6 +138,7 @@ void LoadBreloData(const SBreloOptions& opts, bool bFIT, bool bValOnIndiv,
         data.LevelCount = std::move(all.LevelCount);
         data.isBase = std::move(all.isBase);
         data.ids = std::move(all.ids);
+        data.popIndex = std::move(all.popIndex);
         data.locusNumber = PositionLocusNumbers(data.L);
         return;
     }

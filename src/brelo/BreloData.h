@@ -27,6 +27,7 @@ struct SBreloData {
     INT_VCTR_1D nQualLevels;       // levels of each qualitative covariate (whole file)
     INT_VCTR_1D isBase;            // N reference flags
     std::vector<std::string> ids;  // N ids of the training individuals
+    INT_VCTR_1D popIndex;          // their population numbers (GENEPOP), else empty
     INT_VCTR_1D locusNumber;       // L numbers (from 1) in the data file of the training loci
 
     INT_VCTR_3D XsameLoci;         // NV x A x L: held-out individuals at the training loci

@@ -232,12 +232,14 @@ int BreloMain(int argc, char** argv) {
         predictionFromCommandLine(argc, argv);
         return 0;
     }
-    if (argc < 9) {
+    // With a format (-f) the counts come from the data file.
+    const bool countsFromFile = NamesInputFormat(argc, argv);
+    if (argc < 9 && !countsFromFile) {
         ShowUsage();
         return 1;
     }
     SDriverOptions d = ScanDriverOptions(argc, argv);
-    if (!(d.bF && d.bN && d.bL) || d.bg != d.bh) {
+    if (!(d.bF && ((d.bN && d.bL) || countsFromFile)) || d.bg != d.bh) {
         ShowUsage();
         return 1;
     }
@@ -247,6 +249,8 @@ int BreloMain(int argc, char** argv) {
     // writes no file.
     SBreloOptions model;
     ParseBreloOptions(argc, argv, model);
+    d.N = model.N;
+    d.L = model.L;
     if (d.b2fold && !d.bFIT)
         RefuseInput("The option -2fold needs a partition file given with the option -v.");
 

@@ -95,6 +95,8 @@ void ParseROption(const char* arg, SBreloOptions& opts) {
 void ParseOneOption(const char* arg, SBreloOptions& opts) {
     if (arg[0] != '-')
         RefuseUnknownOption(arg);
+    if (ParseInputOption(arg, opts.input))
+        return;
     const char* value = arg + 2;
     switch (arg[1]) {
         case 'F':
@@ -188,6 +190,7 @@ void ShowUsage() {
     for (const char* line : kUsage)
         std::cout << line << "\n";
     std::cout << std::flush;
+    ShowInputFormatUsage();
 }
 
 void RefuseUnknownOption(const char* arg) {
@@ -196,10 +199,13 @@ void RefuseUnknownOption(const char* arg) {
 }
 
 void ParseBreloOptions(int argc, char** argv, SBreloOptions& opts) {
-    if (argc < 9)
+    if (argc < 9 && !NamesInputFormat(argc, argv))
         UsageAndExit();
     for (int i = 1; i < argc; ++i)
         ParseOneOption(argv[i], opts);
+    if (opts.bF)
+        TakeCountsFromFile(opts.input, MakeInputPath(opts.FoI, opts.F), {opts.N, opts.bN},
+                           {opts.A, opts.bA}, {opts.L, opts.bL});
     if (!(opts.bF && opts.bN && opts.bA && opts.bL && opts.bK && opts.bD && opts.bS && opts.bB &&
           opts.bT))
         UsageAndExit();

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "io/InputFormat.h"
+
 // Every option the sampler reads, with the defaults of the command line.
 struct SBreloOptions {
     std::string F;    // data file name (-F)
@@ -27,6 +29,7 @@ struct SBreloOptions {
     bool bbase = false;          // -ref
     int nb_var_regr = 2;         // -n
     int nd = 0;                  // -d
+    SInputOptions input;         // -f -C
     // Which of the required options were given.
     bool bF = false, bN = false, bA = false, bL = false, bK = false, bD = false, bS = false,
          bB = false, bT = false;

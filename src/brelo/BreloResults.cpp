@@ -237,6 +237,8 @@ void WriteReport(const SBreloChain& c, const SBreloOptions& opts, const std::str
 // frequencies (training loci; alleleV also lists the held-out ones).
 void WriteResultTables(const SBreloChain& c, const std::string& FOFN) {
     SaveQTable(c.cpAverage, c.data.ids, FOFN + kQTableSuffix);
+    if (!c.data.popIndex.empty())
+        SaveLabelTable(c.data.popIndex, FOFN + kLabelsSuffix);
     const INT_VCTR_2D trainingAlleles(c.alleleV.begin(), c.alleleV.begin() + c.L);
     SavePTable(c.spAverage.p, trainingAlleles, c.data.locusNumber, FOFN + kPTableSuffix);
 }

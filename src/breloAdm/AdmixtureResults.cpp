@@ -191,6 +191,8 @@ void WritePredictiveMemberships(const SAdmOptions& opt, const SAdmEstimates& est
 // individual's copies labelled k) and the mean allele frequencies.
 void WriteResultTables(const SAdmOptions& opt, const SAdmSetup& setup, const SAdmEstimates& est) {
     SaveQTable(est.cpAverage, setup.data.ids, opt.FOFN + kQTableSuffix);
+    if (!setup.data.popIndex.empty())
+        SaveLabelTable(setup.data.popIndex, opt.FOFN + kLabelsSuffix);
     SavePTable(est.mean.p, setup.alleleV, PositionLocusNumbers(opt.L), opt.FOFN + kPTableSuffix);
 }
 

@@ -170,6 +170,8 @@ void ParseO(const std::string& arg, SAdmOptions& opt) {
 }
 
 void ParseOne(const std::string& arg, SAdmOptions& opt, SRequired& given) {
+    if (ParseInputOption(arg.c_str(), opt.input))
+        return;
     switch (At(arg, 1)) {
         case 'F':
             opt.F = From(arg, 2);
@@ -354,14 +356,18 @@ void ShowUsage() {
     for (const char* line : USAGE_LINES)
         std::cout << line << "\n";
     std::cout << std::flush;
+    ShowInputFormatUsage();
 }
 
 void ParseAdmOptions(int argc, const char* const* argv, SAdmOptions& opt) {
-    if (argc < 10)
+    if (argc < 10 && !NamesInputFormat(argc, argv))
         ExitWithUsage();
     SRequired given;
     for (int i = 1; i < argc; ++i)
         ParseOne(argv[i], opt, given);
+    if (given.F)
+        TakeCountsFromFile(opt.input, MakeInputPath(opt.FoI, opt.F), {opt.N, given.N},
+                           {opt.A, given.A}, {opt.L, given.L});
     if (!given.All())
         ExitWithUsage();
     CheckModelSettings(opt);

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "io/InputFormat.h"
+
 struct SAdmOptions {
     std::string F;  // input data file name
     int N = 0;
@@ -43,6 +45,7 @@ struct SAdmOptions {
     bool updateSigma = true;
     bool updatePsi = false;
     std::string Voronoi;
+    SInputOptions input;  // -f -C
 
     // Derived by ParseAdmOptions.
     std::string FIFN;  // input path

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/VectorUtilities.h"
+#include "io/InputFormat.h"
 
 // How the data file is laid out (all from the command line).
 struct SDataLayout {
@@ -24,6 +25,10 @@ struct SDataLayout {
     bool specialFormat = false;  // one row per individual
     bool isRecAllele = false;    // a recessive-allele line precedes the records
     bool bbase = false;          // the first non-extra column is a reference flag
+    // Another format than the ordinary layout (-f), and the table of ids,
+    // covariates and coordinates that goes with it (-C).
+    EInputFormat format = EInputFormat::Ordinary;
+    std::string sideTable;
 };
 
 // The loaded arrays.
@@ -40,6 +45,10 @@ struct CDataSet {
     // file calls it (the first extra column of the ordinary layout; a format
     // that names its samples gives those names), else its position "1".."N".
     std::vector<std::string> ids;
+    // The population of each individual, numbered from 1 in the order of the
+    // file's populations (the Pop blocks of GENEPOP); empty when the format
+    // has none.
+    INT_VCTR_1D popIndex;
 };
 
 // "1", "2", ... "N": the ids of individuals the file does not name.
@@ -63,17 +72,24 @@ SDataLayout MakeDataLayout(const Options& opts, const std::string& path) {
     layout.specialFormat = opts.specialFormat;
     layout.isRecAllele = opts.isRecAllele;
     layout.bbase = opts.bbase;
+    layout.format = opts.input.format;
+    layout.sideTable = opts.input.sideTable;
     return layout;
 }
 
 // Refuses, with one line and exit status 1 (RefuseInput), counts that make no
 // sense: N, A or L below 1, a negative number of covariates, extra rows,
-// extra columns or dummy records.
+// extra columns or dummy records. With a format (-f): an option of the
+// ordinary layout (-r, -c, -spy, -rcy, -d), and coordinates, covariates or
+// reference flags asked for without a -C table; without one: -C.
 void CheckDataLayout(const SDataLayout& layout);
 
 // Sizes the arrays of data for the layout and reads the file into them,
-// the ids included. Every failure of the reader is fatal (one line, exit
-// status 1).
+// the ids included. With a format, the genotypes come from the file and the
+// reference flags, covariates and coordinates from the -C table, matched by
+// id; the arrays then have the shapes and the coding the ordinary layout
+// gives (design matrix included). Every failure of a reader is fatal (one
+// line, exit status 1).
 void LoadDataSet(const SDataLayout& layout, CDataSet& data);
 
 #endif

@@ -110,6 +110,15 @@ bool SaveQTable(const DBL_VCTR_2D& Q, const std::vector<std::string>& ids,
     return CloseTable(os, File, "SaveQTable");
 }
 
+bool SaveLabelTable(const INT_VCTR_1D& labels, const std::string& File) {
+    std::ofstream os;
+    if (!OpenTable(os, File, "SaveLabelTable"))
+        return false;
+    for (int label : labels)
+        os << label << "\n";
+    return CloseTable(os, File, "SaveLabelTable");
+}
+
 bool SavePTable(const DBL_VCTR_3D& p, const INT_VCTR_2D& alleleV, const INT_VCTR_1D& locusNumber,
                 const std::string& File) {
     const size_t L = alleleV.size();

@@ -20,6 +20,7 @@
 inline constexpr const char* kQTableSuffix = "Q.txt";
 inline constexpr const char* kPTableSuffix = "P.txt";
 inline constexpr const char* kRunTableSuffix = "run.txt";
+inline constexpr const char* kLabelsSuffix = "labels.txt";
 
 // A text field as read.table reads it back: as it is, or between double
 // quotes (an inner double quote written \") when it is empty or holds a
@@ -32,6 +33,11 @@ std::string TableField(const std::string& text);
 // program's message stream, when ids and Q differ in length or the file
 // cannot be written.
 bool SaveQTable(const DBL_VCTR_2D& Q, const std::vector<std::string>& ids, const std::string& File);
+
+// labels.txt: the population number of each individual, one a line without
+// header, in the order of the rows of Q.txt (what a -labels option reads).
+// False, with a message, when the file cannot be written.
+bool SaveLabelTable(const INT_VCTR_1D& labels, const std::string& File);
 
 // P.txt: header "cluster\tlocus\tallele\tfrequency", then one row per
 // cluster k (from 1), locus l and allele j of alleleV[l]: k, locusNumber[l]

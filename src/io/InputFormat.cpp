@@ -1,0 +1,103 @@
+#include "io/InputFormat.h"
+
+#include <cctype>
+#include <cstring>
+#include <iostream>
+
+#include "core/MiscUtilities.h"
+#include "io/GenepopReader.h"
+#include "io/VcfReader.h"
+
+namespace {
+
+const char* const kFormatUsage[] = {
+    "-fvcf:   the data file F is a VCF or BCF file (plain or compressed): N, A and L come",
+    "         from the file; allele codes are the GT allele indices (0 = REF); ids are the",
+    "         sample names",
+    "-fgenepop: the data file F is a GENEPOP file (2- or 3-digit alleles, 0 = missing);",
+    "         ids are the names before the comma; <prefix>labels.txt gets the Pop block",
+    "         number of each individual",
+    "-CC:     C = table of ids with the reference flag, covariates and coordinates of a",
+    "         -fvcf or -fgenepop file (header line; columns id, ref, x, y, then the",
+    "         qualitative and the quantitative covariates)",
+};
+
+std::string Lower(const char* text) {
+    std::string out(text);
+    for (char& c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+void CheckCount(SCountOption count, int fromFile, const char* option, const char* what,
+                const std::string& path) {
+    if (count.given && count.value != fromFile)
+        RefuseInput("The file " + path + " holds " + std::to_string(fromFile) + " " + what +
+                    ", but " + option + std::to_string(count.value) +
+                    " was given: leave it out or make it agree.");
+    count.value = fromFile;
+    count.given = true;
+}
+
+}  // namespace
+
+bool ParseInputOption(const char* arg, SInputOptions& input) {
+    if (arg[0] != '-')
+        return false;
+    if (arg[1] == 'f') {
+        const std::string name = Lower(arg + 2);
+        if (name == "vcf" || name == "bcf")
+            input.format = EInputFormat::Vcf;
+        else if (name == "genepop")
+            input.format = EInputFormat::Genepop;
+        else
+            RefuseInput("Unknown input format '" + std::string(arg + 2) +
+                        "' (-f): use -fvcf or -fgenepop, or no -f for the ordinary layout.");
+        return true;
+    }
+    if (arg[1] == 'C') {
+        if (arg[2] == '\0')
+            RefuseInput("The option -C needs a file name: -C<file>.");
+        input.sideTable = arg + 2;
+        return true;
+    }
+    return false;
+}
+
+bool NamesInputFormat(int argc, const char* const* argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strncmp(argv[i], "-f", 2) == 0)
+            return true;
+    return false;
+}
+
+std::string FormatName(EInputFormat format) {
+    switch (format) {
+        case EInputFormat::Vcf:
+            return "-fvcf";
+        case EInputFormat::Genepop:
+            return "-fgenepop";
+        default:
+            return "the ordinary layout";
+    }
+}
+
+void ShowInputFormatUsage() {
+    for (const char* line : kFormatUsage)
+        std::cout << line << "\n";
+    std::cout << std::flush;
+}
+
+SGenotypeTable ReadGenotypeTable(EInputFormat format, const std::string& File) {
+    return format == EInputFormat::Vcf ? ReadVcf(File) : ReadGenepop(File);
+}
+
+void TakeCountsFromFile(const SInputOptions& input, const std::string& path, SCountOption N,
+                        SCountOption A, SCountOption L) {
+    if (!input.HasFormat())
+        return;
+    const SGenotypeTable table = ReadGenotypeTable(input.format, path);
+    CheckCount(N, table.N, "-N", "individuals", path);
+    CheckCount(A, table.A, "-A", "allele copies per individual", path);
+    CheckCount(L, table.L, "-L", "loci", path);
+}
