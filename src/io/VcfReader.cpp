@@ -146,13 +146,14 @@ SGenotypeTable CVcfLoader::Read() {
     int status = 0;
     while ((status = bcf_read(m_h.file, m_h.header, m_h.record)) == 0) {
         ++m_nRecord;
-        if (m_h.record->errcode & ~BCF_ERR_CTG_UNDEF)
+        // A contig or tag missing from the header is added by htslib and
+        // harmless; any other error code means the record was not understood.
+        if (m_h.record->errcode & ~(BCF_ERR_CTG_UNDEF | BCF_ERR_TAG_UNDEF))
             FailRecord("malformed record");
         ReadRecord();
     }
     if (status < -1)
-        Fail("malformed record after record " + std::to_string(m_nRecord) + " (line or block " +
-             std::to_string(m_nRecord + 1) + " of the records)");
+        Fail("record " + std::to_string(m_nRecord + 1) + " is malformed or cut short");
     if (m_nRecord == 0)
         Fail("the file holds no variant record, so no locus");
     if (m_table.A == 0)
