@@ -96,7 +96,7 @@ void WriteGenepop(SSimulated& s, const std::string& path) {
     for (int l = 0; l < SSimulated::L; ++l)
         os << (l ? ", " : "") << "snp" << l + 1;
     os << "\n";
-    char code[16];
+    char code[32];
     for (int i = 0; i < SSimulated::N; ++i) {
         if (i == 0 || s.pop[i] != s.pop[i - 1])
             os << "Pop\n";
