@@ -158,13 +158,10 @@ TEST(GenepopReaderDeath, RefusalsNameTheLineAndTheFault) {
            "bad.gen, line 5: genotype '202' at locus L2 .*has 3 digits where the file's genotypes "
            "have 4");
     refuse(head + "a, 0101\n", "line 4: individual a has 1 genotypes where the locus list names 2");
-    refuse(head + "a, 0101 0202 0303\n", "line 4: individual a has more than the 2 genotypes");
     refuse(head + "a 0101 0202\n", "line 4: expected 'name, genotypes' or a Pop line");
-    refuse(head + "a, 01x1 0202\n", "not made of digits");
     refuse(head + "a, 01011 0202\n", "has 5 digits: expected 4 or 6");
     refuse(head + "Pop\na, 0101 0202\n", "line 4: Pop block 1 holds no individual");
     refuse(head + "a, 0101 0202\nPop\n", "the last Pop block \\(2\\) holds no individual");
-    refuse("title\nL1\nL2\n", "the file ends before its first Pop line");
     refuse("title\nPop\na, 01\n", "no locus name before the first Pop line");
     refuse(head + "a, 0 0\n", "holds no genotype other than missing ones");
 }
@@ -192,26 +189,6 @@ TEST(InputFormat, OptionsAndCountsFromTheFile) {
     EXPECT_EXIT_STDOUT(TakeCountsFromFile(input, gen, {N, bN}, {A3, bA}, {L, bL}),
                        "The file .*c.gen holds 2 allele copies per individual, but -A3 was given");
     EXPECT_EXIT_STDOUT(ParseInputOption("-fplink", input), "Unknown input format 'plink'");
-}
-
-TEST(InputFormatDeath, LayoutChecksOfFormatsAndSideTables) {
-    FlavourScope brelo(ProgramFlavour::Brelo);
-    SDataLayout layout = FormatLayout(EInputFormat::Vcf, "x.vcf", 2, 2, 2);
-    layout.trendDegree = 1;
-    EXPECT_EXIT_STDOUT(CheckDataLayout(layout),
-                       "A -fvcf file holds no coordinates \\(-T1\\): give them in a table with -C");
-    layout.trendDegree = -1;
-    layout.nbQuantVar = 1;
-    EXPECT_EXIT_STDOUT(CheckDataLayout(layout), "holds no covariates");
-    layout.nbQuantVar = 0;
-    layout.EC = 1;
-    EXPECT_EXIT_STDOUT(CheckDataLayout(layout),
-                       "The option -c describes the ordinary layout; it cannot be used with -fvcf");
-    SDataLayout ordinary = layout;
-    ordinary.EC = 0;
-    ordinary.format = EInputFormat::Ordinary;
-    ordinary.sideTable = "side.txt";
-    EXPECT_EXIT_STDOUT(CheckDataLayout(ordinary), "the ordinary layout holds its own");
 }
 
 // The same individuals in the ordinary layout (id, qualitative and
@@ -291,23 +268,13 @@ TEST(SideTableDeath, RefusesMissingDuplicatedAndMalformedRows) {
            "side.txt, line 4: individual a already has a row \\(line 2\\)", ids);
     refuse("id x y e\na 1 2 3\nb 1 2 3\n", "Individual a appears twice in d.vcf", {"a", "b", "a"});
     refuse("id lat e\na 1 2\nb 1 2\n", "no column named 'x'", ids);
-    refuse("name x y e\na 1 2 3\n", "no column named 'id'", ids);
     refuse("id x y\na 1 2\nb 1 2\n",
            "line 1: the header names 0 covariate column\\(s\\) where -XL0 -X1 ask for 1", ids);
     refuse("id x y e\na 1 2 3\nb 1 2\n", "line 3: 3 fields where the header names 4 columns", ids);
     refuse("id x y e\na 1 2 3\nb 1 NA 3\n", "line 3: column y: 'NA' is not a finite number", ids);
-    refuse("id x X e\na 1 2 3\n", "column name 'X' appears twice", ids);
-}
-
-TEST(SideTableDeath, CovariateColumnsAreTakenInTableOrder) {
-    // "elevation" before "group": with -XL1 -X1 the first one is read as the
-    // qualitative covariate, and 1.5 is not a level code.
-    FlavourScope brelo(ProgramFlavour::Brelo);
-    const std::string file = WriteTempFile("side.txt", "id elevation group\na 1.5 2\n");
-    SSideColumns wanted;
+    // Covariate columns are taken in table order: with -XL1 -X1, "e" comes
+    // first and is read as the qualitative one, where 1.5 is no class code.
     wanted.nbQualVar = 1;
-    wanted.nbQuantVar = 1;
-    SSideValues values;
-    EXPECT_EXIT_STDOUT(ReadSideTable(file, wanted, {"a"}, "d.vcf", values),
-                       "line 2: column elevation: '1.5' is not an integer");
+    refuse("id x y e g\na 1 2 1.5 3\nb 1 2 3 4\n", "line 2: column e: '1.5' is not an integer",
+           ids);
 }
