@@ -6,6 +6,9 @@ set -euo pipefail
 PACKAGES=(
   g++ make cmake pkg-config
   libgsl-dev
+  libopenblas-dev liblapack-dev
+  libarpack2-dev
+  libsuitesparse-dev
   libcairo2-dev
   libhts-dev
   fonts-liberation

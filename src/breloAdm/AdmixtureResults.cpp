@@ -166,7 +166,7 @@ void WriteReport(const SAdmOptions& opt, const SAdmSetup& setup, const CSpatialP
     WriteBetaSignificance(os, est.mean.beta, chain.BH, opt.BurnIn, kept);
     WriteBetaIntervals(os, chain.BH, opt.BurnIn, kept);
     os << std::fixed << std::setprecision(15) << std::setfill(' ');
-    WriteVarianceAndPsi(os, est, prior.eigenVal.back());
+    WriteVarianceAndPsi(os, est, prior.largestEigenvalue);
 }
 
 void WriteValue(const std::string& File, double value) {

@@ -432,16 +432,14 @@ void UpdateVariances(SAdmSampler& S, const DBL_VCTR_1D& ee, const DBL_VCTR_1D& e
 void UpdateInteractionParameters(SAdmSampler& S, const DBL_VCTR_1D& eS) {
     if (!S.opt.updatePsi)
         return;
-    const DBL_VCTR_1D& ev = S.prior.eigenVal;
-    const double upper = 1.0 / ev[S.N - 1];
+    const double upper = 1.0 / S.prior.largestEigenvalue;
     for (int k = 0; k < S.K; ++k) {
         const double psi = S.sp.psi[k];
         const double psi_n = psi + gsl_ran_gaussian(S.rng, 0.05);
         if (!(psi_n >= 0.0 && psi_n < upper))
             continue;
-        double lnAPpsi = 0.0;
-        for (int i = 0; i < S.N; ++i)
-            lnAPpsi += 0.5 * (std::log(1.0 - psi_n * ev[i]) - std::log(1.0 - psi * ev[i]));
+        // 0.5 sum_i log(1 - psi_n lambda_i) - log(1 - psi lambda_i)
+        double lnAPpsi = 0.5 * S.prior.logDet.Ratio(psi_n, psi);
         lnAPpsi += (psi_n - psi) * eS[k] * (-0.5 / S.sp.sigma[k]);
         const double u = gsl_rng_uniform(S.rng);
         if (std::exp(lnAPpsi) > u) {

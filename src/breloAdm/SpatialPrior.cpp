@@ -1,5 +1,7 @@
 #include "breloAdm/SpatialPrior.h"
 
+#include <gsl/gsl_randist.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -8,6 +10,7 @@
 
 #include "core/MatrixUtilities.h"
 #include "core/RNGUtilities.h"
+#include "core/SparseMatrix.h"
 
 namespace {
 
@@ -49,13 +52,14 @@ void InvertLowerTriangular(const DBL_VCTR_2D& G, DBL_VCTR_2D& Y) {
     }
 }
 
-// The initial-field factor, computed once for the common starting psi0: the
-// lower Cholesky factor of (I - psi0 W)^-1, without forming the inverse.
-// With P the order-reversing permutation and P R P = G G' (G lower),
+// The dense initial-field factor, computed once for the common starting
+// psi0: the lower Cholesky factor of (I - psi0 W)^-1, without forming the
+// inverse. With P the order-reversing permutation and P R P = G G' (G lower),
 // R^-1 = (P G^-T P)(P G^-T P)' and P G^-T P is lower with a positive
-// diagonal: it is that factor. R is built in place of W, which is not needed
-// afterwards; each N x N intermediate is freed as soon as the next exists.
-void BuildInitialFieldFactor(CSpatialPrior& prior, DBL_VCTR_2D& W, double psi0) {
+// diagonal: it is that factor. R is built in place of the dense W; each
+// N x N intermediate is freed as soon as the next exists.
+void BuildDenseFieldFactor(CSpatialPrior& prior, double psi0) {
+    DBL_VCTR_2D W = ToDense(prior.W);
     const size_t n = W.size();
     for (size_t i = 0; i < n; ++i)
         for (size_t j = 0; j < n; ++j)
@@ -74,6 +78,28 @@ void BuildInitialFieldFactor(CSpatialPrior& prior, DBL_VCTR_2D& W, double psi0) 
     prior.RinvChol.swap(G);
 }
 
+// The sparse initial-field factor: CHOLMOD's factor of I - psi0 W.
+void BuildSparseFieldFactor(CSpatialPrior& prior, double psi0) {
+    prior.fieldFactor = std::make_shared<CSparseCholesky>(prior.W);
+    if (!prior.fieldFactor->Factorise(psi0))
+        Fail(
+            "I - psi W is not positive definite at the starting spatial interaction parameter "
+            "(-P too close to 1) - BuildSpatialPrior");
+}
+
+// The extreme eigenvalues of W and the log-determinant of the psi step.
+void BuildSpectrum(CSpatialPrior& prior, bool denseSpectrum) {
+    prior.logDet.Build(prior.W, denseSpectrum);
+    if (prior.logDet.HoldsSpectrum()) {
+        prior.smallestEigenvalue = prior.logDet.Spectrum().front();
+        prior.largestEigenvalue = prior.logDet.Spectrum().back();
+        return;
+    }
+    const SExtremeEigenvalues extremes = ExtremeEigenvalues(prior.W);
+    prior.smallestEigenvalue = extremes.smallest;
+    prior.largestEigenvalue = extremes.largest;
+}
+
 void SizeRegressionMatrices(CSpatialPrior& prior, int K, int bl, int N) {
     InitVctr3D(prior.psi_tXtild_W, K, bl, N, 0.0);
     InitVctr3D(prior.psi_tXtild_W_Xtild, K, bl, bl, 0.0);
@@ -86,9 +112,9 @@ void SizeRegressionMatrices(CSpatialPrior& prior, int K, int bl, int N) {
     InitVctr1D(prior.Constant, bl, 0.0);
 }
 
-void BuildFixedProducts(CSpatialPrior& prior, const DBL_VCTR_2D& W, const DBL_VCTR_2D& Xtild) {
+void BuildFixedProducts(CSpatialPrior& prior, const DBL_VCTR_2D& Xtild) {
     Mult_t_left(prior.tXtild_Xtild, Xtild, Xtild);
-    Mult_t_left(prior.tXtild_W, Xtild, W);
+    Mult_t_left(prior.tXtild_W, Xtild, prior.W);
     Mult(prior.tXtild_W_Xtild, prior.tXtild_W, Xtild);
     Transpose(prior.tXtild, Xtild);
 }
@@ -105,39 +131,58 @@ void BuildWeightMatrix(DBL_VCTR_2D& W, const INT_VCTR_2D& vvnNS, const DBL_VCTR_
         buildNeighborhoodMatrix(W, vvnNS, geo, theta);
 }
 
+SPriorRoutes DefaultPriorRoutes(int N) {
+    SPriorRoutes routes;
+    routes.denseSpectrum = N <= kDenseSpectrumLimit;
+    routes.denseField = N <= kDenseFieldLimit;
+    return routes;
+}
+
 void BuildSpatialPrior(CSpatialPrior& prior, DBL_VCTR_1D& psi, const DBL_VCTR_1D& sigma,
                        const INT_VCTR_2D& vvnNS, const DBL_VCTR_2D& geo, double theta,
                        const DBL_VCTR_2D& Xtild, double psiUser) {
+    BuildSpatialPrior(prior, psi, sigma, vvnNS, geo, theta, Xtild, psiUser,
+                      DefaultPriorRoutes(static_cast<int>(vvnNS.size())));
+}
+
+void BuildSpatialPrior(CSpatialPrior& prior, DBL_VCTR_1D& psi, const DBL_VCTR_1D& sigma,
+                       const INT_VCTR_2D& vvnNS, const DBL_VCTR_2D& geo, double theta,
+                       const DBL_VCTR_2D& Xtild, double psiUser, const SPriorRoutes& routes) {
     std::cout << "Inverting Covariance Matrices ..." << std::endl;
     const int N = static_cast<int>(vvnNS.size());
     const int K = static_cast<int>(sigma.size());
     const int bl = static_cast<int>(Xtild[0].size());
-    DBL_VCTR_2D W;
-    BuildWeightMatrix(W, vvnNS, geo, theta);
     BuildNeighbourWeights(prior, vvnNS, geo, theta);
+    prior.W = SparseFromNeighbours(vvnNS, prior.nsWeight);
     if (bl > N)
         Fail("The design has more regression terms (" + std::to_string(bl) +
              ") than there are "
              "individuals (" +
              std::to_string(N) + "); lower the trend degree - BuildSpatialPrior");
-    prior.eigenVal.assign(N, 0.0);
-    computeEigenvalues(prior.eigenVal, W);
     // Without any neighbour pair psi would be psiUser / 0.
-    if (!(prior.eigenVal[N - 1] > 0.0))
-        Fail(
-            "The neighbourhood system has no pair of neighbours: the spatial prior needs "
-            "individuals at two distinct sites at least - BuildSpatialPrior");
-    psi.assign(K, psiUser / prior.eigenVal[N - 1]);
+    const char* noPair =
+        "The neighbourhood system has no pair of neighbours: the spatial prior needs "
+        "individuals at two distinct sites at least - BuildSpatialPrior";
+    if (prior.W.NonZeros() == 0)
+        Fail(noPair);
+    BuildSpectrum(prior, routes.denseSpectrum);
+    if (!(prior.largestEigenvalue > 0.0))
+        Fail(noPair);
+    psi.assign(K, psiUser / prior.largestEigenvalue);
     // psiUser < 1 keeps 1 - psi lambda positive at the largest eigenvalue; a
     // psiUser far below 0 can make it negative at the smallest one, and the
     // field would have no covariance.
-    if (!(1.0 - psi[0] * prior.eigenVal[0] > 0.0))
+    if (!(1.0 - psi[0] * prior.smallestEigenvalue > 0.0))
         Fail(
             "The spatial interaction parameter (-P) is too far below 0 for this neighbourhood "
             "system: it must be above " +
-            std::to_string(prior.eigenVal[N - 1] / prior.eigenVal[0]) + " - BuildSpatialPrior");
-    BuildFixedProducts(prior, W, Xtild);
-    BuildInitialFieldFactor(prior, W, psi[0]);
+            std::to_string(prior.largestEigenvalue / prior.smallestEigenvalue) +
+            " - BuildSpatialPrior");
+    BuildFixedProducts(prior, Xtild);
+    if (routes.denseField)
+        BuildDenseFieldFactor(prior, psi[0]);
+    else
+        BuildSparseFieldFactor(prior, psi[0]);
     SizeRegressionMatrices(prior, K, bl, N);
     for (int k = 0; k < K; ++k)
         RefreshRegressionMatrices(prior, k, psi[k], sigma[k]);
@@ -158,14 +203,45 @@ void RefreshRegressionMatrices(CSpatialPrior& prior, int k, double psi_k, double
     RefreshSigma(prior, k, sigma_k);
 }
 
+void ApplyInitialFieldFactor(const CSpatialPrior& prior, const DBL_VCTR_1D& z, DBL_VCTR_1D& x) {
+    const size_t n = prior.W.n;
+    x.resize(n);
+    if (prior.fieldFactor) {
+        prior.fieldFactor->SolveTransposedFactor(x.data(), z.data());
+        return;
+    }
+    for (size_t i = 0; i < n; ++i) {
+        double v = 0.0;
+        for (size_t j = 0; j <= i; ++j)
+            v += prior.RinvChol[i][j] * z[j];
+        x[i] = v;
+    }
+}
+
 void DrawInitialField(const CSpatialPrior& prior, const DBL_VCTR_1D& mean, double sigma_k,
                       DBL_VCTR_2D& work, DBL_VCTR_1D& CAR, const gsl_rng* rng) {
-    if (work.size() != prior.RinvChol.size())
-        work = prior.RinvChol;
-    Mult_byConstant(work, prior.RinvChol, std::sqrt(sigma_k));
-    MultivariateGauss(mean, work, CAR, rng);
+    if (!prior.fieldFactor) {
+        if (work.size() != prior.RinvChol.size())
+            work = prior.RinvChol;
+        Mult_byConstant(work, prior.RinvChol, std::sqrt(sigma_k));
+        MultivariateGauss(mean, work, CAR, rng);
+        return;
+    }
+    const size_t n = prior.W.n;
+    work.resize(2);
+    DBL_VCTR_1D& z = work[0];
+    DBL_VCTR_1D& x = work[1];
+    z.resize(n);
+    for (size_t j = 0; j < n; ++j)
+        z[j] = gsl_ran_ugaussian(rng);
+    ApplyInitialFieldFactor(prior, z, x);
+    const double sd = std::sqrt(sigma_k);
+    CAR.resize(std::max(CAR.size(), n));
+    for (size_t i = 0; i < n; ++i)
+        CAR[i] = mean[i] + sd * x[i];
 }
 
 void FreeInitialFieldFactor(CSpatialPrior& prior) {
     DBL_VCTR_2D().swap(prior.RinvChol);
+    prior.fieldFactor.reset();
 }

@@ -2,22 +2,51 @@
 // matrix, its eigenvalues, the factor of the initial CAR field and the
 // generalised-least-squares matrices of the regression coefficients, with
 // the refresh functions the sampler calls after a new sigma[k] or psi[k].
+// W is sparse (a handful of neighbours a site) and nothing of size N x N is
+// formed beyond the small-size routes: the whole spectrum of W and the dense
+// initial-field factor below the sizes where they are cheaper, ARPACK's
+// extreme eigenvalues and CHOLMOD factors of I - psi W above.
 #ifndef BRELO_BRELOADM_SPATIALPRIOR_H
 #define BRELO_BRELOADM_SPATIALPRIOR_H
 
 #include <gsl/gsl_rng.h>
 
+#include <memory>
+
+#include "core/SparseMatrix.h"
 #include "core/VectorUtilities.h"
+
+// Which computations go through dense N x N matrices.
+struct SPriorRoutes {
+    // All eigenvalues of W (LAPACK, cubic) for the log-determinants of the
+    // psi step; otherwise a sparse Cholesky factor of I - psi W per value.
+    bool denseSpectrum = true;
+    // The dense factor RinvChol of the initial field; otherwise the sparse
+    // Cholesky factor of I - psi0 W.
+    bool denseField = true;
+};
+// Up to these sizes the dense routes cost less (measured by
+// bench/breloAdm_setup_bench): the spectrum is paid once and makes each psi
+// proposal a sum of N logarithms, the dense field factor is cheap for small N.
+constexpr int kDenseSpectrumLimit = CLogDeterminant::kDenseSpectrumLimit;
+constexpr int kDenseFieldLimit = 200;
+SPriorRoutes DefaultPriorRoutes(int N);
 
 struct CSpatialPrior {
     // Neighbour weights w_ij aligned with the neighbour lists (1, or
     // exp(-geo/theta) with a distance file): the sweep never reads W.
     DBL_VCTR_2D nsWeight;
-    DBL_VCTR_1D eigenVal;  // eigenvalues of W, increasing
+    CSparseMatrix W;  // the same weights as a sparse symmetric matrix
+    double smallestEigenvalue = 0.0, largestEigenvalue = 0.0;  // of W
+    // log det(I - psi W) for any psi (it holds all eigenvalues of W,
+    // increasing, on the dense route).
+    CLogDeterminant logDet;
 
     // Factor of (I - psi0 W)^-1, psi0 the common starting value of every
-    // cluster: one copy, freed once the initial field is drawn.
+    // cluster, freed once the initial field is drawn: the dense lower factor
+    // RinvChol, or the sparse Cholesky factor of I - psi0 W.
     DBL_VCTR_2D RinvChol;
+    std::shared_ptr<CSparseCholesky> fieldFactor;
 
     DBL_VCTR_2D tXtild_Xtild;        // bl x bl
     DBL_VCTR_2D tXtild_W;            // bl x N
@@ -43,10 +72,14 @@ void BuildWeightMatrix(DBL_VCTR_2D& W, const INT_VCTR_2D& vvnNS, const DBL_VCTR_
 // eigenvalue for all K clusters. sigma holds the starting CAR variances.
 // Prints "Inverting Covariance Matrices ...". Refuses (stderr, exit 1) a
 // graph without a neighbour pair, a design wider than the data and a psiUser
-// so far below 0 that I - psi W is not positive definite.
+// so far below 0 that I - psi W is not positive definite. The routes are
+// chosen by the size unless given.
 void BuildSpatialPrior(CSpatialPrior& prior, DBL_VCTR_1D& psi, const DBL_VCTR_1D& sigma,
                        const INT_VCTR_2D& vvnNS, const DBL_VCTR_2D& geo, double theta,
                        const DBL_VCTR_2D& Xtild, double psiUser);
+void BuildSpatialPrior(CSpatialPrior& prior, DBL_VCTR_1D& psi, const DBL_VCTR_1D& sigma,
+                       const INT_VCTR_2D& vvnNS, const DBL_VCTR_2D& geo, double theta,
+                       const DBL_VCTR_2D& Xtild, double psiUser, const SPriorRoutes& routes);
 
 // After a new sigma[k]: Var_beta_chol[k] = sqrt(sigma_k) Var_beta[k].
 void RefreshSigma(CSpatialPrior& prior, int k, double sigma_k);
@@ -54,8 +87,13 @@ void RefreshSigma(CSpatialPrior& prior, int k, double sigma_k);
 // Var_beta_chol of cluster k for psi_k.
 void RefreshRegressionMatrices(CSpatialPrior& prior, int k, double psi_k, double sigma_k);
 
-// CAR = mean + sqrt(sigma_k) RinvChol z, z standard normal: the initial field
-// of one cluster. work is an N x N buffer reused across clusters.
+// x = F z with F F' = (I - psi0 W)^-1: F = RinvChol on the dense route,
+// P' L^-T on the sparse one. z holds N values.
+void ApplyInitialFieldFactor(const CSpatialPrior& prior, const DBL_VCTR_1D& z, DBL_VCTR_1D& x);
+// CAR = mean + sqrt(sigma_k) F z, z N standard normal draws taken in order:
+// the initial field of one cluster, N(mean, sigma_k (I - psi0 W)^-1) by
+// either route. work is a buffer reused across clusters (N x N on the dense
+// route).
 void DrawInitialField(const CSpatialPrior& prior, const DBL_VCTR_1D& mean, double sigma_k,
                       DBL_VCTR_2D& work, DBL_VCTR_1D& CAR, const gsl_rng* rng);
 void FreeInitialFieldFactor(CSpatialPrior& prior);

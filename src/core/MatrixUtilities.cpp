@@ -1,18 +1,23 @@
 #include "core/MatrixUtilities.h"
 
-#include <gsl/gsl_eigen.h>
 #include <gsl/gsl_errno.h>
 #include <gsl/gsl_linalg.h>
 #include <gsl/gsl_matrix.h>
-#include <gsl/gsl_sort_vector.h>
 #include <gsl/gsl_statistics_double.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <iostream>
+#include <vector>
 
 #include "core/ProgramFlavour.h"
+
+// LAPACK's symmetric eigen-solver (divide and conquer; with eigenvalues only
+// it reduces to tridiagonal form and runs the root-free QR iteration).
+extern "C" void dsyevd_(const char* jobz, const char* uplo, const int* n, double* a, const int* lda,
+                        double* w, double* work, const int* lwork, int* iwork, const int* liwork,
+                        int* info, size_t jobzLength, size_t uploLength);
 
 namespace {
 size_t Rows(const DBL_VCTR_2D& M) {
@@ -306,20 +311,25 @@ void computeEigenvalues(DBL_VCTR_1D& eigenVal, const DBL_VCTR_2D& A) {
     const size_t n = Rows(A);
     if (Cols(A) != n)
         FailStderr("A is not square - computeEigenvalues");
-    gsl_matrix* m = gsl_matrix_alloc(n, n);
+    // LAPACK reads the lower triangle of the column-major copy, that is the
+    // upper triangle of A; eigenvalues only, returned in ascending order.
+    std::vector<double> a(n * n);
     for (size_t i = 0; i < n; ++i)
-        for (size_t j = 0; j < n; ++j)
-            gsl_matrix_set(m, i, j, A[i][j]);
-    gsl_vector* eval = gsl_vector_alloc(n);
-    gsl_eigen_symm_workspace* work = gsl_eigen_symm_alloc(n);
-    gsl_eigen_symm(m, eval, work);
-    gsl_sort_vector(eval);
+        std::copy(A[i].begin(), A[i].begin() + std::min(n, A[i].size()), a.begin() + i * n);
+    const int order = static_cast<int>(n);
+    int info = 0, lwork = -1, liwork = -1, iworkSize = 0;
+    double workSize = 0.0;
     eigenVal.resize(n);
-    for (size_t i = 0; i < n; ++i)
-        eigenVal[i] = gsl_vector_get(eval, i);
-    gsl_eigen_symm_free(work);
-    gsl_vector_free(eval);
-    gsl_matrix_free(m);
+    dsyevd_("N", "L", &order, a.data(), &order, eigenVal.data(), &workSize, &lwork, &iworkSize,
+            &liwork, &info, 1, 1);
+    lwork = static_cast<int>(workSize);
+    liwork = std::max(1, iworkSize);
+    std::vector<double> work(std::max(1, lwork));
+    std::vector<int> iwork(liwork);
+    dsyevd_("N", "L", &order, a.data(), &order, eigenVal.data(), work.data(), &lwork, iwork.data(),
+            &liwork, &info, 1, 1);
+    if (info != 0)
+        FailStderr("The eigenvalue iteration did not converge - computeEigenvalues");
 }
 
 void computeSymmMatrixStat(double& stat, const DBL_VCTR_2D& Matrix, const std::string& option) {

@@ -45,8 +45,10 @@ void choldc(DBL_VCTR_2D& matrix, const DBL_VCTR_2D& mat);
 // multinomial probit.
 double FindBound(const DBL_VCTR_1D& Wi, int k);
 
-// Eigenvalues of the symmetric n x n matrix A in ascending order; eigenVal
-// must be non-empty (it is given n entries). Messages on stderr.
+// Eigenvalues of the symmetric n x n matrix A in ascending order (LAPACK's
+// symmetric eigen-solver, cubic in n: the sparse routes of SparseMatrix.h
+// serve large neighbourhood matrices); eigenVal must be non-empty (it is
+// given n entries). Messages on stderr.
 void computeEigenvalues(DBL_VCTR_1D& eigenVal, const DBL_VCTR_2D& A);
 // Mean ("m"), median ("d") or maximum ("x") of the entries on and above the
 // diagonal of the square Matrix. Messages on stderr.

@@ -180,6 +180,6 @@ TEST(AdmixtureSampler, SameSeedSameChain) {
     // psi moves but stays inside [0, 1 / largest eigenvalue).
     for (double v : a.chain.spSweep.psi) {
         EXPECT_GE(v, 0.0);
-        EXPECT_LT(v, 1.0 / a.prior.eigenVal.back());
+        EXPECT_LT(v, 1.0 / a.prior.largestEigenvalue);
     }
 }

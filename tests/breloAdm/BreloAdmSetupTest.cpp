@@ -237,7 +237,7 @@ TEST(AdmSetup, SpatialPriorOnTheSim2popNeighbourhood) {
         for (int i = 0; i < 130; ++i)
             v[i] = w[i] / norm;
     }
-    EXPECT_NEAR(prior.eigenVal.back(), lambda, 1e-6 * lambda);
+    EXPECT_NEAR(prior.largestEigenvalue, lambda, 1e-6 * lambda);
     EXPECT_NEAR(psi[1], 0.6 / lambda, 1e-6 / lambda);
     const int bl = s.beta_length;
     ASSERT_EQ(bl, 6);

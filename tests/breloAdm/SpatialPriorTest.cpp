@@ -80,8 +80,8 @@ TEST_F(SpatialPriorTest, PsiStartsAtPsiUserOverTheLargestEigenvalue) {
     DBL_VCTR_1D psi, sigma = {2.0, 3.0, 5.0};
     BuildSpatialPrior(prior, psi, sigma, Ring(8), {}, 1.0, Design(8), 0.6);
     ASSERT_EQ(psi.size(), 3u);
-    EXPECT_NEAR(prior.eigenVal.back(), 2.0, 1e-12);
-    EXPECT_TRUE(std::is_sorted(prior.eigenVal.begin(), prior.eigenVal.end()));
+    EXPECT_NEAR(prior.largestEigenvalue, 2.0, 1e-12);
+    EXPECT_TRUE(std::is_sorted(prior.logDet.Spectrum().begin(), prior.logDet.Spectrum().end()));
     for (double v : psi)
         EXPECT_NEAR(v, 0.3, 1e-12);
 }
