@@ -141,8 +141,9 @@ SPriorRoutes DefaultPriorRoutes(int N) {
 void BuildSpatialPrior(CSpatialPrior& prior, DBL_VCTR_1D& psi, const DBL_VCTR_1D& sigma,
                        const INT_VCTR_2D& vvnNS, const DBL_VCTR_2D& geo, double theta,
                        const DBL_VCTR_2D& Xtild, double psiUser) {
-    BuildSpatialPrior(prior, psi, sigma, vvnNS, geo, theta, Xtild, psiUser,
-                      DefaultPriorRoutes(static_cast<int>(vvnNS.size())));
+    const SPriorRoutes routes =
+        prior.routes ? *prior.routes : DefaultPriorRoutes(static_cast<int>(vvnNS.size()));
+    BuildSpatialPrior(prior, psi, sigma, vvnNS, geo, theta, Xtild, psiUser, routes);
 }
 
 void BuildSpatialPrior(CSpatialPrior& prior, DBL_VCTR_1D& psi, const DBL_VCTR_1D& sigma,

@@ -12,6 +12,7 @@
 #include <gsl/gsl_rng.h>
 
 #include <memory>
+#include <optional>
 
 #include "core/SparseMatrix.h"
 #include "core/VectorUtilities.h"
@@ -33,6 +34,9 @@ constexpr int kDenseFieldLimit = 200;
 SPriorRoutes DefaultPriorRoutes(int N);
 
 struct CSpatialPrior {
+    // The routes to take; chosen by the size when unset.
+    std::optional<SPriorRoutes> routes;
+
     // Neighbour weights w_ij aligned with the neighbour lists (1, or
     // exp(-geo/theta) with a distance file): the sweep never reads W.
     DBL_VCTR_2D nsWeight;
@@ -73,7 +77,7 @@ void BuildWeightMatrix(DBL_VCTR_2D& W, const INT_VCTR_2D& vvnNS, const DBL_VCTR_
 // Prints "Inverting Covariance Matrices ...". Refuses (stderr, exit 1) a
 // graph without a neighbour pair, a design wider than the data and a psiUser
 // so far below 0 that I - psi W is not positive definite. The routes are
-// chosen by the size unless given.
+// those given, else prior.routes, else chosen by the size.
 void BuildSpatialPrior(CSpatialPrior& prior, DBL_VCTR_1D& psi, const DBL_VCTR_1D& sigma,
                        const INT_VCTR_2D& vvnNS, const DBL_VCTR_2D& geo, double theta,
                        const DBL_VCTR_2D& Xtild, double psiUser);

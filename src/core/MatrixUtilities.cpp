@@ -19,6 +19,9 @@ extern "C" void dsyevd_(const char* jobz, const char* uplo, const int* n, double
                         double* w, double* work, const int* lwork, int* iwork, const int* liwork,
                         int* info, size_t jobzLength, size_t uploLength);
 
+// Present only when OpenBLAS is the BLAS that was loaded.
+extern "C" void openblas_set_num_threads(int) __attribute__((weak));
+
 namespace {
 size_t Rows(const DBL_VCTR_2D& M) {
     return M.size();
@@ -303,6 +306,15 @@ double FindBound(const DBL_VCTR_1D& Wi, int k) {
     return bound;
 }
 
+void UseOneBlasThread() {
+    static const bool done = [] {
+        if (openblas_set_num_threads)
+            openblas_set_num_threads(1);
+        return true;
+    }();
+    (void)done;
+}
+
 void computeEigenvalues(DBL_VCTR_1D& eigenVal, const DBL_VCTR_2D& A) {
     if (A.empty() || A[0].empty())
         FailStderr("Uninitialized A - computeEigenvalues");
@@ -316,6 +328,7 @@ void computeEigenvalues(DBL_VCTR_1D& eigenVal, const DBL_VCTR_2D& A) {
     std::vector<double> a(n * n);
     for (size_t i = 0; i < n; ++i)
         std::copy(A[i].begin(), A[i].begin() + std::min(n, A[i].size()), a.begin() + i * n);
+    UseOneBlasThread();
     const int order = static_cast<int>(n);
     int info = 0, lwork = -1, liwork = -1, iworkSize = 0;
     double workSize = 0.0;

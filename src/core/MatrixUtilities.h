@@ -50,6 +50,12 @@ double FindBound(const DBL_VCTR_1D& Wi, int k);
 // serve large neighbourhood matrices); eigenVal must be non-empty (it is
 // given n entries). Messages on stderr.
 void computeEigenvalues(DBL_VCTR_1D& eigenVal, const DBL_VCTR_2D& A);
+// Dense and sparse linear algebra keep to the one thread of the programs:
+// a multi-threaded OpenBLAS is asked for one thread (called by the routines
+// that reach LAPACK or CHOLMOD; results then do not depend on the machine's
+// core count).
+void UseOneBlasThread();
+
 // Mean ("m"), median ("d") or maximum ("x") of the entries on and above the
 // diagonal of the square Matrix. Messages on stderr.
 void computeSymmMatrixStat(double& stat, const DBL_VCTR_2D& Matrix, const std::string& option);

@@ -34,8 +34,7 @@ CSparseMatrix SparseFromNeighbours(const INT_VCTR_2D& NS, const DBL_VCTR_2D& wei
             const int j = NS[i][t];
             if (j < 0 || j >= W.n)
                 FailStderr("Neighbour index out of range - SparseFromNeighbours");
-            if (j != i)
-                row.emplace_back(j, weights[i][t]);
+            row.emplace_back(j, weights[i][t]);
         }
         // Stable: of a repeated neighbour the later weight is kept.
         std::stable_sort(row.begin(), row.end(),
@@ -101,6 +100,7 @@ SExtremeEigenvalues DenseExtremes(const CSparseMatrix& W) {
 // which: "LA" (largest), "BE" (one from each end). False when ARPACK does
 // not converge.
 bool Lanczos(const CSparseMatrix& W, const char* which, int nev, DBL_VCTR_1D& values) {
+    UseOneBlasThread();
     const a_int n = W.n;
     const a_int ncv = std::min<a_int>(n, 64);
     const a_int lworkl = ncv * (ncv + 8);
@@ -178,11 +178,13 @@ CSparseCholesky::CSparseCholesky(const CSparseMatrix& W) : m_pImpl(new SImpl) {
     s.common.final_ll = 1;  // L L', not L D L'
     const int n = W.n;
     // Column j of the upper triangle: rows i <= j, that is the entries of
-    // row j of the symmetric W left of the diagonal, then the diagonal.
+    // row j of the symmetric W left of the diagonal, then the diagonal
+    // (always stored, with W's own diagonal entry when it has one).
     size_t nnz = n;
     for (int j = 0; j < n; ++j)
         for (int t = W.rowStart[j]; t < W.rowStart[j + 1]; ++t)
             nnz += W.col[t] < j;
+    UseOneBlasThread();
     s.A = cholmod_allocate_sparse(n, n, nnz, 1, 1, 1, CHOLMOD_REAL, &s.common);
     if (!s.A)
         FailStderr("Cannot allocate the sparse precision matrix - CSparseCholesky");
@@ -196,8 +198,12 @@ CSparseCholesky::CSparseCholesky(const CSparseMatrix& W) : m_pImpl(new SImpl) {
             Ai[pos] = W.col[t];
             s.weight[pos++] = W.val[t];
         }
+        double diagonal = 0.0;
+        for (int t = W.rowStart[j]; t < W.rowStart[j + 1]; ++t)
+            if (W.col[t] == j)
+                diagonal = W.val[t];
         Ai[pos] = j;
-        s.weight[pos++] = 0.0;
+        s.weight[pos++] = diagonal;
     }
     Ap[n] = static_cast<int>(pos);
     s.L = cholmod_analyze(s.A, &s.common);
@@ -219,7 +225,7 @@ bool CSparseCholesky::Factorise(double psi) {
     const int* Ai = static_cast<const int*>(s.A->i);
     for (size_t j = 0; j < s.A->ncol; ++j)
         for (int t = Ap[j]; t < Ap[j + 1]; ++t)
-            Ax[t] = Ai[t] == static_cast<int>(j) ? 1.0 : -psi * s.weight[t];
+            Ax[t] = (Ai[t] == static_cast<int>(j) ? 1.0 : 0.0) - psi * s.weight[t];
     const int ok = cholmod_factorize(s.A, s.L, &s.common);
     s.factorised = ok && s.common.status == CHOLMOD_OK && s.L->minor == s.L->n;
     return s.factorised;

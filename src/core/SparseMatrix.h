@@ -24,10 +24,10 @@ struct CSparseMatrix {
     int NonZeros() const { return static_cast<int>(col.size()); }
 };
 
-// W[i][j] = weights[i][t] for j = NS[i][t], zero diagonal: the sparse form
-// of buildNeighborhoodMatrix. A neighbour listed twice in a row gives one
-// entry (the later weight, as the dense matrix keeps it); indices outside
-// 0..n-1 (n = rows of NS) are fatal. weights is aligned with NS.
+// W[i][j] = weights[i][t] for j = NS[i][t], every other entry 0: the sparse
+// form of buildNeighborhoodMatrix. A neighbour listed twice in a row gives
+// one entry (the later weight, as the dense matrix keeps it); indices
+// outside 0..n-1 (n = rows of NS) are fatal. weights is aligned with NS.
 CSparseMatrix SparseFromNeighbours(const INT_VCTR_2D& NS, const DBL_VCTR_2D& weights);
 
 // The dense n x n copy (tests and the small-size routes).

@@ -183,3 +183,33 @@ TEST(AdmixtureSampler, SameSeedSameChain) {
         EXPECT_LT(v, 1.0 / a.prior.largestEigenvalue);
     }
 }
+
+// The psi step reads its log-determinants from the whole spectrum of W or
+// from sparse Cholesky factors: the same chain either way. The sparse
+// initial field starts another chain, which keeps psi in range too.
+TEST(AdmixtureSampler, SparseRoutesRunTheSameChain) {
+    const std::string dir = admtest::MakeScratchDir("routes");
+    admtest::WriteSimulatedSpatialData(dir + "/sim.txt", 70, 8, 3, 5);
+    const std::vector<std::string> args = {"-Fsim.txt", "-i" + dir, "-o" + dir, "-N70",  "-A2",
+                                           "-L8",       "-K3",      "-T1",      "-P0.9", "-D1",
+                                           "-S60",      "-B10",     "-c1",      "-upy"};
+    SChainRun spectrum, sparse, sparseField;
+    spectrum.prior.routes = SPriorRoutes{true, true};
+    sparse.prior.routes = SPriorRoutes{false, true};
+    sparseField.prior.routes = SPriorRoutes{false, false};
+    RunChain(spectrum, args, 23);
+    RunChain(sparse, args, 23);
+    RunChain(sparseField, args, 23);
+    EXPECT_FALSE(sparse.prior.logDet.HoldsSpectrum());
+    EXPECT_EQ(spectrum.chain.LH, sparse.chain.LH);
+    // psi starts from the largest eigenvalue of either route (equal to
+    // rounding) and takes the same steps.
+    for (int k = 0; k < 3; ++k)
+        EXPECT_NEAR(spectrum.est.mean.psi[k], sparse.est.mean.psi[k], 1e-12);
+    EXPECT_NE(spectrum.chain.spSweep.psi, DBL_VCTR_1D(3, 0.9 / spectrum.prior.largestEigenvalue));
+    EXPECT_NE(spectrum.chain.LH, sparseField.chain.LH);
+    for (double v : sparseField.chain.spSweep.psi) {
+        EXPECT_GE(v, 0.0);
+        EXPECT_LT(v, 1.0 / sparseField.prior.largestEigenvalue);
+    }
+}

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <gsl/gsl_rng.h>
+
+#include <algorithm>
 #include <cmath>
 
 #include "breloAdm/SpatialPrior.h"
 #include "core/MatrixUtilities.h"
 #include "core/ProgramFlavour.h"
+#include "core/RNGUtilities.h"
 
 namespace {
 
@@ -199,4 +203,143 @@ TEST_F(SpatialPriorTest, RefusesAGraphWithoutEdgesADesignWiderThanTheDataOrAnImp
                 ::testing::ExitedWithCode(1), "\\(-P\\) is too far below 0.*above -1\\.0");
     BuildSpatialPrior(prior, psi, sigma, Ring(4), {}, 1.0, intercept, -0.9);
     EXPECT_NEAR(psi[0], -0.45, 1e-12);
+}
+
+namespace {
+
+// A triangulated grid of m x m sites: up to six neighbours a site.
+INT_VCTR_2D TriangulatedGrid(int m) {
+    INT_VCTR_2D NS(m * m);
+    auto link = [&](int a, int b) {
+        NS[a].push_back(b);
+        NS[b].push_back(a);
+    };
+    for (int x = 0; x < m; ++x)
+        for (int y = 0; y < m; ++y) {
+            const int i = x * m + y;
+            if (y + 1 < m)
+                link(i, i + 1);
+            if (x + 1 < m)
+                link(i, i + m);
+            if (x + 1 < m && y + 1 < m)
+                link(i, i + m + 1);
+        }
+    return NS;
+}
+
+// Column j of the initial-field factor F (x = F z).
+DBL_VCTR_2D FieldFactor(const CSpatialPrior& prior, int n) {
+    DBL_VCTR_2D F(n, DBL_VCTR_1D(n));
+    DBL_VCTR_1D e(n), x;
+    for (int j = 0; j < n; ++j) {
+        std::fill(e.begin(), e.end(), 0.0);
+        e[j] = 1.0;
+        ApplyInitialFieldFactor(prior, e, x);
+        for (int i = 0; i < n; ++i)
+            F[i][j] = x[i];
+    }
+    return F;
+}
+
+}  // namespace
+
+// The dense routes (whole spectrum, dense field factor) and the sparse ones
+// (Lanczos extremes, CHOLMOD factors) build the same prior.
+TEST_F(SpatialPriorTest, DenseAndSparseRoutesBuildTheSamePrior) {
+    const int m = 9, n = m * m;
+    const INT_VCTR_2D NS = TriangulatedGrid(m);
+    DBL_VCTR_2D geo(n, DBL_VCTR_1D(n));
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j)
+            geo[i][j] = std::hypot(i / m - j / m, i % m - j % m) * (1 + 0.1 * ((i + j) % 3));
+    const DBL_VCTR_2D X = Design(n);
+    CSpatialPrior dense, sparse;
+    dense.routes = SPriorRoutes{true, true};
+    sparse.routes = SPriorRoutes{false, false};
+    DBL_VCTR_1D psiD, psiS, sigma = {1.0, 3.0};
+    BuildSpatialPrior(dense, psiD, sigma, NS, geo, 1.5, X, 0.95);
+    BuildSpatialPrior(sparse, psiS, sigma, NS, geo, 1.5, X, 0.95);
+    EXPECT_TRUE(dense.logDet.HoldsSpectrum());
+    EXPECT_FALSE(sparse.logDet.HoldsSpectrum());
+    EXPECT_TRUE(sparse.RinvChol.empty());
+    EXPECT_NEAR(sparse.largestEigenvalue, dense.largestEigenvalue, 1e-10);
+    EXPECT_NEAR(sparse.smallestEigenvalue, dense.smallestEigenvalue, 1e-10);
+    for (int k = 0; k < 2; ++k) {
+        EXPECT_NEAR(psiS[k], psiD[k], 1e-12);
+        ExpectNear(sparse.V[k], dense.V[k], 1e-10);
+        ExpectNear(sparse.M[k], dense.M[k], 1e-10);
+        ExpectNear(sparse.Vinv_M[k], dense.Vinv_M[k], 1e-9);
+        ExpectNear(sparse.Var_beta_chol[k], dense.Var_beta_chol[k], 1e-9);
+    }
+    const double upper = 1.0 / dense.largestEigenvalue;
+    for (double a : {0.05, 0.5, 0.99}) {
+        const double ref = dense.logDet.Ratio(a * upper, psiD[0]);
+        EXPECT_NEAR(sparse.logDet.Ratio(a * upper, psiD[0]), ref, 1e-9 * (1 + std::fabs(ref)));
+    }
+    // The two field factors differ but give the same covariance (I - psi W)^-1.
+    ExpectNear(Gram(FieldFactor(sparse, n)), Gram(dense.RinvChol), 1e-10);
+}
+
+// Initial fields drawn by either route: N(mean, sigma (I - psi W)^-1), with
+// the same number of standard normal draws taken from the generator.
+TEST_F(SpatialPriorTest, BothFieldRoutesDrawTheSameLaw) {
+    const int m = 4, n = m * m;
+    const INT_VCTR_2D NS = TriangulatedGrid(m);
+    CSpatialPrior dense, sparse;
+    dense.routes = SPriorRoutes{true, true};
+    sparse.routes = SPriorRoutes{true, false};
+    DBL_VCTR_1D psi, sigma = {2.5};
+    BuildSpatialPrior(dense, psi, sigma, NS, {}, 1.0, Design(n), 0.9);
+    BuildSpatialPrior(sparse, psi, sigma, NS, {}, 1.0, Design(n), 0.9);
+    const DBL_VCTR_2D cov = Gram(dense.RinvChol);  // (I - psi W)^-1
+    DBL_VCTR_1D mean(n);
+    for (int i = 0; i < n; ++i)
+        mean[i] = 0.5 * i - 3;
+    // Contrasts a'x whose variance sigma a' cov a is checked: one site, a
+    // neighbour difference and the total.
+    std::vector<DBL_VCTR_1D> contrasts(3, DBL_VCTR_1D(n, 0.0));
+    contrasts[0][5] = 1;
+    contrasts[1][5] = 1;
+    contrasts[1][6] = -1;
+    std::fill(contrasts[2].begin(), contrasts[2].end(), 1.0);
+    const int draws = 4000;
+    for (const CSpatialPrior* prior : {&dense, &sparse}) {
+        gsl_rng* rng = gsl_rng_alloc(gsl_rng_mt19937);
+        gsl_rng_set(rng, 77);
+        DBL_VCTR_2D work;
+        DBL_VCTR_1D CAR, sum(n, 0.0), sumA(3, 0.0), sumA2(3, 0.0);
+        for (int d = 0; d < draws; ++d) {
+            DrawInitialField(*prior, mean, sigma[0], work, CAR, rng);
+            for (int i = 0; i < n; ++i)
+                sum[i] += CAR[i];
+            for (int c = 0; c < 3; ++c) {
+                double v = 0;
+                for (int i = 0; i < n; ++i)
+                    v += contrasts[c][i] * (CAR[i] - mean[i]);
+                sumA[c] += v;
+                sumA2[c] += v * v;
+            }
+        }
+        for (int c = 0; c < 3; ++c) {
+            double truth = 0;
+            for (int i = 0; i < n; ++i)
+                for (int j = 0; j < n; ++j)
+                    truth += sigma[0] * contrasts[c][i] * cov[i][j] * contrasts[c][j];
+            const double var = sumA2[c] / draws - std::pow(sumA[c] / draws, 2);
+            EXPECT_NEAR(var / truth, 1.0, 5 * std::sqrt(2.0 / draws)) << c;
+            EXPECT_NEAR(sumA[c] / draws, 0.0, 5 * std::sqrt(truth / draws)) << c;
+        }
+        FreeRNG(rng);
+    }
+    // Both routes leave the generator at the same place.
+    gsl_rng* a = gsl_rng_alloc(gsl_rng_mt19937);
+    gsl_rng* b = gsl_rng_alloc(gsl_rng_mt19937);
+    DBL_VCTR_2D work;
+    DBL_VCTR_1D CAR;
+    DrawInitialField(dense, mean, 1.0, work, CAR, a);
+    work.clear();
+    DrawInitialField(sparse, mean, 1.0, work, CAR, b);
+    EXPECT_EQ(gsl_rng_get(a), gsl_rng_get(b));
+    FreeRNG(a);
+    FreeRNG(b);
 }
