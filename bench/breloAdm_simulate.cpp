@@ -1,0 +1,103 @@
+// Data generator and result checker of bench/breloAdm_large_run.sh.
+//   breloAdm_simulate write FILE N L K SLOPE SEED
+//       N diploid individuals on [0, 10]^2, L loci with 6 alleles, K clusters
+//       whose admixture proportions follow exp(SLOPE k (x - 5)) (with K = 2
+//       and a steep slope: two spatial clusters, west and east); the true
+//       proportions go to FILE.truth.
+//   breloAdm_simulate check TRFILE TRUTHFILE K
+//       reads the estimated memberships of a breloAdm report ("TR.txt") and
+//       prints, for each true cluster, the best correlation with an
+//       estimated one; exit status 1 when their mean is below 0.9.
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../tests/breloAdm/AdmTestUtils.h"
+
+namespace {
+
+int Write(int argc, char** argv) {
+    if (argc != 8) {
+        std::cerr << "usage: breloAdm_simulate write FILE N L K SLOPE SEED\n";
+        return 1;
+    }
+    const std::string file = argv[2];
+    const admtest::SSimTruth truth = admtest::WriteSimulatedSpatialData(
+        file, std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]), std::atoi(argv[7]),
+        std::atof(argv[6]));
+    std::ofstream os(file + ".truth");
+    for (const auto& row : truth.q) {
+        for (double v : row)
+            os << v << " ";
+        os << "\n";
+    }
+    return 0;
+}
+
+std::vector<std::vector<double>> ReadRows(const std::string& file, int K, bool report) {
+    std::ifstream is(file);
+    std::vector<std::vector<double>> rows;
+    std::string line;
+    while (std::getline(is, line)) {
+        std::istringstream ss(line);
+        std::string first;
+        if (report) {
+            // "000001:\t v \t v ..." rows of the estimated memberships.
+            if (line.size() < 7 || line[6] != ':' || !std::isdigit(line[0]))
+                continue;
+            ss >> first;
+        }
+        std::vector<double> row(K);
+        for (double& v : row)
+            ss >> v;
+        if (ss)
+            rows.push_back(row);
+    }
+    return rows;
+}
+
+int Check(int argc, char** argv) {
+    if (argc != 5) {
+        std::cerr << "usage: breloAdm_simulate check TRFILE TRUTHFILE K\n";
+        return 1;
+    }
+    const int K = std::atoi(argv[4]);
+    const auto est = ReadRows(argv[2], K, true);
+    const auto truth = ReadRows(argv[3], K, false);
+    if (est.empty() || est.size() != truth.size()) {
+        std::cerr << "read " << est.size() << " estimated and " << truth.size() << " true rows\n";
+        return 1;
+    }
+    double mean = 0;
+    for (int t = 0; t < K; ++t) {
+        double best = -1;
+        for (int e = 0; e < K; ++e) {
+            std::vector<double> a, b;
+            for (size_t i = 0; i < est.size(); ++i) {
+                a.push_back(est[i][e]);
+                b.push_back(truth[i][t]);
+            }
+            best = std::max(best, admtest::Pearson(a, b));
+        }
+        std::cout << "true cluster " << t + 1 << ": best correlation " << best << "\n";
+        mean += best / K;
+    }
+    std::cout << "mean best correlation " << mean << "\n";
+    return mean >= 0.9 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "write")
+        return Write(argc, argv);
+    if (mode == "check")
+        return Check(argc, argv);
+    std::cerr << "usage: breloAdm_simulate write|check ...\n";
+    return 1;
+}
