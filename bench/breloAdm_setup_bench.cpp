@@ -1,8 +1,9 @@
 // Set-up of breloAdm for N individuals: data loading, tessellation and
 // neighbourhood system, then the spatial prior (eigenvalues of W, the
 // initial-field factor, the regression matrices) and the initial fields of
-// the K clusters. Peak memory (the process's, so sizes run in increasing
-// order) is reported in MiB next to the size of one N x N matrix of doubles.
+// the K clusters, with the routes the program takes (without and with -upy). Peak memory (the
+// process's, so sizes run in increasing order) is reported in MiB next to the size of one N x N
+// matrix of doubles.
 //
 // BM_PriorRoute times the parts of the prior by each route on the same
 // neighbourhood system, so that the sizes up to which the dense routes are
@@ -64,6 +65,7 @@ void DrawFields(const CSpatialPrior& prior, int K, double sigma, gsl_rng* rng) {
 void BM_AdmSetupAndPrior(benchmark::State& state) {
     SetProgramFlavour(ProgramFlavour::BreloAdm);
     const int N = static_cast<int>(state.range(0));
+    const bool updatePsi = state.range(1) != 0;  // -upy: the psi step needs log-determinants
     const std::string dir = admtest::MakeScratchDir("bench_setup");
     const SAdmOptions opt = SimulatedOptions(dir, N);
     double setupSeconds = 0, priorSeconds = 0;
@@ -75,9 +77,12 @@ void BM_AdmSetupAndPrior(benchmark::State& state) {
         setupSeconds = Seconds(start);
         start = std::chrono::steady_clock::now();
         CSpatialPrior prior;
+        prior.routes = DefaultPriorRoutes(N, updatePsi);
         DBL_VCTR_1D psi, sigma(opt.K, opt.sigmaQ);
         BuildSpatialPrior(prior, psi, sigma, setup.tess.vvnNS, setup.geo, setup.theta,
                           setup.data.Xtild, opt.psiUser);
+        if (updatePsi)  // the first proposal: the sparse route's first factorisation
+            benchmark::DoNotOptimize(prior.logDet.Ratio(0.9 * psi[0], psi[0]));
         DrawFields(prior, opt.K, opt.sigmaQ, rng);
         FreeInitialFieldFactor(prior);
         priorSeconds = Seconds(start);
@@ -165,6 +170,7 @@ void RouteSizes(benchmark::internal::Benchmark* b) {
     for (int N : {250, 500, 1000, 2000})
         for (int route : {kSpectrum, kExtremes, kDenseField, kSparseField})
             b->Args({N, route});
+    b->Args({4000, kSpectrum});
     for (int N : {4000, 10000})
         for (int route : {kExtremes, kSparseField})
             b->Args({N, route});
@@ -172,11 +178,16 @@ void RouteSizes(benchmark::internal::Benchmark* b) {
 
 }  // namespace
 
+// Second argument 1: a run with -upy (the psi step's log-determinants).
 BENCHMARK(BM_AdmSetupAndPrior)
-    ->Arg(1000)
-    ->Arg(2000)
-    ->Arg(4000)
-    ->Arg(10000)
+    ->Args({1000, 0})
+    ->Args({2000, 0})
+    ->Args({4000, 0})
+    ->Args({10000, 0})
+    ->Args({1000, 1})
+    ->Args({2000, 1})
+    ->Args({4000, 1})
+    ->Args({10000, 1})
     ->Unit(benchmark::kSecond)
     ->Iterations(1);
 BENCHMARK(BM_PriorRoute)->Apply(RouteSizes)->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -4,10 +4,11 @@
 //       whose admixture proportions follow exp(SLOPE k (x - 5)) (with K = 2
 //       and a steep slope: two spatial clusters, west and east); the true
 //       proportions go to FILE.truth.
-//   breloAdm_simulate check TRFILE TRUTHFILE K
+//   breloAdm_simulate check TRFILE TRUTHFILE K [THRESHOLD]
 //       reads the estimated memberships of a breloAdm report ("TR.txt") and
 //       prints, for each true cluster, the best correlation with an
-//       estimated one; exit status 1 when their mean is below 0.9.
+//       estimated one; exit status 1 when their mean is below THRESHOLD
+//       (default 0.9).
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -61,8 +62,8 @@ std::vector<std::vector<double>> ReadRows(const std::string& file, int K, bool r
 }
 
 int Check(int argc, char** argv) {
-    if (argc != 5) {
-        std::cerr << "usage: breloAdm_simulate check TRFILE TRUTHFILE K\n";
+    if (argc != 5 && argc != 6) {
+        std::cerr << "usage: breloAdm_simulate check TRFILE TRUTHFILE K [THRESHOLD]\n";
         return 1;
     }
     const int K = std::atoi(argv[4]);
@@ -87,7 +88,8 @@ int Check(int argc, char** argv) {
         mean += best / K;
     }
     std::cout << "mean best correlation " << mean << "\n";
-    return mean >= 0.9 ? 0 : 1;
+    const double threshold = argc == 6 ? std::atof(argv[5]) : 0.9;
+    return mean >= threshold ? 0 : 1;
 }
 
 }  // namespace

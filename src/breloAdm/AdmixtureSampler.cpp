@@ -225,6 +225,8 @@ void Initialise(SAdmSampler& S) {
     SizeState(S);
     if (S.opt.nj)
         InitialiseFromClustering(S);
+    if (!S.prior.routes)  // the whole spectrum only when psi moves
+        S.prior.routes = DefaultPriorRoutes(S.N, S.opt.updatePsi);
     BuildSpatialPrior(S.prior, S.sp.psi, S.sp.sigma, S.NS, S.setup.geo, S.setup.theta,
                       S.setup.data.Xtild, S.opt.psiUser);
     if (!LoadStartingValues(S))

@@ -131,9 +131,9 @@ void BuildWeightMatrix(DBL_VCTR_2D& W, const INT_VCTR_2D& vvnNS, const DBL_VCTR_
         buildNeighborhoodMatrix(W, vvnNS, geo, theta);
 }
 
-SPriorRoutes DefaultPriorRoutes(int N) {
+SPriorRoutes DefaultPriorRoutes(int N, bool updatePsi) {
     SPriorRoutes routes;
-    routes.denseSpectrum = N <= kDenseSpectrumLimit;
+    routes.denseSpectrum = updatePsi && N <= kDenseSpectrumLimit;
     routes.denseField = N <= kDenseFieldLimit;
     return routes;
 }

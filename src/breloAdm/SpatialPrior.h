@@ -28,10 +28,12 @@ struct SPriorRoutes {
 };
 // Up to these sizes the dense routes cost less (measured by
 // bench/breloAdm_setup_bench): the spectrum is paid once and makes each psi
-// proposal a sum of N logarithms, the dense field factor is cheap for small N.
+// proposal a sum of N logarithms instead of a sparse factorisation, the
+// dense field factor is cheap for small N. The spectrum serves the psi step
+// alone: a run that keeps psi fixed never computes it.
 constexpr int kDenseSpectrumLimit = CLogDeterminant::kDenseSpectrumLimit;
 constexpr int kDenseFieldLimit = 200;
-SPriorRoutes DefaultPriorRoutes(int N);
+SPriorRoutes DefaultPriorRoutes(int N, bool updatePsi = true);
 
 struct CSpatialPrior {
     // The routes to take; chosen by the size when unset.

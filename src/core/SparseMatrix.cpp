@@ -302,11 +302,12 @@ void CLogDeterminant::Build(const CSparseMatrix& W, bool useSpectrum) {
     m_nClock = 0;
     m_eigenVal.clear();
     m_pCholesky.reset();
+    m_W = CSparseMatrix();
     if (useSpectrum) {
         m_eigenVal.assign(W.n, 0.0);
         computeEigenvalues(m_eigenVal, ToDense(W));
     } else {
-        m_pCholesky = std::make_shared<CSparseCholesky>(W);
+        m_W = W;
     }
 }
 
@@ -333,6 +334,8 @@ double CLogDeterminant::Value(double psi) {
             entry.lastUse = m_nClock;
             return entry.value;
         }
+    if (!m_pCholesky)
+        m_pCholesky = std::make_shared<CSparseCholesky>(m_W);
     const double value = m_pCholesky->Factorise(psi) ? m_pCholesky->LogDeterminant()
                                                      : std::numeric_limits<double>::quiet_NaN();
     // Room for the current psi of a few dozen clusters and their proposals:

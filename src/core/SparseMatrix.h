@@ -85,10 +85,11 @@ class CSparseCholesky {
 // definite, by the route that is cheaper for the size: from the whole
 // spectrum of W (LAPACK, cubic once, then n logarithms a value) up to
 // kDenseSpectrumLimit rows, from a sparse Cholesky factor of I - psi W (one
-// numeric factorisation a value, the last values remembered) above.
+// numeric factorisation a value, the last values remembered) above; the
+// sparse factor is analysed at the first value asked for.
 class CLogDeterminant {
   public:
-    static constexpr int kDenseSpectrumLimit = 1000;
+    static constexpr int kDenseSpectrumLimit = 3000;
 
     // useSpectrum: the first route; by default chosen by the size.
     void Build(const CSparseMatrix& W, bool useSpectrum);
@@ -108,6 +109,7 @@ class CLogDeterminant {
 
   private:
     DBL_VCTR_1D m_eigenVal;
+    CSparseMatrix m_W;  // kept for the sparse route
     std::shared_ptr<CSparseCholesky> m_pCholesky;
     // Recently computed values of the sparse route.
     struct SCacheEntry {

@@ -160,6 +160,8 @@ TEST(AdmixtureSampler, RecoversAGradientOfAdmixtureProportions) {
     EXPECT_LT(quantile(downTrace.data(), downTrace.size(), 0.975), 0.0);
     EXPECT_TRUE(std::isfinite(run.est.DIC));
     EXPECT_TRUE(std::isfinite(run.est.DIC3));
+    // psi stays fixed: the whole spectrum of W is never computed.
+    EXPECT_FALSE(run.prior.logDet.HoldsSpectrum());
 }
 
 TEST(AdmixtureSampler, SameSeedSameChain) {
@@ -177,7 +179,9 @@ TEST(AdmixtureSampler, SameSeedSameChain) {
     // The structure burn-in leaves the coefficient history at 0.
     EXPECT_EQ(a.chain.BH[0][0][0], 0.0);
     EXPECT_NE(a.chain.BH[0][0][1], 0.0);
-    // psi moves but stays inside [0, 1 / largest eigenvalue).
+    // psi moves (from the whole spectrum at this size) but stays inside
+    // [0, 1 / largest eigenvalue).
+    EXPECT_TRUE(a.prior.logDet.HoldsSpectrum());
     for (double v : a.chain.spSweep.psi) {
         EXPECT_GE(v, 0.0);
         EXPECT_LT(v, 1.0 / a.prior.largestEigenvalue);
