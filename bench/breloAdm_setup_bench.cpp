@@ -167,6 +167,9 @@ void BM_PriorRoute(benchmark::State& state) {
 }
 
 void RouteSizes(benchmark::internal::Benchmark* b) {
+    for (int N : {100, 200})
+        for (int route : {kDenseField, kSparseField})
+            b->Args({N, route});
     for (int N : {250, 500, 1000, 2000})
         for (int route : {kSpectrum, kExtremes, kDenseField, kSparseField})
             b->Args({N, route});
