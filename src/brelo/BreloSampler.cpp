@@ -10,6 +10,7 @@
 #include <gsl/gsl_randist.h>
 #include <gsl/gsl_sf_gamma.h>
 
+#include "brelo/BreloSweepSteps.h"
 #include "brelo/TruncatedGaussian.h"
 #include "core/MatrixUtilities.h"
 #include "core/MiscUtilities.h"
@@ -139,6 +140,8 @@ void AllocateChainArrays(SBreloChain& c) {
     InitVctr2D(c.beta_mean, c.hasRegression ? R : 0, B, 0.0);
 }
 
+}  // namespace
+
 void SetUpRegression(SBreloChain& c) {
     const DBL_VCTR_2D& Xtild = c.data.Xtild;
     DBL_VCTR_2D V_tmp, V;
@@ -183,6 +186,8 @@ void UpdateLogFrequencies(SBreloChain& c) {
                 c.logp[static_cast<size_t>(c.offset[l] + j) * c.K + k] =
                     GuardedLog(c.spSweep.p[k][l][j]);
 }
+
+namespace {
 
 // out[k] = sum over the copies of the log-frequency of their allele in
 // cluster k. With the number of clusters known at compile time the K sums
@@ -232,6 +237,8 @@ SumCopyLogsFn ChooseSumCopyLogs(int K) {
     }
 }
 
+}  // namespace
+
 void UpdateGenotypeLikelihoods(SBreloChain& c) {
     const int AL = c.A * c.L;
     const SumCopyLogsFn sumCopyLogs = ChooseSumCopyLogs(c.K);
@@ -249,9 +256,13 @@ void UpdateGenotypeLikelihoods(SBreloChain& c) {
     }
 }
 
+namespace {
+
 bool IsFixedInReference(const SBreloChain& c, int i) {
     return c.bbase && c.data.isBase[i] == 1;
 }
+
+}  // namespace
 
 // Metropolis step on the label of individual i: a uniform proposal accepted
 // on the genotype likelihood ratio.
@@ -304,6 +315,8 @@ bool UpdateUtilities(SBreloChain& c, int i, int s, gsl_rng*& rng) {
     return true;
 }
 
+namespace {
+
 bool StructureStep(SBreloChain& c, int s, gsl_rng*& rng) {
     for (int i = 0; i < c.N; ++i) {
         if (IsFixedInReference(c, i))
@@ -315,9 +328,13 @@ bool StructureStep(SBreloChain& c, int s, gsl_rng*& rng) {
     return true;
 }
 
+}  // namespace
+
 void UpdatePredictors(SBreloChain& c) {
     Mult_t(c.Pred, c.data.Xtild, c.spSweep.beta);
 }
+
+namespace {
 
 // Residual sums of squares of the utilities and the AIC of each cluster,
 // with the totals in the last column.
@@ -338,6 +355,8 @@ void UpdateResiduals(SBreloChain& c, int s) {
     c.RSS[s][c.K - 1] = totalRSS;
 }
 
+}  // namespace
+
 // One draw of the probit: utilities Pred + N(0,1) written into w (when
 // given), the reference cluster K-1 at 0, the strictly largest wins.
 int DrawProbitClass(const double* pred, double* w, int R, gsl_rng*& rng) {
@@ -354,6 +373,8 @@ int DrawProbitClass(const double* pred, double* w, int R, gsl_rng*& rng) {
     }
     return cls;
 }
+
+namespace {
 
 // The label of i drawn from its genotype likelihoods, when the accept-reject
 // step has used up its proposals.
@@ -375,6 +396,8 @@ bool FallbackLabel(SBreloChain& c, int i, gsl_rng*& rng) {
     return true;
 }
 
+}  // namespace
+
 // Label of i by accept-reject: a cluster proposed from the probit prior,
 // accepted with probability exp(logpr - max logpr).
 bool UpdateLabelByProbit(SBreloChain& c, int i, gsl_rng*& rng) {
@@ -392,6 +415,8 @@ bool UpdateLabelByProbit(SBreloChain& c, int i, gsl_rng*& rng) {
     }
 }
 
+namespace {
+
 bool RegressionStep(SBreloChain& c, int s, gsl_rng*& rng) {
     if (c.hasRegression) {
         UpdatePredictors(c);
@@ -402,6 +427,8 @@ bool RegressionStep(SBreloChain& c, int s, gsl_rng*& rng) {
             return false;
     return true;
 }
+
+}  // namespace
 
 // beta_k ~ N((Xtild'Xtild)^-1 Xtild' w_k, (Xtild'Xtild)^-1). A draw whose
 // first coefficient is not finite is replaced by the previous coefficients
@@ -420,6 +447,8 @@ void UpdateCoefficients(SBreloChain& c, gsl_rng*& rng) {
         }
     }
 }
+
+namespace {
 
 double ComputeLikelihood(const SBreloChain& c) {
     double L = 0.0;
