@@ -1,0 +1,309 @@
+// Exact checks of the random steps of brelo's sampler: each step is run many
+// times from a draw of the distribution it must leave invariant, on a problem
+// small enough to know that distribution (by enumeration, in closed form or
+// by one-dimensional quadrature), and what it draws is compared with it
+// within the Monte Carlo error. Fixed seeds.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "brelo/BreloStepCheckUtil.h"
+#include "core/ExactCheckSupport.h"
+
+namespace {
+
+// Draw from the discrete law probs (summing to 1).
+int DrawClass(const DBL_VCTR_1D& probs, gsl_rng* rng) {
+    double u = gsl_rng_uniform(rng);
+    for (size_t k = 0; k + 1 < probs.size(); ++k) {
+        u -= probs[k];
+        if (u < 0)
+            return static_cast<int>(k);
+    }
+    return static_cast<int>(probs.size()) - 1;
+}
+
+DBL_VCTR_1D Normalised(DBL_VCTR_1D v) {
+    double sum = 0.0;
+    for (double x : v)
+        sum += x;
+    for (double& x : v)
+        x /= sum;
+    return v;
+}
+
+// Under the uniform prior of the structure sweeps, the label of an individual
+// has the law of its genotype likelihoods across the clusters.
+const DBL_VCTR_1D kLabelLaw = {0.5, 0.3, 0.15, 0.05};
+
+}  // namespace
+
+TEST(BreloStepChecks, MetropolisLabelKeepsTheLikelihoodLawAndMovesAsDesigned) {
+    SBreloChain c;
+    SetUpTinyChain(c, 1, 2, 1, 2, 4, 1.0);
+    SetLikelihoods(c, 0, kLabelLaw);
+    CSeededRng target(11), step(12);
+    const int K = 4, draws = 200000;
+    std::vector<long> after(K, 0);
+    std::vector<std::vector<long>> moves(K, std::vector<long>(K, 0));
+    for (int t = 0; t < draws; ++t) {
+        const int from = DrawClass(kLabelLaw, target.get());
+        c.spSweep.z[0] = from;
+        UpdateLabelByMetropolis(c, 0, step.get());
+        ++after[c.spSweep.z[0]];
+        ++moves[from][c.spSweep.z[0]];
+    }
+    EXPECT_GT(ChiSquarePValue(after, kLabelLaw), kPValueLimit);
+    // Each row of moves against the kernel: proposal 1/K, acceptance
+    // min(1, ratio of the likelihoods).
+    for (int from = 0; from < K; ++from) {
+        DBL_VCTR_1D row(K, 0.0);
+        double stay = 1.0;
+        for (int to = 0; to < K; ++to)
+            if (to != from) {
+                row[to] = std::min(1.0, kLabelLaw[to] / kLabelLaw[from]) / K;
+                stay -= row[to];
+            }
+        row[from] = stay;
+        EXPECT_GT(ChiSquarePValue(moves[from], row), kPValueLimit) << "from " << from;
+    }
+}
+
+TEST(BreloStepChecks, AlleleFrequenciesFollowTheirDirichletConditional) {
+    // Five diploids at two loci of three alleles, two clusters, lambda 0.5;
+    // one missing copy that must count for nothing.
+    const int N = 5, A = 2, L = 2, J = 3, K = 2;
+    const double lambda = 0.5;
+    SBreloChain c;
+    SetUpTinyChain(c, N, A, L, J, K, lambda);
+    const int genotypes[N][A][L] = {
+        {{0, 2}, {1, 2}}, {{0, 0}, {0, 1}}, {{2, 1}, {2, 1}}, {{1, 0}, {2, 1}}, {{2, 2}, {0, -1}}};
+    const int labels[N] = {0, 0, 1, 1, 1};
+    double alpha[K][L][J];
+    for (int k = 0; k < K; ++k)
+        for (int l = 0; l < L; ++l)
+            for (int j = 0; j < J; ++j)
+                alpha[k][l][j] = lambda;
+    for (int i = 0; i < N; ++i) {
+        c.spSweep.z[i] = labels[i];
+        for (int a = 0; a < A; ++a)
+            for (int l = 0; l < L; ++l) {
+                SetGenotype(c, i, a, l, genotypes[i][a][l]);
+                if (genotypes[i][a][l] >= 0)
+                    alpha[labels[i]][l][genotypes[i][a][l]] += 1.0;
+            }
+    }
+    CSeededRng rng(21);
+    const int draws = 40000;
+    SMoments first[K][L][J], second[K][L][J], cross[K][L];
+    for (int t = 0; t < draws; ++t) {
+        UpdateAlleleFrequencies(c, rng.get());
+        for (int k = 0; k < K; ++k)
+            for (int l = 0; l < L; ++l) {
+                const DBL_VCTR_1D& p = c.spSweep.p[k][l];
+                for (int j = 0; j < J; ++j) {
+                    first[k][l][j].Add(p[j]);
+                    second[k][l][j].Add(p[j] * p[j]);
+                }
+                cross[k][l].Add(p[0] * p[1]);
+            }
+    }
+    for (int k = 0; k < K; ++k)
+        for (int l = 0; l < L; ++l) {
+            const double a0 = alpha[k][l][0] + alpha[k][l][1] + alpha[k][l][2];
+            for (int j = 0; j < J; ++j) {
+                const double a = alpha[k][l][j];
+                EXPECT_LT(std::fabs(first[k][l][j].Z(a / a0)), kZLimit) << k << l << j;
+                EXPECT_LT(std::fabs(second[k][l][j].Z(a * (a + 1) / (a0 * (a0 + 1)))), kZLimit)
+                    << k << l << j;
+            }
+            const double cross01 = alpha[k][l][0] * alpha[k][l][1] / (a0 * (a0 + 1));
+            EXPECT_LT(std::fabs(cross[k][l].Z(cross01)), kZLimit) << k << l;
+        }
+}
+
+TEST(BreloStepChecks, UtilitiesKeepTheirTruncatedNormalLawGivenTheLabel) {
+    // Three clusters: two utilities, the reference cluster at 0. From a draw
+    // of N(Pred, I) restricted to the region where the label wins, one Gibbs
+    // pass must give that law again.
+    SBreloChain c;
+    SetUpTinyChain(c, 1, 2, 1, 2, 3, 1.0, {{1.0}});
+    CSeededRng target(31), step(32);
+    const int draws = 30000;
+    const double means[][2] = {{0.3, -0.5}, {1.5, 1.0}};
+    for (const auto& m : means)
+        for (int z = 0; z < 3; ++z) {
+            c.Pred[0] = {m[0], m[1]};
+            c.spSweep.z[0] = z;
+            SMoments w0, w1, w00, w11, w01;
+            for (int t = 0; t < draws; ++t) {
+                DrawUtilitiesGivenClass(c.Pred[0], z, c.spSweep.w[0], target.get());
+                ASSERT_TRUE(UpdateUtilities(c, 0, 0, step.get()));
+                const DBL_VCTR_1D& w = c.spSweep.w[0];
+                ASSERT_EQ(ProbitWinner(w), z);
+                w0.Add(w[0]);
+                w1.Add(w[1]);
+                w00.Add(w[0] * w[0]);
+                w11.Add(w[1] * w[1]);
+                w01.Add(w[0] * w[1]);
+            }
+            const SRegionMoments r = ProbitRegionMoments(m[0], m[1], z);
+            const std::string where = "means " + std::to_string(m[0]) + " " + std::to_string(m[1]) +
+                                      ", label " + std::to_string(z);
+            EXPECT_LT(std::fabs(w0.Z(r.w0 / r.mass)), kZLimit) << where;
+            EXPECT_LT(std::fabs(w1.Z(r.w1 / r.mass)), kZLimit) << where;
+            EXPECT_LT(std::fabs(w00.Z(r.w00 / r.mass)), kZLimit) << where;
+            EXPECT_LT(std::fabs(w11.Z(r.w11 / r.mass)), kZLimit) << where;
+            EXPECT_LT(std::fabs(w01.Z(r.w01 / r.mass)), kZLimit) << where;
+        }
+}
+
+TEST(BreloStepChecks, ProbitLabelDrawsLabelAndUtilitiesFromTheirJointConditional) {
+    // Regression sweeps: label and utilities together from
+    // N(w; Pred, I) x likelihood of the winning cluster.
+    SBreloChain c;
+    SetUpTinyChain(c, 1, 2, 1, 2, 3, 1.0, {{1.0}});
+    const double m0 = 0.4, m1 = -0.3;
+    c.Pred[0] = {m0, m1};
+    const DBL_VCTR_1D likelihood = {0.2, 0.5, 0.3};
+    SetLikelihoods(c, 0, likelihood);
+    SRegionMoments region[3];
+    DBL_VCTR_1D law(3);
+    for (int z = 0; z < 3; ++z) {
+        region[z] = ProbitRegionMoments(m0, m1, z);
+        law[z] = region[z].mass * likelihood[z];
+    }
+    law = Normalised(law);
+
+    CSeededRng rng(41);
+    const int draws = 60000;
+    std::vector<long> counts(3, 0);
+    SMoments w0[3], w1[3], w01[3];
+    for (int t = 0; t < draws; ++t) {
+        ASSERT_TRUE(UpdateLabelByProbit(c, 0, rng.get()));
+        const int z = c.spSweep.z[0];
+        const DBL_VCTR_1D& w = c.spSweep.w[0];
+        ASSERT_EQ(ProbitWinner(w), z);
+        ++counts[z];
+        w0[z].Add(w[0]);
+        w1[z].Add(w[1]);
+        w01[z].Add(w[0] * w[1]);
+    }
+    EXPECT_EQ(c.loop_sup_PROPOSAL_MAX, 0);
+    EXPECT_GT(ChiSquarePValue(counts, law), kPValueLimit);
+    for (int z = 0; z < 3; ++z) {
+        EXPECT_LT(std::fabs(w0[z].Z(region[z].w0 / region[z].mass)), kZLimit) << z;
+        EXPECT_LT(std::fabs(w1[z].Z(region[z].w1 / region[z].mass)), kZLimit) << z;
+        EXPECT_LT(std::fabs(w01[z].Z(region[z].w01 / region[z].mass)), kZLimit) << z;
+    }
+}
+
+TEST(BreloStepChecks, ProbitLabelFallbackDrawsFromTheLikelihoodAlone) {
+    // A designed approximation, checked for what it is: when the probit
+    // prior almost never proposes the clusters the genotypes favour, the
+    // 15000th proposal hands over to a draw from the genotype likelihoods
+    // alone, which ignores the prior. Here the exact law of the label is
+    // (0.26, 0.26, 0.47); four calls in five end in the fallback, which
+    // draws (0.5, 0.5, 0), and the step as a whole about (0.46, 0.46, 0.09).
+    SBreloChain c;
+    SetUpTinyChain(c, 1, 2, 1, 2, 3, 1.0, {{1.0}});
+    const double m = -4.5;
+    c.Pred[0] = {m, m};
+    const DBL_VCTR_1D likelihood = {1.0, 1.0, std::exp(-12.0)};
+    SetLikelihoods(c, 0, likelihood);
+    DBL_VCTR_1D exact(3), fallbackLaw = Normalised(likelihood);
+    for (int z = 0; z < 3; ++z)
+        exact[z] = ProbitRegionMoments(m, m, z).mass * likelihood[z];
+    exact = Normalised(exact);
+
+    CSeededRng rng(51);
+    CQuietStdout quiet;
+    const int draws = 600;
+    std::vector<long> fromFallback(3, 0), all(3, 0);
+    for (int t = 0; t < draws; ++t) {
+        const long before = c.loop_sup_PROPOSAL_MAX;
+        ASSERT_TRUE(UpdateLabelByProbit(c, 0, rng.get()));
+        ++all[c.spSweep.z[0]];
+        if (c.loop_sup_PROPOSAL_MAX > before)
+            ++fromFallback[c.spSweep.z[0]];
+    }
+    const long fallbacks = fromFallback[0] + fromFallback[1] + fromFallback[2];
+    EXPECT_GT(fallbacks, draws / 2);
+    EXPECT_GT(ChiSquarePValue(fromFallback, fallbackLaw), kPValueLimit);
+    // What the approximation costs here: the most probable label, the
+    // reference cluster, comes out about one time in ten.
+    EXPECT_LT(ChiSquarePValue(all, exact), kPValueLimit);
+    EXPECT_LT(static_cast<double>(all[2]) / draws, 0.25 * exact[2]);
+}
+
+TEST(BreloStepChecks, CoefficientsFollowTheirGaussianConditional) {
+    // Six individuals, intercept and one covariate, two non-reference
+    // clusters: beta_k ~ N(V Xtild' w_k, V) with V = (Xtild'Xtild)^-1.
+    const DBL_VCTR_1D x = {-1.2, -0.4, 0.1, 0.5, 0.9, 1.6};
+    DBL_VCTR_2D Xtild;
+    for (double v : x)
+        Xtild.push_back({1.0, v});
+    SBreloChain c;
+    SetUpTinyChain(c, 6, 2, 1, 2, 3, 1.0, Xtild);
+    SetUpRegression(c);
+    const DBL_VCTR_2D w = {{0.5, -1.0}, {1.2, -0.2}, {-0.3, 0.4},
+                           {0.8, 0.1},  {2.0, -0.7}, {1.1, 0.9}};
+    c.spSweep.w = w;
+
+    double sx = 0, sxx = 0;
+    for (double v : x) {
+        sx += v;
+        sxx += v * v;
+    }
+    const double n = x.size(), det = n * sxx - sx * sx;
+    const double V[2][2] = {{sxx / det, -sx / det}, {-sx / det, n / det}};
+    CSeededRng rng(61);
+    const int draws = 40000;
+    SMoments b0[2], b1[2], b00[2], b11[2], b01[2];
+    for (int t = 0; t < draws; ++t) {
+        UpdateCoefficients(c, rng.get());
+        for (int k = 0; k < 2; ++k) {
+            const DBL_VCTR_1D& b = c.spSweep.beta[k];
+            b0[k].Add(b[0]);
+            b1[k].Add(b[1]);
+            b00[k].Add(b[0] * b[0]);
+            b11[k].Add(b[1] * b[1]);
+            b01[k].Add(b[0] * b[1]);
+        }
+    }
+    for (int k = 0; k < 2; ++k) {
+        double sw = 0, sxw = 0;
+        for (size_t i = 0; i < x.size(); ++i) {
+            sw += w[i][k];
+            sxw += x[i] * w[i][k];
+        }
+        const double mu0 = V[0][0] * sw + V[0][1] * sxw, mu1 = V[1][0] * sw + V[1][1] * sxw;
+        EXPECT_LT(std::fabs(b0[k].Z(mu0)), kZLimit) << k;
+        EXPECT_LT(std::fabs(b1[k].Z(mu1)), kZLimit) << k;
+        EXPECT_LT(std::fabs(b00[k].Z(mu0 * mu0 + V[0][0])), kZLimit) << k;
+        EXPECT_LT(std::fabs(b11[k].Z(mu1 * mu1 + V[1][1])), kZLimit) << k;
+        EXPECT_LT(std::fabs(b01[k].Z(mu0 * mu1 + V[0][1])), kZLimit) << k;
+    }
+}
+
+TEST(BreloStepChecks, PredictedClassesFollowTheProbit) {
+    // The draws behind the predicted memberships and the held-out
+    // individuals' classes.
+    CSeededRng rng(71);
+    const int draws = 100000;
+    const double m0 = 0.4, m1 = -0.3;
+    const double pred[2] = {m0, m1};
+    std::vector<long> two(3, 0), one(2, 0);
+    for (int t = 0; t < draws; ++t) {
+        ++two[DrawProbitClass(pred, nullptr, 2, rng.get())];
+        ++one[DrawProbitClass(pred, nullptr, 1, rng.get())];
+    }
+    DBL_VCTR_1D law(3);
+    for (int z = 0; z < 3; ++z)
+        law[z] = ProbitRegionMoments(m0, m1, z).mass;
+    EXPECT_NEAR(law[0] + law[1] + law[2], 1.0, 1e-9);
+    EXPECT_GT(ChiSquarePValue(two, law), kPValueLimit);
+    const double p0 = gsl_cdf_ugaussian_P(m0);
+    EXPECT_GT(ChiSquarePValue(one, {p0, 1 - p0}), kPValueLimit);
+}
