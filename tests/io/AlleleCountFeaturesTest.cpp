@@ -1,0 +1,84 @@
+#include "io/AlleleCountFeatures.h"
+
+#include <gsl/gsl_randist.h>
+#include <gtest/gtest.h>
+
+#include "core/ExactCheckSupport.h"
+
+namespace {
+
+DBL_VCTR_2D Dense(const SSparseRows& rows) {
+    DBL_VCTR_2D dense(rows.Rows(), DBL_VCTR_1D(rows.cols, 0.0));
+    for (int r = 0; r < rows.Rows(); ++r)
+        for (int e = rows.start[r]; e < rows.start[r + 1]; ++e)
+            dense[r][rows.index[e]] += rows.value[e];
+    return dense;
+}
+
+// K clusters of n diploids at L loci of J alleles, each cluster with its own
+// frequencies, drawn from Dirichlet(alpha).
+INT_VCTR_3D SimulateGenotypes(int K, int n, int L, int J, double alpha, gsl_rng* rng,
+                              INT_VCTR_1D& truth) {
+    DBL_VCTR_3D freq(K, DBL_VCTR_2D(L, DBL_VCTR_1D(J)));
+    const DBL_VCTR_1D a(J, alpha);
+    for (auto& cluster : freq)
+        for (auto& locus : cluster)
+            gsl_ran_dirichlet(rng, J, a.data(), locus.data());
+    INT_VCTR_3D X;
+    truth.clear();
+    for (int i = 0; i < K * n; ++i) {
+        const int k = i % K;
+        truth.push_back(k);
+        X.push_back(INT_VCTR_2D(2, INT_VCTR_1D(L)));
+        for (int c = 0; c < 2; ++c)
+            for (int l = 0; l < L; ++l) {
+                double u = gsl_rng_uniform(rng);
+                int j = 0;
+                while (j + 1 < J && (u -= freq[k][l][j]) >= 0)
+                    ++j;
+                X[i][c][l] = 100 + 2 * j;
+            }
+    }
+    return X;
+}
+
+}  // namespace
+
+TEST(AlleleCountFeatures, CountsCopiesAndSpreadsMissingOnesOverTheMeanFrequencies) {
+    // Locus 0 has alleles 10, 12, 14; locus 1 alleles 7, 9. The code 99 is
+    // not listed and counts as missing; the third list has no locus in X.
+    const INT_VCTR_3D X = {{{10, 7}, {12, 7}}, {{14, -9}, {14, 9}}, {{99, 9}, {12, 9}}};
+    const INT_VCTR_2D alleleV = {{10, 12, 14}, {7, 9}, {1, 2}};
+    const SSparseRows rows = AlleleCountFeatures(X, alleleV);
+    ASSERT_EQ(rows.Rows(), 3);
+    ASSERT_EQ(rows.cols, 5);
+    // Observed copies: locus 0: 10, 12, 14, 14, 12 (frequencies 0.2, 0.4,
+    // 0.4); locus 1: 7, 7, 9, 9, 9 (0.4, 0.6).
+    const DBL_VCTR_2D expected = {{1, 1, 0, 2, 0}, {0, 0, 2, 0.4, 1.6}, {0.2, 1.4, 0.4, 0, 2}};
+    const DBL_VCTR_2D dense = Dense(rows);
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 5; ++c)
+            EXPECT_NEAR(dense[r][c], expected[r][c], 1e-12) << r << " " << c;
+    // Each allele carried appears once in a row: its squared norm is right.
+    EXPECT_EQ(rows.start[1] - rows.start[0], 3);
+}
+
+TEST(AlleleCountFeatures, KMeansStartSeparatesGeneticClustersAndRepeatsFromTheSeed) {
+    CSeededRng data(3);
+    INT_VCTR_1D truth;
+    INT_VCTR_3D X = SimulateGenotypes(4, 30, 25, 6, 0.5, data.get(), truth);
+    X[5][0][3] = -9;  // some missing data
+    X[9][1][7] = -9;
+    INT_VCTR_2D alleleV;
+    for (int l = 0; l < 25; ++l)
+        alleleV.push_back({100, 102, 104, 106, 108, 110});
+    CSeededRng rng(4), again(4);
+    testing::internal::CaptureStdout();
+    const INT_VCTR_1D labels = KMeansStartLabels(X, alleleV, 4, rng.get());
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_GE(AdjustedRandIndex(labels, truth), 0.95);
+    EXPECT_NE(printed.find("cluster sizes:"), std::string::npos);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(KMeansStartLabels(X, alleleV, 4, again.get()), labels);
+    testing::internal::GetCapturedStdout();
+}
