@@ -66,6 +66,10 @@ const char* const kUsage[] = {
     "-ref :   The 1st non-extra column of datafile F indicates Individuals to assigned to the "
     "Reference Cluster",
     "         (value 1 for ref. indiv., 0 for others)",
+    "-jk :    Start from the k-means clusters of the individuals' allele counts",
+    "         (best of 10 runs; with -ref, reference individuals start in cluster K)",
+    "-zg :    Draw each label from its full conditional over the K clusters in structure sweeps",
+    "         (Gibbs step, instead of a Metropolis step with a uniform proposal)",
 };
 
 [[noreturn]] void UsageAndExit() {
@@ -174,6 +178,16 @@ void ParseOneOption(const char* arg, SBreloOptions& opts) {
         case 'd':
             opts.nd = ReadIntOption(value);
             break;
+        case 'j':
+            if (arg[2] != 'k')
+                RefuseUnknownOption(arg);
+            opts.kmeansStart = true;
+            break;
+        case 'z':
+            if (arg[2] != 'g')
+                RefuseUnknownOption(arg);
+            opts.gibbsLabels = true;
+            break;
         case '2':
         case 'g':
         case 'h':
@@ -226,6 +240,7 @@ void CheckBreloCounts(const SBreloOptions& opts) {
     if (opts.BurnInStructure < 0)
         RefuseInput("The structure burn-in (-BS) must not be negative.");
     CheckChainSettings(opts.K, opts.lambda, opts.TotalSweep, opts.BurnIn, opts.BurnInStructure);
+    CheckKMeansStart(opts.kmeansStart, opts.K);
     if (opts.nb_var_regr < 0 || opts.nb_var_regr > 2)
         RefuseInput("Number of variables in the regression must be in {0,1,2}");
 }

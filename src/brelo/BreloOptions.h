@@ -30,6 +30,8 @@ struct SBreloOptions {
     int nb_var_regr = 2;         // -n
     int nd = 0;                  // -d
     SInputOptions input;         // -f -C
+    bool kmeansStart = false;    // -jk: starting labels from k-means
+    bool gibbsLabels = false;    // -zg: Gibbs label draws in structure sweeps
     // Which of the required options were given.
     bool bF = false, bN = false, bA = false, bL = false, bK = false, bD = false, bS = false,
          bB = false, bT = false;
@@ -52,7 +54,7 @@ void ParseBreloOptions(int argc, char** argv, SBreloOptions& opts);
 // sense: N, A, L, K or S below 1, B or BS negative, no kept sweep left
 // (B + BS >= S), a Dirichlet parameter that is not a positive number, negative
 // numbers of covariates, extra rows, extra columns or dummy records, and a
-// number of trend coordinates outside 0..2.
+// number of trend coordinates outside 0..2, and -jk with a single cluster.
 void CheckBreloCounts(const SBreloOptions& opts);
 
 #endif

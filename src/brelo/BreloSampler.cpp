@@ -15,6 +15,7 @@
 #include "core/MatrixUtilities.h"
 #include "core/MiscUtilities.h"
 #include "core/RNGUtilities.h"
+#include "io/AlleleCountFeatures.h"
 #include "io/IOUtilities.h"
 #include "io/ResultTables.h"
 
@@ -276,6 +277,20 @@ void UpdateLabelByMetropolis(SBreloChain& c, int i, gsl_rng*& rng) {
         c.spSweep.z[i] = kNew;
 }
 
+// Gibbs draw of the label of individual i from its full conditional under
+// the same uniform prior: cluster k with probability proportional to the
+// genotype likelihood in k.
+void UpdateLabelByGibbs(SBreloChain& c, int i, gsl_rng*& rng) {
+    double total = 0.0;
+    for (int k = 0; k < c.K; ++k) {
+        c.classProbs[k] = std::exp(c.logpr[i][k] - c.maxlogPr[i]);
+        total += c.classProbs[k];
+    }
+    for (int k = 0; k < c.K; ++k)
+        c.classProbs[k] /= total;
+    c.spSweep.z[i] = SelectANum(rng, c.classProbs);
+}
+
 // Gibbs update of the utilities of individual i given its label: the
 // utility of its own cluster above every other (and above 0), the others
 // below it.
@@ -321,7 +336,10 @@ bool StructureStep(SBreloChain& c, int s, gsl_rng*& rng) {
     for (int i = 0; i < c.N; ++i) {
         if (IsFixedInReference(c, i))
             continue;
-        UpdateLabelByMetropolis(c, i, rng);
+        if (c.gibbsLabels)
+            UpdateLabelByGibbs(c, i, rng);
+        else
+            UpdateLabelByMetropolis(c, i, rng);
         if (c.hasRegression && !UpdateUtilities(c, i, s, rng))
             return false;
     }
@@ -571,6 +589,41 @@ void AccumulateKeptSweep(SBreloChain& c, int s, gsl_rng*& rng) {
         c.data.bValOnIndiv ? ValidateOnIndividuals(c, rng) : ValidateOnLoci(c);
 }
 
+// Every free label is one uniform draw, a single cluster included (the
+// order of the draws does not change with K). With -ref and K = 1 there is no
+// non-reference cluster to draw from.
+void DrawUniformLabels(SBreloChain& c, gsl_rng*& rng) {
+    for (int i = 0; i < c.N; ++i) {
+        if (!c.bbase)
+            c.spSweep.z[i] = static_cast<int>(gsl_rng_uniform_int(rng, c.K));
+        else if (c.data.isBase[i] == 1 || c.K == 1)
+            c.spSweep.z[i] = c.K - 1;
+        else
+            c.spSweep.z[i] = static_cast<int>(gsl_rng_uniform_int(rng, c.K - 1));
+    }
+}
+
+// -jk: the k-means clusters of the free individuals. With -ref the
+// reference individuals keep cluster K-1 and the others, as in the uniform
+// start, are split among the K-1 other clusters.
+void DrawKMeansLabels(SBreloChain& c, gsl_rng*& rng) {
+    INT_VCTR_1D free;
+    INT_VCTR_3D X;
+    for (int i = 0; i < c.N; ++i) {
+        if (IsFixedInReference(c, i)) {
+            c.spSweep.z[i] = c.K - 1;
+        } else {
+            free.push_back(i);
+            X.push_back(c.data.X[i]);
+        }
+    }
+    if (free.empty())
+        return;
+    const INT_VCTR_1D labels = KMeansStartLabels(X, c.alleleV, c.bbase ? c.K - 1 : c.K, rng);
+    for (size_t f = 0; f < free.size(); ++f)
+        c.spSweep.z[free[f]] = labels[f];
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- public
@@ -588,6 +641,8 @@ void SetUpChain(SBreloChain& c, const SBreloOptions& opts, SBreloData&& data,
     c.R = opts.K - 1;
     c.lambda = opts.lambda;
     c.bbase = opts.bbase;
+    c.kmeansStart = opts.kmeansStart;
+    c.gibbsLabels = opts.gibbsLabels;
     c.beta_length = c.data.Xtild.empty() ? 0 : static_cast<int>(c.data.Xtild[0].size());
     c.hasRegression = c.beta_length > 0 && c.R > 0;
     BuildAlleleCoding(c);
@@ -606,17 +661,10 @@ void DrawInitialState(SBreloChain& c, gsl_rng*& rng) {
         for (int k = 0; k < c.R; ++k)
             MultivariateGauss(Constant, c.V_chol, c.spSweep.beta[k], rng);
     }
-    // Every free label is one uniform draw, a single cluster included (the
-    // order of the draws does not change with K). With -ref and K = 1 there
-    // is no non-reference cluster to draw from.
-    for (int i = 0; i < c.N; ++i) {
-        if (!c.bbase)
-            c.spSweep.z[i] = static_cast<int>(gsl_rng_uniform_int(rng, c.K));
-        else if (c.data.isBase[i] == 1 || c.K == 1)
-            c.spSweep.z[i] = c.K - 1;
-        else
-            c.spSweep.z[i] = static_cast<int>(gsl_rng_uniform_int(rng, c.K - 1));
-    }
+    if (c.kmeansStart)
+        DrawKMeansLabels(c, rng);
+    else
+        DrawUniformLabels(c, rng);
     for (int k = 0; k < c.K; ++k)
         for (int l = 0; l < c.L; ++l) {
             if (c.J[l] <= 0)

@@ -41,6 +41,8 @@ struct SBreloChain {
     double lambda = 1.0;
     int TotalSweep = 0, BurnIn = 0, BurnInStructure = 0, KeptSweep = 0;
     bool bbase = false;
+    bool kmeansStart = false;  // starting labels from k-means (-jk)
+    bool gibbsLabels = false;  // Gibbs label draws in structure sweeps (-zg)
     std::string run;
     SBreloData data;
 
@@ -102,7 +104,8 @@ bool brelo(int argc, char** argv, std::string run, std::ofstream& ofsCriteria,
 void SetUpChain(SBreloChain& chain, const SBreloOptions& opts, SBreloData&& data,
                 const std::string& run);
 // Regression set-up and initial draws, in the order of the design: the
-// coefficients from N(0, (Xtild'Xtild)^-1), the labels, the frequencies.
+// coefficients from N(0, (Xtild'Xtild)^-1), the labels (uniform, or the
+// k-means clusters with -jk), the frequencies.
 void DrawInitialState(SBreloChain& chain, gsl_rng*& rng);
 // Sweep s (0-based). False when the run must be abandoned (message printed).
 bool RunSweep(SBreloChain& chain, int s, gsl_rng*& rng);

@@ -94,3 +94,8 @@ void CheckChainSettings(int K, double lambda, int TotalSweep, int BurnIn, int Bu
                     ") must be smaller than the total number of sweeps (-S), so that some "
                     "sweeps are kept.");
 }
+
+void CheckKMeansStart(bool kmeansStart, int K) {
+    if (kmeansStart && K < 2)
+        RefuseInput("The k-means initialisation (-jk) needs at least 2 clusters (-K).");
+}

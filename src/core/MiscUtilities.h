@@ -48,4 +48,8 @@ bool AnswerInfoOption(int argc, const char* const* argv, void (*showUsage)());
 // also comes before the kept sweeps; breloAdm passes 0.
 void CheckChainSettings(int K, double lambda, int TotalSweep, int BurnIn, int BurnInStructure);
 
+// Refuses, through RefuseInput, a start from k-means clusters (-jk) with
+// fewer than 2 clusters.
+void CheckKMeansStart(bool kmeansStart, int K);
+
 #endif

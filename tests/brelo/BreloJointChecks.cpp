@@ -25,7 +25,7 @@ namespace {
 constexpr int kN = 3, kA = 2, kL = 2, kJ = 2;
 constexpr double kLambda = 1.0;
 
-enum class ELabelStep { Metropolis, Probit };
+enum class ELabelStep { Metropolis, Gibbs, Probit };
 
 struct SJointSetting {
     std::string name;
@@ -85,7 +85,10 @@ class CJointCheck {
                 ASSERT_TRUE(UpdateLabelByProbit(m_c, i, rng));
                 continue;
             }
-            UpdateLabelByMetropolis(m_c, i, rng);
+            if (m_s.label == ELabelStep::Gibbs)
+                UpdateLabelByGibbs(m_c, i, rng);
+            else
+                UpdateLabelByMetropolis(m_c, i, rng);
             if (m_s.utilities) {
                 ASSERT_TRUE(UpdateUtilities(m_c, i, 0, rng));
             }
@@ -170,6 +173,7 @@ TEST(BreloJointChecks, SuccessiveConditionalSweepsKeepThePrior) {
     // lead the chain to its regression sweeps and are never kept.
     const SJointSetting settings[] = {
         {"structure sweeps, Metropolis labels", 3, ELabelStep::Metropolis, false},
+        {"structure sweeps, Gibbs labels", 3, ELabelStep::Gibbs, false},
         {"structure sweeps with utilities", 2, ELabelStep::Metropolis, true},
         {"regression sweeps, fixed coefficients", 3, ELabelStep::Probit, false},
     };

@@ -26,9 +26,10 @@ void Parse(std::vector<std::string> args) {
 }
 
 TEST(BreloOptionsTest, RecognisesMultiLetterOptionsAndTheirValues) {
-    CArgs a({"-Fmy file.txt", "-N10", "-A2",  "-L5", "-K3", "-D0.5", "-S100",  "-B20",    "-BS7",
-             "-T2",           "-X3",  "-XL1", "-r2", "-c4", "-iin",  "-oout",  "-orunX7", "-spy",
-             "-rcy",          "-ref", "-n1",  "-d6", "-g1", "-h2",   "-vpart", "-2fold",  "-K4"});
+    CArgs a({"-Fmy file.txt", "-N10",   "-A2",  "-L5",  "-K3", "-D0.5", "-S100", "-B20",
+             "-BS7",          "-T2",    "-X3",  "-XL1", "-r2", "-c4",   "-iin",  "-oout",
+             "-orunX7",       "-spy",   "-rcy", "-ref", "-n1", "-d6",   "-g1",   "-h2",
+             "-vpart",        "-2fold", "-K4",  "-jk",  "-zg"});
     SBreloOptions o;
     ParseBreloOptions(a.argc(), a.argv(), o);
     EXPECT_EQ(o.F, "my file.txt");
@@ -48,6 +49,7 @@ TEST(BreloOptionsTest, RecognisesMultiLetterOptionsAndTheirValues) {
     EXPECT_TRUE(o.specialFormat && o.isRecAllele && o.bbase);
     EXPECT_EQ(o.nb_var_regr, 1);
     EXPECT_EQ(o.nd, 6);
+    EXPECT_TRUE(o.kmeansStart && o.gibbsLabels);
 }
 
 TEST(BreloOptionsDeathTest, RefusesUnknownOrMalformedOptions) {
@@ -56,6 +58,8 @@ TEST(BreloOptionsDeathTest, RefusesUnknownOrMalformedOptions) {
     EXPECT_EXIT(Parse(With(Valid(), "-rcx")), ExitedWithCode(1), "Unknown Option - -rcx");
     EXPECT_EXIT(Parse(With(Valid(), "-sq")), ExitedWithCode(1), "Unknown Option - -sq");
     EXPECT_EXIT(Parse(With(Valid(), "stray")), ExitedWithCode(1), "Unknown Option - stray");
+    EXPECT_EXIT(Parse(With(Valid(), "-jy")), ExitedWithCode(1), "Unknown Option - -jy");
+    EXPECT_EXIT(Parse(With(Valid(), "-zm")), ExitedWithCode(1), "Unknown Option - -zm");
     // A missing required option gives the usage.
     std::vector<std::string> noD = Valid();
     noD.erase(noD.begin() + 5);
@@ -85,6 +89,8 @@ TEST(BreloOptionsDeathTest, RefusesCountsThatMakeNoSense) {
     };
     for (const auto& c : cases)
         EXPECT_EXIT(Parse(With(Valid(), c.first)), ExitedWithCode(1), c.second) << c.first;
+    EXPECT_EXIT(Parse(With(With(Valid(), "-jk"), "-K1")), ExitedWithCode(1),
+                "The k-means initialisation \\(-jk\\) needs at least 2 clusters \\(-K\\)\\.");
 }
 
 }  // namespace

@@ -70,6 +70,25 @@ TEST(BreloStepChecks, MetropolisLabelKeepsTheLikelihoodLawAndMovesAsDesigned) {
     }
 }
 
+TEST(BreloStepChecks, GibbsLabelDrawsTheLikelihoodLawFromAnyLabel) {
+    // -zg: whatever the current label, the next one has the law of the
+    // genotype likelihoods over all K clusters.
+    SBreloChain c;
+    SetUpTinyChain(c, 1, 2, 1, 2, 4, 1.0);
+    SetLikelihoods(c, 0, kLabelLaw);
+    CSeededRng step(13);
+    const int K = 4, draws = 50000;
+    for (int from = 0; from < K; ++from) {
+        std::vector<long> after(K, 0);
+        for (int t = 0; t < draws; ++t) {
+            c.spSweep.z[0] = from;
+            UpdateLabelByGibbs(c, 0, step.get());
+            ++after[c.spSweep.z[0]];
+        }
+        EXPECT_GT(ChiSquarePValue(after, kLabelLaw), kPValueLimit) << "from " << from;
+    }
+}
+
 TEST(BreloStepChecks, AlleleFrequenciesFollowTheirDirichletConditional) {
     // Five diploids at two loci of three alleles, two clusters, lambda 0.5;
     // one missing copy that must count for nothing.

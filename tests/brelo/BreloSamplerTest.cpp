@@ -10,6 +10,7 @@
 #include "brelo/BreloSampler.h"
 #include "brelo/BreloSimulation.h"
 #include "brelo/BreloTestUtil.h"
+#include "core/KMeans.h"
 #include "core/StatUtilities.h"
 #include "io/ResultReport.h"
 
@@ -106,6 +107,61 @@ TEST(BreloSamplerTest, RecoversThreeSeparatedClustersAndCriteriaPreferThem) {
     // Without validation the validation terms are zero.
     EXPECT_EQ(r3.criteria.dAL_valid, 0.0);
     EXPECT_DOUBLE_EQ(r3.criteria.DIC2_tot, r3.criteria.DIC2);
+}
+
+TEST(BreloSamplerTest, KMeansStartAndGibbsLabelsRecoverThreeSeparatedClusters) {
+    FixSeed();
+    const std::string dir = FreshFolder("three_clusters_jk_zg");
+    SSimulatedData d;
+    d.N = 150;
+    d.L = 15;
+    d.K = 3;
+    SimulateLabelsInTurn(d);
+    SimulateGenotypes(d, 6, 0.5, 3);
+    WriteSimulatedData(d, dir + "/three.txt");
+    SRunOutcome r =
+        RunSampler(dir, "three.txt",
+                   {"-N150", "-A2", "-L15", "-D1", "-S100", "-B50", "-T-1", "-K3", "-jk", "-zg"});
+    ASSERT_TRUE(r.completed);
+    EXPECT_GE(AgreementUpToRelabelling(HardClusters(r.prefix + "AP.txt"), d.z, 3), 0.95);
+    EXPECT_EQ(r.criteria.KEst, 3);
+}
+
+// The k-means start, with and without reference individuals: these keep
+// cluster K, the others are split among the other clusters by their genotypes.
+TEST(BreloSamplerTest, KMeansStartLabelsAreTheGeneticClusters) {
+    SSimulatedData d;
+    d.N = 90;
+    d.L = 20;
+    d.K = 3;
+    SimulateLabelsInTurn(d);
+    SimulateGenotypes(d, 6, 0.5, 5);
+    for (bool withReference : {false, true}) {
+        SBreloOptions opts;
+        opts.K = 3;
+        opts.lambda = 1.0;
+        opts.TotalSweep = 10;
+        opts.kmeansStart = true;
+        opts.bbase = withReference;
+        SBreloData data;
+        data.N = d.N;
+        data.A = d.A;
+        data.L = d.L;
+        data.X = d.X;
+        for (int i = 0; i < d.N; ++i)
+            data.isBase.push_back(withReference && d.z[i] == 2 ? 1 : 0);
+        SBreloChain chain;
+        SetUpChain(chain, opts, std::move(data), "");
+        FixSeed();
+        gsl_rng* rng = nullptr;
+        AllocRNG(rng, gsl_rng_default);
+        DrawInitialState(chain, rng);
+        FreeRNG(rng);
+        INT_VCTR_1D truth(d.z.begin(), d.z.end());
+        EXPECT_DOUBLE_EQ(AdjustedRandIndex(chain.spSweep.z, truth), 1.0) << withReference;
+        for (int i = 0; i < d.N && withReference; ++i)
+            EXPECT_EQ(chain.spSweep.z[i] == 2, d.z[i] == 2) << i;
+    }
 }
 
 TEST(BreloSamplerTest, ProbitCoefficientsHaveTheRightSignsAndIntervalsCoverTheTruth) {

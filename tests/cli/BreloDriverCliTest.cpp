@@ -204,6 +204,29 @@ TEST(BreloDriverCli, ResultFilesExistOnlyWhereTheyMust) {
     EXPECT_EQ(rows[1].find("nan"), std::string::npos) << rows[1];
 }
 
+TEST(BreloDriverCli, KMeansStartAndGibbsLabelsWriteEveryResultFileAndRepeatFromTheSeed) {
+    const std::string dir = Folder("jk_zg");
+    const std::string options = kSim + kShort + "-K2 -T1 -jk -zg -orun";
+    SCliResult first = RunBreloIn(dir, options + "1");
+    ASSERT_EQ(first.status, 0) << first.output;
+    EXPECT_TRUE(Contains(first.output, "Starting labels from k-means of the allele counts"));
+    const std::string p = dir + "/sim2pop.txt_RUN1_";
+    for (const char* suffix : kAlwaysWritten)
+        EXPECT_TRUE(FileExists(p + suffix)) << suffix;
+    for (const char* suffix : kCovariatesOnly)
+        EXPECT_TRUE(FileExists(p + suffix)) << suffix;
+    ASSERT_EQ(RunBreloIn(dir, options + "2").status, 0);
+    EXPECT_EQ(ReadWholeFile(p + "TR.txt"), ReadWholeFile(dir + "/sim2pop.txt_RUN2_TR.txt"));
+
+    SCliResult oneCluster = RunBreloIn(dir, kSim + kShort + "-K1 -T0 -jk");
+    EXPECT_EQ(oneCluster.status, 1);
+    EXPECT_TRUE(Contains(oneCluster.output,
+                         "The k-means initialisation (-jk) needs at least 2 clusters (-K).\n"));
+    SCliResult unknown = RunBreloIn(dir, kSim + kShort + "-K2 -T0 -zx");
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_TRUE(Contains(unknown.output, "Unknown Option - -zx"));
+}
+
 TEST(BreloDriverCli, ResultFileLayouts) {
     const std::string dir = Folder("layouts");
     ASSERT_EQ(RunBreloIn(dir, kSim + kShort + "-K2 -T1").status, 0);
