@@ -11,6 +11,7 @@
 #include "core/MatrixUtilities.h"
 #include "core/MiscUtilities.h"
 #include "core/RNGUtilities.h"
+#include "io/AlleleCountFeatures.h"
 #include "io/IOUtilities.h"
 #include "plot/PlotUtilities.h"
 
@@ -110,9 +111,10 @@ void PlotInitialMembership(const SAdmSampler& S, const INT_VCTR_1D& labels) {
     PlotHC(S.opt.FOFN + "IM.png", t.vptC, t.vbKeep, t.vdDataMinMax, t.veVoronoi, labels);
 }
 
-// I2: labels and frequencies of the hierarchical start.
+// I2: labels and frequencies of the hierarchical (or k-means) start.
 void InitialiseFromClustering(SAdmSampler& S) {
-    S.sp.z = HierarchicalStartLabels(S.X, S.K, S.rng);
+    S.sp.z = S.opt.kmeansStart ? KMeansAdmStartLabels(S.X, S.setup.alleleV, S.K, S.rng)
+                               : HierarchicalStartLabels(S.X, S.K, S.rng);
     FrequenciesFromLabels(S.sp.p, S.X, S.sp.z, S.setup.alleleV, S.K);
     PlotInitialMembership(S, S.sp.z);
 }
@@ -591,10 +593,12 @@ int DrawCopyLabel(const gsl_rng* rng, const DBL_VCTR_1D& q_i, const DBL_VCTR_3D&
     return SelectANum(rng, work);
 }
 
-INT_VCTR_1D HierarchicalStartLabels(const INT_VCTR_3D& X, int K, const gsl_rng* rng) {
-    const int N = static_cast<int>(X.size());
-    const int L = N > 0 && !X[0].empty() ? static_cast<int>(X[0][0].size()) : 0;
-    INT_VCTR_1D z = HClustering(X, WAR, K, true);
+namespace {
+
+// A share of the individuals (a quarter below 120 loci, a twentieth from 120
+// on, at least one) moved to another cluster at random.
+void MoveAShareOfLabels(INT_VCTR_1D& z, int L, int K, const gsl_rng* rng) {
+    const int N = static_cast<int>(z.size());
     int SN = static_cast<int>(N * (L <= 119 ? 0.25 : 0.05));
     if (SN == 0)
         SN = 1;
@@ -609,6 +613,24 @@ INT_VCTR_1D HierarchicalStartLabels(const INT_VCTR_3D& X, int K, const gsl_rng* 
             gsl_ran_choose(rng, &label, 1, labels.data(), K, sizeof(int));
         z[i] = label;
     }
+}
+
+int CountLoci(const INT_VCTR_3D& X) {
+    return !X.empty() && !X[0].empty() ? static_cast<int>(X[0][0].size()) : 0;
+}
+
+}  // namespace
+
+INT_VCTR_1D HierarchicalStartLabels(const INT_VCTR_3D& X, int K, const gsl_rng* rng) {
+    INT_VCTR_1D z = HClustering(X, WAR, K, true);
+    MoveAShareOfLabels(z, CountLoci(X), K, rng);
+    return z;
+}
+
+INT_VCTR_1D KMeansAdmStartLabels(const INT_VCTR_3D& X, const INT_VCTR_2D& alleleV, int K,
+                                 const gsl_rng* rng) {
+    INT_VCTR_1D z = KMeansStartLabels(X, alleleV, K, rng);
+    MoveAShareOfLabels(z, CountLoci(X), K, rng);
     return z;
 }
 

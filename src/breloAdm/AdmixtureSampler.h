@@ -67,6 +67,11 @@ int DrawCopyLabel(const gsl_rng* rng, const DBL_VCTR_1D& q_i, const DBL_VCTR_3D&
 // from 120 on, at least one) moved to another cluster at random. K >= 2.
 INT_VCTR_1D HierarchicalStartLabels(const INT_VCTR_3D& X, int K, const gsl_rng* rng);
 
+// The same start with the k-means clusters of the allele counts (-jk) in
+// place of Ward's clusters.
+INT_VCTR_1D KMeansAdmStartLabels(const INT_VCTR_3D& X, const INT_VCTR_2D& alleleV, int K,
+                                 const gsl_rng* rng);
+
 // p[k][l][j]: share of the copies of the individuals labelled k that carry
 // allele j at locus l (missing copies counted in the total); 0 for a cluster
 // without individual.

@@ -63,6 +63,7 @@ const char* const USAGE_LINES[] = {
     "-jj: j = Init the run with Neighbor Joining tree",
     "     j = y, Yes",
     "     j = n, No (Default)",
+    "     j = k, Init the run with the k-means clusters of the allele counts",
     "-gg: g = Name of file containing Geographic distances between individuals (optional) ",
     "     For file name contains spaces, input it as \"g\".",
     "-rcrc: rc = Recessive Allele(s) in the data?",
@@ -248,7 +249,10 @@ void ParseOne(const std::string& arg, SAdmOptions& opt, SRequired& given) {
             ParseO(arg, opt);
             break;
         case 'j':
-            opt.nj = YesNo(arg, 2);
+            if (At(arg, 2) == 'k')
+                opt.kmeansStart = true;
+            else
+                opt.nj = YesNo(arg, 2);
             break;
         case 'n':
             opt.nb_var_regr = IntFrom(arg, 2);
@@ -311,8 +315,11 @@ void CheckCounts(const SAdmOptions& opt) {
     CheckChainSettings(opt.K, opt.lambda, opt.TotalSweep, opt.BurnIn, 0);
     if (!(opt.sigmaQ > 0.0) || !std::isfinite(opt.sigmaQ))
         RefuseInput("The variance of the CAR field (-x) must be a positive number.");
+    if (opt.nj && opt.kmeansStart)
+        RefuseInput("Options -jy and -jk both choose the starting labels: give only one.");
     if (opt.nj && opt.K < 2)
         RefuseInput("The hierarchical initialisation (-jy) needs at least 2 clusters (-K).");
+    CheckKMeansStart(opt.kmeansStart, opt.K);
     if (opt.scSpecified && !opt.geoFile.empty() && !(opt.theta > 0.0 && std::isfinite(opt.theta)))
         RefuseInput("The distance scale (-sc) must be a positive number.");
 }
@@ -376,4 +383,6 @@ void ParseAdmOptions(int argc, const char* const* argv, SAdmOptions& opt) {
     CheckCounts(opt);
     CheckMapPrediction(opt);
     CheckOutputFolder(opt);
+    // The k-means start is the clustering start with other clusters.
+    opt.nj = opt.nj || opt.kmeansStart;
 }

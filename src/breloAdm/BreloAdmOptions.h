@@ -33,7 +33,8 @@ struct SAdmOptions {
     bool drawMap = false;  // -qdraw: the map cells get a Dirichlet draw, not the expected values
     int nb_var_regr = 2;
     bool shuffle = false;
-    bool nj = false;
+    bool nj = false;           // start from clustered labels: -jy, or -jk (below)
+    bool kmeansStart = false;  // -jk: the clusters are those of k-means
     std::string geoFile;
     bool isRecAllele = false;
     bool bbase = false;

@@ -102,6 +102,27 @@ TEST(HierarchicalStart, MovesAQuarterOfTheIndividualsAndKeepsTheRest) {
     EXPECT_EQ(moved, 10);
 }
 
+TEST(HierarchicalStart, KMeansStartMovesTheSameShareOfTheKMeansLabels) {
+    // Two groups of 20 with distinct alleles at 5 loci: k-means finds them
+    // (labels 0 and 1 by first member), then a quarter of the individuals
+    // move to the other cluster, as in the hierarchical start.
+    INT_VCTR_3D X(40, INT_VCTR_2D(2, INT_VCTR_1D(5)));
+    for (int i = 0; i < 40; ++i)
+        for (int a = 0; a < 2; ++a)
+            for (int l = 0; l < 5; ++l)
+                X[i][a][l] = (i < 20 ? 1 : 5) + (a + l + i) % 2;
+    const INT_VCTR_2D alleleV(5, INT_VCTR_1D{1, 2, 5, 6});
+    gsl_rng* rng = SeededRng(11);
+    testing::internal::CaptureStdout();
+    const INT_VCTR_1D z = KMeansAdmStartLabels(X, alleleV, 2, rng);
+    testing::internal::GetCapturedStdout();
+    FreeRNG(rng);
+    int moved = 0;
+    for (int i = 0; i < 40; ++i)
+        moved += z[i] != (i < 20 ? 0 : 1);
+    EXPECT_EQ(moved, 10);
+}
+
 TEST(HierarchicalStart, FrequenciesCountMissingCopiesInTheTotal) {
     INT_VCTR_3D X = {{{1}, {2}}, {{1}, {-9}}, {{2}, {2}}};  // N = 3, A = 2, L = 1
     INT_VCTR_2D alleleV = {{1, 2}};

@@ -196,6 +196,8 @@ TEST(BreloAdmCli, CountsThatMakeNoSenseAreRefusedBeforeAnyWork) {
         {{"-Dabc"}, "-D"},
         {{"-x0"}, "-x"},
         {{"-jy", "-K1"}, "-jy"},
+        {{"-jk", "-K1"}, "The k-means initialisation (-jk) needs at least 2 clusters (-K)."},
+        {{"-jy", "-jk"}, "Options -jy and -jk both choose the starting labels"},
         {{"-d-1"}, "-d"},
         {{"-mmap.asc", "-n1"}, "-n1"},
         {{"-onowhere"}, "Cannot write the result files in folder nowhere"},
@@ -303,6 +305,7 @@ TEST(BreloAdmCli, OptionsRunEndToEnd) {
         }
     }
     const std::vector<std::vector<std::string>> variants = {{"-jy", "-orunj"},
+                                                            {"-jk", "-orunjk"},
                                                             {"-sy", "-oruns"},
                                                             {"-upy", "-orunup"},
                                                             {"-un", "-orunun"},
@@ -313,6 +316,7 @@ TEST(BreloAdmCli, OptionsRunEndToEnd) {
     for (const auto& v : variants) {
         SResult r = RunAdm(dir, Sim2pop(v));
         EXPECT_EQ(r.status, 0) << v[0] << "\n" << r.err;
+        EXPECT_EQ(Contains(r.out, "Starting labels from k-means"), v[0] == "-jk") << v[0];
         ExpectAllResults(dir + "/sim2pop.txt_RUN" + v.back().substr(5) + "_", dir + "/sim2pop.txt");
     }
 }
