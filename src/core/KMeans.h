@@ -30,19 +30,18 @@ struct SKMeansResult {
     double withinSS = 0.0;
 };
 
-// One k-means run: k-means++ seeding (the first centre a uniform point, each
-// further one a point drawn with probability proportional to its squared
-// distance to the nearest centre chosen), then Lloyd iterations (each point
-// to its nearest centre, the lowest index on ties; each centre to the mean of
-// its points) until no point changes cluster. A cluster left empty takes the
-// point farthest from its centre. The iterations skip the distances that
-// Hamerly's bounds show cannot change a point's cluster, so they give the
-// clusters of plain Lloyd iterations at a fraction of the cost. Every random
-// draw comes from rng. K >= number of points puts each point alone.
-SKMeansResult KMeansOnce(const SSparseRows& points, int K, const gsl_rng* rng);
-
-// The run with the smallest within-cluster sum of squares among restarts
-// runs (the first one on ties). K >= 1, restarts >= 1, at least one point.
+// k-means clustering of the points into K clusters, the best of restarts
+// runs by within-cluster sum of squares (the first one on ties). Each run:
+// k-means++ seeding (the first centre a uniform point, each further one a
+// point drawn with probability proportional to its squared distance to the
+// nearest centre chosen), then Lloyd iterations (each point to its nearest
+// centre, the lowest index on ties; each centre to the mean of its points)
+// until no point changes cluster. A cluster left empty takes the point
+// farthest from its centre. The iterations skip the distances that Hamerly's
+// bounds show cannot change a point's cluster, so they end where plain Lloyd
+// iterations end at a fraction of the cost. Every random draw comes from
+// rng. K >= number of points puts each point alone. K >= 1, restarts >= 1, at
+// least one point; rows of the dense form must have one length.
 SKMeansResult KMeans(const SSparseRows& points, int K, int restarts, const gsl_rng* rng);
 SKMeansResult KMeans(const DBL_VCTR_2D& points, int K, int restarts, const gsl_rng* rng);
 

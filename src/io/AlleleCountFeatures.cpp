@@ -6,6 +6,40 @@
 
 namespace {
 
+// Allele index of each copy of X (N x A x L), -1 when missing or not listed:
+// through a table over the range of the codes of each locus when it is
+// short, else by search.
+INT_VCTR_3D AlleleIndices(const INT_VCTR_3D& X, const INT_VCTR_2D& alleleV, size_t L) {
+    const int kLongestTable = 1 << 16;
+    INT_VCTR_2D table(L);
+    INT_VCTR_1D lowest(L, 0);
+    for (size_t l = 0; l < L && l < alleleV.size(); ++l) {
+        const INT_VCTR_1D& codes = alleleV[l];
+        if (codes.empty() || static_cast<long>(codes.back()) - codes.front() >= kLongestTable)
+            continue;
+        lowest[l] = codes.front();
+        table[l].assign(codes.back() - codes.front() + 1, -1);
+        for (size_t j = 0; j < codes.size(); ++j)
+            table[l][codes[j] - codes.front()] = static_cast<int>(j);
+    }
+    INT_VCTR_3D index = X;
+    for (INT_VCTR_2D& individual : index)
+        for (INT_VCTR_1D& copy : individual)
+            for (size_t l = 0; l < L; ++l) {
+                const int code = copy[l];
+                if (code < 0 || l >= alleleV.size())
+                    copy[l] = -1;
+                else if (table[l].empty())
+                    copy[l] = alleleV[l].empty() ? -1 : FindAlleleIndex(alleleV[l], code);
+                else
+                    copy[l] =
+                        code < lowest[l] || code - lowest[l] >= static_cast<long>(table[l].size())
+                            ? -1
+                            : table[l][code - lowest[l]];
+            }
+    return index;
+}
+
 // Mean frequency of each allele of each locus over the observed copies
 // (all 0 at a locus without any).
 DBL_VCTR_2D MeanFrequencies(const INT_VCTR_3D& index, const INT_VCTR_1D& J) {
@@ -30,7 +64,7 @@ DBL_VCTR_2D MeanFrequencies(const INT_VCTR_3D& index, const INT_VCTR_1D& J) {
 
 SSparseRows AlleleCountFeatures(const INT_VCTR_3D& X, const INT_VCTR_2D& alleleV) {
     const size_t L = X.empty() || X[0].empty() ? 0 : X[0][0].size();
-    const INT_VCTR_3D index = BuildAlleleIndex(X, alleleV);
+    const INT_VCTR_3D index = AlleleIndices(X, alleleV, L);
     INT_VCTR_1D J(L, 0), offset(L, 0);
     SSparseRows rows;
     for (size_t l = 0; l < L; ++l) {
@@ -39,6 +73,9 @@ SSparseRows AlleleCountFeatures(const INT_VCTR_3D& X, const INT_VCTR_2D& alleleV
         rows.cols += J[l];
     }
     const DBL_VCTR_2D freq = MeanFrequencies(index, J);
+    const size_t copies = index.size() * (index.empty() ? 0 : index[0].size()) * L;
+    rows.index.reserve(copies + copies / 8);
+    rows.value.reserve(copies + copies / 8);
     DBL_VCTR_1D locus;
     for (const INT_VCTR_2D& individual : index) {
         for (size_t l = 0; l < L; ++l) {
