@@ -4,9 +4,10 @@
 // index of each run's most probable clusters against the true populations,
 // and its run time, over several seeds.
 //
-// Usage: brelo_start_study [folder] [sweeps] [burn-in] [seeds]
-// (defaults: ./brelo_start_study, 2000, 1000, 5). Data: K = 10 populations
-// of 30 diploids, 30 loci of 8 alleles, F = 0.04, 2 % missing copies.
+// Usage: brelo_start_study [folder] [sweeps] [burn-in] [seeds] [F]
+// (defaults: ./brelo_start_study, 2000, 1000, 5, 0.06). Data: K = 10
+// populations of 30 diploids, 30 loci of 8 alleles drifted by F from their
+// ancestor, 2 % missing copies. The k-means clusters alone are scored too.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +22,8 @@
 #include "brelo/BreloSampler.h"
 #include "core/KMeans.h"
 #include "core/RNGUtilities.h"
+#include "io/AlleleCountFeatures.h"
+#include "io/IOUtilities.h"
 
 namespace {
 
@@ -99,6 +102,7 @@ int main(int argc, char** argv) {
     const int sweeps = argc > 2 ? std::atoi(argv[2]) : 2000;
     const int burnIn = argc > 3 ? std::atoi(argv[3]) : 1000;
     const int seeds = argc > 4 ? std::atoi(argv[4]) : 5;
+    const double F = argc > 5 ? std::atof(argv[5]) : 0.06;
     std::filesystem::create_directories(folder);
 
     SClusterSimulation sim;
@@ -106,7 +110,7 @@ int main(int argc, char** argv) {
     sim.N = 300;
     sim.L = 30;
     sim.J = 8;
-    sim.F = 0.04;
+    sim.F = F;
     sim.missing = 0.02;
     sim.seed = 2024;
     const SSimulatedGenotypes g = SimulateClusters(sim);
@@ -127,6 +131,25 @@ int main(int argc, char** argv) {
     for (int s = 1; s <= seeds; ++s)
         std::printf("   seed %d", s);
     std::printf("   mean ARI   mean s\n");
+    {
+        INT_VCTR_2D alleleV;
+        INT_VCTR_1D J;
+        BuildAlleleLists(g.X, alleleV, J);
+        double sumAri = 0.0;
+        std::printf("%-10s", "k-means");
+        for (int s = 1; s <= seeds; ++s) {
+            gsl_rng* rng = gsl_rng_alloc(gsl_rng_mt19937);
+            gsl_rng_set(rng, 1000 + s);
+            std::streambuf* out = std::cout.rdbuf(nullptr);
+            const double ari =
+                AdjustedRandIndex(KMeansStartLabels(g.X, alleleV, sim.K, rng), truth);
+            std::cout.rdbuf(out);
+            gsl_rng_free(rng);
+            sumAri += ari;
+            std::printf("   %6.3f", ari);
+        }
+        std::printf("   %8.3f\n", sumAri / seeds);
+    }
     int tag = 0;
     for (const SSetting& setting : settings) {
         double sumAri = 0.0, sumSeconds = 0.0;
