@@ -72,13 +72,17 @@ void BaseChart::drawEdge(DrawArea& d) const {
     d.rect(0, 0, m_nWidth - 1, m_nHeight - 1, m_nEdgeColor, Chart::Transparent);
 }
 
+void BaseChart::paint(DrawArea& d) {
+    drawBackground(d);
+    drawContent(d);
+    drawTitle(d);
+    drawTexts(d);
+    drawEdge(d);
+}
+
 std::unique_ptr<DrawArea> BaseChart::render() {
     auto d = std::make_unique<DrawArea>(m_nWidth, m_nHeight, Chart::DefaultBackground);
-    drawBackground(*d);
-    drawContent(*d);
-    drawTitle(*d);
-    drawTexts(*d);
-    drawEdge(*d);
+    paint(*d);
     return d;
 }
 
@@ -108,7 +112,18 @@ DrawArea* BaseChart::makeChart() {
     return m_pImage.get();
 }
 
+// A vector drawing has no size limit: it is drawn as laid out.
+bool BaseChart::makeSvg(const std::string& filename) {
+    DrawArea d(m_nWidth, m_nHeight, filename, Chart::DefaultBackground);
+    paint(d);
+    return d.finish();
+}
+
 bool BaseChart::makeChart(const std::string& filename) {
+    const std::string svg = ".svg";
+    if (filename.size() > svg.size() &&
+        filename.compare(filename.size() - svg.size(), svg.size(), svg) == 0)
+        return makeSvg(filename);
     DrawArea* d = makeChart();
     return d && d->out(filename);
 }

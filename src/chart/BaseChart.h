@@ -37,11 +37,14 @@ class BaseChart {
     int getWidth() const { return m_nWidth; }
     int getHeight() const { return m_nHeight; }
 
-    // Draws the chart and writes it as PNG: false when it cannot be written.
+    // Draws the chart and writes it as PNG, or as SVG when the name ends in
+    // ".svg": false when it cannot be written.
     bool makeChart(const std::string& filename);
     // Draws the chart and hands out the image, owned by the chart and valid
     // until the next makeChart or the chart's end.
     DrawArea* makeChart();
+    // Draws the whole chart into d with its top left corner at d's origin.
+    void paint(DrawArea& d);
 
   protected:
     // Draws the chart's own content between background and texts.
@@ -64,6 +67,7 @@ class BaseChart {
     void drawTexts(DrawArea& d) const;
     void drawEdge(DrawArea& d) const;
     std::unique_ptr<DrawArea> renderWithinLimits();
+    bool makeSvg(const std::string& filename);
 
     int m_nBgColor;
     int m_nEdgeColor;

@@ -1,5 +1,6 @@
 #include "chart/DrawArea.h"
 
+#include <cairo-svg.h>
 #include <cairo.h>
 
 #include <algorithm>
@@ -135,6 +136,18 @@ std::string ToUtf8(const std::string& s) {
 DrawArea::DrawArea(int width, int height, int bgColor)
     : m_nWidth(ClampSide(width)), m_nHeight(ClampSide(height)) {
     m_pSurface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, m_nWidth, m_nHeight);
+    initialise(bgColor);
+}
+
+DrawArea::DrawArea(int width, int height, const std::string& svgFile, int bgColor)
+    : m_bVector(true), m_nWidth(ClampSide(width)), m_nHeight(ClampSide(height)) {
+    m_pSurface = cairo_svg_surface_create(svgFile.c_str(), m_nWidth, m_nHeight);
+    // One user unit is one pixel, as in the image.
+    cairo_svg_surface_set_document_unit(m_pSurface, CAIRO_SVG_UNIT_PX);
+    initialise(bgColor);
+}
+
+void DrawArea::initialise(int bgColor) {
     m_pCairo = cairo_create(m_pSurface);
     cairo_set_antialias(m_pCairo, CAIRO_ANTIALIAS_NONE);
     cairo_font_options_t* options = cairo_font_options_create();
@@ -164,7 +177,7 @@ void DrawArea::setSource(int color) {
 }
 
 int DrawArea::getPixel(int x, int y) const {
-    if (x < 0 || y < 0 || x >= m_nWidth || y >= m_nHeight)
+    if (m_bVector || x < 0 || y < 0 || x >= m_nWidth || y >= m_nHeight)
         return Chart::Transparent;
     cairo_surface_flush(m_pSurface);
     return static_cast<int>(row(y)[x] & 0xffffff);
@@ -174,12 +187,18 @@ void DrawArea::setPixel(int x, int y, int color) {
     color = Chart::ResolveColor(color, Chart::DefaultLine);
     if (x < 0 || y < 0 || x >= m_nWidth || y >= m_nHeight || !Chart::IsVisible(color))
         return;
+    if (m_bVector) {
+        rect(x, y, x, y, Chart::Transparent, color);
+        return;
+    }
     cairo_surface_flush(m_pSurface);
     row(y)[x] = static_cast<unsigned int>(color) & 0xffffff;
     cairo_surface_mark_dirty_rectangle(m_pSurface, x, y, 1, 1);
 }
 
 void DrawArea::vFlip() {
+    if (m_bVector)
+        return;
     cairo_surface_flush(m_pSurface);
     size_t bytes = static_cast<size_t>(m_nWidth) * sizeof(unsigned int);
     std::vector<unsigned int> tmp(m_nWidth);
@@ -195,7 +214,7 @@ void DrawArea::vFlip() {
 // overflow the call stack.
 void DrawArea::fill(int x, int y, int color) {
     color = Chart::ResolveColor(color, Chart::DefaultLine);
-    if (x < 0 || y < 0 || x >= m_nWidth || y >= m_nHeight || !Chart::IsVisible(color))
+    if (m_bVector || x < 0 || y < 0 || x >= m_nWidth || y >= m_nHeight || !Chart::IsVisible(color))
         return;
     cairo_surface_flush(m_pSurface);
     const unsigned int target = row(y)[x] & 0xffffff;
@@ -265,8 +284,11 @@ void DrawArea::line(double x1, double y1, double x2, double y2, int color, int w
     color = Chart::ResolveColor(color, Chart::DefaultLine);
     if (!Chart::IsVisible(color))
         return;
-    if (width > 1) {
+    if (width > 1 || m_bVector) {
+        // A vector line covers the same pixels as the one drawn pixel by
+        // pixel: square caps reach the centres' outer edges.
         setSource(color);
+        cairo_set_line_cap(m_pCairo, m_bVector ? CAIRO_LINE_CAP_SQUARE : CAIRO_LINE_CAP_BUTT);
         cairo_set_line_width(m_pCairo, width);
         cairo_move_to(m_pCairo, x1 + 0.5, y1 + 0.5);
         cairo_line_to(m_pCairo, x2 + 0.5, y2 + 0.5);
@@ -447,6 +469,24 @@ void DrawArea::clearClip() {
 }
 
 bool DrawArea::out(const std::string& filename) {
+    if (m_bVector)
+        return false;
     cairo_surface_flush(m_pSurface);
     return cairo_surface_write_to_png(m_pSurface, filename.c_str()) == CAIRO_STATUS_SUCCESS;
+}
+
+bool DrawArea::finish() {
+    if (!m_bVector)
+        return false;
+    cairo_surface_finish(m_pSurface);
+    return cairo_surface_status(m_pSurface) == CAIRO_STATUS_SUCCESS;
+}
+
+void DrawArea::pushOrigin(double dx, double dy) {
+    cairo_save(m_pCairo);
+    cairo_translate(m_pCairo, dx, dy);
+}
+
+void DrawArea::popOrigin() {
+    cairo_restore(m_pCairo);
 }

@@ -1,6 +1,12 @@
 // A raster image with the drawing primitives the charts need. Lines and
 // shapes are drawn without anti-aliasing so that regions keep exact colours
 // (the flood fill relies on it); text is anti-aliased.
+//
+// A DrawArea can also draw into an SVG file instead of an image: the same
+// primitives become vector shapes and text. The pixel operations (getPixel,
+// setPixel, fill, vFlip) need an image: on an SVG drawing getPixel returns
+// Chart::Transparent, setPixel paints a one-pixel square, fill and vFlip do
+// nothing.
 #ifndef BRELO_CHART_DRAWAREA_H
 #define BRELO_CHART_DRAWAREA_H
 
@@ -16,6 +22,9 @@ class DrawArea {
   public:
     // Sides are clamped to 1 .. Chart::MaxImageSide.
     DrawArea(int width, int height, int bgColor = 0xffffff);
+    // An SVG drawing of width x height pixels written to svgFile (complete
+    // once finish() has returned true).
+    DrawArea(int width, int height, const std::string& svgFile, int bgColor = 0xffffff);
     ~DrawArea();
     DrawArea(const DrawArea&) = delete;
     DrawArea& operator=(const DrawArea&) = delete;
@@ -32,8 +41,17 @@ class DrawArea {
     void fill(int x, int y, int color);
     // Ellipse centred at (cx, cy) with radii rx, ry.
     void circle(int cx, int cy, int rx, int ry, int edgeColor, int fillColor);
-    // Writes the image as PNG; false when the file cannot be written.
+    // Writes the image as PNG; false when the file cannot be written (and
+    // always for an SVG drawing).
     bool out(const std::string& filename);
+    bool isVector() const { return m_bVector; }
+    // Completes an SVG drawing's file: false when it could not be written.
+    bool finish();
+    // Moves the origin of the drawing that follows by (dx, dy) pixels, until
+    // the matching popOrigin (SVG drawings only: sub-charts are drawn in
+    // place).
+    void pushOrigin(double dx, double dy);
+    void popOrigin();
 
     // Primitives in pixel coordinates; (x, y) is the centre of pixel x, y.
     void line(double x1, double y1, double x2, double y2, int color, int width = 1);
@@ -62,6 +80,9 @@ class DrawArea {
   private:
     unsigned int* row(int y) const;
     void setSource(int color);
+    void initialise(int bgColor);
+
+    bool m_bVector = false;
 
     int m_nWidth;
     int m_nHeight;

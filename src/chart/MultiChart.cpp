@@ -12,6 +12,12 @@ void MultiChart::addChart(int x, int y, BaseChart* c) {
 
 void MultiChart::drawContent(DrawArea& d) {
     for (auto& [pos, chart] : m_vCharts) {
+        if (d.isVector()) {
+            d.pushOrigin(pos.first, pos.second);
+            chart->paint(d);
+            d.popOrigin();
+            continue;
+        }
         DrawArea* sub = chart->makeChart();
         if (m_dScale == 1) {
             d.merge(*sub, pos.first, pos.second);

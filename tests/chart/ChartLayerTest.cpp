@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "chart/Chart.h"
@@ -313,4 +315,31 @@ TEST(XYChartTest, WideAxisLabelsAreMovedInsideTheImage) {
     }
     EXPECT_EQ(inColumn0, 0);  // no label cut at the image edge
     EXPECT_GT(inMargin, 10);
+}
+
+TEST(BaseChartTest, SvgNameWritesAVectorDrawingWithSubChartsInPlace) {
+    XYChart sub(60, 40, 0x00ff00, kBlack);
+    sub.setPlotArea(10, 10, 40, 20, kWhite);
+    sub.addBarLayer(Chart::Percentage)->addDataSet({1, 2}, 0xff0000);
+    MultiChart m(200, 100, 0xffffcc, kBlack);
+    m.addChart(100, 30, &sub);
+    m.addText(20, 50, "Cluster 1", "", 12, kBlack);
+    EXPECT_FALSE(m.makeChart("/nonexistent-folder/chart.svg"));
+    std::string file = ::testing::TempDir() + "chart_multi.svg";
+    ASSERT_TRUE(m.makeChart(file));
+    std::ifstream in(file);
+    std::string svg((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(svg.rfind("<?xml", 0), 0u);
+    EXPECT_NE(svg.find("width=\"200px\" height=\"100px\""), std::string::npos);
+    // The sub-chart's background is a vector shape at its place, not an image.
+    EXPECT_NE(svg.find("fill:rgb(0%,100%,0%);fill-opacity:1;\" d=\"M 100 30 L 160 30"),
+              std::string::npos);
+    EXPECT_EQ(svg.find("<image"), std::string::npos);
+    // Both bars of the plot area, side by side within it.
+    size_t bars = 0;
+    for (size_t at = svg.find("fill:rgb(100%,0%,0%)"); at != std::string::npos;
+         at = svg.find("fill:rgb(100%,0%,0%)", at + 1))
+        ++bars;
+    EXPECT_EQ(bars, 2u);
+    EXPECT_NE(svg.find("<use xlink:href=\"#glyph"), std::string::npos);  // the text
 }
