@@ -1,0 +1,147 @@
+#include "study/ChainFiles.h"
+
+#include <cctype>
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+namespace {
+
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// The first number of a one-value result file, NaN when there is none.
+double ReadSingleValue(const std::string& file) {
+    std::ifstream in(file);
+    double v;
+    if (in >> v)
+        return v;
+    return kNaN;
+}
+
+// "000012:" opens a numbered row; rest gets what follows the colon.
+bool IsNumberedRow(const std::string& line, std::string& rest) {
+    size_t i = 0;
+    while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i])))
+        ++i;
+    size_t digits = i;
+    while (digits < line.size() && std::isdigit(static_cast<unsigned char>(line[digits])))
+        ++digits;
+    if (digits == i || digits >= line.size() || line[digits] != ':')
+        return false;
+    rest = line.substr(digits + 1);
+    return true;
+}
+
+bool ReadValues(std::istringstream& in, int K, DBL_VCTR_1D& row) {
+    row.assign(K, 0.0);
+    for (int k = 0; k < K; ++k)
+        if (!(in >> row[k]) || !std::isfinite(row[k]))
+            return false;
+    return true;
+}
+
+std::string Trim(const std::string& s) {
+    size_t b = s.find_first_not_of(" \t\r\n\b");
+    size_t e = s.find_last_not_of(" \t\r\n\b");
+    return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
+}
+
+}  // namespace
+
+bool ReadPlainMemberships(const std::string& file, int K, DBL_VCTR_2D& Q,
+                          std::vector<std::string>& ids) {
+    std::ifstream in(file);
+    std::string line;
+    if (!std::getline(in, line))
+        return false;
+    std::istringstream header(line);
+    std::string word;
+    int columns = 0;
+    while (header >> word)
+        ++columns;
+    if (columns != K + 1)
+        return false;
+    Q.clear();
+    ids.clear();
+    while (std::getline(in, line)) {
+        std::istringstream row(line);
+        std::string id;
+        if (!(row >> id))
+            continue;
+        DBL_VCTR_1D q;
+        if (!ReadValues(row, K, q))
+            return false;
+        ids.push_back(id);
+        Q.push_back(q);
+    }
+    return !Q.empty();
+}
+
+bool ReadNumberedMemberships(const std::string& file, int K, DBL_VCTR_2D& Q) {
+    std::ifstream in(file);
+    std::string line, rest;
+    Q.clear();
+    while (std::getline(in, line)) {
+        if (!IsNumberedRow(line, rest)) {
+            if (!Q.empty())
+                break;
+            continue;
+        }
+        std::istringstream row(rest);
+        DBL_VCTR_1D q;
+        if (!ReadValues(row, K, q))
+            return false;
+        Q.push_back(q);
+    }
+    return !Q.empty();
+}
+
+bool ReadChainResults(StudyProgram program, const std::string& prefix, int K, SChainResult& chain,
+                      std::string& message) {
+    chain.ids.clear();
+    const std::string table = program == StudyProgram::Brelo ? "AP.txt" : "TR.txt";
+    if (!ReadPlainMemberships(prefix + "Q.txt", K, chain.Q, chain.ids) &&
+        !ReadNumberedMemberships(prefix + table, K, chain.Q)) {
+        message = "no memberships of " + std::to_string(K) + " clusters in " + prefix + table;
+        return false;
+    }
+    chain.DIC = ReadSingleValue(prefix + "DIC.txt");
+    if (program == StudyProgram::Brelo) {
+        chain.meanLogL = ReadSingleValue(prefix + "AL.txt");
+    } else {
+        // breloAdm's AL.txt averages only the last tenth of the kept sweeps;
+        // its DIC is -2 mean log-likelihood + pD over all of them.
+        const double pD = ReadSingleValue(prefix + "PD.txt");
+        chain.meanLogL = (pD - chain.DIC) / 2;
+        if (std::isnan(chain.meanLogL))
+            chain.meanLogL = ReadSingleValue(prefix + "AL.txt");
+    }
+    return true;
+}
+
+std::string LastMessageOfLog(const std::string& logFile) {
+    std::ifstream in(logFile);
+    if (!in)
+        return "no log " + logFile;
+    std::vector<std::string> lines;
+    std::string line;
+    while (std::getline(in, line))
+        lines.push_back(Trim(line));
+    size_t end = lines.size();
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (lines[i].find("Typical Usage") != std::string::npos ||
+            lines[i].find("PREDICTION UTILITIES") != std::string::npos) {
+            end = i;
+            break;
+        }
+    // Above a line of stars the program only echoes its command line.
+    for (size_t i = end; i-- > 0;) {
+        if (lines[i].empty())
+            continue;
+        if (lines[i].find_first_not_of('*') == std::string::npos)
+            break;
+        return lines[i];
+    }
+    return end < lines.size() ? "the program printed its usage" : "empty log";
+}

@@ -1,0 +1,38 @@
+// The result files of one chain, read through the programs' own layouts:
+// memberships (the plain table "Q.txt" when the program writes it, else
+// brelo's "AP.txt" or the first table of breloAdm's report "TR.txt"), the
+// DIC and the mean log-likelihood of the kept sweeps; and the message of a
+// chain that failed, from its log.
+#ifndef BRELO_STUDY_CHAINFILES_H
+#define BRELO_STUDY_CHAINFILES_H
+
+#include <string>
+#include <vector>
+
+#include "core/VectorUtilities.h"
+#include "study/StudySummary.h"
+
+enum class StudyProgram { Brelo, BreloAdm };
+
+// Memberships of the plain table: a header "id cluster1 ... clusterK", then
+// one row per individual, an id and K values. False when the file is absent
+// or not a table of K clusters.
+bool ReadPlainMemberships(const std::string& file, int K, DBL_VCTR_2D& Q,
+                          std::vector<std::string>& ids);
+
+// Memberships of the rows "000001:  q1 ... qK ..." of a report or AP table:
+// the first block of such rows in the file. False when there is none or a
+// row has fewer than K values.
+bool ReadNumberedMemberships(const std::string& file, int K, DBL_VCTR_2D& Q);
+
+// Fills Q, ids, DIC and meanLogL of a finished chain whose result files are
+// named prefix + suffix. False, with the reason in message, when the
+// memberships cannot be read.
+bool ReadChainResults(StudyProgram program, const std::string& prefix, int K, SChainResult& chain,
+                      std::string& message);
+
+// The line of a log that tells why a run failed: the last line before the
+// usage text when the log ends with it, else the last non-blank line.
+std::string LastMessageOfLog(const std::string& logFile);
+
+#endif

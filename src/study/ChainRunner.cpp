@@ -1,0 +1,282 @@
+#include "study/ChainRunner.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iomanip>
+#include <iostream>
+#include <map>
+#include <sstream>
+
+#include "study/ChainFiles.h"
+
+extern char** environ;
+
+namespace {
+
+volatile sig_atomic_t g_nStopSignal = 0;
+
+void OnStopSignal(int sig) {
+    g_nStopSignal = sig;
+}
+
+void OnChildEnded(int) {}
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+std::string Duration(double seconds) {
+    long s = static_cast<long>(seconds + 0.5);
+    std::ostringstream out;
+    if (s >= 3600)
+        out << s / 3600 << "h" << std::setw(2) << std::setfill('0') << (s % 3600) / 60 << "m";
+    else if (s >= 60)
+        out << s / 60 << "m" << std::setw(2) << std::setfill('0') << s % 60 << "s";
+    else
+        out << s << "s";
+    return out.str();
+}
+
+struct SRunning {
+    const SChainPlan* chain;
+    Clock::time_point start;
+};
+
+// Signal handling for the time chains run: SIGCHLD, SIGINT and SIGTERM are
+// blocked except while waiting, so none slips between a check and the wait.
+class SignalGuard {
+  public:
+    SignalGuard() {
+        struct sigaction sa;
+        std::memset(&sa, 0, sizeof sa);
+        sigemptyset(&sa.sa_mask);
+        sa.sa_handler = OnStopSignal;
+        sigaction(SIGINT, &sa, &m_oldInt);
+        sigaction(SIGTERM, &sa, &m_oldTerm);
+        sa.sa_handler = OnChildEnded;
+        sigaction(SIGCHLD, &sa, &m_oldChld);
+        sigset_t block;
+        sigemptyset(&block);
+        sigaddset(&block, SIGCHLD);
+        sigaddset(&block, SIGINT);
+        sigaddset(&block, SIGTERM);
+        sigprocmask(SIG_BLOCK, &block, &m_waitMask);
+        sigdelset(&m_waitMask, SIGCHLD);
+        sigdelset(&m_waitMask, SIGINT);
+        sigdelset(&m_waitMask, SIGTERM);
+    }
+    ~SignalGuard() {
+        sigprocmask(SIG_SETMASK, &m_waitMask, nullptr);
+        sigaction(SIGINT, &m_oldInt, nullptr);
+        sigaction(SIGTERM, &m_oldTerm, nullptr);
+        sigaction(SIGCHLD, &m_oldChld, nullptr);
+    }
+    // Sleeps until a child ends or a stop signal comes.
+    void wait() { sigsuspend(&m_waitMask); }
+
+  private:
+    struct sigaction m_oldInt, m_oldTerm, m_oldChld;
+    sigset_t m_waitMask;
+};
+
+pid_t SpawnChain(const SChainPlan& chain, std::string& error) {
+    std::vector<std::string> env = ChainEnvironment(chain.seed);
+    std::vector<char*> argv, envp;
+    for (const std::string& a : chain.argv)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    for (const std::string& e : env)
+        envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    const std::string log = ChainLog(chain.folder);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    // The child starts with no signal blocked and the stop signals at their
+    // default action, whatever this process does with them.
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t none, defaults;
+    sigemptyset(&none);
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGINT);
+    sigaddset(&defaults, SIGTERM);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setsigdefault(&attr, &defaults);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    pid_t pid = -1;
+    int rc = posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attr);
+    if (rc != 0) {
+        error = std::strerror(rc);
+        return -1;
+    }
+    return pid;
+}
+
+void WriteMarker(const std::string& file, const std::string& text) {
+    std::ofstream out(file);
+    out << text;
+}
+
+class Progress {
+  public:
+    Progress(int total, int alreadyDone)
+        : m_nTotal(total), m_nDone(alreadyDone), m_bTty(isatty(STDOUT_FILENO)) {}
+    void chainEnded(bool ok) {
+        ++m_nEnded;
+        if (ok)
+            ++m_nDone;
+        else
+            ++m_nFailed;
+    }
+    void show(int running) {
+        const double elapsed = SecondsSince(m_start);
+        const int left = m_nTotal - m_nDone - m_nFailed;
+        std::ostringstream line;
+        line << "chains " << m_nDone << "/" << m_nTotal << " done, " << running << " running, "
+             << m_nFailed << " failed, elapsed " << Duration(elapsed);
+        if (m_nEnded > 0 && left > 0)
+            line << ", about " << Duration(elapsed / m_nEnded * left) << " left";
+        if (m_bTty)
+            std::cout << "\r" << line.str() << "\033[K" << std::flush;
+        else
+            std::cout << line.str() << std::endl;
+    }
+    // Ends the progress line before other output.
+    void breakLine() {
+        if (m_bTty)
+            std::cout << "\r\033[K" << std::flush;
+    }
+    void finish() {
+        if (m_bTty)
+            std::cout << std::endl;
+    }
+
+  private:
+    int m_nTotal, m_nDone, m_nFailed = 0, m_nEnded = 0;
+    bool m_bTty;
+    Clock::time_point m_start = Clock::now();
+};
+
+}  // namespace
+
+std::vector<std::string> ChainEnvironment(unsigned long seed) {
+    std::vector<std::string> env;
+    for (char** e = environ; e && *e; ++e)
+        if (std::strncmp(*e, "GSL_RNG_SEED=", 13) != 0)
+            env.push_back(*e);
+    env.push_back("GSL_RNG_SEED=" + std::to_string(seed));
+    return env;
+}
+
+SRunOutcome RunChains(const std::vector<SChainPlan>& plan, const std::string& dataPath, int jobs) {
+    SRunOutcome outcome;
+    std::vector<const SChainPlan*> pending;
+    for (const SChainPlan& c : plan)
+        if (!std::filesystem::exists(DoneMarker(c.folder)))
+            pending.push_back(&c);
+    const Clock::time_point start = Clock::now();
+    Progress progress(static_cast<int>(plan.size()),
+                      static_cast<int>(plan.size() - pending.size()));
+    std::map<pid_t, SRunning> running;
+    size_t next = 0;
+    g_nStopSignal = 0;
+    SignalGuard guard;
+
+    auto reportFailure = [&](const SChainPlan& c, const std::string& why) {
+        progress.breakLine();
+        std::cout << "K" << c.K << " rep" << c.replicate << " failed (" << why
+                  << "): " << LastMessageOfLog(ChainLog(c.folder)) << "  [" << ChainLog(c.folder)
+                  << "]" << std::endl;
+    };
+
+    while (true) {
+        bool changed = false;
+        // Reap every child that ended.
+        int status;
+        pid_t pid;
+        while ((pid = waitpid(-1, &status, WNOHANG)) > 0) {
+            auto it = running.find(pid);
+            if (it == running.end())
+                continue;
+            const SChainPlan& c = *it->second.chain;
+            const double seconds = SecondsSince(it->second.start);
+            running.erase(it);
+            changed = true;
+            const bool stoppedBySignal =
+                WIFSIGNALED(status) && (WTERMSIG(status) == SIGINT || WTERMSIG(status) == SIGTERM);
+            if (stoppedBySignal || (g_nStopSignal != 0 && !WIFEXITED(status))) {
+                ++outcome.stopped;
+                continue;
+            }
+            outcome.chainSeconds += seconds;
+            if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+                std::ostringstream text;
+                text << "seconds\t" << seconds << "\nseed\t" << c.seed << "\n";
+                WriteMarker(DoneMarker(c.folder), text.str());
+                ++outcome.finished;
+                progress.chainEnded(true);
+            } else {
+                std::string why = WIFEXITED(status)
+                                      ? "exit status " + std::to_string(WEXITSTATUS(status))
+                                      : "signal " + std::to_string(WTERMSIG(status));
+                WriteMarker(FailedMarker(c.folder), why + "\n");
+                ++outcome.failed;
+                progress.chainEnded(false);
+                reportFailure(c, why);
+            }
+        }
+        if (g_nStopSignal != 0) {
+            for (auto& [p, r] : running)
+                kill(p, SIGTERM);
+            if (running.empty())
+                break;
+            guard.wait();
+            continue;
+        }
+        // Start chains up to the limit.
+        while (static_cast<int>(running.size()) < jobs && next < pending.size()) {
+            const SChainPlan& c = *pending[next++];
+            std::string error;
+            std::filesystem::remove(FailedMarker(c.folder));
+            if (!PrepareChainFolder(c, dataPath, error) || (pid = SpawnChain(c, error)) < 0) {
+                WriteMarker(FailedMarker(c.folder), error + "\n");
+                ++outcome.failed;
+                progress.chainEnded(false);
+                progress.breakLine();
+                std::cout << "K" << c.K << " rep" << c.replicate << " failed: " << error
+                          << std::endl;
+                changed = true;
+                continue;
+            }
+            ++outcome.ran;
+            running[pid] = SRunning{&c, Clock::now()};
+            changed = true;
+        }
+        if (changed)
+            progress.show(static_cast<int>(running.size()));
+        if (running.empty())
+            break;
+        guard.wait();
+    }
+    progress.finish();
+    outcome.signal = g_nStopSignal;
+    outcome.wallSeconds = SecondsSince(start);
+    return outcome;
+}

@@ -1,0 +1,278 @@
+#include "study/StudyCharts.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <memory>
+#include <utility>
+
+#include "chart/Chart.h"
+
+namespace {
+
+const int kBlack = 0x000000;
+const int kGrey = 0x999999;
+const int kBlue = 0x0072B2;
+const int kVermillion = 0xD55E00;
+const std::string kFont = "";
+
+// A column of coloured squares with their texts.
+class SwatchLegend : public BaseChart {
+  public:
+    SwatchLegend(int width, const std::vector<std::pair<int, std::string>>& entries,
+                 int rowHeight = 16)
+        : BaseChart(width, std::max<int>(1, rowHeight * entries.size() + 2), 0xffffff,
+                    Chart::Transparent, 0),
+          m_vEntries(entries),
+          m_nRow(rowHeight) {}
+
+  protected:
+    void drawContent(DrawArea& d) override {
+        for (size_t i = 0; i < m_vEntries.size(); ++i) {
+            const int top = 2 + static_cast<int>(i) * m_nRow;
+            d.rect(2, top, 12, top + 10, kBlack, m_vEntries[i].first);
+            d.text(m_vEntries[i].second, kFont, 8, 18, top + 5, kBlack, Chart::Left);
+        }
+    }
+
+  private:
+    std::vector<std::pair<int, std::string>> m_vEntries;
+    int m_nRow;
+};
+
+int Mix(int color, int with, double share) {
+    int out = 0;
+    for (int shift = 0; shift <= 16; shift += 8) {
+        const double a = (color >> shift) & 0xff, b = (with >> shift) & 0xff;
+        out |= static_cast<int>(std::lround(a + share * (b - a))) << shift;
+    }
+    return out;
+}
+
+std::string Number(int n) {
+    return std::to_string(n);
+}
+
+void IntegerKAxis(XYChart& c, int kMin, int kMax) {
+    c.xAxis()->setLinearScale(kMin - 0.5, kMax + 0.5, 1);
+    c.xAxis()->setLabelFormat("{value|0}");
+    c.xAxis()->setTitle("K (number of clusters)", kFont, 9);
+}
+
+std::unique_ptr<XYChart> KPanel(const std::string& title, const std::string& yTitle, int kMin,
+                                int kMax) {
+    auto c = std::make_unique<XYChart>(330, 270, 0xffffff);
+    c->setPlotArea(75, 28, 235, 195, 0xffffff, -1, kBlack, 0xe0e0e0, 0xe0e0e0);
+    c->addTitle(title, kFont, 10);
+    IntegerKAxis(*c, kMin, kMax);
+    c->yAxis()->setTitle(yTitle, kFont, 9);
+    c->yAxis()->setAutoScale(0.1, 0.1, 0);
+    return c;
+}
+
+void AddLine(XYChart& c, const std::vector<double>& x, const std::vector<double>& y, int color,
+             int symbol) {
+    if (x.empty())
+        return;
+    LineLayer* layer = c.addLineLayer();
+    layer->addDataSet(y, color)->setDataSymbol(symbol, 7, color, color);
+    layer->setXData(x);
+    layer->setLineWidth(2);
+}
+
+}  // namespace
+
+int ClusterColor(int k) {
+    static const int kOkabeIto[] = {0xE69F00, 0x56B4E9, 0x009E73, 0xF0E442,
+                                    0x0072B2, 0xD55E00, 0xCC79A7, 0x999999};
+    const int base = kOkabeIto[k % 8];
+    switch ((k / 8) % 3) {
+        case 0:
+            return base;
+        case 1:
+            return Mix(base, 0xffffff, 0.55);
+        default:
+            return Mix(base, 0x000000, 0.45);
+    }
+}
+
+bool DrawKChoice(const std::string& fileBase, const std::vector<SKSummary>& summaries,
+                 const std::vector<std::vector<double>>& logLikOfChains) {
+    if (summaries.empty())
+        return false;
+    const int kMin = summaries.front().K, kMax = summaries.back().K;
+    auto logLik = KPanel("Mean log-likelihood of the chains", "mean log-likelihood", kMin, kMax);
+    auto dic = KPanel("DIC (lower is better)", "DIC", kMin, kMax);
+    auto delta = KPanel("Evanno's \xCE\x94K", "\xCE\x94K", kMin, kMax);
+    delta->yAxis()->setAutoScale(0.1, 0, 0.8);
+
+    std::vector<double> chainK, chainL, k, mean, meanDIC, bestDIC, kDIC, kBest, kDelta, deltaK;
+    int chosen = 0;
+    for (size_t i = 0; i < summaries.size(); ++i) {
+        const SKSummary& s = summaries[i];
+        for (double l : logLikOfChains[i])
+            if (std::isfinite(l))
+                chainK.push_back(s.K), chainL.push_back(l);
+        if (std::isfinite(s.meanLogL))
+            k.push_back(s.K), mean.push_back(s.meanLogL);
+        if (std::isfinite(s.meanLogL) && std::isfinite(s.sdLogL)) {
+            LineLayer* bar = logLik->addLineLayer();
+            bar->addDataSet({s.meanLogL - s.sdLogL, s.meanLogL + s.sdLogL}, kBlue);
+            bar->setXData({double(s.K), double(s.K)});
+            bar->setLineWidth(2);
+        }
+        if (std::isfinite(s.meanDIC))
+            kDIC.push_back(s.K), meanDIC.push_back(s.meanDIC);
+        if (std::isfinite(s.bestDIC))
+            kBest.push_back(s.K), bestDIC.push_back(s.bestDIC);
+        if (std::isfinite(s.deltaK))
+            kDelta.push_back(s.K), deltaK.push_back(s.deltaK);
+        if (s.chosen)
+            chosen = s.K;
+    }
+    if (!chainK.empty())
+        logLik->addScatterLayer(chainK, chainL, "", Chart::CircleSymbol, 5, kGrey, kGrey);
+    AddLine(*logLik, k, mean, kBlue, Chart::CircleSymbol);
+    AddLine(*dic, kDIC, meanDIC, kBlue, Chart::CircleSymbol);
+    AddLine(*dic, kBest, bestDIC, kVermillion, Chart::DiamondSymbol);
+    AddLine(*delta, kDelta, deltaK, kBlue, Chart::CircleSymbol);
+    for (size_t i = 0; i < kDelta.size(); ++i)
+        if (kDelta[i] == chosen)
+            delta->addScatterLayer({kDelta[i]}, {deltaK[i]}, "", Chart::DiamondSymbol, 13,
+                                   kVermillion, kBlack);
+
+    SwatchLegend legend1(300, {{kGrey, "one chain"}, {kBlue, "mean \xC2\xB1 standard deviation"}});
+    SwatchLegend legend2(300, {{kBlue, "mean over the chains"}, {kVermillion, "best chain"}});
+    std::vector<std::pair<int, std::string>> entries3{{kBlue, "\xCE\x94K"}};
+    if (chosen > 0)
+        entries3.push_back({kVermillion, "largest \xCE\x94K: K = " + Number(chosen)});
+    SwatchLegend legend3(300, entries3);
+
+    MultiChart m(1010, 345, 0xffffff);
+    m.addTitle(chosen > 0 ? "Choosing K: Evanno's \xCE\x94K points to K = " + Number(chosen)
+                          : "Choosing K (\xCE\x94K needs three successive K and two chains each)",
+               kFont, 12);
+    m.addChart(5, 32, logLik.get());
+    m.addChart(340, 32, dic.get());
+    m.addChart(675, 32, delta.get());
+    m.addChart(80, 305, &legend1);
+    m.addChart(415, 305, &legend2);
+    m.addChart(750, 305, &legend3);
+    const bool png = m.makeChart(fileBase + ".png");
+    const bool svg = m.makeChart(fileBase + ".svg");
+    return png && svg;
+}
+
+SBarOrder OrderForBars(const std::vector<int>& groupOf, const std::vector<std::string>& names,
+                       const DBL_VCTR_2D& lastQ) {
+    SBarOrder bars;
+    const int N = static_cast<int>(groupOf.size());
+    auto mainCluster = [&](int i) {
+        if (i >= static_cast<int>(lastQ.size()) || lastQ[i].empty())
+            return std::make_pair(0, 0.0);
+        auto it = std::max_element(lastQ[i].begin(), lastQ[i].end());
+        return std::make_pair(static_cast<int>(it - lastQ[i].begin()), *it);
+    };
+    bars.order.resize(N);
+    for (int i = 0; i < N; ++i)
+        bars.order[i] = i;
+    std::stable_sort(bars.order.begin(), bars.order.end(), [&](int a, int b) {
+        if (groupOf[a] != groupOf[b])
+            return groupOf[a] < groupOf[b];
+        const auto ma = mainCluster(a), mb = mainCluster(b);
+        if (ma.first != mb.first)
+            return ma.first < mb.first;
+        return ma.second > mb.second;
+    });
+    for (int p = 0; p < N; ++p)
+        if (p == 0 || groupOf[bars.order[p]] != groupOf[bars.order[p - 1]]) {
+            bars.starts.push_back(p);
+            const int g = groupOf[bars.order[p]];
+            bars.names.push_back(g >= 0 && g < static_cast<int>(names.size()) ? names[g] : "");
+        }
+    bars.starts.push_back(N);
+    return bars;
+}
+
+bool DrawBarplots(const std::string& fileBase, const std::vector<SKSummary>& summaries,
+                  const SBarOrder& bars, const std::string& groupTitle) {
+    std::vector<const SKSummary*> shown;
+    for (const SKSummary& s : summaries)
+        if (!s.majorQ.empty())
+            shown.push_back(&s);
+    if (shown.empty())
+        return false;
+    const int N = static_cast<int>(bars.order.size());
+    // Five pixels a bar, within what a page holds.
+    const int W = std::clamp(5 * N, 480, 1500);
+    const int left = 60, panelH = 66, gap = 4, top = 36;
+    const int groups = static_cast<int>(bars.names.size());
+    size_t longest = 0;
+    for (const std::string& g : bars.names)
+        longest = std::max(longest, g.size());
+    // Group names turn upright when they do not fit under their group.
+    const bool upright = groups > 0 && 6.5 * longest > 0.9 * W / groups;
+    const int labelH = upright ? std::min<int>(130, 10 + 6 * static_cast<int>(longest)) : 18;
+    const int lastH = panelH + labelH + 22;
+    int Kmax = 0;
+    for (const SKSummary* s : shown)
+        Kmax = std::max(Kmax, s->K);
+
+    std::vector<std::unique_ptr<XYChart>> panels;
+    for (size_t p = 0; p < shown.size(); ++p) {
+        const SKSummary& s = *shown[p];
+        const bool last = p + 1 == shown.size();
+        auto c = std::make_unique<XYChart>(left + W + 4, last ? lastH : panelH, 0xffffff);
+        c->setPlotArea(left, 6, W, panelH - 12, 0xffffff, -1, kBlack, Chart::Transparent,
+                       Chart::Transparent);
+        BarLayer* layer = c->addBarLayer(Chart::Percentage);
+        layer->setBarGap(0);
+        for (int k = 0; k < s.K; ++k) {
+            std::vector<double> column(N);
+            for (int pos = 0; pos < N; ++pos)
+                column[pos] = s.majorQ[bars.order[pos]][k];
+            layer->addDataSet(column, ClusterColor(k));
+        }
+        for (size_t g = 1; g + 1 < bars.starts.size(); ++g) {
+            LineLayer* line = c->addLineLayer();
+            line->addDataSet({0, 100}, kBlack);
+            line->setXData({bars.starts[g] - 0.5, bars.starts[g] - 0.5});
+        }
+        c->yAxis()->setLinearScale(0, 100, 100);
+        c->yAxis()->setLabelFormat("{={value}*0.01}");
+        c->yAxis()->setTitle("K = " + Number(s.K), kFont, 9);
+        c->xAxis()->setLabels(std::vector<std::string>(N));
+        c->xAxis()->setColors(kBlack, Chart::TextColor, -1, Chart::Transparent);
+        if (last) {
+            // Group names under their group, the grouping under them all.
+            for (int g = 0; g < groups; ++g) {
+                const double centre = (bars.starts[g] + bars.starts[g + 1]) / 2.0;
+                const int x = left + static_cast<int>(std::lround(W * centre / N));
+                if (upright)
+                    c->addText(x, panelH - 2, bars.names[g], kFont, 8, kBlack, Chart::Right, 90);
+                else
+                    c->addText(x, panelH - 3, bars.names[g], kFont, 8, kBlack, Chart::TopCenter);
+            }
+            c->addText(left + W / 2, panelH + labelH, groupTitle, kFont, 9, kBlack,
+                       Chart::TopCenter);
+        }
+        panels.push_back(std::move(c));
+    }
+    std::vector<std::pair<int, std::string>> entries;
+    for (int k = 0; k < Kmax; ++k)
+        entries.push_back({ClusterColor(k), "cluster " + Number(k + 1)});
+    SwatchLegend legend(110, entries);
+
+    const int height =
+        std::max(top + static_cast<int>(shown.size() - 1) * (panelH + gap) + lastH + 6,
+                 top + legend.getHeight() + 10);
+    MultiChart m(left + W + 4 + 130, height, 0xffffff);
+    m.addTitle("Memberships of the major mode at each K (" + Number(N) + " individuals)", kFont,
+               12);
+    for (size_t p = 0; p < panels.size(); ++p)
+        m.addChart(0, top + static_cast<int>(p) * (panelH + gap), panels[p].get());
+    m.addChart(left + W + 16, top, &legend);
+    const bool png = m.makeChart(fileBase + ".png");
+    const bool svg = m.makeChart(fileBase + ".svg");
+    return png && svg;
+}

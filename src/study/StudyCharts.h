@@ -1,0 +1,38 @@
+// The study's two figures, each written as PNG and as SVG: the choice of K
+// (mean log-likelihood with its spread, DIC, Delta K against K) and the bar
+// plots of the major mode's memberships at each K.
+#ifndef BRELO_STUDY_STUDYCHARTS_H
+#define BRELO_STUDY_STUDYCHARTS_H
+
+#include <string>
+#include <vector>
+
+#include "study/StudySummary.h"
+
+// Colour of cluster k (from 0), safe for colour-blind readers: the Okabe-Ito
+// colours, then lighter and darker versions of them for larger K.
+int ClusterColor(int k);
+
+// fileBase + ".png" and ".svg": three panels against K. logLikOfChains
+// holds, for each summary, the mean log-likelihoods of its chains.
+bool DrawKChoice(const std::string& fileBase, const std::vector<SKSummary>& summaries,
+                 const std::vector<std::vector<double>>& logLikOfChains);
+
+// The order in which the bar plots show the individuals and the groups
+// they fall in: groups in increasing number, within a group by main
+// cluster at the last K, then by how much they belong to it.
+struct SBarOrder {
+    std::vector<int> order;          // individuals, in the order shown
+    std::vector<std::string> names;  // names of the groups shown, in order
+    std::vector<int> starts;         // first position of each group, then N
+};
+// groupOf[i] is the number of individual i's group, names[g] its name.
+SBarOrder OrderForBars(const std::vector<int>& groupOf, const std::vector<std::string>& names,
+                       const DBL_VCTR_2D& lastQ);
+
+// fileBase + ".png" and ".svg": one stacked bar plot per K with a major
+// mode; groupTitle names the grouping under the last plot.
+bool DrawBarplots(const std::string& fileBase, const std::vector<SKSummary>& summaries,
+                  const SBarOrder& bars, const std::string& groupTitle);
+
+#endif

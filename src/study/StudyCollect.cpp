@@ -1,0 +1,200 @@
+#include "study/StudyCollect.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iomanip>
+#include <iostream>
+#include <map>
+#include <sstream>
+
+#include "study/ChainFiles.h"
+#include "study/StudyCharts.h"
+#include "study/StudyPlan.h"
+#include "study/StudyTables.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+double RecordedSeconds(const std::string& marker) {
+    std::ifstream in(marker);
+    std::string key;
+    double value;
+    while (in >> key >> value)
+        if (key == "seconds")
+            return value;
+    return std::nan("");
+}
+
+// Every finished chain must describe the same individuals.
+void CheckSameIndividuals(std::vector<std::vector<SChainResult>>& chains, size_t& N) {
+    N = 0;
+    for (auto& ofK : chains)
+        for (SChainResult& c : ofK) {
+            if (c.status != ChainStatus::Done)
+                continue;
+            if (N == 0)
+                N = c.Q.size();
+            if (c.Q.size() != N) {
+                c.status = ChainStatus::Failed;
+                c.message = "memberships of " + std::to_string(c.Q.size()) +
+                            " individuals where other chains have " + std::to_string(N);
+            }
+        }
+}
+
+struct Shown {
+    double v;
+    int precision;
+};
+
+std::ostream& operator<<(std::ostream& os, Shown x) {
+    if (std::isnan(x.v))
+        return os << "NA";
+    return os << std::fixed << std::setprecision(x.precision) << x.v;
+}
+
+void PrintSummary(const std::vector<SKSummary>& summaries, int chosen) {
+    std::cout << "\n  K  chains failed  mean logL (sd)          mean DIC     deltaK  modes  "
+                 "major mode (similarity)\n";
+    for (const SKSummary& s : summaries) {
+        std::ostringstream row;
+        row << std::setw(3) << s.K << std::setw(8) << s.chains << std::setw(7) << s.failed << "  "
+            << std::setw(11) << Shown{s.meanLogL, 1} << " (" << std::setw(7) << Shown{s.sdLogL, 1}
+            << ")  " << std::setw(11) << Shown{s.meanDIC, 1} << std::setw(11) << Shown{s.deltaK, 1}
+            << std::setw(7) << s.modes << std::setw(6) << s.majorModeChains << " ("
+            << Shown{s.majorModeSimilarity, 3} << ")" << (s.chosen ? "  <- K" : "");
+        std::cout << row.str() << "\n";
+    }
+    if (chosen > 0)
+        std::cout << "Evanno's delta K points to K = " << chosen << "\n";
+    else
+        std::cout << "Delta K is nowhere defined (it needs three successive K with two chains or "
+                     "more each): no K chosen\n";
+}
+
+}  // namespace
+
+SChainResult LoadChain(const SStudySettings& study, int K, int replicate) {
+    SChainResult c;
+    c.K = K;
+    c.replicate = replicate;
+    c.seed = ChainSeed(study.seed, K, replicate);
+    const std::string folder = ChainFolder(study.studyDir, K, replicate);
+    if (fs::exists(DoneMarker(folder))) {
+        c.seconds = RecordedSeconds(DoneMarker(folder));
+        if (ReadChainResults(study.program, folder + "/" + study.dataFile, K, c, c.message))
+            c.status = ChainStatus::Done;
+        else
+            c.status = ChainStatus::Failed;
+    } else if (fs::exists(FailedMarker(folder))) {
+        c.status = ChainStatus::Failed;
+        c.message = LastMessageOfLog(ChainLog(folder));
+    } else {
+        c.message = fs::exists(ChainLog(folder)) ? "running, or stopped before its end" : "not run";
+    }
+    return c;
+}
+
+int CollectStudy(const std::string& studyDir, const std::string& labelsFile, double threshold) {
+    SStudySettings study;
+    std::string workingDir, error;
+    if (!ReadStudyRecord(studyDir, study, workingDir, error))
+        RefuseStudy(error);
+    study.studyDir = fs::absolute(studyDir).lexically_normal().string();
+    std::vector<std::string> labels;
+    if (!labelsFile.empty())
+        labels = ReadLabels(labelsFile, study.individuals);
+
+    std::vector<std::vector<SChainResult>> chains;
+    for (int K = study.kMin; K <= study.kMax; ++K) {
+        chains.push_back({});
+        for (int r = 1; r <= study.replicates; ++r)
+            chains.back().push_back(LoadChain(study, K, r));
+    }
+    size_t N;
+    CheckSameIndividuals(chains, N);
+    if (!labels.empty() && N > 0 && labels.size() != N)
+        RefuseStudy("the labels file " + labelsFile + " holds " + std::to_string(labels.size()) +
+                    " labels for " + std::to_string(N) + " individuals");
+
+    std::vector<SKSummary> summaries;
+    std::vector<std::vector<double>> logLik;
+    std::vector<int> K;
+    std::vector<double> meanL, sdL;
+    for (auto& ofK : chains) {
+        summaries.push_back(SummariseK(ofK.front().K, ofK, threshold));
+        logLik.push_back({});
+        for (const SChainResult& c : ofK)
+            if (c.status == ChainStatus::Done)
+                logLik.back().push_back(c.meanLogL);
+        K.push_back(summaries.back().K);
+        meanL.push_back(summaries.back().meanLogL);
+        sdL.push_back(summaries.back().sdLogL);
+    }
+    const std::vector<double> delta = EvannoDeltaK(K, meanL, sdL);
+    for (size_t i = 0; i < summaries.size(); ++i)
+        summaries[i].deltaK = delta[i];
+    AlignAcrossK(summaries);
+    const int chosen = ChooseK(summaries);
+
+    // Ids: the labels, else those the chains wrote, else the positions.
+    std::vector<std::string> ids;
+    for (const std::string& l : labels)
+        ids.push_back(TableId(l));
+    for (size_t k = 0; ids.empty() && k < chains.size(); ++k)
+        for (const SChainResult& c : chains[k])
+            if (c.status == ChainStatus::Done && c.ids.size() == N) {
+                ids = c.ids;
+                break;
+            }
+
+    for (size_t i = 0; i < summaries.size(); ++i) {
+        const std::string stem = study.studyDir + "/K" + std::to_string(summaries[i].K);
+        WriteChainTable(stem + "_chains.tsv", chains[i]);
+        if (!summaries[i].majorQ.empty())
+            WriteMembershipTable(stem + "_Q.tsv", summaries[i].majorQ, ids);
+        for (const SChainResult& c : chains[i])
+            if (c.status == ChainStatus::Failed)
+                std::cout << "K" << c.K << " rep" << c.replicate << " failed: " << c.message
+                          << "\n";
+    }
+    if (!WriteSummaryTable(study.studyDir + "/summary.tsv", summaries))
+        RefuseStudy("cannot write " + study.studyDir + "/summary.tsv");
+
+    DrawKChoice(study.studyDir + "/Kchoice", summaries, logLik);
+    const SKSummary* last = nullptr;
+    for (const SKSummary& s : summaries)
+        if (!s.majorQ.empty())
+            last = &s;
+    if (last != nullptr) {
+        std::vector<int> groupOf;
+        std::vector<std::string> names;
+        std::string title = "individuals grouped by their label";
+        if (!labels.empty()) {
+            std::map<std::string, int> number;
+            for (const std::string& l : labels) {
+                auto it = number.emplace(l, static_cast<int>(names.size())).first;
+                if (it->second == static_cast<int>(names.size()))
+                    names.push_back(l);
+                groupOf.push_back(it->second);
+            }
+        } else {
+            for (int k = 1; k <= last->K; ++k)
+                names.push_back(std::to_string(k));
+            for (const DBL_VCTR_1D& q : last->majorQ)
+                groupOf.push_back(
+                    static_cast<int>(std::max_element(q.begin(), q.end()) - q.begin()));
+            title = "individuals grouped by their main cluster at K = " + std::to_string(last->K);
+        }
+        DrawBarplots(study.studyDir + "/barplots", summaries,
+                     OrderForBars(groupOf, names, last->majorQ), title);
+    }
+    PrintSummary(summaries, chosen);
+    std::cout << "Results in " << study.studyDir
+              << "/: summary.tsv, K<k>_Q.tsv, K<k>_chains.tsv, Kchoice.png/.svg, barplots.png/.svg"
+              << std::endl;
+    return chosen;
+}

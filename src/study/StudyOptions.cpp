@@ -1,0 +1,264 @@
+#include "study/StudyOptions.h"
+
+#include <sched.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <random>
+
+#include "study/StudyPlan.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool StartsWith(const std::string& s, const std::string& prefix) {
+    return s.compare(0, prefix.size(), prefix) == 0;
+}
+
+// A whole decimal integer, nothing else.
+bool ParseInteger(const std::string& text, long& value) {
+    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0])))
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtol(text.c_str(), &end, 10);
+    return errno == 0 && *end == '\0';
+}
+
+int PositiveInteger(const std::string& option, const std::string& text, long max) {
+    long v;
+    if (!ParseInteger(text, v) || v < 1 || v > max)
+        RefuseStudy(option + " needs a whole number from 1 to " + std::to_string(max) + ", not '" +
+                    text + "'");
+    return static_cast<int>(v);
+}
+
+void ParseKRange(const std::string& text, SStudySettings& s) {
+    const size_t colon = text.find(':');
+    long a = 0, b = 0;
+    bool ok = colon == std::string::npos ? ParseInteger(text, a)
+                                         : ParseInteger(text.substr(0, colon), a) &&
+                                               ParseInteger(text.substr(colon + 1), b);
+    if (colon == std::string::npos)
+        b = a;
+    if (!ok || a < 1 || b < a || b > 999)
+        RefuseStudy(
+            "-K needs a range of clusters such as -K1:6 (1 <= first <= last <= 999), not '" + text +
+            "'");
+    s.kMin = static_cast<int>(a);
+    s.kMax = static_cast<int>(b);
+}
+
+void ParseSeed(const std::string& text, SStudySettings& s) {
+    long v;
+    if (!ParseInteger(text, v) || v < 0 || static_cast<unsigned long>(v) > UINT_MAX)
+        RefuseStudy("-seed needs a whole number from 0 to " + std::to_string(UINT_MAX) + ", not '" +
+                    text + "'");
+    s.seed = static_cast<unsigned long>(v);
+    s.seedGiven = true;
+}
+
+void ParseModeThreshold(const std::string& text, SStudySettings& s) {
+    char* end = nullptr;
+    double v = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || !(v > 0 && v <= 1))
+        RefuseStudy("-modes needs a similarity above 0 and at most 1, not '" + text + "'");
+    s.modeThreshold = v;
+}
+
+// One option of breloStudy itself (before "--").
+void ParseStudyOption(const std::string& a, SStudySettings& s) {
+    auto setMode = [&](StudyMode m) {
+        if (s.mode != StudyMode::None)
+            RefuseStudy("give one of -run, -jobs and -collect");
+        s.mode = m;
+    };
+    if (a == "-run")
+        setMode(StudyMode::Run);
+    else if (a == "-jobs")
+        setMode(StudyMode::Jobs);
+    else if (a == "-collect")
+        setMode(StudyMode::Collect);
+    else if (StartsWith(a, "-labels"))
+        s.labelsFile = a.substr(7);
+    else if (StartsWith(a, "-modes"))
+        ParseModeThreshold(a.substr(6), s);
+    else if (StartsWith(a, "-seed"))
+        ParseSeed(a.substr(5), s);
+    else if (StartsWith(a, "-P"))
+        s.programPath = a.substr(2);
+    else if (StartsWith(a, "-K"))
+        ParseKRange(a.substr(2), s);
+    else if (StartsWith(a, "-R"))
+        s.replicates = PositiveInteger("-R", a.substr(2), kMaxReplicates);
+    else if (StartsWith(a, "-j"))
+        s.jobs = PositiveInteger("-j", a.substr(2), 4096);
+    else if (StartsWith(a, "-o"))
+        s.studyDir = a.substr(2);
+    else
+        RefuseStudy("unknown option " + a + " (options of the program come after --)");
+}
+
+// Options of the program that the study sets for each chain, or that would
+// make a chain something else than one run.
+void RefuseSetOption(const std::string& a, StudyProgram program) {
+    std::string why;
+    if (StartsWith(a, "-K"))
+        why = "the study sets -K for each chain";
+    else if (StartsWith(a, "-o"))
+        why = "the study sets the output folder of each chain";
+    else if (a == "-predict")
+        why = "a study runs chains, not predictions";
+    else if (program == StudyProgram::Brelo && (StartsWith(a, "-g") || StartsWith(a, "-h")))
+        why = "each chain is one run: the study runs the replicates";
+    else if (program == StudyProgram::Brelo && a == "-2fold")
+        why = "each chain is one run";
+    if (!why.empty())
+        RefuseStudy("remove " + a + " from the options of the program: " + why);
+}
+
+void ReadProgramOptions(SStudySettings& s) {
+    for (const std::string& a : s.programOptions) {
+        if (a.find_first_of("\t\n") != std::string::npos)
+            RefuseStudy("an option of the program holds a tab or a line break");
+        RefuseSetOption(a, s.program);
+        if (StartsWith(a, "-F"))
+            s.dataFile = a.substr(2);
+        else if (StartsWith(a, "-i"))
+            s.inputDir = a.substr(2);
+        else if (StartsWith(a, "-N") && !ParseInteger(a.substr(2), s.individuals))
+            s.individuals = -1;
+    }
+    if (s.dataFile.empty())
+        RefuseStudy("the options of the program need the data file: -F<file>");
+    if (s.dataFile.find('/') != std::string::npos)
+        RefuseStudy("-F takes the data file's name alone: give its folder with -i");
+    const std::string path = s.inputDir.empty() ? s.dataFile : s.inputDir + "/" + s.dataFile;
+    std::ifstream probe(path);
+    if (!probe || !fs::is_regular_file(path))
+        RefuseStudy("cannot read the data file " + path);
+}
+
+void CheckProgram(SStudySettings& s) {
+    if (s.programPath.empty())
+        RefuseStudy("-P needs the program: -Pbrelo or -PbreloAdm");
+    const std::string name = fs::path(s.programPath).filename().string();
+    if (name == "brelo")
+        s.program = StudyProgram::Brelo;
+    else if (name == "breloAdm")
+        s.program = StudyProgram::BreloAdm;
+    else
+        RefuseStudy("-P takes brelo or breloAdm, not '" + s.programPath + "'");
+    const std::string found = FindProgram(s.programPath);
+    if (found.empty())
+        RefuseStudy("cannot find the program " + s.programPath + " next to breloStudy or on PATH");
+    s.programPath = found;
+}
+
+void CheckRunOptions(SStudySettings& s) {
+    CheckProgram(s);
+    if (s.kMin == 0)
+        RefuseStudy("-K needs the range of clusters, for example -K1:6");
+    if (s.studyDir.empty())
+        RefuseStudy("-o needs the study folder");
+    if (s.programOptions.empty())
+        RefuseStudy("the options of the program come after --");
+    ReadProgramOptions(s);
+    if (s.program == StudyProgram::BreloAdm && s.kMin == 1)
+        for (const std::string& a : s.programOptions)
+            if (a == "-jy")
+                RefuseStudy("breloAdm -jy needs 2 clusters or more: start the range at -K2");
+    if (s.seedGiven && !SeedsFitIn32Bits(s.seed, s.kMax, s.replicates))
+        RefuseStudy("-seed" + std::to_string(s.seed) +
+                    " leaves no room for the seeds of the chains: take a smaller seed");
+    if (!s.labelsFile.empty())
+        ReadLabels(s.labelsFile, s.individuals);
+    if (s.jobs == 0)
+        s.jobs = AvailableCores();
+}
+
+}  // namespace
+
+void RefuseStudy(const std::string& message) {
+    std::cerr << "breloStudy: " << message << std::endl;
+    std::exit(1);
+}
+
+std::string FindProgram(const std::string& name) {
+    auto executable = [](const fs::path& p) {
+        return fs::is_regular_file(p) && access(p.c_str(), X_OK) == 0;
+    };
+    if (name.find('/') != std::string::npos)
+        return executable(name) ? fs::absolute(name).lexically_normal().string() : std::string();
+    std::error_code ec;
+    fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    if (!ec && executable(self.parent_path() / name))
+        return (self.parent_path() / name).string();
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "";
+    size_t start = 0;
+    while (start <= dirs.size()) {
+        size_t end = dirs.find(':', start);
+        if (end == std::string::npos)
+            end = dirs.size();
+        fs::path dir = dirs.substr(start, end - start);
+        if (!dir.empty() && executable(dir / name))
+            return fs::absolute(dir / name).string();
+        start = end + 1;
+    }
+    return std::string();
+}
+
+std::vector<std::string> ReadLabels(const std::string& file, long individuals) {
+    std::ifstream in(file);
+    if (!in || !fs::is_regular_file(file))
+        RefuseStudy("cannot read the labels file " + file);
+    std::vector<std::string> labels;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        labels.push_back(line);
+    }
+    while (!labels.empty() && labels.back().find_first_not_of(" \t") == std::string::npos)
+        labels.pop_back();
+    if (individuals >= 0 && static_cast<long>(labels.size()) != individuals)
+        RefuseStudy("the labels file " + file + " holds " + std::to_string(labels.size()) +
+                    " labels for " + std::to_string(individuals) + " individuals");
+    return labels;
+}
+
+int AvailableCores() {
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
+        return CPU_COUNT(&set);
+    long n = sysconf(_SC_NPROCESSORS_ONLN);
+    return n > 0 ? static_cast<int>(n) : 1;
+}
+
+SStudySettings ParseStudyOptions(const std::vector<std::string>& args) {
+    SStudySettings s;
+    size_t i = 0;
+    for (; i < args.size() && args[i] != "--"; ++i)
+        ParseStudyOption(args[i], s);
+    if (i < args.size())
+        s.programOptions.assign(args.begin() + i + 1, args.end());
+    if (s.mode == StudyMode::None)
+        RefuseStudy("give one of -run, -jobs and -collect");
+    if (s.mode == StudyMode::Collect) {
+        if (s.studyDir.empty())
+            RefuseStudy("-collect needs the study folder: -o<study>");
+        if (!s.programPath.empty() || s.kMin != 0 || !s.programOptions.empty() || s.seedGiven)
+            RefuseStudy(
+                "-collect takes only -o, -labels and -modes: the study folder records the rest");
+        return s;
+    }
+    CheckRunOptions(s);
+    return s;
+}

@@ -1,0 +1,59 @@
+// The command line of breloStudy:
+//   breloStudy -run     -P<program> -K<a>:<b> [-R<n>] [-j<n>] -o<study> [-seed<n>]
+//                       [-labels<file>] [-modes<x>] -- <options of the program>
+//   breloStudy -jobs    (the same options): writes the job list, runs nothing
+//   breloStudy -collect -o<study> [-labels<file>] [-modes<x>]
+// Every option is one word, its value written behind its name. A refused
+// command line gets one line on standard error and exit status 1.
+#ifndef BRELO_STUDY_STUDYOPTIONS_H
+#define BRELO_STUDY_STUDYOPTIONS_H
+
+#include <string>
+#include <vector>
+
+#include "study/ChainFiles.h"
+
+enum class StudyMode { None, Run, Jobs, Collect };
+
+struct SStudySettings {
+    StudyMode mode = StudyMode::None;
+    std::string programPath;  // the program's executable
+    StudyProgram program = StudyProgram::Brelo;
+    int kMin = 0, kMax = 0;
+    int replicates = 5;
+    int jobs = 0;  // 0 until set: the number of cores
+    bool seedGiven = false;
+    unsigned long seed = 0;
+    std::string studyDir;
+    std::string labelsFile;
+    double modeThreshold = 0.9;
+    std::vector<std::string> programOptions;  // as given, -i included
+    // Read from the program's options:
+    std::string dataFile;   // -F
+    std::string inputDir;   // -i, empty for the current folder
+    long individuals = -1;  // -N, -1 when not a number
+};
+
+// The largest replicate count: chain seeds are spaced by it across K.
+constexpr int kMaxReplicates = 1000;
+
+// Prints message as the one line of a refusal and exits with status 1.
+[[noreturn]] void RefuseStudy(const std::string& message);
+
+// Parses and checks the command line (program found, data file present,
+// options the study sets itself absent, labels matching -N ...).
+SStudySettings ParseStudyOptions(const std::vector<std::string>& args);
+
+// The program's executable: a path as given, else the program next to
+// breloStudy, else on PATH; empty when none is found.
+std::string FindProgram(const std::string& name);
+
+// Reads the labels file, one label a line (blank lines at the end dropped);
+// refuses it when it cannot be read or does not hold individuals labels
+// (individuals < 0: any number).
+std::vector<std::string> ReadLabels(const std::string& file, long individuals);
+
+// The number of cores this process may use.
+int AvailableCores();
+
+#endif

@@ -1,0 +1,58 @@
+// The chains of a study: where each runs, with which seed and command line,
+// and the study's record (study.txt) from which a later -collect or a
+// resumed -run knows the study.
+#ifndef BRELO_STUDY_STUDYPLAN_H
+#define BRELO_STUDY_STUDYPLAN_H
+
+#include <string>
+#include <vector>
+
+#include "study/StudyOptions.h"
+
+struct SChainPlan {
+    int K = 0;
+    int replicate = 0;
+    unsigned long seed = 0;
+    std::string folder;             // absolute
+    std::vector<std::string> argv;  // the program and its options
+};
+
+// Seed of chain (K, replicate) of a study with base seed: base + kMaxReplicates
+// (K - 1) + replicate - 1, the same whatever the range and the count of
+// replicates, so that a study can grow and no two chains share a seed.
+unsigned long ChainSeed(unsigned long base, int K, int replicate);
+// True when every chain up to kMax fits in the 32 bits a generator seeds from.
+bool SeedsFitIn32Bits(unsigned long base, int kMax, int replicates);
+// A base seed drawn from the system's entropy.
+unsigned long DrawBaseSeed();
+
+std::string ChainFolder(const std::string& studyDir, int K, int replicate);
+// Files a chain leaves in its folder when it ended well / badly.
+std::string DoneMarker(const std::string& folder);
+std::string FailedMarker(const std::string& folder);
+std::string ChainLog(const std::string& folder);
+
+// The chains of K = kMin .. kMax, replicates 1 .. replicates: each gets the
+// program's options with -i replaced by its own folder, then -K and -o.
+std::vector<SChainPlan> PlanChains(const SStudySettings& s);
+
+// Creates the chain's folder and links the data file into it (a copy where
+// links cannot be made): the programs write files next to their input, so
+// chains running at once each need their own. False with a message on error.
+bool PrepareChainFolder(const SChainPlan& chain, const std::string& dataPath, std::string& error);
+
+// study.txt: the program, its options, the base seed, the working folder
+// and the range of K and replicates run so far.
+void WriteStudyRecord(const SStudySettings& s, const std::string& workingDir);
+// Reads the record into s (program, options, seed, range); false with a
+// message when there is none or it cannot be read.
+bool ReadStudyRecord(const std::string& studyDir, SStudySettings& s, std::string& workingDir,
+                     std::string& error);
+
+// Settles s against the record of an earlier command in the same folder:
+// the same program and options are required, the recorded seed is kept
+// (a different -seed is refused) and the range grows to cover both.
+// Refuses with one line on a mismatch.
+void MergeWithStudyRecord(SStudySettings& s, SStudySettings& recorded);
+
+#endif

@@ -1,0 +1,112 @@
+#include "study/StudySummary.h"
+
+#include <gsl/gsl_statistics_double.h>
+
+#include <cmath>
+#include <limits>
+
+#include "study/Alignment.h"
+#include "study/Modes.h"
+
+namespace {
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// Mean and standard deviation of the known values (sd needs two of them).
+void MeanAndSd(const std::vector<double>& values, double& mean, double& sd) {
+    std::vector<double> known;
+    for (double v : values)
+        if (!std::isnan(v))
+            known.push_back(v);
+    mean = known.empty() ? kNaN : gsl_stats_mean(known.data(), 1, known.size());
+    sd = known.size() < 2 ? kNaN : gsl_stats_sd_m(known.data(), 1, known.size(), mean);
+}
+}  // namespace
+
+SChainResult::SChainResult() : DIC(kNaN), meanLogL(kNaN), seconds(kNaN), similarityToMode(kNaN) {}
+
+SKSummary::SKSummary()
+    : meanLogL(kNaN),
+      sdLogL(kNaN),
+      meanDIC(kNaN),
+      bestDIC(kNaN),
+      deltaK(kNaN),
+      majorModeSimilarity(kNaN) {}
+
+SKSummary SummariseK(int K, std::vector<SChainResult>& chains, double threshold) {
+    SKSummary s;
+    s.K = K;
+    std::vector<int> finished;
+    std::vector<DBL_VCTR_2D> Q;
+    std::vector<double> logL, DIC;
+    for (size_t c = 0; c < chains.size(); ++c) {
+        if (chains[c].status == ChainStatus::Failed)
+            ++s.failed;
+        if (chains[c].status != ChainStatus::Done)
+            continue;
+        finished.push_back(static_cast<int>(c));
+        Q.push_back(chains[c].Q);
+        logL.push_back(chains[c].meanLogL);
+        DIC.push_back(chains[c].DIC);
+        const double dic = chains[c].DIC;
+        if (!std::isnan(dic) && (std::isnan(s.bestDIC) || dic < s.bestDIC)) {
+            s.bestDIC = dic;
+            s.bestReplicate = chains[c].replicate;
+        }
+    }
+    s.chains = static_cast<int>(finished.size());
+    double sdDIC;
+    MeanAndSd(logL, s.meanLogL, s.sdLogL);
+    MeanAndSd(DIC, s.meanDIC, sdDIC);
+    std::vector<SMode> modes = FindModes(Q, DIC, threshold);
+    s.modes = static_cast<int>(modes.size());
+    for (size_t m = 0; m < modes.size(); ++m)
+        for (size_t j = 0; j < modes[m].chains.size(); ++j) {
+            SChainResult& chain = chains[finished[modes[m].chains[j]]];
+            chain.mode = static_cast<int>(m);
+            chain.similarityToMode = modes[m].similarityToMean[j];
+        }
+    if (!modes.empty()) {
+        s.majorModeChains = static_cast<int>(modes[0].chains.size());
+        s.majorModeSimilarity = modes[0].meanPairSimilarity;
+        s.majorQ = modes[0].meanQ;
+    }
+    return s;
+}
+
+std::vector<double> EvannoDeltaK(const std::vector<int>& K, const std::vector<double>& meanLogL,
+                                 const std::vector<double>& sdLogL) {
+    std::vector<double> delta(K.size(), kNaN);
+    for (size_t i = 1; i + 1 < K.size(); ++i) {
+        if (K[i - 1] != K[i] - 1 || K[i + 1] != K[i] + 1)
+            continue;
+        const double second = meanLogL[i + 1] - 2 * meanLogL[i] + meanLogL[i - 1];
+        if (std::isnan(second) || !(sdLogL[i] > 0))
+            continue;
+        delta[i] = std::fabs(second) / sdLogL[i];
+    }
+    return delta;
+}
+
+void AlignAcrossK(std::vector<SKSummary>& summaries) {
+    const DBL_VCTR_2D* previous = nullptr;
+    for (SKSummary& s : summaries) {
+        if (s.majorQ.empty())
+            continue;
+        if (previous != nullptr && previous->size() == s.majorQ.size())
+            s.majorQ = PermuteClusters(s.majorQ, AlignClusters(s.majorQ, *previous));
+        previous = &s.majorQ;
+    }
+}
+
+int ChooseK(std::vector<SKSummary>& summaries) {
+    SKSummary* best = nullptr;
+    for (SKSummary& s : summaries) {
+        s.chosen = false;
+        if (!std::isnan(s.deltaK) && (best == nullptr || s.deltaK > best->deltaK))
+            best = &s;
+    }
+    if (best == nullptr)
+        return 0;
+    best->chosen = true;
+    return best->K;
+}

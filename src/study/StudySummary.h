@@ -1,0 +1,64 @@
+// What a study learns from its finished chains: for each K the spread of the
+// chains' likelihoods and criteria, their modes and the major mode's mean
+// memberships, Evanno's Delta K across K, and the K it points to.
+#ifndef BRELO_STUDY_STUDYSUMMARY_H
+#define BRELO_STUDY_STUDYSUMMARY_H
+
+#include <string>
+#include <vector>
+
+#include "core/VectorUtilities.h"
+
+enum class ChainStatus { Done, Failed, Unfinished };
+
+struct SChainResult {
+    int K = 0;
+    int replicate = 0;
+    unsigned long seed = 0;
+    ChainStatus status = ChainStatus::Unfinished;
+    std::string message;           // why the chain failed or is unfinished
+    double DIC;                    // NaN when unknown
+    double meanLogL;               // NaN when unknown
+    double seconds;                // run time when recorded, else NaN
+    DBL_VCTR_2D Q;                 // memberships of a finished chain
+    std::vector<std::string> ids;  // individual ids, when the chain wrote them
+    int mode = -1;                 // 0 for the major mode, -1 for none
+    double similarityToMode;       // to its mode's mean memberships
+    SChainResult();
+};
+
+struct SKSummary {
+    int K = 0;
+    int chains = 0;  // finished chains
+    int failed = 0;
+    double meanLogL, sdLogL, meanDIC, bestDIC, deltaK;
+    int modes = 0;
+    int majorModeChains = 0;
+    double majorModeSimilarity;
+    int bestReplicate = -1;  // replicate of the lowest DIC, -1 for none
+    DBL_VCTR_2D majorQ;      // major mode's mean memberships (clusters aligned across K)
+    bool chosen = false;
+    SKSummary();
+};
+
+// Summary of the chains of one K; sets the mode and the similarity of each
+// finished chain. Chains in one mode are more similar than threshold.
+SKSummary SummariseK(int K, std::vector<SChainResult>& chains, double threshold);
+
+// Evanno's Delta K = |L(K+1) - 2 L(K) + L(K-1)| / sd L(K), with L the mean
+// log-likelihood over chains; NaN where K - 1 or K + 1 is missing from the
+// list, or where L or its standard deviation is unknown or zero. The list
+// is in increasing K.
+std::vector<double> EvannoDeltaK(const std::vector<int>& K, const std::vector<double>& meanLogL,
+                                 const std::vector<double>& sdLogL);
+
+// Reorders the clusters of each K's major mode (increasing K) so that they
+// match the previous K's: a cluster keeps its number, and so its colour,
+// from one K to the next.
+void AlignAcrossK(std::vector<SKSummary>& summaries);
+
+// Marks the K of the largest Delta K; returns that K, or 0 when Delta K is
+// nowhere defined.
+int ChooseK(std::vector<SKSummary>& summaries);
+
+#endif

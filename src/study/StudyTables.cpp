@@ -1,0 +1,94 @@
+#include "study/StudyTables.h"
+
+#include <cctype>
+#include <cmath>
+#include <fstream>
+#include <iomanip>
+
+namespace {
+
+struct Value {
+    double v;
+};
+
+std::ostream& operator<<(std::ostream& os, Value x) {
+    if (std::isnan(x.v))
+        return os << "NA";
+    if (std::isinf(x.v))
+        return os << (x.v > 0 ? "Inf" : "-Inf");
+    return os << x.v;
+}
+
+const char* StatusName(ChainStatus s) {
+    switch (s) {
+        case ChainStatus::Done:
+            return "done";
+        case ChainStatus::Failed:
+            return "failed";
+        default:
+            return "unfinished";
+    }
+}
+
+}  // namespace
+
+std::string TableId(const std::string& label) {
+    std::string id;
+    for (char c : label)
+        id += (std::isspace(static_cast<unsigned char>(c)) || c == '"' || c == '\'' || c == '#')
+                  ? '_'
+                  : c;
+    return id.empty() ? "NA" : id;
+}
+
+bool WriteSummaryTable(const std::string& file, const std::vector<SKSummary>& summaries) {
+    std::ofstream out(file);
+    out << std::setprecision(10);
+    out << "K\tchains\tfailed\tmeanLogLik\tsdLogLik\tmeanDIC\tbestDIC\tdeltaK\tmodes\tmajorMode"
+           "\tmajorModeSimilarity\tbestChain\tchosen\n";
+    for (const SKSummary& s : summaries) {
+        out << s.K << "\t" << s.chains << "\t" << s.failed << "\t" << Value{s.meanLogL} << "\t"
+            << Value{s.sdLogL} << "\t" << Value{s.meanDIC} << "\t" << Value{s.bestDIC} << "\t"
+            << Value{s.deltaK} << "\t" << s.modes << "\t" << s.majorModeChains << "\t"
+            << Value{s.majorModeSimilarity} << "\t";
+        if (s.bestReplicate > 0)
+            out << s.bestReplicate;
+        else
+            out << "NA";
+        out << "\t" << (s.chosen ? "TRUE" : "FALSE") << "\n";
+    }
+    return static_cast<bool>(out);
+}
+
+bool WriteMembershipTable(const std::string& file, const DBL_VCTR_2D& Q,
+                          const std::vector<std::string>& ids) {
+    std::ofstream out(file);
+    const size_t K = Q.empty() ? 0 : Q[0].size();
+    out << "id";
+    for (size_t k = 1; k <= K; ++k)
+        out << "\tcluster" << k;
+    out << "\n" << std::fixed << std::setprecision(6);
+    for (size_t i = 0; i < Q.size(); ++i) {
+        out << (i < ids.size() ? ids[i] : std::to_string(i + 1));
+        for (double q : Q[i])
+            out << "\t" << q;
+        out << "\n";
+    }
+    return static_cast<bool>(out);
+}
+
+bool WriteChainTable(const std::string& file, const std::vector<SChainResult>& chains) {
+    std::ofstream out(file);
+    out << std::setprecision(10);
+    out << "replicate\tseed\tstatus\tDIC\tmeanLogLik\tmode\tsimilarity\tseconds\n";
+    for (const SChainResult& c : chains) {
+        out << c.replicate << "\t" << c.seed << "\t" << StatusName(c.status) << "\t" << Value{c.DIC}
+            << "\t" << Value{c.meanLogL} << "\t";
+        if (c.mode >= 0)
+            out << c.mode + 1;
+        else
+            out << "NA";
+        out << "\t" << Value{c.similarityToMode} << "\t" << Value{c.seconds} << "\n";
+    }
+    return static_cast<bool>(out);
+}

@@ -1,0 +1,23 @@
+// The study's tables, tab-separated with a header line, NA for unknown
+// values, each loadable by R's read.table(header = TRUE).
+#ifndef BRELO_STUDY_STUDYTABLES_H
+#define BRELO_STUDY_STUDYTABLES_H
+
+#include <string>
+#include <vector>
+
+#include "study/StudySummary.h"
+
+// summary.tsv: one row per K.
+bool WriteSummaryTable(const std::string& file, const std::vector<SKSummary>& summaries);
+// K<k>_Q.tsv: "id cluster1 ... clusterK", then one row per individual.
+bool WriteMembershipTable(const std::string& file, const DBL_VCTR_2D& Q,
+                          const std::vector<std::string>& ids);
+// K<k>_chains.tsv: one row per chain of one K.
+bool WriteChainTable(const std::string& file, const std::vector<SChainResult>& chains);
+
+// An id fit for a whitespace-separated table: blanks, quotes and '#' become
+// '_', an empty id "NA".
+std::string TableId(const std::string& label);
+
+#endif

@@ -1,0 +1,132 @@
+// Program breloStudy: many chains of brelo or breloAdm over a range of K,
+// run on every core or written out for a cluster; their labels aligned,
+// their modes found, K chosen and the memberships drawn.
+#include <unistd.h>
+
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "study/ChainRunner.h"
+#include "study/JobFiles.h"
+#include "study/StudyCollect.h"
+#include "study/StudyOptions.h"
+#include "study/StudyPlan.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void ShowUsage() {
+    std::cout
+        << "breloStudy: many chains of brelo or breloAdm over a range of K, labels aligned,\n"
+           "modes found, K chosen.\n\n"
+           "  breloStudy -run -P<program> -K<first>:<last> [-R<n>] [-j<n>] -o<study> [-seed<n>]\n"
+           "             [-labels<file>] [-modes<x>] -- <options of the program>\n"
+           "  breloStudy -jobs (the same options)   writes <study>/jobs.txt and study.sbatch\n"
+           "  breloStudy -collect -o<study> [-labels<file>] [-modes<x>]\n\n"
+           "-P        brelo or breloAdm (found next to breloStudy, then on PATH)\n"
+           "-K        the range of K, for example -K1:6\n"
+           "-R        chains per K (default 5)\n"
+           "-j        chains run at once (default: the number of cores)\n"
+           "-o        the study folder (created when missing)\n"
+           "-seed     base seed of the chains (default: drawn and printed)\n"
+           "-labels   one label a line for each individual (e.g. its sampling site)\n"
+           "-modes    chains more similar than this fall in one mode (default 0.9)\n"
+           "After --, the options of the program without -K, -o, -orun (and -g, -h for brelo).\n";
+}
+
+// The -run and -jobs set-up: the study folder, its record (an earlier
+// record of the same folder settles the seed), and the chains.
+std::vector<SChainPlan> SetUpStudy(SStudySettings& s, std::string& workingDir) {
+    std::error_code ec;
+    fs::create_directories(s.studyDir, ec);
+    if (ec || !fs::is_directory(s.studyDir))
+        RefuseStudy("cannot create the study folder " + s.studyDir);
+    s.studyDir = fs::absolute(s.studyDir).lexically_normal().string();
+    if (!s.studyDir.empty() && s.studyDir.back() == '/')
+        s.studyDir.pop_back();
+    workingDir = fs::current_path().string();
+    SStudySettings recorded = s;
+    std::string recordedDir, error;
+    if (fs::exists(s.studyDir + "/study.txt")) {
+        if (!ReadStudyRecord(s.studyDir, recorded, recordedDir, error))
+            RefuseStudy(error);
+        MergeWithStudyRecord(s, recorded);
+    } else {
+        if (!s.seedGiven)
+            s.seed = DrawBaseSeed();
+        recorded = s;
+    }
+    if (!SeedsFitIn32Bits(s.seed, recorded.kMax, recorded.replicates))
+        RefuseStudy("the base seed " + std::to_string(s.seed) +
+                    " leaves no room for the chains' seeds");
+    recorded.seed = s.seed;
+    WriteStudyRecord(recorded, workingDir);
+    std::cout << "Study " << s.studyDir << ": " << fs::path(s.programPath).filename().string()
+              << ", K " << s.kMin << " to " << s.kMax << ", " << s.replicates
+              << " chains each, base seed " << s.seed << std::endl;
+    return PlanChains(s);
+}
+
+std::string DataPath(const SStudySettings& s) {
+    return s.inputDir.empty() ? s.dataFile : s.inputDir + "/" + s.dataFile;
+}
+
+int RunStudy(SStudySettings& s) {
+    std::string workingDir;
+    std::vector<SChainPlan> plan = SetUpStudy(s, workingDir);
+    SRunOutcome outcome = RunChains(plan, DataPath(s), s.jobs);
+    if (outcome.signal != 0) {
+        std::cout << "Stopped: " << outcome.stopped
+                  << " chains cut short. Give the same command again to run the chains that "
+                     "have not ended."
+                  << std::endl;
+        return 128 + outcome.signal;
+    }
+    if (outcome.ran > 0)
+        std::cout << outcome.ran << " chains ran in " << outcome.wallSeconds << " s with -j"
+                  << s.jobs << ", " << outcome.chainSeconds << " s of chain run time (ratio "
+                  << (outcome.wallSeconds > 0 ? outcome.chainSeconds / outcome.wallSeconds : 0)
+                  << ")" << std::endl;
+    CollectStudy(s.studyDir, s.labelsFile, s.modeThreshold);
+    return 0;
+}
+
+int WriteJobs(SStudySettings& s) {
+    std::string workingDir;
+    std::vector<SChainPlan> plan = SetUpStudy(s, workingDir);
+    for (const SChainPlan& c : plan) {
+        std::string error;
+        if (!PrepareChainFolder(c, DataPath(s), error))
+            RefuseStudy(error);
+    }
+    const int lines = WriteJobFiles(s.studyDir, plan, workingDir);
+    std::cout << lines << " chains to run in " << s.studyDir << "/jobs.txt, for example with\n"
+              << "  parallel -j " << s.jobs << " --joblog " << s.studyDir << "/joblog.txt < "
+              << s.studyDir << "/jobs.txt\n"
+              << "or on a Slurm cluster with\n  sbatch " << s.studyDir << "/study.sbatch\n"
+              << "then: breloStudy -collect -o" << s.studyDir << std::endl;
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty() || args[0] == "--help") {
+        ShowUsage();
+        return args.empty() ? 1 : 0;
+    }
+    SStudySettings s = ParseStudyOptions(args);
+    switch (s.mode) {
+        case StudyMode::Run:
+            return RunStudy(s);
+        case StudyMode::Jobs:
+            return WriteJobs(s);
+        default:
+            CollectStudy(s.studyDir, s.labelsFile, s.modeThreshold);
+            return 0;
+    }
+}
