@@ -33,12 +33,17 @@ bool IsNumberedRow(const std::string& line, std::string& rest) {
     return true;
 }
 
+// K memberships of one individual: numbers in [0, 1] summing to 1 (a
+// file of fewer clusters fails here rather than lending its next column).
 bool ReadValues(std::istringstream& in, int K, DBL_VCTR_1D& row) {
     row.assign(K, 0.0);
-    for (int k = 0; k < K; ++k)
-        if (!(in >> row[k]) || !std::isfinite(row[k]))
+    double total = 0;
+    for (int k = 0; k < K; ++k) {
+        if (!(in >> row[k]) || !(row[k] >= -1e-9 && row[k] <= 1 + 1e-9))
             return false;
-    return true;
+        total += row[k];
+    }
+    return std::fabs(total - 1) < 0.01;
 }
 
 std::string Trim(const std::string& s) {

@@ -22,7 +22,7 @@ bool ReadPlainMemberships(const std::string& file, int K, DBL_VCTR_2D& Q,
 
 // Memberships of the rows "000001:  q1 ... qK ..." of a report or AP table:
 // the first block of such rows in the file. False when there is none or a
-// row has fewer than K values.
+// row does not start with K memberships summing to 1.
 bool ReadNumberedMemberships(const std::string& file, int K, DBL_VCTR_2D& Q);
 
 // Fills Q, ids, DIC and meanLogL of a finished chain whose result files are

@@ -1,0 +1,97 @@
+#include "study/ChainFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "study/JobFiles.h"
+
+namespace {
+
+std::string Scratch(const std::string& name, const std::string& text) {
+    const std::string file = ::testing::TempDir() + "study_" + name;
+    std::ofstream(file) << text;
+    return file;
+}
+
+}  // namespace
+
+TEST(ChainFilesTest, MembershipsOfEachProgramsLayout) {
+    DBL_VCTR_2D Q;
+    std::vector<std::string> ids;
+    // brelo's AP table: rows only, a trailing 1.
+    const std::string ap = Scratch("AP.txt",
+                                   "000001:\t0.250000000000000 0.750000000000000 \t1\n"
+                                   "000002:\t1.000000000000000 0.000000000000000 \t1\n\n\n\n");
+    ASSERT_TRUE(ReadNumberedMemberships(ap, 2, Q));
+    EXPECT_EQ(Q, (DBL_VCTR_2D{{0.25, 0.75}, {1, 0}}));
+    // The trailing 1 is no third cluster: the row would not sum to 1.
+    EXPECT_FALSE(ReadNumberedMemberships(ap, 3, Q));
+    // breloAdm's report: a title, a header, the rows, then other tables.
+    const std::string tr = Scratch("TR.txt",
+                                   "Estimated Clustering Probabilities for Samples\n"
+                                   "Sample\t***Cluster  01***\t***Cluster  02***\t\n"
+                                   "000001:\t0.9\t0.1\t\t1\n000002:\t0.2\t0.8\t\t1\n\n\n\n"
+                                   "Estimated Allele Frequencies\nCluster 01\nLocus 001\n"
+                                   "Allele 001\t0.5\n");
+    ASSERT_TRUE(ReadNumberedMemberships(tr, 2, Q));
+    EXPECT_EQ(Q.size(), 2u);
+    EXPECT_DOUBLE_EQ(Q[1][1], 0.8);
+    // The plain table.
+    const std::string plain = Scratch("Q.txt", "id\tcluster1\tcluster2\nA1\t0.3\t0.7\nB2\t1\t0\n");
+    ASSERT_TRUE(ReadPlainMemberships(plain, 2, Q, ids));
+    EXPECT_EQ(ids, (std::vector<std::string>{"A1", "B2"}));
+    EXPECT_DOUBLE_EQ(Q[0][1], 0.7);
+    EXPECT_FALSE(ReadPlainMemberships(plain, 3, Q, ids));
+    EXPECT_FALSE(ReadPlainMemberships(Scratch("Qbad.txt", "id\tcluster1\nA\tx\n"), 1, Q, ids));
+    EXPECT_FALSE(ReadNumberedMemberships(::testing::TempDir() + "missing", 2, Q));
+}
+
+TEST(ChainFilesTest, ChainResultsPreferThePlainTableAndReadTheCriteria) {
+    const std::string prefix = ::testing::TempDir() + "study_chain_";
+    std::remove((prefix + "Q.txt").c_str());
+    Scratch("chain_AP.txt", "000001:\t0.5 0.5 \t1\n");
+    Scratch("chain_DIC.txt", "17838");
+    Scratch("chain_AL.txt", "-8796.65");
+    Scratch("chain_PD.txt", "364\n");
+    SChainResult chain;
+    std::string message;
+    ASSERT_TRUE(ReadChainResults(StudyProgram::Brelo, prefix, 2, chain, message));
+    EXPECT_DOUBLE_EQ(chain.DIC, 17838);
+    EXPECT_DOUBLE_EQ(chain.meanLogL, -8796.65);
+    // breloAdm: the mean over all kept sweeps, -(DIC - pD) / 2.
+    Scratch("chain_TR.txt", "000001:\t0.1\t0.9\t\t1\n");
+    ASSERT_TRUE(ReadChainResults(StudyProgram::BreloAdm, prefix, 2, chain, message));
+    EXPECT_DOUBLE_EQ(chain.meanLogL, (364 - 17838) / 2.0);
+    EXPECT_DOUBLE_EQ(chain.Q[0][1], 0.9);
+    Scratch("chain_Q.txt", "id\tcluster1\tcluster2\nind1\t0.7\t0.3\n");
+    ASSERT_TRUE(ReadChainResults(StudyProgram::BreloAdm, prefix, 2, chain, message));
+    EXPECT_DOUBLE_EQ(chain.Q[0][0], 0.7);
+    EXPECT_EQ(chain.ids[0], "ind1");
+    EXPECT_FALSE(ReadChainResults(StudyProgram::Brelo, prefix + "none_", 2, chain, message));
+    EXPECT_NE(message.find("no memberships"), std::string::npos);
+}
+
+TEST(ChainFilesTest, TheMessageOfAFailedRunComesBeforeItsUsage) {
+    EXPECT_EQ(LastMessageOfLog(Scratch("log1",
+                                       "brelo -Q1 \n*****\nUnknown Option - -Q1\n"
+                                       "\bTo use PREDICTION UTILITIES, run brelo\n"
+                                       "Typical Usages:\n  (value 1)\n")),
+              "Unknown Option - -Q1");
+    EXPECT_EQ(LastMessageOfLog(Scratch("log2", "brelo -F\n*****\nTypical Usage: ...\n")),
+              "the program printed its usage");
+    EXPECT_EQ(LastMessageOfLog(Scratch("log3", "Random seed: 1\nCannot open x.txt\n\n")),
+              "Cannot open x.txt");
+}
+
+TEST(JobFilesTest, QuotedWordsComeBackWholeFromTheShell) {
+    const std::string word = "it's a \"folder\" with $HOME and `x`";
+    FILE* pipe = popen(("printf %s " + ShellQuote(word)).c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char buffer[256] = {0};
+    size_t n = fread(buffer, 1, sizeof buffer - 1, pipe);
+    pclose(pipe);
+    EXPECT_EQ(std::string(buffer, n), word);
+}

@@ -1,0 +1,110 @@
+#include "study/StudyOptions.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "study/StudyPlan.h"
+
+namespace {
+
+const std::string kBrelo = BRELO_BIN_DIR "/brelo";
+
+// A valid -run command line of brelo on the test data, with extra options
+// of the study and of the program.
+std::vector<std::string> RunLine(const std::vector<std::string>& study,
+                                 const std::vector<std::string>& program = {}) {
+    std::vector<std::string> args{"-run", "-P" + kBrelo, "-K1:3", "-R2", "-j2", "-ostudy"};
+    args.insert(args.end(), study.begin(), study.end());
+    args.push_back("--");
+    for (const char* a : {"-Fsim2pop.txt", "-i" BRELO_TEST_DATA_DIR, "-N130", "-A2", "-L20", "-c2",
+                          "-D1", "-T0", "-S50", "-B10"})
+        args.push_back(a);
+    args.insert(args.end(), program.begin(), program.end());
+    return args;
+}
+
+}  // namespace
+
+TEST(StudyOptionsTest, AValidLineIsReadWhole) {
+    SStudySettings s = ParseStudyOptions(RunLine({"-seed42", "-modes0.8"}));
+    EXPECT_EQ(s.mode, StudyMode::Run);
+    EXPECT_EQ(s.program, StudyProgram::Brelo);
+    EXPECT_EQ(s.kMin, 1);
+    EXPECT_EQ(s.kMax, 3);
+    EXPECT_EQ(s.replicates, 2);
+    EXPECT_EQ(s.jobs, 2);
+    EXPECT_EQ(s.seed, 42u);
+    EXPECT_DOUBLE_EQ(s.modeThreshold, 0.8);
+    EXPECT_EQ(s.dataFile, "sim2pop.txt");
+    EXPECT_EQ(s.individuals, 130);
+    EXPECT_EQ(s.programOptions.size(), 10u);
+}
+
+TEST(StudyOptionsDeathTest, RefusedLinesGetOneLineAndStatus1) {
+    const struct {
+        std::vector<std::string> args;
+        const char* message;
+    } cases[] = {
+        {{"-ostudy"}, "give one of -run, -jobs and -collect"},
+        {{"-run", "-collect", "-ostudy"}, "give one of"},
+        {RunLine({"-K0:3"}), "-K needs a range"},
+        {RunLine({"-K4:2"}), "-K needs a range"},
+        {RunLine({"-K2:x"}), "-K needs a range"},
+        {RunLine({"-R0"}), "-R needs a whole number from 1 to 1000"},
+        {RunLine({"-j2x"}), "-j needs a whole number"},
+        {RunLine({"-seed-4"}), "-seed needs a whole number"},
+        {RunLine({"-seed4294967295"}), "leaves no room for the seeds"},
+        {RunLine({"-modes1.5"}), "-modes needs a similarity"},
+        {RunLine({"-Q"}), "unknown option -Q"},
+        {RunLine({"-Pstructure"}), "-P takes brelo or breloAdm"},
+        {RunLine({"-P/nonexistent/brelo"}), "cannot find the program"},
+        {RunLine({}, {"-K3"}), "remove -K3 from the options of the program"},
+        {RunLine({}, {"-orunA"}), "remove -orunA"},
+        {RunLine({}, {"-g1", "-h3"}), "remove -g1"},
+        {RunLine({}, {"-2fold"}), "remove -2fold"},
+        {RunLine({}, {"-Fdata/sim2pop.txt"}), "-F takes the data file's name alone"},
+        {RunLine({}, {"-Fmissing.txt"}), "cannot read the data file"},
+        {RunLine({"-labels/nonexistent"}), "cannot read the labels file"},
+        {{"-collect"}, "-collect needs the study folder"},
+        {{"-collect", "-ostudy", "-K1:3"}, "-collect takes only -o, -labels and -modes"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EXIT(ParseStudyOptions(c.args), ::testing::ExitedWithCode(1), c.message)
+            << c.message;
+}
+
+TEST(StudyOptionsDeathTest, LabelsMustNameEveryIndividual) {
+    const std::string labels = ::testing::TempDir() + "study_labels.txt";
+    std::ofstream out(labels);
+    for (int i = 0; i < 129; ++i)
+        out << "site" << i % 7 << "\n";
+    out.close();
+    EXPECT_EXIT(ParseStudyOptions(RunLine({"-labels" + labels})), ::testing::ExitedWithCode(1),
+                "holds 129 labels for 130 individuals");
+}
+
+TEST(StudyPlanTest, EveryChainHasItsOwnSeedFolderAndCommand) {
+    SStudySettings s = ParseStudyOptions(RunLine({"-seed100", "-R3"}));
+    s.studyDir = "/x/study";
+    std::vector<SChainPlan> plan = PlanChains(s);
+    ASSERT_EQ(plan.size(), 9u);
+    std::vector<unsigned long> seeds;
+    for (const SChainPlan& c : plan)
+        seeds.push_back(c.seed);
+    std::sort(seeds.begin(), seeds.end());
+    EXPECT_EQ(std::unique(seeds.begin(), seeds.end()), seeds.end());
+    // The seed of a chain does not depend on the range or the replicates.
+    EXPECT_EQ(plan[4].seed, ChainSeed(100, 2, 2));
+    EXPECT_EQ(ChainSeed(100, 2, 2), 100u + 1000 + 1);
+    EXPECT_EQ(plan[4].folder, "/x/study/K2/rep2");
+    const std::vector<std::string>& argv = plan[4].argv;
+    EXPECT_EQ(argv.front(), s.programPath);
+    EXPECT_EQ(std::count(argv.begin(), argv.end(), "-i" BRELO_TEST_DATA_DIR), 0);
+    EXPECT_EQ(argv[argv.size() - 3], "-K2");
+    EXPECT_EQ(argv[argv.size() - 2], "-i/x/study/K2/rep2");
+    EXPECT_EQ(argv.back(), "-o/x/study/K2/rep2");
+}
