@@ -1,0 +1,227 @@
+// breloStudy as a user runs it: a whole study on the example data, the same
+// study through GNU parallel, an interrupted study resumed, a failing
+// chain, refusals.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "chart/PngImage.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kStudy = BRELO_BIN_DIR "/breloStudy";
+// brelo on the example data, a few sweeps.
+const std::string kBreloOptions = "-Fsim2pop.txt -N130 -A2 -L20 -c2 -D1 -X0 -XL0 -T0";
+
+struct SResult {
+    int status = -1;
+    std::string output;
+};
+
+std::string ReadFile(const std::string& file) {
+    std::ifstream in(file);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+int CountLines(const std::string& file) {
+    std::ifstream in(file);
+    std::string line;
+    int n = 0;
+    while (std::getline(in, line))
+        ++n;
+    return n;
+}
+
+// A fresh folder holding a copy of the example data.
+std::string StudyFolder(const std::string& name) {
+    const std::string dir = ::testing::TempDir() + "studycli_" + name;
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    fs::copy_file(BRELO_TEST_DATA_DIR "/sim2pop.txt", dir + "/sim2pop.txt");
+    return dir;
+}
+
+SResult RunIn(const std::string& dir, const std::string& command) {
+    SResult r;
+    FILE* pipe = popen(("cd '" + dir + "' && " + command + " 2>&1").c_str(), "r");
+    if (pipe == nullptr)
+        return r;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        r.output.append(buffer, n);
+    const int raw = pclose(pipe);
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return r;
+}
+
+// The (K, replicate) folders of a study that hold a marker file.
+int Markers(const std::string& study, const std::string& marker) {
+    int n = 0;
+    for (const auto& k : fs::directory_iterator(study))
+        if (k.is_directory())
+            for (const auto& rep : fs::directory_iterator(k.path()))
+                n += fs::exists(rep.path() / marker);
+    return n;
+}
+
+}  // namespace
+
+TEST(BreloStudyCliTest, AStudyOfBreloAndTheSameStudyThroughGnuParallel) {
+    const std::string dir = StudyFolder("parallel");
+    const std::string study = kStudy + " -Pbrelo -K1:3 -R2 -j2 -seed7";
+    const std::string program = " -- " + kBreloOptions + " -S60 -B20";
+    SResult r = RunIn(dir, study + " -run -orun" + program);
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("chains 6/6 done"), std::string::npos) << r.output;
+    EXPECT_EQ(CountLines(dir + "/run/summary.tsv"), 4);
+    EXPECT_EQ(CountLines(dir + "/run/K2_Q.tsv"), 131);
+    EXPECT_EQ(CountLines(dir + "/run/K3_chains.tsv"), 3);
+    for (const char* chart : {"Kchoice", "barplots"}) {
+        PngImage png(dir + "/run/" + chart + ".png");
+        EXPECT_TRUE(png.ok()) << chart;
+        EXPECT_GT(png.width(), 600);
+        EXPECT_NE(ReadFile(dir + "/run/" + chart + ".svg").find("<svg"), std::string::npos);
+    }
+    // The chains ran on their own copies of the input, none beside the data.
+    EXPECT_TRUE(fs::is_symlink(dir + "/run/K2/rep1/sim2pop.txt"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
+
+    r = RunIn(dir, study + " -jobs -ojobs" + program);
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(CountLines(dir + "/jobs/jobs.txt"), 6);
+    EXPECT_NE(ReadFile(dir + "/jobs/study.sbatch").find("#SBATCH --array=1-6"), std::string::npos);
+    EXPECT_EQ(Markers(dir + "/jobs", "done"), 0);  // -jobs runs nothing
+    if (std::system("command -v parallel > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "GNU parallel is not installed (scripts/install-deps.sh installs it)";
+    r = RunIn(dir, "parallel --will-cite -j2 --joblog jobs/joblog.txt < jobs/jobs.txt");
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(Markers(dir + "/jobs", "done"), 6);
+    r = RunIn(dir, kStudy + " -collect -ojobs");
+    ASSERT_EQ(r.status, 0) << r.output;
+    // Same seeds, same chains: the same summary and memberships.
+    EXPECT_EQ(ReadFile(dir + "/jobs/summary.tsv"), ReadFile(dir + "/run/summary.tsv"));
+    for (const char* table : {"K1_Q.tsv", "K2_Q.tsv", "K3_Q.tsv"})
+        EXPECT_EQ(ReadFile(dir + "/jobs/" + table), ReadFile(dir + "/run/" + table)) << table;
+}
+
+TEST(BreloStudyCliTest, AStudyStoppedByASignalRunsOnlyTheMissingChainsWhenResumed) {
+    const std::string dir = StudyFolder("resume");
+    const std::string command =
+        kStudy + " -run -Pbrelo -K1:2 -R2 -j1 -ostudy -seed3 -- " + kBreloOptions + " -S1500 -B500";
+    // Start the study, let its first chain end, then interrupt it.
+    std::vector<std::string> words{"/bin/sh", "-c",
+                                   "cd '" + dir + "' && exec " + command + " > first.txt 2>&1"};
+    std::vector<char*> argv;
+    for (std::string& w : words)
+        argv.push_back(w.data());
+    argv.push_back(nullptr);
+    pid_t pid;
+    ASSERT_EQ(posix_spawn(&pid, "/bin/sh", nullptr, nullptr, argv.data(), environ), 0);
+    const std::string firstDone = dir + "/study/K1/rep1/done";
+    for (int i = 0; i < 600 && !fs::exists(firstDone); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(fs::exists(firstDone)) << ReadFile(dir + "/first.txt");
+    kill(pid, SIGINT);
+    int status;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130) << ReadFile(dir + "/first.txt");
+    EXPECT_NE(ReadFile(dir + "/first.txt").find("Give the same command again"), std::string::npos);
+    const int doneBefore = Markers(dir + "/study", "done");
+    EXPECT_GE(doneBefore, 1);
+    EXPECT_LT(doneBefore, 4);
+    EXPECT_EQ(Markers(dir + "/study", "failed"), 0);  // stopped chains are no failures
+    EXPECT_FALSE(fs::exists(dir + "/study/summary.tsv"));
+    const std::string marker = ReadFile(firstDone);
+
+    SResult r = RunIn(dir, command);
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("chains " + std::to_string(doneBefore) + "/4 done, 1 running"),
+              std::string::npos)
+        << r.output;
+    EXPECT_NE(r.output.find(std::to_string(4 - doneBefore) + " chains ran"), std::string::npos)
+        << r.output;
+    EXPECT_EQ(Markers(dir + "/study", "done"), 4);
+    EXPECT_EQ(ReadFile(firstDone), marker);  // the finished chain did not run again
+    EXPECT_EQ(CountLines(dir + "/study/summary.tsv"), 3);
+    // Another seed for the same folder is refused.
+    r = RunIn(dir, kStudy + " -run -Pbrelo -K1:2 -R2 -ostudy -seed4 -- " + kBreloOptions +
+                       " -S1500 -B500");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("holds a study with -seed3"), std::string::npos) << r.output;
+}
+
+TEST(BreloStudyCliTest, AFailingChainIsReportedWithItsLogAndTheStudyGoesOn) {
+    const std::string dir = StudyFolder("failing");
+    // A stand-in for brelo: fails at K = 2, otherwise writes a run's
+    // memberships (six individuals), DIC and mean log-likelihood.
+    fs::create_directories(dir + "/fake");
+    const std::string fake = dir + "/fake/brelo";
+    std::ofstream(fake) << R"SH(#!/bin/sh
+for a in "$@"; do
+  case "$a" in -K*) K=${a#-K};; -o*) O=${a#-o};; -F*) F=${a#-F};; esac
+done
+echo "Random seed: $GSL_RNG_SEED"
+echo "$GSL_RNG_SEED" > "$O/seed.txt"
+if [ "$K" = 2 ]; then echo "Cannot converge with K=2" >&2; exit 3; fi
+for i in 1 2 3 4 5 6; do
+  if [ "$K" = 1 ]; then echo "00000$i:	1.0 	1"
+  elif [ $((i % 3)) = 0 ]; then echo "00000$i:	1 0 0 	1"
+  elif [ $((i % 3)) = 1 ]; then echo "00000$i:	0 1 0 	1"
+  else echo "00000$i:	0 0 1 	1"; fi
+done > "$O/${F}AP.txt"
+echo $((100 * K)) > "$O/${F}DIC.txt"
+echo "-$((60 - K))" > "$O/${F}AL.txt"
+)SH";
+    fs::permissions(fake, fs::perms::owner_all);
+    SResult r =
+        RunIn(dir, kStudy + " -run -P" + fake + " -K1:3 -R2 -j2 -ostudy -seed5 -- -Fsim2pop.txt");
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("K2 rep1 failed (exit status 3): Cannot converge with K=2"),
+              std::string::npos)
+        << r.output;
+    EXPECT_NE(r.output.find("2 failed"), std::string::npos);
+    EXPECT_TRUE(fs::exists(dir + "/study/K2/rep2/failed"));
+    const std::string summary = ReadFile(dir + "/study/summary.tsv");
+    EXPECT_NE(summary.find("\n2\t0\t2\t"), std::string::npos) << summary;
+    EXPECT_NE(summary.find("\n3\t2\t0\t-57\t0\t300\t300\t"), std::string::npos) << summary;
+    EXPECT_NE(ReadFile(dir + "/study/K2_chains.tsv").find("failed"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir + "/study/K2_Q.tsv"));
+    EXPECT_EQ(CountLines(dir + "/study/K3_Q.tsv"), 7);
+    // Each chain got its own seed through the environment.
+    EXPECT_EQ(ReadFile(dir + "/study/K3/rep2/seed.txt"), "2006\n");
+    EXPECT_EQ(ReadFile(dir + "/study/K1/rep1/seed.txt"), "5\n");
+}
+
+TEST(BreloStudyCliTest, ARefusedCommandWritesNothing) {
+    const std::string dir = StudyFolder("refused");
+    SResult r = RunIn(dir, kStudy + " -run -Pbrelo -K1:3 -onew -- -Fmissing.txt -N130");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.output, "breloStudy: cannot read the data file missing.txt\n");
+    EXPECT_FALSE(fs::exists(dir + "/new"));
+    r = RunIn(dir, kStudy + " -collect -onew");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("no study in new"), std::string::npos) << r.output;
+    r = RunIn(dir, kStudy);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("-collect -o<study>"), std::string::npos);
+}
