@@ -8,7 +8,7 @@ cd "$(dirname "$0")"
 ./scripts/install-deps.sh
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build -j2 --target brelo_exe
+cmake --build build -j2 --target brelo_exe breloStudy_exe
 
 OUT=examples/results
 mkdir -p "$OUT/chooseK"
@@ -38,6 +38,14 @@ echo "== brelo -predict: memberships of four new sampling sites from their coord
   -K2 -T1 -X0 -XL0 -admn -o$OUT/sim2pop_predicted > "$OUT/predict.log"
 cat "$OUT/sim2pop_predicted.txt"
 
+# --- breloStudy: choosing K ---------------------------------------------------
+# Three chains of brelo for each K = 1 ... 4, two at a time; the labels (the
+# true population of each individual) group the bar plots.
+echo "== breloStudy: brelo, K = 1 to 4, 3 chains each (500 sweeps a chain)"
+build/bin/breloStudy -run -Pbrelo -K1:4 -R3 -j2 -seed2024 -o$OUT/study \
+  -labelsexamples/sim2pop_populations.txt -- $DATA -T1 -S500 -B200 > "$OUT/study.log"
+tail -n 8 "$OUT/study.log" | sed 's/^/   /'
+
 # --- breloAdm ----------------------------------------------------------------
 # breloAdm writes its tessellation files and its best-run record next to the
 # data file, so it runs on a copy of the data inside the results folder.
@@ -64,6 +72,8 @@ Results of brelo are in $OUT/:
                             allele frequencies, seed and provenance of the run
   sim2pop.txt_allCriteria.txt  the criteria of the run (DIC, AIC, ...)
   chooseK/                  the runs with K = 1, 2, 3 (KEst: clusters that hold individuals)
+  study/                    breloStudy: summary.tsv (the K chosen), Kchoice.png,
+                            barplots.png, K<k>_Q.tsv; one folder per chain
   sim2pop_predicted.txt / .png  predictions for examples/sim2pop_new.txt
 MSG
 
