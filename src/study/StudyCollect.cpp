@@ -161,6 +161,14 @@ int CollectStudy(const std::string& studyDir, const std::string& labelsFile, dou
                 std::cout << "K" << c.K << " rep" << c.replicate << " failed: " << c.message
                           << "\n";
     }
+    int unfinished = 0;
+    for (const auto& ofK : chains)
+        for (const SChainResult& c : ofK)
+            unfinished += c.status == ChainStatus::Unfinished;
+    if (unfinished > 0)
+        std::cout << unfinished
+                  << " chains have not finished (not run yet, running, or stopped): collect "
+                     "again once they have\n";
     if (!WriteSummaryTable(study.studyDir + "/summary.tsv", summaries))
         RefuseStudy("cannot write " + study.studyDir + "/summary.tsv");
 
