@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cmath>
 #include <fstream>
+#include <iomanip>
 #include <limits>
 #include <sstream>
 
@@ -72,7 +73,8 @@ bool ReadPlainMemberships(const std::string& file, int K, DBL_VCTR_2D& Q,
     while (std::getline(in, line)) {
         std::istringstream row(line);
         std::string id;
-        if (!(row >> id))
+        // An id holding blanks comes between double quotes.
+        if (!(row >> std::quoted(id)))
             continue;
         DBL_VCTR_1D q;
         if (!ReadValues(row, K, q))

@@ -40,9 +40,10 @@ TEST(ChainFilesTest, MembershipsOfEachProgramsLayout) {
     EXPECT_EQ(Q.size(), 2u);
     EXPECT_DOUBLE_EQ(Q[1][1], 0.8);
     // The plain table.
-    const std::string plain = Scratch("Q.txt", "id\tcluster1\tcluster2\nA1\t0.3\t0.7\nB2\t1\t0\n");
+    const std::string plain =
+        Scratch("Q.txt", "id\tcluster1\tcluster2\nA1\t0.3\t0.7\n\"B 2\"\t1\t0\n");
     ASSERT_TRUE(ReadPlainMemberships(plain, 2, Q, ids));
-    EXPECT_EQ(ids, (std::vector<std::string>{"A1", "B2"}));
+    EXPECT_EQ(ids, (std::vector<std::string>{"A1", "B 2"}));
     EXPECT_DOUBLE_EQ(Q[0][1], 0.7);
     EXPECT_FALSE(ReadPlainMemberships(plain, 3, Q, ids));
     EXPECT_FALSE(ReadPlainMemberships(Scratch("Qbad.txt", "id\tcluster1\nA\tx\n"), 1, Q, ids));
