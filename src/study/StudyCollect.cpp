@@ -141,9 +141,7 @@ int CollectStudy(const std::string& studyDir, const std::string& labelsFile, dou
     const int chosen = ChooseK(summaries);
 
     // Ids: the labels, else those the chains wrote, else the positions.
-    std::vector<std::string> ids;
-    for (const std::string& l : labels)
-        ids.push_back(TableId(l));
+    std::vector<std::string> ids = labels;
     for (size_t k = 0; ids.empty() && k < chains.size(); ++k)
         for (const SChainResult& c : chains[k])
             if (c.status == ChainStatus::Done && c.ids.size() == N) {

@@ -1,6 +1,7 @@
 #include "study/StudyTables.h"
 
-#include <cctype>
+#include "io/ResultTables.h"
+
 #include <cmath>
 #include <fstream>
 #include <iomanip>
@@ -32,15 +33,6 @@ const char* StatusName(ChainStatus s) {
 
 }  // namespace
 
-std::string TableId(const std::string& label) {
-    std::string id;
-    for (char c : label)
-        id += (std::isspace(static_cast<unsigned char>(c)) || c == '"' || c == '\'' || c == '#')
-                  ? '_'
-                  : c;
-    return id.empty() ? "NA" : id;
-}
-
 bool WriteSummaryTable(const std::string& file, const std::vector<SKSummary>& summaries) {
     std::ofstream out(file);
     out << std::setprecision(10);
@@ -69,7 +61,7 @@ bool WriteMembershipTable(const std::string& file, const DBL_VCTR_2D& Q,
         out << "\tcluster" << k;
     out << "\n" << std::fixed << std::setprecision(6);
     for (size_t i = 0; i < Q.size(); ++i) {
-        out << (i < ids.size() ? ids[i] : std::to_string(i + 1));
+        out << (i < ids.size() ? TableField(ids[i]) : std::to_string(i + 1));
         for (double q : Q[i])
             out << "\t" << q;
         out << "\n";

@@ -10,14 +10,11 @@
 
 // summary.tsv: one row per K.
 bool WriteSummaryTable(const std::string& file, const std::vector<SKSummary>& summaries);
-// K<k>_Q.tsv: "id cluster1 ... clusterK", then one row per individual.
+// K<k>_Q.tsv: "id cluster1 ... clusterK", then one row per individual (ids
+// quoted as the programs' plain tables quote them).
 bool WriteMembershipTable(const std::string& file, const DBL_VCTR_2D& Q,
                           const std::vector<std::string>& ids);
 // K<k>_chains.tsv: one row per chain of one K.
 bool WriteChainTable(const std::string& file, const std::vector<SChainResult>& chains);
-
-// An id fit for a whitespace-separated table: blanks, quotes and '#' become
-// '_', an empty id "NA".
-std::string TableId(const std::string& label);
 
 #endif
