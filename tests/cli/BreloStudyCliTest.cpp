@@ -193,8 +193,11 @@ echo $((100 * K)) > "$O/${F}DIC.txt"
 echo "-$((60 - K))" > "$O/${F}AL.txt"
 )SH";
     fs::permissions(fake, fs::perms::owner_all);
-    SResult r =
-        RunIn(dir, kStudy + " -run -P" + fake + " -K1:3 -R2 -j2 -ostudy -seed5 -- -Fsim2pop.txt");
+    // Labels with blanks and a quote, as sampling sites may be named.
+    std::ofstream(dir + "/sites.txt") << "Col de l'Iseran\nCol de l'Iseran\nLa Grave\n"
+                                         "La Grave\nLa Grave\nBessans\n";
+    SResult r = RunIn(dir, kStudy + " -run -P" + fake +
+                               " -K1:3 -R2 -j2 -ostudy -seed5 -labelssites.txt -- -Fsim2pop.txt");
     ASSERT_EQ(r.status, 0) << r.output;
     EXPECT_NE(r.output.find("K2 rep1 failed (exit status 3): Cannot converge with K=2"),
               std::string::npos)
@@ -210,6 +213,15 @@ echo "-$((60 - K))" > "$O/${F}AL.txt"
     // Each chain got its own seed through the environment.
     EXPECT_EQ(ReadFile(dir + "/study/K3/rep2/seed.txt"), "2006\n");
     EXPECT_EQ(ReadFile(dir + "/study/K1/rep1/seed.txt"), "5\n");
+    if (std::system("command -v Rscript > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "R is not installed: the tables were not loaded in R";
+    r = RunIn(dir,
+              "Rscript -e 's <- read.table(\"study/summary.tsv\", header = TRUE)' "
+              "-e 'q <- read.table(\"study/K3_Q.tsv\", header = TRUE)' "
+              "-e 'c <- read.table(\"study/K2_chains.tsv\", header = TRUE)' "
+              "-e 'cat(nrow(s), s$chosen[1], q$id[1], ncol(q), nrow(q), c$status[1], \"\\n\")'");
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("3 FALSE Col de l'Iseran 4 6 failed"), std::string::npos) << r.output;
 }
 
 TEST(BreloStudyCliTest, ARefusedCommandWritesNothing) {
