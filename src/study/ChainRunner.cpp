@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -185,98 +184,133 @@ std::vector<std::string> ChainEnvironment(unsigned long seed) {
     return env;
 }
 
-SRunOutcome RunChains(const std::vector<SChainPlan>& plan, const std::string& dataPath, int jobs) {
-    SRunOutcome outcome;
-    std::vector<const SChainPlan*> pending;
-    for (const SChainPlan& c : plan)
-        if (!std::filesystem::exists(DoneMarker(c.folder)))
-            pending.push_back(&c);
-    const Clock::time_point start = Clock::now();
-    Progress progress(static_cast<int>(plan.size()),
-                      static_cast<int>(plan.size() - pending.size()));
-    std::map<pid_t, SRunning> running;
-    size_t next = 0;
-    g_nStopSignal = 0;
-    SignalGuard guard;
+namespace {
 
-    auto reportFailure = [&](const SChainPlan& c, const std::string& why) {
-        progress.breakLine();
-        std::cout << "K" << c.K << " rep" << c.replicate << " failed (" << why
-                  << "): " << LastMessageOfLog(ChainLog(c.folder)) << "  [" << ChainLog(c.folder)
-                  << "]" << std::endl;
-    };
+// The chains of one -run: those still to start, those running, and what
+// became of those that ended.
+class ChainScheduler {
+  public:
+    ChainScheduler(const std::vector<SChainPlan>& plan, const std::string& dataPath, int jobs)
+        : m_strDataPath(dataPath),
+          m_nJobs(jobs),
+          m_pending(Pending(plan)),
+          m_progress(static_cast<int>(plan.size()),
+                     static_cast<int>(plan.size() - m_pending.size())) {}
 
-    while (true) {
-        bool changed = false;
-        // Reap every child that ended.
+    SRunOutcome run() {
+        const Clock::time_point start = Clock::now();
+        g_nStopSignal = 0;
+        SignalGuard guard;
+        while (true) {
+            bool changed = reapEnded();
+            if (g_nStopSignal != 0) {
+                for (auto& [pid, r] : m_running)
+                    kill(pid, SIGTERM);
+            } else {
+                changed = startUpToTheLimit() || changed;
+            }
+            if (changed && g_nStopSignal == 0)
+                m_progress.show(static_cast<int>(m_running.size()));
+            if (m_running.empty())
+                break;
+            guard.wait();
+        }
+        m_progress.finish();
+        m_outcome.signal = g_nStopSignal;
+        m_outcome.wallSeconds = SecondsSince(start);
+        return m_outcome;
+    }
+
+  private:
+    static std::vector<const SChainPlan*> Pending(const std::vector<SChainPlan>& plan) {
+        std::vector<const SChainPlan*> pending;
+        for (const SChainPlan& c : plan)
+            if (!std::filesystem::exists(DoneMarker(c.folder)))
+                pending.push_back(&c);
+        return pending;
+    }
+
+    // Records every child that ended; true when one did.
+    bool reapEnded() {
+        bool any = false;
         int status;
         pid_t pid;
         while ((pid = waitpid(-1, &status, WNOHANG)) > 0) {
-            auto it = running.find(pid);
-            if (it == running.end())
+            auto it = m_running.find(pid);
+            if (it == m_running.end())
                 continue;
-            const SChainPlan& c = *it->second.chain;
-            const double seconds = SecondsSince(it->second.start);
-            running.erase(it);
-            changed = true;
-            const bool stoppedBySignal =
-                WIFSIGNALED(status) && (WTERMSIG(status) == SIGINT || WTERMSIG(status) == SIGTERM);
-            if (stoppedBySignal || (g_nStopSignal != 0 && !WIFEXITED(status))) {
-                ++outcome.stopped;
-                continue;
-            }
-            outcome.chainSeconds += seconds;
-            if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
-                std::ostringstream text;
-                text << "seconds\t" << seconds << "\nseed\t" << c.seed << "\n";
-                WriteMarker(DoneMarker(c.folder), text.str());
-                ++outcome.finished;
-                progress.chainEnded(true);
-            } else {
-                std::string why = WIFEXITED(status)
-                                      ? "exit status " + std::to_string(WEXITSTATUS(status))
-                                      : "signal " + std::to_string(WTERMSIG(status));
-                WriteMarker(FailedMarker(c.folder), why + "\n");
-                ++outcome.failed;
-                progress.chainEnded(false);
-                reportFailure(c, why);
-            }
+            const SRunning ended = it->second;
+            m_running.erase(it);
+            any = true;
+            chainEnded(*ended.chain, status, SecondsSince(ended.start));
         }
-        if (g_nStopSignal != 0) {
-            for (auto& [p, r] : running)
-                kill(p, SIGTERM);
-            if (running.empty())
-                break;
-            guard.wait();
-            continue;
+        return any;
+    }
+
+    // A chain cut short by a stop signal leaves no marker: it runs again
+    // when the study is resumed.
+    void chainEnded(const SChainPlan& c, int status, double seconds) {
+        const bool stopped =
+            WIFSIGNALED(status) && (WTERMSIG(status) == SIGINT || WTERMSIG(status) == SIGTERM);
+        if (stopped || (g_nStopSignal != 0 && !WIFEXITED(status))) {
+            ++m_outcome.stopped;
+            return;
         }
-        // Start chains up to the limit.
-        while (static_cast<int>(running.size()) < jobs && next < pending.size()) {
-            const SChainPlan& c = *pending[next++];
+        m_outcome.chainSeconds += seconds;
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+            std::ostringstream text;
+            text << "seconds\t" << seconds << "\nseed\t" << c.seed << "\n";
+            WriteMarker(DoneMarker(c.folder), text.str());
+            ++m_outcome.finished;
+            m_progress.chainEnded(true);
+            return;
+        }
+        const std::string why = WIFEXITED(status)
+                                    ? "exit status " + std::to_string(WEXITSTATUS(status))
+                                    : "signal " + std::to_string(WTERMSIG(status));
+        failed(c, why, LastMessageOfLog(ChainLog(c.folder)) + "  [" + ChainLog(c.folder) + "]");
+    }
+
+    void failed(const SChainPlan& c, const std::string& why, const std::string& message) {
+        WriteMarker(FailedMarker(c.folder), why + "\n");
+        ++m_outcome.failed;
+        m_progress.chainEnded(false);
+        m_progress.breakLine();
+        std::cout << "K" << c.K << " rep" << c.replicate << " failed (" << why << "): " << message
+                  << std::endl;
+    }
+
+    // Starts chains while fewer than the limit run; true when one started
+    // or failed to.
+    bool startUpToTheLimit() {
+        bool any = false;
+        while (static_cast<int>(m_running.size()) < m_nJobs && m_next < m_pending.size()) {
+            const SChainPlan& c = *m_pending[m_next++];
+            any = true;
             std::string error;
             std::filesystem::remove(FailedMarker(c.folder));
-            if (!PrepareChainFolder(c, dataPath, error) || (pid = SpawnChain(c, error)) < 0) {
-                WriteMarker(FailedMarker(c.folder), error + "\n");
-                ++outcome.failed;
-                progress.chainEnded(false);
-                progress.breakLine();
-                std::cout << "K" << c.K << " rep" << c.replicate << " failed: " << error
-                          << std::endl;
-                changed = true;
+            pid_t pid = -1;
+            if (!PrepareChainFolder(c, m_strDataPath, error) || (pid = SpawnChain(c, error)) < 0) {
+                failed(c, "not started", error);
                 continue;
             }
-            ++outcome.ran;
-            running[pid] = SRunning{&c, Clock::now()};
-            changed = true;
+            ++m_outcome.ran;
+            m_running[pid] = SRunning{&c, Clock::now()};
         }
-        if (changed)
-            progress.show(static_cast<int>(running.size()));
-        if (running.empty())
-            break;
-        guard.wait();
+        return any;
     }
-    progress.finish();
-    outcome.signal = g_nStopSignal;
-    outcome.wallSeconds = SecondsSince(start);
-    return outcome;
+
+    std::string m_strDataPath;
+    int m_nJobs;
+    std::vector<const SChainPlan*> m_pending;
+    size_t m_next = 0;
+    std::map<pid_t, SRunning> m_running;
+    Progress m_progress;
+    SRunOutcome m_outcome;
+};
+
+}  // namespace
+
+SRunOutcome RunChains(const std::vector<SChainPlan>& plan, const std::string& dataPath, int jobs) {
+    return ChainScheduler(plan, dataPath, jobs).run();
 }

@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <random>
 
 #include "study/StudyPlan.h"
 

@@ -1,7 +1,5 @@
 #include "study/StudyPlan.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
