@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/ProgramFlavour.h"
 #include "study/ChainRunner.h"
 #include "study/JobFiles.h"
 #include "study/StudyCollect.h"
@@ -115,9 +116,21 @@ int WriteJobs(SStudySettings& s) {
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty() || args[0] == "--help") {
+    if (args.empty()) {
         ShowUsage();
-        return args.empty() ? 1 : 0;
+        return 1;
+    }
+    for (const std::string& a : args) {
+        if (a == "--")
+            break;
+        if (a == "--help") {
+            ShowUsage();
+            return 0;
+        }
+        if (a == "--version") {
+            std::cout << "breloStudy " << ProgramVersion() << std::endl;
+            return 0;
+        }
     }
     SStudySettings s = ParseStudyOptions(args);
     switch (s.mode) {

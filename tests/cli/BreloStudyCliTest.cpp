@@ -236,4 +236,10 @@ TEST(BreloStudyCliTest, ARefusedCommandWritesNothing) {
     r = RunIn(dir, kStudy);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.output.find("-collect -o<study>"), std::string::npos);
+    r = RunIn(dir, kStudy + " --help");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.output.find("-collect -o<study>"), std::string::npos);
+    r = RunIn(dir, kStudy + " --version");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.output, "breloStudy " BRELO_PROJECT_VERSION "\n");
 }
