@@ -98,15 +98,18 @@ SChainResult LoadChain(const SStudySettings& study, int K, int replicate) {
     return c;
 }
 
-int CollectStudy(const std::string& studyDir, const std::string& labelsFile, double threshold) {
+SCollectOutcome CollectStudy(const std::string& studyDir, const std::string& labelsFile,
+                             double threshold) {
     SStudySettings study;
     std::string workingDir, error;
     if (!ReadStudyRecord(studyDir, study, workingDir, error))
         RefuseStudy(error);
     study.studyDir = fs::absolute(studyDir).lexically_normal().string();
+    // Labels given now, else those the study was run with.
+    const std::string labelsPath = labelsFile.empty() ? study.labelsFile : labelsFile;
     std::vector<std::string> labels;
-    if (!labelsFile.empty())
-        labels = ReadLabels(labelsFile, study.individuals);
+    if (!labelsPath.empty())
+        labels = ReadLabels(labelsPath, study.individuals);
 
     std::vector<std::vector<SChainResult>> chains;
     for (int K = study.kMin; K <= study.kMax; ++K) {
@@ -117,7 +120,7 @@ int CollectStudy(const std::string& studyDir, const std::string& labelsFile, dou
     size_t N;
     CheckSameIndividuals(chains, N);
     if (!labels.empty() && N > 0 && labels.size() != N)
-        RefuseStudy("the labels file " + labelsFile + " holds " + std::to_string(labels.size()) +
+        RefuseStudy("the labels file " + labelsPath + " holds " + std::to_string(labels.size()) +
                     " labels for " + std::to_string(N) + " individuals");
 
     std::vector<SKSummary> summaries;
@@ -159,12 +162,15 @@ int CollectStudy(const std::string& studyDir, const std::string& labelsFile, dou
                 std::cout << "K" << c.K << " rep" << c.replicate << " failed: " << c.message
                           << "\n";
     }
-    int unfinished = 0;
+    SCollectOutcome outcome;
+    outcome.chosenK = chosen;
     for (const auto& ofK : chains)
-        for (const SChainResult& c : ofK)
-            unfinished += c.status == ChainStatus::Unfinished;
-    if (unfinished > 0)
-        std::cout << unfinished
+        for (const SChainResult& c : ofK) {
+            outcome.unfinished += c.status == ChainStatus::Unfinished;
+            outcome.failed += c.status == ChainStatus::Failed;
+        }
+    if (outcome.unfinished > 0)
+        std::cout << outcome.unfinished
                   << " chains have not finished (not run yet, running, or stopped): collect "
                      "again once they have\n";
     if (!WriteSummaryTable(study.studyDir + "/summary.tsv", summaries))
@@ -202,5 +208,5 @@ int CollectStudy(const std::string& studyDir, const std::string& labelsFile, dou
     std::cout << "Results in " << study.studyDir
               << "/: summary.tsv, K<k>_Q.tsv, K<k>_chains.tsv, Kchoice.png/.svg, barplots.png/.svg"
               << std::endl;
-    return chosen;
+    return outcome;
 }

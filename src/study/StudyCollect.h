@@ -12,9 +12,16 @@
 // The state of chain (K, replicate) of a study from the files in its folder.
 SChainResult LoadChain(const SStudySettings& study, int K, int replicate);
 
-// Collects the study in studyDir; labelsFile may be empty. Refuses (one
+struct SCollectOutcome {
+    int chosenK = 0;     // 0 when Delta K is nowhere defined
+    int failed = 0;      // chains that failed
+    int unfinished = 0;  // chains not run yet, running or stopped
+};
+
+// Collects the study in studyDir with the labels of labelsFile, or when it
+// is empty those recorded by -run or -jobs (if any). Refuses (one
 // line, exit 1) a folder without a study or labels that do not match.
-// Returns the chosen K, 0 when none.
-int CollectStudy(const std::string& studyDir, const std::string& labelsFile, double threshold);
+SCollectOutcome CollectStudy(const std::string& studyDir, const std::string& labelsFile,
+                             double threshold);
 
 #endif

@@ -176,8 +176,10 @@ void CheckRunOptions(SStudySettings& s) {
     if (s.seedGiven && !SeedsFitIn32Bits(s.seed, s.kMax, s.replicates))
         RefuseStudy("-seed" + std::to_string(s.seed) +
                     " leaves no room for the seeds of the chains: take a smaller seed");
-    if (!s.labelsFile.empty())
+    if (!s.labelsFile.empty()) {
         ReadLabels(s.labelsFile, s.individuals);
+        s.labelsFile = fs::absolute(s.labelsFile).lexically_normal().string();
+    }
     if (s.jobs == 0)
         s.jobs = AvailableCores();
 }

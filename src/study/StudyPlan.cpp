@@ -92,6 +92,7 @@ void WriteStudyRecord(const SStudySettings& s, const std::string& workingDir) {
         << "Kmax\t" << s.kMax << "\n"
         << "replicates\t" << s.replicates << "\n"
         << "folder\t" << workingDir << "\n"
+        << "labels\t" << s.labelsFile << "\n"
         << "options";
     for (const std::string& a : s.programOptions)
         out << "\t" << a;
@@ -135,6 +136,8 @@ bool ReadStudyRecord(const std::string& studyDir, SStudySettings& s, std::string
                 s.replicates = std::stoi(value);
             else if (key == "folder")
                 workingDir = value;
+            else if (key == "labels")
+                s.labelsFile = value;
             else
                 continue;
         } catch (const std::exception&) {
@@ -170,6 +173,8 @@ void MergeWithStudyRecord(SStudySettings& s, SStudySettings& recorded) {
                     ": give that seed, or none, to resume it");
     s.seed = recorded.seed;
     s.seedGiven = true;
+    if (!s.labelsFile.empty())
+        recorded.labelsFile = s.labelsFile;
     recorded.kMin = std::min(recorded.kMin, s.kMin);
     recorded.kMax = std::max(recorded.kMax, s.kMax);
     recorded.replicates = std::max(recorded.replicates, s.replicates);

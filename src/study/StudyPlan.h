@@ -41,8 +41,9 @@ std::vector<SChainPlan> PlanChains(const SStudySettings& s);
 // chains running at once each need their own. False with a message on error.
 bool PrepareChainFolder(const SChainPlan& chain, const std::string& dataPath, std::string& error);
 
-// study.txt: the program, its options, the base seed, the working folder
-// and the range of K and replicates run so far.
+// study.txt: the program, its options, the base seed, the working folder,
+// the range of K and replicates run so far, and the labels file (absolute)
+// that -collect uses unless given another.
 void WriteStudyRecord(const SStudySettings& s, const std::string& workingDir);
 // Reads the record into s (program, options, seed, range); false with a
 // message when there is none or it cannot be read.
@@ -51,7 +52,8 @@ bool ReadStudyRecord(const std::string& studyDir, SStudySettings& s, std::string
 
 // Settles s against the record of an earlier command in the same folder:
 // the same program and options are required, the recorded seed is kept
-// (a different -seed is refused) and the range grows to cover both.
+// (a different -seed is refused), the range grows to cover both, and a
+// labels file given replaces the recorded one.
 // Refuses with one line on a mismatch.
 void MergeWithStudyRecord(SStudySettings& s, SStudySettings& recorded);
 

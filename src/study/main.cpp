@@ -35,7 +35,9 @@ void ShowUsage() {
            "-seed     base seed of the chains (default: drawn and printed)\n"
            "-labels   one label a line for each individual (e.g. its sampling site)\n"
            "-modes    chains more similar than this fall in one mode (default 0.9)\n"
-           "After --, the options of the program without -K, -o, -orun (and -g, -h for brelo).\n";
+           "After --, the options of the program without -K, -o, -orun (and -g, -h for brelo).\n"
+           "Exit status: 0, 1 for a refused command line, 2 when chains failed (the study is\n"
+           "collected from the others), 128 + the signal when stopped.\n";
 }
 
 // The -run and -jobs set-up: the study folder, its record (an earlier
@@ -71,6 +73,14 @@ std::vector<SChainPlan> SetUpStudy(SStudySettings& s, std::string& workingDir) {
     return PlanChains(s);
 }
 
+// A study collected with failed chains is usable, but not a success.
+int ExitStatus(const SCollectOutcome& outcome) {
+    if (outcome.failed == 0)
+        return 0;
+    std::cout << outcome.failed << " chains failed: exit status 2" << std::endl;
+    return 2;
+}
+
 std::string DataPath(const SStudySettings& s) {
     return s.inputDir.empty() ? s.dataFile : s.inputDir + "/" + s.dataFile;
 }
@@ -91,8 +101,7 @@ int RunStudy(SStudySettings& s) {
                   << s.jobs << ", " << outcome.chainSeconds << " s of chain run time (ratio "
                   << (outcome.wallSeconds > 0 ? outcome.chainSeconds / outcome.wallSeconds : 0)
                   << ")" << std::endl;
-    CollectStudy(s.studyDir, s.labelsFile, s.modeThreshold);
-    return 0;
+    return ExitStatus(CollectStudy(s.studyDir, s.labelsFile, s.modeThreshold));
 }
 
 int WriteJobs(SStudySettings& s) {
@@ -139,7 +148,6 @@ int main(int argc, char** argv) {
         case StudyMode::Jobs:
             return WriteJobs(s);
         default:
-            CollectStudy(s.studyDir, s.labelsFile, s.modeThreshold);
-            return 0;
+            return ExitStatus(CollectStudy(s.studyDir, s.labelsFile, s.modeThreshold));
     }
 }
