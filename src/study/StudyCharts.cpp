@@ -102,7 +102,7 @@ bool DrawKChoice(const std::string& fileBase, const std::vector<SKSummary>& summ
         return false;
     const int kMin = summaries.front().K, kMax = summaries.back().K;
     auto logLik = KPanel("Mean log-likelihood of the chains", "mean log-likelihood", kMin, kMax);
-    auto dic = KPanel("DIC (lower is better)", "DIC", kMin, kMax);
+    auto dic = KPanel("DIC of the chains", "DIC", kMin, kMax);
     auto delta = KPanel("Evanno's \xCE\x94K", "\xCE\x94K", kMin, kMax);
     delta->yAxis()->setAutoScale(0.1, 0, 0.8);
 
