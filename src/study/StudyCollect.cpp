@@ -75,6 +75,27 @@ void PrintSummary(const std::vector<SKSummary>& summaries, int chosen) {
                      "more each): no K chosen\n";
 }
 
+// The populations a finished chain wrote (labels.txt), when there are N.
+std::vector<std::string> PopulationsOfTheData(const SStudySettings& study,
+                                              const std::vector<std::vector<SChainResult>>& chains,
+                                              size_t N) {
+    for (const auto& ofK : chains)
+        for (const SChainResult& c : ofK) {
+            if (c.status != ChainStatus::Done)
+                continue;
+            const std::string file =
+                ChainFolder(study.studyDir, c.K, c.replicate) + "/" + study.dataFile + "labels.txt";
+            std::vector<std::string> populations;
+            std::ifstream in(file);
+            std::string line;
+            while (std::getline(in, line))
+                if (!line.empty())
+                    populations.push_back(line);
+            return populations.size() == N ? populations : std::vector<std::string>();
+        }
+    return {};
+}
+
 }  // namespace
 
 SChainResult LoadChain(const SStudySettings& study, int K, int replicate) {
@@ -143,6 +164,16 @@ SCollectOutcome CollectStudy(const std::string& studyDir, const std::string& lab
     AlignAcrossK(summaries);
     const int chosen = ChooseK(summaries);
 
+    // Without labels, a program that read the individuals' populations from
+    // the data file (GENEPOP) wrote them beside its results: they group the
+    // bar plots.
+    std::vector<std::string> groupLabels = labels;
+    std::string groupTitle = "individuals grouped by their label";
+    if (groupLabels.empty()) {
+        groupLabels = PopulationsOfTheData(study, chains, N);
+        groupTitle = "individuals grouped by their population in the data file";
+    }
+
     // Ids: the labels, else those the chains wrote, else the positions.
     std::vector<std::string> ids = labels;
     for (size_t k = 0; ids.empty() && k < chains.size(); ++k)
@@ -184,10 +215,10 @@ SCollectOutcome CollectStudy(const std::string& studyDir, const std::string& lab
     if (last != nullptr) {
         std::vector<int> groupOf;
         std::vector<std::string> names;
-        std::string title = "individuals grouped by their label";
-        if (!labels.empty()) {
+        std::string title = groupTitle;
+        if (!groupLabels.empty()) {
             std::map<std::string, int> number;
-            for (const std::string& l : labels) {
+            for (const std::string& l : groupLabels) {
                 auto it = number.emplace(l, static_cast<int>(names.size())).first;
                 if (it->second == static_cast<int>(names.size()))
                     names.push_back(l);
@@ -203,6 +234,7 @@ SCollectOutcome CollectStudy(const std::string& studyDir, const std::string& lab
         }
         DrawBarplots(study.studyDir + "/barplots", summaries,
                      OrderForBars(groupOf, names, last->majorQ), title);
+        std::cout << "Bar plots: " << title << "\n";
     }
     PrintSummary(summaries, chosen);
     std::cout << "Results in " << study.studyDir

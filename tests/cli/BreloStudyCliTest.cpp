@@ -189,6 +189,7 @@ for i in 1 2 3 4 5 6; do
   elif [ $((i % 3)) = 1 ]; then echo "00000$i:	0 1 0 	1"
   else echo "00000$i:	0 0 1 	1"; fi
 done > "$O/${F}AP.txt"
+printf '1\n1\n2\n2\n2\n3\n' > "$O/${F}labels.txt"
 echo $((100 * K)) > "$O/${F}DIC.txt"
 echo "-$((60 - K))" > "$O/${F}AL.txt"
 )SH";
@@ -215,6 +216,13 @@ echo "-$((60 - K))" > "$O/${F}AL.txt"
     EXPECT_EQ(ReadFile(dir + "/study/K3/rep2/seed.txt"), "2006\n");
     EXPECT_EQ(ReadFile(dir + "/study/K1/rep1/seed.txt"), "5\n");
     EXPECT_EQ(RunIn(dir, kStudy + " -collect -ostudy").status, 2);
+    EXPECT_NE(r.output.find("Bar plots: individuals grouped by their label"), std::string::npos);
+    // Without labels, the populations the program read from the data file
+    // (a GENEPOP file's) group the bar plots.
+    r = RunIn(dir, kStudy + " -run -P" + fake + " -K1:3 -R1 -ostudy2 -seed5 -- -Fsim2pop.txt");
+    EXPECT_NE(r.output.find("Bar plots: individuals grouped by their population in the data file"),
+              std::string::npos)
+        << r.output;
     if (std::system("command -v Rscript > /dev/null 2>&1") != 0)
         GTEST_SKIP() << "R is not installed: the tables were not loaded in R";
     r = RunIn(dir,
