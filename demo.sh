@@ -44,7 +44,7 @@ cat "$OUT/sim2pop_predicted.txt"
 echo "== breloStudy: brelo, K = 1 to 4, 3 chains each (500 sweeps a chain)"
 build/bin/breloStudy -run -Pbrelo -K1:4 -R3 -j2 -seed2024 -o$OUT/study \
   -labelsexamples/sim2pop_populations.txt -- $DATA -T1 -S500 -B200 > "$OUT/study.log"
-tail -n 8 "$OUT/study.log" | sed 's/^/   /'
+sed -n '/^  K  chains/,$p' "$OUT/study.log" | sed 's/^/   /'
 
 # --- breloAdm ----------------------------------------------------------------
 # breloAdm writes its tessellation files and its best-run record next to the
