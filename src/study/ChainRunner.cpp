@@ -1,11 +1,13 @@
 #include "study/ChainRunner.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -22,12 +24,31 @@ extern char** environ;
 namespace {
 
 volatile sig_atomic_t g_nStopSignal = 0;
+// Write end of the wake-up pipe of the waiting loop, -1 outside it.
+volatile sig_atomic_t g_nWakeFd = -1;
+
+// A process-directed signal may be handled by any thread that does not block
+// it (libraries such as OpenBLAS start threads of their own before main), so
+// the handlers wake the waiting loop through a pipe rather than by
+// interrupting it.
+void WakeWaitingLoop() {
+    const int fd = g_nWakeFd;
+    if (fd >= 0) {
+        const int saved = errno;
+        const char byte = 1;
+        [[maybe_unused]] ssize_t n = write(fd, &byte, 1);
+        errno = saved;
+    }
+}
 
 void OnStopSignal(int sig) {
     g_nStopSignal = sig;
+    WakeWaitingLoop();
 }
 
-void OnChildEnded(int) {}
+void OnChildEnded(int) {
+    WakeWaitingLoop();
+}
 
 using Clock = std::chrono::steady_clock;
 
@@ -53,10 +74,14 @@ struct SRunning {
 };
 
 // Signal handling for the time chains run: SIGCHLD, SIGINT and SIGTERM are
-// blocked except while waiting, so none slips between a check and the wait.
+// blocked in this thread except while waiting, and every handler also writes
+// to a pipe the wait watches, so none slips between a check and the wait,
+// whichever thread handles it.
 class SignalGuard {
   public:
     SignalGuard() {
+        if (pipe2(m_wakePipe, O_CLOEXEC | O_NONBLOCK) == 0)
+            g_nWakeFd = m_wakePipe[1];
         struct sigaction sa;
         std::memset(&sa, 0, sizeof sa);
         sigemptyset(&sa.sa_mask);
@@ -80,13 +105,27 @@ class SignalGuard {
         sigaction(SIGINT, &m_oldInt, nullptr);
         sigaction(SIGTERM, &m_oldTerm, nullptr);
         sigaction(SIGCHLD, &m_oldChld, nullptr);
+        g_nWakeFd = -1;
+        for (int fd : m_wakePipe)
+            if (fd >= 0)
+                close(fd);
     }
-    // Sleeps until a child ends or a stop signal comes.
-    void wait() { sigsuspend(&m_waitMask); }
+    // Sleeps until a child ends or a stop signal comes; never longer than a
+    // second, so that a lost wake-up costs a second, not the study.
+    void wait() {
+        struct pollfd pfd = {m_wakePipe[0], POLLIN, 0};
+        const struct timespec timeout = {1, 0};
+        if (ppoll(&pfd, m_wakePipe[0] >= 0 ? 1 : 0, &timeout, &m_waitMask) > 0) {
+            char buffer[64];
+            while (read(m_wakePipe[0], buffer, sizeof buffer) > 0) {
+            }
+        }
+    }
 
   private:
     struct sigaction m_oldInt, m_oldTerm, m_oldChld;
     sigset_t m_waitMask;
+    int m_wakePipe[2] = {-1, -1};
 };
 
 pid_t SpawnChain(const SChainPlan& chain, std::string& error) {
