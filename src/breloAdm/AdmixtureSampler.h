@@ -12,6 +12,7 @@
 #include "breloAdm/BreloAdmOptions.h"
 #include "breloAdm/BreloAdmSetup.h"
 #include "breloAdm/SpatialPrior.h"
+#include "core/Diagnostics.h"
 #include "core/VectorUtilities.h"
 
 // Stored in place of the logarithm of a zero frequency or proportion.
@@ -36,7 +37,12 @@ struct SAdmChain {
     CSweepParams spAverage;  // sums of beta, sigma, alpha, q, p, psi
     DBL_VCTR_1D LH;          // log-likelihood of the labelled data per sweep
     DBL_VCTR_3D BH;          // K x beta_length x TotalSweep
-    DBL_VCTR_2D cpAverage;   // N x K, kept copies of i labelled k
+    DBL_VCTR_2D sigmaH;      // K x TotalSweep, sigma of every sweep that updates it
+    DBL_VCTR_2D psiH;        // K x TotalSweep, psi likewise
+    // Proposals and acceptances of the Metropolis steps, per cluster.
+    std::vector<CAcceptanceCounter> fieldAcceptance;
+    std::vector<CAcceptanceCounter> psiAcceptance;
+    DBL_VCTR_2D cpAverage;  // N x K, kept copies of i labelled k
     // Kept sweeps in which copy (i, a, l) carried label k, at
     // ((i * A + a) * L + l) * K + k.
     std::vector<int> cpAverageAdmix;

@@ -1,0 +1,371 @@
+#include "breloAdm/AdmixtureSteps.h"
+
+#include <gsl/gsl_randist.h>
+#include <gsl/gsl_sf_gamma.h>
+
+#include <cmath>
+#include <iostream>
+#include <numeric>
+
+#include "core/MatrixUtilities.h"
+#include "core/RNGUtilities.h"
+#include "io/IOUtilities.h"
+
+namespace {
+
+double SafeLog(double v) {
+    return v > 0.0 ? std::log(v) : N_LIMIT;
+}
+
+void IdentityOrder(INT_VCTR_1D& order, int size) {
+    order.resize(size);
+    std::iota(order.begin(), order.end(), 0);
+}
+
+}  // namespace
+
+SAdmSampler::SAdmSampler(const SAdmOptions& o, SAdmSetup& s, CSpatialPrior& pr, gsl_rng* r,
+                         SAdmChain& c)
+    : opt(o),
+      setup(s),
+      prior(pr),
+      rng(r),
+      chain(c),
+      sp(c.spSweep),
+      N(o.N),
+      A(o.A),
+      L(o.L),
+      K(o.K),
+      bl(s.beta_length),
+      X(s.data.X),
+      NS(s.tess.vvnNS) {}
+
+void SizeSamplerState(SAdmSampler& S) {
+    CSweepParams& sp = S.sp;
+    InitVctr3D(sp.p, S.K, S.L, S.setup.J, 0.0);
+    InitVctr3D(S.n, S.K, S.L, S.setup.J, 0);
+    InitVctr3D(S.logp, S.K, S.L, S.setup.J, 0.0);
+    InitVctr2D(S.m, S.N, S.K, 0);
+    InitVctr2D(S.logq, S.N, S.K, 0.0);
+    InitVctr1D(S.dpq, S.K, 1.0);
+    InitVctr2D(sp.alpha, S.N, S.K, 0.0);
+    InitVctr2D(sp.q, S.N, S.K, 0.0);
+    InitVctr2D(S.Pred, S.N, S.K, 0.0);
+    InitVctr1D(sp.sigma, S.K, S.opt.sigmaQ);
+    InitVctr2D(sp.beta, S.K, S.bl, 0.0);
+    InitVctr1D(sp.z, S.N, 0);
+    InitVctr3D(sp.zadMix, S.N, S.A, S.L, 0);
+    InitVctr2D(sp.CAR, S.K, S.N, 0.0);
+    InitVctr2D(S.E, S.K, S.N, 0.0);
+    InitVctr1D(S.ee, S.K, 0.0);
+    InitVctr1D(S.eWe, S.K, 0.0);
+    InitVctr2D(S.DirParams, S.L, S.setup.J, S.opt.lambda);
+    InitVctr1D(S.labelWork, S.K, 0.0);
+    InitVctr1D(S.QPredict, S.K, 0.0);
+    InitVctr1D(S.dpqPredict, S.K, 0.0);
+    InitVctr2D(S.beta_mean, S.K, S.bl, 0.0);
+    IdentityOrder(S.shuffledInd, S.N);
+    IdentityOrder(S.shuffledClust, S.K);
+    IdentityOrder(S.shuffledLoc, S.L);
+    IdentityOrder(S.shuffledPloidy, S.A);
+    S.chain.fieldAcceptance.assign(S.K, CAcceptanceCounter());
+    S.chain.psiAcceptance.assign(S.K, CAcceptanceCounter());
+    const INT_VCTR_3D allele = BuildAlleleIndex(S.X, S.setup.alleleV);
+    S.idx.assign(static_cast<size_t>(S.N) * S.A * S.L, -1);
+    for (int i = 0; i < S.N; ++i)
+        for (int a = 0; a < S.A; ++a)
+            for (int l = 0; l < S.L; ++l)
+                S.Idx(i, a, l) = allele[i][a][l];
+}
+
+void UpdatePred(SAdmSampler& S) {
+    Mult_t(S.Pred, S.setup.data.Xtild, S.sp.beta);
+}
+
+// S1
+void ShuffleVisitingOrders(SAdmSampler& S) {
+    if (!S.opt.shuffle)
+        return;
+    gsl_ran_shuffle(S.rng, S.shuffledInd.data(), S.N, sizeof(int));
+    gsl_ran_shuffle(S.rng, S.shuffledClust.data(), S.K, sizeof(int));
+    gsl_ran_shuffle(S.rng, S.shuffledLoc.data(), S.L, sizeof(int));
+    gsl_ran_shuffle(S.rng, S.shuffledPloidy.data(), S.A, sizeof(int));
+}
+
+// S2. The allele index of the rewritten copies follows.
+void DrawRecessiveGenotypes(SAdmSampler& S) {
+    if (!S.opt.isRecAllele)
+        return;
+    const DBL_VCTR_3D& p = S.sp.p;
+    for (int l = 0; l < S.L; ++l) {
+        const int r = S.setup.data.recAllele[l];
+        if (r < 0)
+            return;
+        const int jr = FindAlleleIndex(S.setup.alleleV[l], r);
+        for (int i = 0; i < S.N; ++i) {
+            const int code = S.setup.Xobs[i][0][l];
+            if (code == r)
+                continue;
+            const int j = FindAlleleIndex(S.setup.alleleV[l], code);
+            if (j < 0)  // a missing phenotype stays missing
+                continue;
+            const int k0 = S.sp.zadMix[i][0][l], k1 = S.sp.zadMix[i][1][l];
+            // A recessive allele never observed has frequency 0 everywhere.
+            const double r0 = jr >= 0 ? p[k0][l][jr] : 0.0;
+            const double r1 = jr >= 0 ? p[k1][l][jr] : 0.0;
+            const double het0 = p[k0][l][j] * r1, het1 = p[k1][l][j] * r0;
+            const double den = het0 + het1 + p[k0][l][j] * p[k1][l][j];
+            const double u = gsl_rng_uniform(S.rng);
+            int copy0 = code, copy1 = code;
+            if (u < het0 / den)
+                copy1 = r;
+            else if (u < (het0 + het1) / den)
+                copy0 = r;
+            S.X[i][0][l] = copy0;
+            S.X[i][1][l] = copy1;
+            S.Idx(i, 0, l) = copy0 == code ? j : jr;
+            S.Idx(i, 1, l) = copy1 == code ? j : jr;
+        }
+    }
+}
+
+// S3: counts in one pass over the genotypes.
+void CountAlleles(SAdmSampler& S) {
+    for (INT_VCTR_2D& nk : S.n)
+        for (INT_VCTR_1D& nkl : nk)
+            std::fill(nkl.begin(), nkl.end(), 0);
+    for (int i = 0; i < S.N; ++i)
+        for (int a = 0; a < S.A; ++a) {
+            const INT_VCTR_1D& z = S.sp.zadMix[i][a];
+            for (int l = 0; l < S.L; ++l) {
+                const int j = S.Idx(i, a, l);
+                if (j >= 0)
+                    ++S.n[z[l]][l][j];
+            }
+        }
+}
+
+// S4, S5
+void UpdateAlleleFrequencies(SAdmSampler& S) {
+    for (int kk = 0; kk < S.K; ++kk) {
+        const int k = S.shuffledClust[kk];
+        for (int l = 0; l < S.L; ++l) {
+            DBL_VCTR_1D& params = S.DirParams[l];
+            for (int j = 0; j < S.setup.J[l]; ++j)
+                params[j] = S.n[k][l][j] + S.opt.lambda;
+            gsl_ran_dirichlet(S.rng, S.setup.J[l], params.data(), S.sp.p[k][l].data());
+        }
+    }
+    for (int k = 0; k < S.K; ++k)
+        for (int l = 0; l < S.L; ++l)
+            for (int j = 0; j < S.setup.J[l]; ++j) {
+                const double v = S.sp.p[k][l][j];
+                if (!(v > 0.0))
+                    std::cout << "warning: N_LIMIT used for logp" << std::endl;
+                S.logp[k][l][j] = SafeLog(v);
+            }
+}
+
+// S6, S7, S8
+void UpdateAdmixtureProportions(SAdmSampler& S) {
+    for (INT_VCTR_1D& mi : S.m)
+        std::fill(mi.begin(), mi.end(), 0);
+    for (int i = 0; i < S.N; ++i)
+        for (int a = 0; a < S.A; ++a)
+            for (int z : S.sp.zadMix[i][a])
+                ++S.m[i][z];
+    for (int ii = 0; ii < S.N; ++ii) {
+        const int i = S.shuffledInd[ii];
+        for (int k = 0; k < S.K; ++k)
+            S.dpq[k] = S.m[i][k] + S.sp.alpha[i][k];
+        gsl_ran_dirichlet(S.rng, S.K, S.dpq.data(), S.sp.q[i].data());
+    }
+    for (int i = 0; i < S.N; ++i)
+        for (int k = 0; k < S.K; ++k)
+            S.logq[i][k] = SafeLog(S.sp.q[i][k]);
+}
+
+namespace {
+
+void ComputeResiduals(SAdmSampler& S) {
+    for (int k = 0; k < S.K; ++k)
+        for (int i = 0; i < S.N; ++i)
+            S.E[k][i] = S.sp.CAR[k][i] - S.Pred[i][k];
+}
+
+}  // namespace
+
+// S9a, S9b. Proposing from the prior full conditional leaves only the
+// Dirichlet likelihood of q[i] in the ratio.
+void UpdateSpatialField(SAdmSampler& S) {
+    CSweepParams& sp = S.sp;
+    ComputeResiduals(S);
+    for (int ii = 0; ii < S.N; ++ii) {
+        const int i = S.shuffledInd[ii];
+        double eSum = 0.0;
+        for (int k = 0; k < S.K; ++k)
+            eSum += std::exp(sp.CAR[k][i]);
+        for (int kk = 0; kk < S.K; ++kk) {
+            const int k = S.shuffledClust[kk];
+            const double mean =
+                S.Pred[i][k] + sp.psi[k] * NeighbourSum(S.prior, S.NS, i, S.E[k].data());
+            const double CAR_n = mean + gsl_ran_gaussian(S.rng, std::sqrt(sp.sigma[k]));
+            const double eOld = std::exp(sp.CAR[k][i]), eNew = std::exp(CAR_n);
+            const double eSum_n = eNew + eSum - eOld;
+            const double lnAPu = gsl_sf_lngamma(eOld) - gsl_sf_lngamma(eNew) +
+                                 (eNew - eOld) * S.logq[i][k] + gsl_sf_lngamma(eSum_n) -
+                                 gsl_sf_lngamma(eSum);
+            const double u = gsl_rng_uniform(S.rng);
+            const bool accepted = std::exp(lnAPu) > u;
+            S.chain.fieldAcceptance[k].Count(accepted);
+            if (accepted) {
+                sp.CAR[k][i] = CAR_n;
+                S.E[k][i] = CAR_n - S.Pred[i][k];
+            }
+        }
+    }
+    for (int i = 0; i < S.N; ++i)
+        for (int k = 0; k < S.K; ++k)
+            sp.alpha[i][k] = std::exp(sp.CAR[k][i]);
+}
+
+// S9c, S9d
+void UpdateCoefficients(SAdmSampler& S) {
+    CSweepParams& sp = S.sp;
+    for (int k = 0; k < S.K; ++k)
+        for (int b = 0; b < S.bl; ++b) {
+            const DBL_VCTR_1D& row = S.prior.Vinv_M[k][b];
+            double v = 0.0;
+            for (int i = 0; i < S.N; ++i)
+                v += row[i] * sp.CAR[k][i];
+            S.beta_mean[k][b] = v;
+        }
+    for (int k = 0; k < S.K; ++k) {
+        if (sp.sigma[k] > 0)
+            MultivariateGauss(S.beta_mean[k], S.prior.Var_beta_chol[k], sp.beta[k], S.rng);
+        else
+            sp.beta[k] = S.beta_mean[k];
+    }
+    UpdatePred(S);
+}
+
+void ComputeResidualForms(SAdmSampler& S) {
+    ComputeResiduals(S);
+    for (int k = 0; k < S.K; ++k) {
+        const double* e = S.E[k].data();
+        double ee = 0.0, eWe = 0.0;
+        for (int i = 0; i < S.N; ++i) {
+            ee += e[i] * e[i];
+            eWe += e[i] * NeighbourSum(S.prior, S.NS, i, e);
+        }
+        S.ee[k] = ee;
+        S.eWe[k] = eWe;
+    }
+}
+
+// S9e
+void UpdateVariances(SAdmSampler& S) {
+    if (!S.opt.updateSigma)
+        return;
+    for (int kk = 0; kk < S.K; ++kk) {
+        const int k = S.shuffledClust[kk];
+        const double dSum = S.ee[k] - S.sp.psi[k] * S.eWe[k];
+        const double g = gsl_ran_gamma(S.rng, S.N * 0.5, 1.0 / (0.5 * dSum));
+        S.sp.sigma[k] = 1.0 / g;
+        RefreshSigma(S.prior, k, S.sp.sigma[k]);
+    }
+}
+
+// S9f
+void UpdateInteractionParameters(SAdmSampler& S) {
+    if (!S.opt.updatePsi)
+        return;
+    const double upper = 1.0 / S.prior.largestEigenvalue;
+    for (int k = 0; k < S.K; ++k) {
+        const double psi = S.sp.psi[k];
+        const double psi_n = psi + gsl_ran_gaussian(S.rng, 0.05);
+        if (!(psi_n >= 0.0 && psi_n < upper)) {
+            S.chain.psiAcceptance[k].Count(false);
+            continue;
+        }
+        // 0.5 sum_i log(1 - psi_n lambda_i) - log(1 - psi lambda_i)
+        double lnAPpsi = 0.5 * S.prior.logDet.Ratio(psi_n, psi);
+        lnAPpsi += (psi_n - psi) * S.eWe[k] * (-0.5 / S.sp.sigma[k]);
+        const double u = gsl_rng_uniform(S.rng);
+        const bool accepted = std::exp(lnAPpsi) > u;
+        S.chain.psiAcceptance[k].Count(accepted);
+        if (accepted) {
+            S.sp.psi[k] = psi_n;
+            RefreshRegressionMatrices(S.prior, k, psi_n, S.sp.sigma[k]);
+        }
+    }
+}
+
+// S10, S11
+void UpdateCopyLabels(SAdmSampler& S) {
+    for (int ii = 0; ii < S.N; ++ii) {
+        const int i = S.shuffledInd[ii];
+        for (int aa = 0; aa < S.A; ++aa) {
+            const int a = S.shuffledPloidy[aa];
+            for (int ll = 0; ll < S.L; ++ll) {
+                const int l = S.shuffledLoc[ll];
+                S.sp.zadMix[i][a][l] =
+                    DrawCopyLabel(S.rng, S.sp.q[i], S.sp.p, l, S.Idx(i, a, l), S.labelWork);
+            }
+        }
+    }
+}
+
+// S12
+double LogLikelihood(SAdmSampler& S) {
+    double lh = 0.0;
+    for (int i = 0; i < S.N; ++i)
+        for (int a = 0; a < S.A; ++a)
+            for (int l = 0; l < S.L; ++l) {
+                const int j = S.Idx(i, a, l);
+                if (j >= 0)
+                    lh += S.logp[S.sp.zadMix[i][a][l]][l][j];
+            }
+    return lh;
+}
+
+namespace {
+
+// The coefficients, variances and interaction parameters of sweep s, in
+// the sweeps that update them.
+void RecordSpatialTraces(SAdmSampler& S, int s) {
+    SAdmChain& c = S.chain;
+    for (int k = 0; k < S.K; ++k) {
+        for (int b = 0; b < S.bl; ++b)
+            c.BH[k][b][s] = S.sp.beta[k][b];
+        c.sigmaH[k][s] = S.sp.sigma[k];
+        c.psiH[k][s] = S.sp.psi[k];
+    }
+}
+
+// S9, skipped in the sweeps of the structure burn-in (-bs).
+void UpdateSpatialBlock(SAdmSampler& S, int s) {
+    if (s <= S.opt.burnStruct)
+        return;
+    UpdateSpatialField(S);
+    UpdateCoefficients(S);
+    if (S.opt.updateSigma || S.opt.updatePsi) {
+        ComputeResidualForms(S);
+        UpdateVariances(S);
+        UpdateInteractionParameters(S);
+    }
+    RecordSpatialTraces(S, s);
+}
+
+}  // namespace
+
+void RunSweep(SAdmSampler& S, int s) {
+    ShuffleVisitingOrders(S);
+    DrawRecessiveGenotypes(S);
+    CountAlleles(S);
+    UpdateAlleleFrequencies(S);
+    UpdateAdmixtureProportions(S);
+    UpdateSpatialBlock(S, s);
+    UpdateCopyLabels(S);
+    S.chain.LH[s] = LogLikelihood(S);
+}

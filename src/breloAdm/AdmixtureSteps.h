@@ -1,0 +1,93 @@
+// The steps of one sweep of the admixture sampler and the state they share.
+// RunSweep calls them in the order of the model; each can also be driven on
+// its own (the step checks do), given a sampler whose state SizeSamplerState
+// has sized.
+#ifndef BRELO_BRELOADM_ADMIXTURESTEPS_H
+#define BRELO_BRELOADM_ADMIXTURESTEPS_H
+
+#include <gsl/gsl_rng.h>
+
+#include <vector>
+
+#include "breloAdm/AdmixtureSampler.h"
+#include "breloAdm/BreloAdmOptions.h"
+#include "breloAdm/BreloAdmSetup.h"
+#include "breloAdm/SpatialPrior.h"
+#include "core/VectorUtilities.h"
+
+// Everything one chain reads and the work arrays it reuses, sized once.
+struct SAdmSampler {
+    const SAdmOptions& opt;
+    SAdmSetup& setup;
+    CSpatialPrior& prior;
+    gsl_rng* rng;
+    SAdmChain& chain;
+    CSweepParams& sp;
+
+    int N, A, L, K, bl;
+    INT_VCTR_3D& X;
+    const INT_VCTR_2D& NS;
+
+    // Allele index of every copy, ((i * A + a) * L + l), -1 when missing.
+    std::vector<int> idx;
+    INT_VCTR_3D n;     // K x L x J[l] allele counts
+    INT_VCTR_2D m;     // N x K label counts
+    DBL_VCTR_3D logp;  // K x L x J[l]
+    DBL_VCTR_2D logq;  // N x K
+    DBL_VCTR_2D Pred;  // N x K, trend part of CAR
+    DBL_VCTR_2D E;     // K x N, CAR[k][j] - Pred[j][k]
+    DBL_VCTR_1D ee;    // K, e'e of each cluster's residual field
+    DBL_VCTR_1D eWe;   // K, e'We
+    DBL_VCTR_2D DirParams;
+    DBL_VCTR_1D dpq;
+    DBL_VCTR_1D labelWork;  // K
+    DBL_VCTR_1D QPredict;   // K
+    DBL_VCTR_1D dpqPredict;
+    DBL_VCTR_2D beta_mean;  // K x bl
+    INT_VCTR_1D shuffledInd, shuffledClust, shuffledLoc, shuffledPloidy;
+
+    SAdmSampler(const SAdmOptions& o, SAdmSetup& s, CSpatialPrior& pr, gsl_rng* r, SAdmChain& c);
+
+    int& Idx(int i, int a, int l) { return idx[(static_cast<size_t>(i) * A + a) * L + l]; }
+};
+
+// Sizes the sweep state, the work arrays and the acceptance counters, with
+// sigma at -x, frequencies and proportions at 0, the visiting orders at the
+// identity, and codes the allele index of every copy.
+void SizeSamplerState(SAdmSampler& S);
+
+// Pred = Xtild beta'.
+void UpdatePred(SAdmSampler& S);
+
+// S1: fresh visiting orders, with -sy only.
+void ShuffleVisitingOrders(SAdmSampler& S);
+// S2: with recessive alleles, the genotype behind each dominant phenotype
+// given the labels of its two copies; loci without a recessive allele (a
+// negative code) are left as observed.
+void DrawRecessiveGenotypes(SAdmSampler& S);
+// S3 to S5: allele counts, p[k][l] ~ Dirichlet(lambda + counts), logp.
+void CountAlleles(SAdmSampler& S);
+void UpdateAlleleFrequencies(SAdmSampler& S);
+// S6 to S8: label counts, q[i] ~ Dirichlet(counts + alpha[i]), logq.
+void UpdateAdmixtureProportions(SAdmSampler& S);
+// S9a, S9b: one Metropolis-Hastings proposal per field value CAR[k][i],
+// drawn from its prior full conditional; then alpha = exp(CAR).
+void UpdateSpatialField(SAdmSampler& S);
+// S9c, S9d: beta[k] ~ N(Vinv_M[k] CAR[k], sigma[k] Vinv[k]); then Pred.
+void UpdateCoefficients(SAdmSampler& S);
+// The residual fields E = CAR - Pred and their forms ee and eWe, which the
+// variance and interaction steps read.
+void ComputeResidualForms(SAdmSampler& S);
+// S9e: sigma[k] ~ inverse gamma(shape + N/2, scale + e'(I - psi W)e / 2).
+void UpdateVariances(SAdmSampler& S);
+// S9f: random walk on psi[k] inside [0, 1/largest eigenvalue).
+void UpdateInteractionParameters(SAdmSampler& S);
+// S10, S11: the label of every copy from q[i][k] p[k][l][j].
+void UpdateCopyLabels(SAdmSampler& S);
+// S12: log-likelihood of the labelled data.
+double LogLikelihood(SAdmSampler& S);
+
+// One whole sweep s, S1 to S12 (LH[s] and the traces included).
+void RunSweep(SAdmSampler& S, int s);
+
+#endif
