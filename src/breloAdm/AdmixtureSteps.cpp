@@ -290,7 +290,8 @@ void UpdateInteractionParameters(SAdmSampler& S) {
         }
         // 0.5 sum_i log(1 - psi_n lambda_i) - log(1 - psi lambda_i)
         double lnAPpsi = 0.5 * S.prior.logDet.Ratio(psi_n, psi);
-        lnAPpsi += (psi_n - psi) * S.eWe[k] * (-0.5 / S.sp.sigma[k]);
+        // The CAR log-density holds +psi e'We / (2 sigma).
+        lnAPpsi += (psi_n - psi) * S.eWe[k] * (0.5 / S.sp.sigma[k]);
         const double u = gsl_rng_uniform(S.rng);
         const bool accepted = std::exp(lnAPpsi) > u;
         S.chain.psiAcceptance[k].Count(accepted);
