@@ -196,7 +196,8 @@ void ComputeResiduals(SAdmSampler& S) {
 }  // namespace
 
 // S9a, S9b. Proposing from the prior full conditional leaves only the
-// Dirichlet likelihood of q[i] in the ratio.
+// Dirichlet likelihood of q[i] in the ratio; its normaliser lnGamma(sum of
+// alpha) follows every accepted value of the individual.
 void UpdateSpatialField(SAdmSampler& S) {
     CSweepParams& sp = S.sp;
     ComputeResiduals(S);
@@ -221,6 +222,8 @@ void UpdateSpatialField(SAdmSampler& S) {
             if (accepted) {
                 sp.CAR[k][i] = CAR_n;
                 S.E[k][i] = CAR_n - S.Pred[i][k];
+                // The next cluster of this individual sees the new sum.
+                eSum = eSum_n;
             }
         }
     }

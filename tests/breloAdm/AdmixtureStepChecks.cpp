@@ -1,0 +1,242 @@
+// Each random step of the admixture sampler, run many times on a problem
+// small enough to know the distribution it must leave invariant, against
+// that distribution: by enumeration, quadrature, importance sampling or in
+// closed form. Metropolis steps start from a draw of their target and their
+// Monte Carlo error comes from the effective sample size of the chain.
+#include <gsl/gsl_randist.h>
+#include <gsl/gsl_sf_gamma.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "breloAdm/StepFixture.h"
+#include "core/MatrixUtilities.h"
+
+using admcheck::ChainMeanZ;
+using admcheck::ChiSquarePValue;
+using admcheck::SStepFixture;
+
+namespace {
+
+// A z-score beyond this fails a check; with the few dozen scores of the
+// suite a correct sampler stays inside at fixed seeds, a wrong one far out.
+constexpr double kZ = 4.0;
+
+// Rook neighbours of an r x c lattice, row-major.
+INT_VCTR_2D Lattice(int r, int c) {
+    INT_VCTR_2D ns(r * c);
+    for (int i = 0; i < r; ++i)
+        for (int j = 0; j < c; ++j) {
+            INT_VCTR_1D& row = ns[i * c + j];
+            if (i > 0)
+                row.push_back((i - 1) * c + j);
+            if (j > 0)
+                row.push_back(i * c + j - 1);
+            if (j + 1 < c)
+                row.push_back(i * c + j + 1);
+            if (i + 1 < r)
+                row.push_back((i + 1) * c + j);
+        }
+    return ns;
+}
+
+// Genotypes of N haploid individuals at one locus, all of allele 1: steps
+// that do not read the genotypes need some.
+INT_VCTR_3D Monomorphic(int N) {
+    return INT_VCTR_3D(N, INT_VCTR_2D(1, INT_VCTR_1D(1, 1)));
+}
+
+// A density known on a fine grid of [lo, hi): its moments and an exact draw
+// by inversion.
+struct SGridDensity {
+    double lo = 0.0, step = 0.0;
+    std::vector<double> cdf;
+    double mean = 0.0, var = 0.0;
+
+    template <class LogDensity>
+    SGridDensity(double from, double to, int cells, LogDensity logf)
+        : lo(from), step((to - from) / cells), cdf(cells) {
+        std::vector<double> lf(cells);
+        double top = -1e300;
+        for (int c = 0; c < cells; ++c)
+            top = std::max(top, lf[c] = logf(lo + (c + 0.5) * step));
+        double total = 0.0, m1 = 0.0, m2 = 0.0;
+        for (int c = 0; c < cells; ++c) {
+            const double x = lo + (c + 0.5) * step, w = std::exp(lf[c] - top);
+            total += w;
+            m1 += w * x;
+            m2 += w * x * x;
+            cdf[c] = total;
+        }
+        for (double& v : cdf)
+            v /= total;
+        mean = m1 / total;
+        var = m2 / total - mean * mean;
+    }
+    double Draw(const gsl_rng* rng) const {
+        const double u = gsl_rng_uniform(rng);
+        const size_t c = std::lower_bound(cdf.begin(), cdf.end(), u) - cdf.begin();
+        return lo + (c + gsl_rng_uniform(rng)) * step;
+    }
+};
+
+}  // namespace
+
+// psi of one cluster given a fixed field on a 4 x 4 lattice: its target is
+// prop. to prod_i (1 - psi lambda_i)^1/2 exp(psi e'We / (2 sigma)) on
+// [0, 1/lambda_max), known here by quadrature.
+TEST(AdmixtureStepChecks, InteractionParameterKeepsItsConditionalLaw) {
+    SStepFixture f(Monomorphic(16), 1, Lattice(4, 4), 21, {}, 0.9);
+    f.opt.updatePsi = true;
+    const double sigma = 1.0;
+    f.sp().sigma[0] = sigma;
+    RefreshSigma(f.prior, 0, sigma);
+    // The field: a draw of the CAR prior at psi lambda_max = 0.9.
+    DBL_VCTR_2D work;
+    DrawInitialField(f.prior, DBL_VCTR_1D(16, 0.0), sigma, work, f.sp().CAR[0], f.rng);
+    f.SyncFieldAndTrend();
+    ComputeResidualForms(*f);
+    const DBL_VCTR_1D& ev = f.prior.eigenVal;
+    const double eWe = f.S->eWe[0];
+    const SGridDensity exact(0.0, 1.0 / ev.back(), 200000, [&](double psi) {
+        double lf = psi * eWe / (2 * sigma);
+        for (double l : ev)
+            lf += 0.5 * std::log(1.0 - psi * l);
+        return lf;
+    });
+    f.sp().psi[0] = exact.Draw(f.rng);
+    RefreshRegressionMatrices(f.prior, 0, f.sp().psi[0], sigma);
+    const int T = 100000;
+    std::vector<double> psi(T), dev2(T);
+    for (int t = 0; t < T; ++t) {
+        UpdateInteractionParameters(*f);
+        psi[t] = f.sp().psi[0];
+        dev2[t] = (psi[t] - exact.mean) * (psi[t] - exact.mean);
+    }
+    EXPECT_LT(std::fabs(ChainMeanZ(psi, exact.mean)), kZ) << "exact mean " << exact.mean;
+    EXPECT_LT(std::fabs(ChainMeanZ(dev2, exact.var)), kZ) << "exact variance " << exact.var;
+    EXPECT_EQ(f.chain.psiAcceptance[0].proposed, T);
+    // The regression matrices follow the accepted psi.
+    const double psiNow = f.sp().psi[0];
+    CSpatialPrior fresh;
+    DBL_VCTR_1D psiFresh, sigmaFresh(1, sigma);
+    BuildSpatialPrior(fresh, psiFresh, sigmaFresh, f.setup.tess.vvnNS, {}, 1.0, f.setup.data.Xtild,
+                      psiNow * ev.back());
+    EXPECT_NEAR(f.prior.Vinv[0][0][0], fresh.Vinv[0][0][0], 1e-9);
+}
+
+// The field values of one individual without neighbours in K = 3 clusters,
+// with its proportions q fixed: the target, prop. to the Gaussian prior of
+// each value times the Dirichlet density of q at exp(CAR[.][0]), is known by
+// quadrature on a grid. One cluster dominates q, so that an acceptance
+// changes the Dirichlet normaliser of the proposals that follow it.
+TEST(AdmixtureStepChecks, FieldValuesKeepTheirConditionalLaw) {
+    const int K = 3;
+    SStepFixture f(Monomorphic(1), K, {{}}, 31);
+    const DBL_VCTR_1D q = {0.02, 0.08, 0.90};
+    const double sigma = 4.0;
+    f.sp().sigma.assign(K, sigma);
+    f.SetProportions({q});
+    // Grid of 120 cells per axis over the prior mean +- 6 standard deviations.
+    const int G = 120;
+    const double lo = -6 * std::sqrt(sigma), h = -2 * lo / G;
+    std::vector<double> c(G), e(G), axis[3];
+    for (int g = 0; g < G; ++g) {
+        c[g] = lo + (g + 0.5) * h;
+        e[g] = std::exp(c[g]);
+    }
+    for (int k = 0; k < K; ++k)
+        for (int g = 0; g < G; ++g)
+            axis[k].push_back(-c[g] * c[g] / (2 * sigma) - gsl_sf_lngamma(e[g]) +
+                              (e[g] - 1) * std::log(q[k]));
+    std::vector<double> logf(static_cast<size_t>(G) * G * G);
+    double top = -1e300;
+    for (int a = 0; a < G; ++a)
+        for (int b = 0; b < G; ++b)
+            for (int d = 0; d < G; ++d) {
+                double& v = logf[(static_cast<size_t>(a) * G + b) * G + d];
+                v = axis[0][a] + axis[1][b] + axis[2][d] + gsl_sf_lngamma(e[a] + e[b] + e[d]);
+                top = std::max(top, v);
+            }
+    double total = 0.0, mean[3] = {0, 0, 0}, second[3] = {0, 0, 0};
+    for (int a = 0; a < G; ++a)
+        for (int b = 0; b < G; ++b)
+            for (int d = 0; d < G; ++d) {
+                const double w = std::exp(logf[(static_cast<size_t>(a) * G + b) * G + d] - top);
+                const int at[3] = {a, b, d};
+                total += w;
+                for (int k = 0; k < K; ++k) {
+                    mean[k] += w * c[at[k]];
+                    second[k] += w * c[at[k]] * c[at[k]];
+                }
+            }
+    // Start from a draw of the target: a grid cell drawn by its mass.
+    for (double& v : logf)
+        v = std::exp(v - top);
+    gsl_ran_discrete_t* table = gsl_ran_discrete_preproc(logf.size(), logf.data());
+    size_t cell = gsl_ran_discrete(f.rng, table);
+    gsl_ran_discrete_free(table);
+    for (int k = K - 1; k >= 0; --k, cell /= G)
+        f.sp().CAR[k][0] = c[cell % G] + (gsl_rng_uniform(f.rng) - 0.5) * h;
+    f.SyncFieldAndTrend();
+    const int T = 200000;
+    std::vector<std::vector<double>> value(K, std::vector<double>(T)), dev2 = value;
+    for (int k = 0; k < K; ++k)
+        mean[k] /= total;
+    for (int t = 0; t < T; ++t) {
+        UpdateSpatialField(*f);
+        for (int k = 0; k < K; ++k) {
+            value[k][t] = f.sp().CAR[k][0];
+            dev2[k][t] = (value[k][t] - mean[k]) * (value[k][t] - mean[k]);
+        }
+    }
+    for (int k = 0; k < K; ++k) {
+        const double var = second[k] / total - mean[k] * mean[k];
+        EXPECT_LT(std::fabs(ChainMeanZ(value[k], mean[k])), kZ)
+            << "CAR[" << k << "]: exact mean " << mean[k] << ", chain "
+            << admcheck::Moments(value[k]).mean;
+        EXPECT_LT(std::fabs(ChainMeanZ(dev2[k], var)), kZ)
+            << "CAR[" << k << "]: exact variance " << var;
+        EXPECT_EQ(f.chain.fieldAcceptance[k].proposed, T);
+    }
+    EXPECT_DOUBLE_EQ(f.sp().alpha[0][2], std::exp(f.sp().CAR[2][0]));
+}
+
+// With one cluster the Dirichlet term is constant and every proposal is
+// accepted: the step is a Gibbs sweep of the CAR prior itself, whose moments
+// on a lattice are those of sigma (I - psi W)^-1 around the trend. This
+// checks the neighbour sums and the conditional variance.
+TEST(AdmixtureStepChecks, FieldOfOneClusterKeepsTheCarPrior) {
+    SStepFixture f(Monomorphic(9), 1, Lattice(3, 3), 41, {}, 0.8);
+    const double sigma = 0.5, trend = 1.5;
+    f.sp().sigma[0] = sigma;
+    f.sp().beta[0][0] = trend;
+    f.SetProportions(DBL_VCTR_2D(9, DBL_VCTR_1D(1, 1.0)));
+    DBL_VCTR_2D work;
+    DrawInitialField(f.prior, DBL_VCTR_1D(9, trend), sigma, work, f.sp().CAR[0], f.rng);
+    f.SyncFieldAndTrend();
+    // Exact covariance sigma (I - psi W)^-1 of the centre (4), a corner (0)
+    // and their common neighbour (1), by inverting I - psi W.
+    DBL_VCTR_2D R(9, DBL_VCTR_1D(9, 0.0)), Rinv;
+    for (int i = 0; i < 9; ++i) {
+        R[i][i] = 1.0;
+        for (int j : f.setup.tess.vvnNS[i])
+            R[i][j] = -f.sp().psi[0];
+    }
+    InverseWithChol(Rinv, R);
+    const int T = 100000;
+    std::vector<double> centre(T), corner(T), cross(T);
+    for (int t = 0; t < T; ++t) {
+        UpdateSpatialField(*f);
+        const DBL_VCTR_1D& car = f.sp().CAR[0];
+        centre[t] = car[4];
+        corner[t] = (car[0] - trend) * (car[0] - trend);
+        cross[t] = (car[0] - trend) * (car[1] - trend);
+    }
+    EXPECT_LT(std::fabs(ChainMeanZ(centre, trend)), kZ);
+    EXPECT_LT(std::fabs(ChainMeanZ(corner, sigma * Rinv[0][0])), kZ);
+    EXPECT_LT(std::fabs(ChainMeanZ(cross, sigma * Rinv[0][1])), kZ);
+    EXPECT_EQ(f.chain.fieldAcceptance[0].accepted, 9L * T);
+}
