@@ -99,8 +99,8 @@ void DrawRecessiveGenotypes(SAdmSampler& S) {
     const DBL_VCTR_3D& p = S.sp.p;
     for (int l = 0; l < S.L; ++l) {
         const int r = S.setup.data.recAllele[l];
-        if (r < 0)
-            return;
+        if (r < 0)  // a locus without a recessive allele
+            continue;
         const int jr = FindAlleleIndex(S.setup.alleleV[l], r);
         for (int i = 0; i < S.N; ++i) {
             const int code = S.setup.Xobs[i][0][l];

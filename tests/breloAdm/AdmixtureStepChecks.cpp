@@ -240,3 +240,53 @@ TEST(AdmixtureStepChecks, FieldOfOneClusterKeepsTheCarPrior) {
     EXPECT_LT(std::fabs(ChainMeanZ(cross, sigma * Rinv[0][1])), kZ);
     EXPECT_EQ(f.chain.fieldAcceptance[0].accepted, 9L * T);
 }
+
+// Dominant markers: behind a dominant phenotype j at a locus with recessive
+// allele r, the two copies labelled k0 and k1 are (j, r), (r, j) or (j, j)
+// with probabilities prop. to p[k0][j] p[k1][r], p[k0][r] p[k1][j] and
+// p[k0][j] p[k1][j]. A locus without a recessive allele (negative code),
+// here the first, keeps its observed genotypes and does not stop the step.
+TEST(AdmixtureStepChecks, RecessiveGenotypesFollowTheirExactLaw) {
+    // Phenotypes at locus 0 (codes 5, 6) and locus 1 (codes 1, 2, 3; 1 is
+    // recessive); individual 2 shows the recessive phenotype.
+    const INT_VCTR_3D Xobs = {{{5, 2}, {5, 2}}, {{6, 3}, {6, 3}}, {{5, 1}, {5, 1}}};
+    SStepFixture f(Xobs, 2, {{}, {}, {}}, 51);
+    f.opt.isRecAllele = true;
+    f.setup.Xobs = Xobs;
+    f.setup.data.recAllele = {-1, 1};
+    f.sp().p[0][1] = {0.3, 0.5, 0.2};
+    f.sp().p[1][1] = {0.6, 0.1, 0.3};
+    f.sp().zadMix = {{{0, 0}, {1, 1}}, {{1, 1}, {1, 1}}, {{0, 0}, {1, 0}}};
+    const int r = 0;  // index of the recessive allele
+    const int T = 20000;
+    std::vector<std::vector<double>> counts(2, std::vector<double>(3, 0.0));
+    for (int t = 0; t < T; ++t) {
+        DrawRecessiveGenotypes(*f);
+        for (int i = 0; i < 2; ++i) {
+            const int c0 = f.setup.data.X[i][0][1], c1 = f.setup.data.X[i][1][1];
+            const int code = Xobs[i][0][1];
+            ASSERT_TRUE((c0 == code && c1 == 1) || (c0 == 1 && c1 == code) ||
+                        (c0 == code && c1 == code));
+            counts[i][c0 == code && c1 == 1 ? 0 : c0 == 1 ? 1 : 2] += 1;
+        }
+        ASSERT_EQ(f.setup.data.X[2][0][1], 1);
+        ASSERT_EQ(f.setup.data.X[2][1][1], 1);
+        for (int i = 0; i < 3; ++i)
+            for (int a = 0; a < 2; ++a) {
+                ASSERT_EQ(f.setup.data.X[i][a][0], Xobs[i][a][0]);
+                for (int l = 0; l < 2; ++l)
+                    ASSERT_EQ(f.S->Idx(i, a, l),
+                              FindAlleleIndex(f.setup.alleleV[l], f.setup.data.X[i][a][l]));
+            }
+    }
+    for (int i = 0; i < 2; ++i) {
+        const int j = Xobs[i][0][1] - 1;
+        const DBL_VCTR_1D& p0 = f.sp().p[f.sp().zadMix[i][0][1]][1];
+        const DBL_VCTR_1D& p1 = f.sp().p[f.sp().zadMix[i][1][1]][1];
+        std::vector<double> probs = {p0[j] * p1[r], p0[r] * p1[j], p0[j] * p1[j]};
+        const double sum = probs[0] + probs[1] + probs[2];
+        for (double& v : probs)
+            v /= sum;
+        EXPECT_GT(ChiSquarePValue(counts[i], probs), 1e-4) << "individual " << i;
+    }
+}
