@@ -82,6 +82,9 @@ bool LoadStartingValues(SAdmSampler& S) {
     CSweepParams& sp = S.sp;
     if (S.opt.CF.empty() || !LoadCF(sp.sigma, sp.beta, sp.alpha, sp.q, sp.zadMix, sp.p, S.opt.CF))
         return false;
+    // The coefficient draws were set up with the variances of -x.
+    for (int k = 0; k < S.K; ++k)
+        RefreshSigma(S.prior, k, sp.sigma[k]);
     UpdatePred(S);
     DrawInitialFields(S);
     return true;

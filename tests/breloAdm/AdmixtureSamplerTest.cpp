@@ -12,6 +12,7 @@
 #include "core/ProgramFlavour.h"
 #include "core/RNGUtilities.h"
 #include "core/StatUtilities.h"
+#include "io/IOUtilities.h"
 
 namespace {
 
@@ -237,4 +238,29 @@ TEST(AdmixtureSampler, SparseRoutesRunTheSameChain) {
         EXPECT_GE(v, 0.0);
         EXPECT_LT(v, 1.0 / sparseField.prior.largestEigenvalue);
     }
+}
+
+// A continuation file replaces the starting variances: the coefficient
+// draws then follow its sigma, so that -x changes nothing in the chain.
+TEST(AdmixtureSampler, ContinuationFileSetsTheVarianceOfTheCoefficients) {
+    const std::string dir = admtest::MakeScratchDir("continue");
+    admtest::WriteSimulatedSpatialData(dir + "/sim.txt", 40, 8, 2, 9);
+    std::vector<std::string> args = {"-Fsim.txt", "-i" + dir, "-o" + dir, "-N40",  "-A2",
+                                     "-L8",       "-K2",      "-T1",      "-P0.6", "-D1",
+                                     "-S60",      "-B20",     "-c1"};
+    SChainRun first;
+    RunChain(first, args, 3);
+    const std::string cf = dir + "/state.cf";
+    const DBL_VCTR_1D sigma = {0.5, 2.0};
+    ASSERT_TRUE(SaveCF(sigma, first.est.mean.beta, first.est.mean.alpha, first.est.mean.q,
+                       first.est.hcAdmix, first.est.mean.p, cf));
+    args.insert(args.end(), {"-p" + cf, "-un"});
+    SChainRun small, large;
+    args.push_back("-x0.01");
+    RunChain(small, args, 4);
+    args.back() = "-x100";
+    RunChain(large, args, 4);
+    EXPECT_EQ(small.chain.spSweep.sigma, sigma);
+    EXPECT_TRUE(small.chain.BH == large.chain.BH);
+    EXPECT_TRUE(small.chain.LH == large.chain.LH);
 }
