@@ -85,8 +85,10 @@ bool ReloadTessellation(const SAdmOptions& opt, const DBL_VCTR_2D& C, STessellat
                   << " does not fit the data (other sites); computing the tessellation"
                   << std::endl;
         tess = STessellation();
+        return false;
     }
-    return fits;
+    DropRepeatedNeighbours(tess.vvnNS);
+    return true;
 }
 
 void ComputeTessellation(const SAdmOptions& opt, const DBL_VCTR_2D& C, STessellation& tess) {
@@ -100,6 +102,7 @@ void ComputeTessellation(const SAdmOptions& opt, const DBL_VCTR_2D& C, STessella
     // Individuals that the tessellation left without an edge still need a row.
     if (tess.vvnNS.size() < static_cast<size_t>(opt.N))
         tess.vvnNS.resize(opt.N);
+    DropRepeatedNeighbours(tess.vvnNS);
     CVoronoi::DrawNeighborhoodSystem(tess.vptC, tess.vdDataScale, tess.vvnNS, true,
                                      opt.FIFN + "ND.png");
     CVoronoi::SaveVoronoi(tess.vptC, tess.vbKeep, tess.vdDataMinMax, tess.vdDataScale,
@@ -108,6 +111,16 @@ void ComputeTessellation(const SAdmOptions& opt, const DBL_VCTR_2D& C, STessella
 }
 
 }  // namespace
+
+void DropRepeatedNeighbours(INT_VCTR_2D& vvnNS) {
+    for (INT_VCTR_1D& row : vvnNS) {
+        INT_VCTR_1D kept;
+        for (int j : row)
+            if (std::find(kept.begin(), kept.end(), j) == kept.end())
+                kept.push_back(j);
+        row.swap(kept);
+    }
+}
 
 void LoadGeoDistances(const SAdmOptions& opt, SAdmSetup& setup) {
     if (opt.geoFile.empty())

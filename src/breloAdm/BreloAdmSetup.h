@@ -58,9 +58,16 @@ double JitterStandardDeviation(const DBL_VCTR_2D& C, int N);
 // Adds the jitter to x then y of each of the first N rows, in row order.
 void JitterCoordinates(DBL_VCTR_2D& C, int N, const gsl_rng* rng);
 
+// Keeps the first of repeated entries of every row. The tessellation lists
+// an edge without a finite end twice (sites on one line, or only two
+// sites); W counts each neighbour once, and so must the sampler's neighbour
+// sums.
+void DropRepeatedNeighbours(INT_VCTR_2D& vvnNS);
+
 // The neighbourhood system: reloaded from opt.Voronoi when that file loads
 // and fits the sites, otherwise jitter, tessellation, drawings "VD.png" and
-// "ND.png" and the file "VC", all next to the input file.
+// "ND.png" and the file "VC", all next to the input file; each neighbour
+// listed once.
 void BuildNeighborhoodSystem(const SAdmOptions& opt, DBL_VCTR_2D& C, const gsl_rng* rng,
                              STessellation& tess);
 

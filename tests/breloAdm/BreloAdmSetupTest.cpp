@@ -12,6 +12,7 @@
 #include "breloAdm/SpatialPrior.h"
 #include "core/ProgramFlavour.h"
 #include "core/RNGUtilities.h"
+#include "voronoi/Voronoi.h"
 
 namespace {
 
@@ -250,4 +251,57 @@ TEST(AdmSetup, SpatialPriorOnTheSim2popNeighbourhood) {
                         s.data.Xtild[i][r] * ((i == j) - psi[1] * W[i][j]) * s.data.Xtild[j][c];
             EXPECT_NEAR(prior.V[1][r][c], direct, 1e-9 * std::fabs(direct) + 1e-9);
         }
+}
+
+// Sites on one line (or only two sites) give edges without a finite end,
+// which the tessellation lists twice: each neighbour must still be listed
+// once, as W counts it, so that the field's conditional mean and W agree.
+TEST(AdmSetup, NeighbourListsHoldEachNeighbourOnceAndAgreeWithW) {
+    for (int N : {2, 5}) {
+        SFixtureRun run;
+        run.dir = admtest::MakeScratchDir("setup_line");
+        {
+            std::ofstream os(run.dir + "/line.txt");
+            for (int i = 0; i < N; ++i)
+                for (int a = 0; a < 2; ++a)
+                    os << "i" << i << " 1 " << 10 + 3 * i << " 7 1 2\n";
+        }
+        RunSetupIn(run, "line.txt", N, 2, {});
+        if (N == 2) {
+            // A tessellation saved with repeated neighbours (by an earlier
+            // version) is reloaded with each neighbour once.
+            STessellation t = run.setup.tess;
+            for (INT_VCTR_1D& row : t.vvnNS)
+                row.push_back(row.front());
+            const std::string file = run.dir + "/repeated.VC";
+            ASSERT_TRUE(CVoronoi::SaveVoronoi(t.vptC, t.vbKeep, t.vdDataMinMax, t.vdDataScale,
+                                              t.veVoronoi, t.vvnNS, file));
+            SFixtureRun reload;
+            reload.dir = run.dir;
+            RunSetupIn(reload, "line.txt", N, 2, {"-v" + file});
+            EXPECT_EQ(reload.setup.tess.vvnNS, INT_VCTR_2D({{1}, {0}}));
+        }
+        const INT_VCTR_2D& NS = run.setup.tess.vvnNS;
+        ExpectSymmetricAndConnected(NS, N);
+        for (int i = 0; i < N; ++i) {
+            INT_VCTR_1D row = NS[i];
+            std::sort(row.begin(), row.end());
+            EXPECT_EQ(std::adjacent_find(row.begin(), row.end()), row.end()) << "row " << i;
+        }
+        // The neighbour sums of the sampler are W e.
+        CSpatialPrior prior;
+        DBL_VCTR_1D psi, sigma(1, 1.0);
+        BuildSpatialPrior(prior, psi, sigma, NS, {}, 1.0, DBL_VCTR_2D(N, DBL_VCTR_1D(1, 1.0)), 0.6);
+        DBL_VCTR_2D W;
+        BuildWeightMatrix(W, NS, {}, 1.0);
+        DBL_VCTR_1D e(N);
+        for (int i = 0; i < N; ++i)
+            e[i] = std::sin(1.0 + i);
+        for (int i = 0; i < N; ++i) {
+            double We = 0.0;
+            for (int j = 0; j < N; ++j)
+                We += W[i][j] * e[j];
+            EXPECT_NEAR(NeighbourSum(prior, NS, i, e.data()), We, 1e-12) << "N " << N << " i " << i;
+        }
+    }
 }
