@@ -273,7 +273,9 @@ void UpdateVariances(SAdmSampler& S) {
     for (int kk = 0; kk < S.K; ++kk) {
         const int k = S.shuffledClust[kk];
         const double dSum = S.ee[k] - S.sp.psi[k] * S.eWe[k];
-        const double g = gsl_ran_gamma(S.rng, S.N * 0.5, 1.0 / (0.5 * dSum));
+        const double shape = S.opt.sigmaShape + S.N * 0.5;
+        const double rate = S.opt.sigmaScale + 0.5 * dSum;
+        const double g = gsl_ran_gamma(S.rng, shape, 1.0 / rate);
         S.sp.sigma[k] = 1.0 / g;
         RefreshSigma(S.prior, k, S.sp.sigma[k]);
     }

@@ -81,6 +81,7 @@ const char* const USAGE_LINES[] = {
     "-bsbs: bs = Burn-In Structure, Default: 0",
     "-qdraw: with -m, each cell gets one random draw of the admixture proportions",
     "        (a simulated map) instead of their expected values",
+    "-sgsg: sg = shape,scale of the inverse-gamma prior of the CAR variance, Default: 1,1",
 };
 
 [[noreturn]] void ExitWithUsage() {
@@ -140,8 +141,30 @@ void ParseR(const std::string& arg, SAdmOptions& opt) {
     }
 }
 
+// "-sg<shape>,<scale>": both must read as whole numbers (checked later).
+void ParseSigmaPrior(const std::string& text, SAdmOptions& opt) {
+    const size_t comma = text.find(',');
+    const double nan = std::nan("");
+    opt.sigmaShape = nan;
+    opt.sigmaScale = nan;
+    if (comma == std::string::npos)
+        return;
+    const std::string shape = text.substr(0, comma), scale = text.substr(comma + 1);
+    char* end = nullptr;
+    const double a = std::strtod(shape.c_str(), &end);
+    if (shape.empty() || *end != '\0')
+        return;
+    const double b = std::strtod(scale.c_str(), &end);
+    if (scale.empty() || *end != '\0')
+        return;
+    opt.sigmaShape = a;
+    opt.sigmaScale = b;
+}
+
 void ParseS(const std::string& arg, SAdmOptions& opt) {
-    if (At(arg, 2) == 'c') {
+    if (At(arg, 2) == 'g') {
+        ParseSigmaPrior(From(arg, 3), opt);
+    } else if (At(arg, 2) == 'c') {
         char c = At(arg, 3);
         if (c == 'm' || c == 'd' || c == 'x') {
             opt.scOpt = std::string(1, c);
@@ -317,6 +340,11 @@ void CheckCounts(const SAdmOptions& opt) {
         RefuseInput("The variance of the CAR field (-x) must be a positive number.");
     if (opt.nj && opt.kmeansStart)
         RefuseInput("Options -jy and -jk both choose the starting labels: give only one.");
+    const bool positive = opt.sigmaShape > 0.0 && opt.sigmaScale > 0.0;
+    if (!positive || !std::isfinite(opt.sigmaShape) || !std::isfinite(opt.sigmaScale))
+        RefuseInput(
+            "The prior of the CAR variance (-sg) needs a positive shape and scale, "
+            "e.g. -sg1,1.");
     if (opt.nj && opt.K < 2)
         RefuseInput("The hierarchical initialisation (-jy) needs at least 2 clusters (-K).");
     CheckKMeansStart(opt.kmeansStart, opt.K);

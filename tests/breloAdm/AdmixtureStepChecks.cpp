@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "breloAdm/StepFixture.h"
@@ -289,4 +291,225 @@ TEST(AdmixtureStepChecks, RecessiveGenotypesFollowTheirExactLaw) {
             v /= sum;
         EXPECT_GT(ChiSquarePValue(counts[i], probs), 1e-4) << "individual " << i;
     }
+}
+
+namespace {
+
+// Draws x[t][0..K-1] of a Dirichlet(a) law: means a_k / a0 and variances
+// a_k (a0 - a_k) / (a0^2 (a0 + 1)), each checked by a z-score.
+void ExpectDirichletDraws(const std::vector<DBL_VCTR_1D>& x, const DBL_VCTR_1D& a,
+                          const std::string& what) {
+    double a0 = 0.0;
+    for (double v : a)
+        a0 += v;
+    for (size_t k = 0; k < a.size(); ++k) {
+        const double mean = a[k] / a0, var = a[k] * (a0 - a[k]) / (a0 * a0 * (a0 + 1));
+        std::vector<double> value, dev2;
+        for (const DBL_VCTR_1D& draw : x) {
+            value.push_back(draw[k]);
+            dev2.push_back((draw[k] - mean) * (draw[k] - mean));
+        }
+        EXPECT_LT(std::fabs(ChainMeanZ(value, mean)), kZ) << what << " mean of component " << k;
+        EXPECT_LT(std::fabs(ChainMeanZ(dev2, var)), kZ) << what << " variance of component " << k;
+    }
+}
+
+}  // namespace
+
+// Given the copy labels, p[k][l] ~ Dirichlet(lambda + counts of the copies
+// labelled k), missing copies left out.
+TEST(AdmixtureStepChecks, AlleleFrequenciesFollowTheirDirichletLaw) {
+    const INT_VCTR_3D X = {{{1, 7}, {2, -9}}, {{2, 7}, {3, 8}}, {{1, 9}, {1, 8}}};
+    SStepFixture f(X, 2, {{}, {}, {}}, 61);
+    f.opt.lambda = 0.5;
+    f.sp().zadMix = {{{0, 1}, {1, 0}}, {{0, 0}, {1, 1}}, {{1, 0}, {0, 0}}};
+    CountAlleles(*f);
+    // Counts by hand: locus 0 alleles (1, 2, 3), locus 1 alleles (7, 8, 9).
+    const DBL_VCTR_3D counts = {{{2, 1, 0}, {1, 1, 1}}, {{1, 1, 1}, {1, 1, 0}}};
+    const int T = 20000;
+    std::vector<std::vector<std::vector<DBL_VCTR_1D>>> draws(
+        2, std::vector<std::vector<DBL_VCTR_1D>>(2));
+    for (int t = 0; t < T; ++t) {
+        UpdateAlleleFrequencies(*f);
+        for (int k = 0; k < 2; ++k)
+            for (int l = 0; l < 2; ++l)
+                draws[k][l].push_back(f.sp().p[k][l]);
+    }
+    for (int k = 0; k < 2; ++k)
+        for (int l = 0; l < 2; ++l) {
+            DBL_VCTR_1D a = counts[k][l];
+            for (double& v : a)
+                v += f.opt.lambda;
+            ExpectDirichletDraws(draws[k][l], a,
+                                 "p[" + std::to_string(k) + "][" + std::to_string(l) + "]");
+            EXPECT_DOUBLE_EQ(f.S->logp[k][l][0], std::log(f.sp().p[k][l][0]));
+        }
+}
+
+// Given the copy labels and the field, q[i] ~ Dirichlet(label counts of
+// its copies + exp(CAR[.][i])).
+TEST(AdmixtureStepChecks, AdmixtureProportionsFollowTheirDirichletLaw) {
+    const INT_VCTR_3D X = {{{1, 7}, {2, -9}}, {{2, 7}, {3, 8}}};
+    SStepFixture f(X, 3, {{}, {}}, 71);
+    f.sp().zadMix = {{{0, 2}, {2, 2}}, {{1, 1}, {0, 1}}};
+    f.sp().CAR = {{0.2, -1.0}, {-0.5, 0.4}, {1.1, 0.0}};
+    f.SyncFieldAndTrend();
+    const DBL_VCTR_2D m = {{1, 0, 3}, {1, 3, 0}};
+    const int T = 20000;
+    std::vector<std::vector<DBL_VCTR_1D>> draws(2);
+    for (int t = 0; t < T; ++t) {
+        UpdateAdmixtureProportions(*f);
+        for (int i = 0; i < 2; ++i)
+            draws[i].push_back(f.sp().q[i]);
+    }
+    for (int i = 0; i < 2; ++i) {
+        DBL_VCTR_1D a(3);
+        for (int k = 0; k < 3; ++k)
+            a[k] = m[i][k] + std::exp(f.sp().CAR[k][i]);
+        ExpectDirichletDraws(draws[i], a, "q[" + std::to_string(i) + "]");
+        EXPECT_DOUBLE_EQ(f.S->logq[i][1], std::log(f.sp().q[i][1]));
+    }
+}
+
+// The label of a copy given q and p, by enumeration of the K clusters:
+// prop. to q[i][k] p[k][l][j], and to q[i][k] alone for a missing copy;
+// copies are drawn independently.
+TEST(AdmixtureStepChecks, CopyLabelsFollowTheirEnumeratedLaw) {
+    const INT_VCTR_3D X = {{{1, 7}, {2, -9}}, {{2, 8}, {1, 7}}};
+    SStepFixture f(X, 3, {{}, {}}, 81);
+    f.sp().q = {{0.2, 0.5, 0.3}, {0.6, 0.1, 0.3}};
+    f.sp().p = {{{0.7, 0.3}, {0.1, 0.9}}, {{0.2, 0.8}, {0.5, 0.5}}, {{0.5, 0.5}, {0.95, 0.05}}};
+    const int T = 30000;
+    // Copies (i, a, l) checked one by one, and the pair of the two copies of
+    // individual 0 at locus 0 jointly.
+    const std::vector<std::array<int, 3>> copies = {
+        {0, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 1, 1}, {1, 0, 1}};
+    std::vector<std::vector<double>> counts(copies.size(), std::vector<double>(3, 0.0));
+    std::vector<double> pair(9, 0.0);
+    for (int t = 0; t < T; ++t) {
+        UpdateCopyLabels(*f);
+        const INT_VCTR_3D& z = f.sp().zadMix;
+        for (size_t c = 0; c < copies.size(); ++c)
+            counts[c][z[copies[c][0]][copies[c][1]][copies[c][2]]] += 1;
+        pair[z[0][0][0] * 3 + z[0][1][0]] += 1;
+    }
+    auto law = [&](const std::array<int, 3>& c) {
+        const int i = c[0], l = c[2], code = X[i][c[1]][l];
+        DBL_VCTR_1D w(3);
+        double sum = 0.0;
+        for (int k = 0; k < 3; ++k) {
+            const int j = FindAlleleIndex(f.setup.alleleV[l], code);
+            sum += (w[k] = f.sp().q[i][k] * (j < 0 ? 1.0 : f.sp().p[k][l][j]));
+        }
+        for (double& v : w)
+            v /= sum;
+        return w;
+    };
+    for (size_t c = 0; c < copies.size(); ++c)
+        EXPECT_GT(ChiSquarePValue(counts[c], law(copies[c])), 1e-4) << "copy " << c;
+    const DBL_VCTR_1D a = law(copies[0]), b = law(copies[1]);
+    std::vector<double> joint;
+    for (int k = 0; k < 3; ++k)
+        for (int h = 0; h < 3; ++h)
+            joint.push_back(a[k] * b[h]);
+    EXPECT_GT(ChiSquarePValue(pair, joint), 1e-4);
+}
+
+// sigma[k] given the residual field e: inverse gamma with shape
+// a + N/2 and scale b + e'(I - psi W)e / 2 for the prior -sg<a>,<b>. One
+// field close to its trend (where the prior matters most) and one not.
+TEST(AdmixtureStepChecks, VarianceFollowsItsInverseGammaLaw) {
+    SStepFixture f(Monomorphic(16), 2, Lattice(4, 4), 91, {}, 0.7);
+    f.opt.sigmaShape = 3.0;
+    f.opt.sigmaScale = 0.5;
+    f.sp().beta[0][0] = 0.4;
+    f.sp().beta[1][0] = -1.0;
+    for (int i = 0; i < 16; ++i) {
+        f.sp().CAR[0][i] = 0.4 + 0.02 * std::cos(i);
+        f.sp().CAR[1][i] = -1.0 + 1.5 * std::sin(0.7 * i);
+    }
+    f.SyncFieldAndTrend();
+    ComputeResidualForms(*f);
+    const int T = 40000;
+    std::vector<std::vector<double>> draws(2);
+    for (int t = 0; t < T; ++t) {
+        UpdateVariances(*f);
+        for (int k = 0; k < 2; ++k)
+            draws[k].push_back(f.sp().sigma[k]);
+    }
+    for (int k = 0; k < 2; ++k) {
+        const double dSum = f.S->ee[k] - f.sp().psi[k] * f.S->eWe[k];
+        const double A = 3.0 + 16 / 2.0, B = 0.5 + dSum / 2;
+        const double mean = B / (A - 1), var = B * B / ((A - 1) * (A - 1) * (A - 2));
+        std::vector<double> dev2;
+        for (double v : draws[k])
+            dev2.push_back((v - mean) * (v - mean));
+        EXPECT_LT(std::fabs(ChainMeanZ(draws[k], mean)), kZ) << "cluster " << k;
+        EXPECT_LT(std::fabs(ChainMeanZ(dev2, var)), kZ) << "cluster " << k;
+        EXPECT_NEAR(f.prior.Var_beta_chol[k][0][0],
+                    std::sqrt(f.sp().sigma[k]) * f.prior.Var_beta[k][0][0], 1e-12);
+    }
+}
+
+// beta[k] given the field: Normal with mean (X'RX)^-1 X'R CAR[k] and
+// covariance sigma[k] (X'RX)^-1, R = I - psi W, computed here from W. The
+// draws, standardised by the exact mean and covariance factor, must be
+// independent standard normals.
+TEST(AdmixtureStepChecks, CoefficientsFollowTheirGeneralisedLeastSquaresLaw) {
+    const INT_VCTR_2D NS = Lattice(4, 4);
+    DBL_VCTR_2D Xtild;
+    for (int i = 0; i < 16; ++i)
+        Xtild.push_back({1.0, static_cast<double>(i % 4), static_cast<double>(i / 4)});
+    SStepFixture f(Monomorphic(16), 1, NS, 101, Xtild, 0.7);
+    const double sigma = 0.8, psi = f.sp().psi[0];
+    f.sp().sigma[0] = sigma;
+    RefreshSigma(f.prior, 0, sigma);
+    for (int i = 0; i < 16; ++i)
+        f.sp().CAR[0][i] = 0.3 * (i % 4) - 0.2 * (i / 4) + std::sin(2.0 * i);
+    DBL_VCTR_2D R(16, DBL_VCTR_1D(16, 0.0));
+    for (int i = 0; i < 16; ++i) {
+        R[i][i] = 1.0;
+        for (int j : NS[i])
+            R[i][j] = -psi;
+    }
+    DBL_VCTR_2D RX, V, Vinv, factor, carColumn(16, DBL_VCTR_1D(1)), XtRcar;
+    Mult(RX, R, Xtild);
+    Mult_t_left(V, Xtild, RX);
+    InverseWithChol(Vinv, V);
+    for (int i = 0; i < 16; ++i)
+        carColumn[i][0] = f.sp().CAR[0][i];
+    Mult_t_left(XtRcar, RX, carColumn);
+    DBL_VCTR_2D meanColumn;
+    Mult(meanColumn, Vinv, XtRcar);
+    DBL_VCTR_2D cov = Vinv;
+    for (DBL_VCTR_1D& row : cov)
+        for (double& v : row)
+            v *= sigma;
+    choldc(factor, cov);
+    const int T = 20000, bl = 3;
+    std::vector<std::vector<double>> u(bl);
+    for (int t = 0; t < T; ++t) {
+        UpdateCoefficients(*f);
+        // u = factor^-1 (beta - mean), by forward substitution.
+        DBL_VCTR_1D z(bl);
+        for (int b = 0; b < bl; ++b) {
+            double v = f.sp().beta[0][b] - meanColumn[b][0];
+            for (int c = 0; c < b; ++c)
+                v -= factor[b][c] * z[c];
+            z[b] = v / factor[b][b];
+            u[b].push_back(z[b]);
+        }
+    }
+    for (int b = 0; b < bl; ++b) {
+        EXPECT_LT(std::fabs(ChainMeanZ(u[b], 0.0)), kZ) << "coefficient " << b;
+        std::vector<double> sq, cross;
+        for (int t = 0; t < T; ++t) {
+            sq.push_back(u[b][t] * u[b][t]);
+            cross.push_back(u[b][t] * u[(b + 1) % bl][t]);
+        }
+        EXPECT_LT(std::fabs(ChainMeanZ(sq, 1.0)), kZ) << "coefficient " << b;
+        EXPECT_LT(std::fabs(ChainMeanZ(cross, 0.0)), kZ) << "coefficients " << b;
+    }
+    // Pred follows the drawn coefficients.
+    EXPECT_NEAR(f.S->Pred[5][0], f.sp().beta[0][0] + f.sp().beta[0][1] + f.sp().beta[0][2], 1e-12);
 }
