@@ -81,7 +81,7 @@ const char* const USAGE_LINES[] = {
     "-bsbs: bs = Burn-In Structure, Default: 0",
     "-qdraw: with -m, each cell gets one random draw of the admixture proportions",
     "        (a simulated map) instead of their expected values",
-    "-sgsg: sg = shape,scale of the inverse-gamma prior of the CAR variance, Default: 1,1",
+    "-sgsg: sg = shape,scale of the inverse-gamma prior of the CAR variance, Default: 1,2",
 };
 
 [[noreturn]] void ExitWithUsage() {
@@ -344,7 +344,7 @@ void CheckCounts(const SAdmOptions& opt) {
     if (!positive || !std::isfinite(opt.sigmaShape) || !std::isfinite(opt.sigmaScale))
         RefuseInput(
             "The prior of the CAR variance (-sg) needs a positive shape and scale, "
-            "e.g. -sg1,1.");
+            "e.g. -sg1,2.");
     if (opt.nj && opt.K < 2)
         RefuseInput("The hierarchical initialisation (-jy) needs at least 2 clusters (-K).");
     CheckKMeansStart(opt.kmeansStart, opt.K);

@@ -32,7 +32,7 @@ struct SAdmOptions {
     // Inverse-gamma prior of every CAR variance (-sg<shape>,<scale>); NaN
     // when -sg was not two positive numbers.
     double sigmaShape = 1.0;
-    double sigmaScale = 1.0;
+    double sigmaScale = 2.0;
     std::string mapFile;
     bool drawMap = false;  // -qdraw: the map cells get a Dirichlet draw, not the expected values
     int nb_var_regr = 2;
