@@ -35,5 +35,6 @@ int RunBreloAdm(int argc, const char* const* argv) {
     if (!opt.mapFile.empty())
         RunMapPrediction(opt.mapFile, opt.covariatesGiven, opt.FOFN, est.mean.beta,
                          opt.drawMap ? MapPrediction::Draw : MapPrediction::Expected);
+    WarnIfNotConverged(est.diagnostics);
     return 0;
 }

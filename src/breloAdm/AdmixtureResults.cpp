@@ -123,6 +123,31 @@ void ComputeCriteria(const SAdmOptions& opt, const SAdmSetup& setup, const SAdmC
     est.DIC3 = Dbar + est.pd3;
 }
 
+// The Metropolis steps of every cluster; the log-likelihood over the kept
+// sweeps; the coefficients, and the variances and interaction parameters
+// when they are updated, over the kept sweeps that update them.
+void DiagnoseChain(const SAdmOptions& opt, const SAdmChain& chain, SRunDiagnostics& d) {
+    d = SRunDiagnostics();
+    const auto cluster = [](size_t k) { return "[" + std::to_string(k + 1) + "]"; };
+    for (size_t k = 0; k < chain.fieldAcceptance.size(); ++k)
+        AddStepDiagnostic(d, "CAR field" + cluster(k), chain.fieldAcceptance[k]);
+    if (opt.updatePsi)
+        for (size_t k = 0; k < chain.psiAcceptance.size(); ++k)
+            AddStepDiagnostic(d, "psi" + cluster(k), chain.psiAcceptance[k]);
+    const int kept = opt.TotalSweep - opt.BurnIn;
+    AddTraceDiagnostic(d, "log-likelihood", chain.LH.data() + opt.BurnIn, kept);
+    const int from = std::max(opt.BurnIn, opt.burnStruct + 1);
+    const size_t n = from < opt.TotalSweep ? opt.TotalSweep - from : 0;
+    for (size_t k = 0; k < chain.BH.size(); ++k)
+        for (size_t b = 0; b < chain.BH[k].size(); ++b)
+            AddTraceDiagnostic(d, "beta" + cluster(k) + cluster(b), chain.BH[k][b].data() + from,
+                               n);
+    for (size_t k = 0; opt.updateSigma && k < chain.sigmaH.size(); ++k)
+        AddTraceDiagnostic(d, "sigma" + cluster(k), chain.sigmaH[k].data() + from, n);
+    for (size_t k = 0; opt.updatePsi && k < chain.psiH.size(); ++k)
+        AddTraceDiagnostic(d, "psi" + cluster(k), chain.psiH[k].data() + from, n);
+}
+
 // ---------------------------------------------------------------------------
 // Text report
 
@@ -167,6 +192,7 @@ void WriteReport(const SAdmOptions& opt, const SAdmSetup& setup, const CSpatialP
     WriteBetaIntervals(os, chain.BH, opt.BurnIn, kept);
     os << std::fixed << std::setprecision(15) << std::setfill(' ');
     WriteVarianceAndPsi(os, est, prior.largestEigenvalue);
+    ReportRunDiagnostics(os, est.diagnostics);
 }
 
 void WriteValue(const std::string& File, double value) {
@@ -209,6 +235,7 @@ void SummariseChain(const SAdmOptions& opt, const SAdmSetup& setup, const SAdmCh
         for (int k = 0; k < opt.K; ++k)
             est.pi[k] += row[k] / opt.N;
     ComputeCriteria(opt, setup, chain, est);
+    DiagnoseChain(opt, chain, est.diagnostics);
 }
 
 void WriteAdmResults(const SAdmOptions& opt, const SAdmSetup& setup, const CSpatialPrior& prior,

@@ -10,6 +10,7 @@
 #include "breloAdm/BreloAdmOptions.h"
 #include "breloAdm/BreloAdmSetup.h"
 #include "breloAdm/SpatialPrior.h"
+#include "io/RunDiagnostics.h"
 
 struct SAdmEstimates {
     CSweepParams mean;                  // posterior means of beta, sigma, alpha, q, p, psi
@@ -22,14 +23,17 @@ struct SAdmEstimates {
     double dAL = 0.0;                   // mean log-likelihood of the last tenth of the kept sweeps
     double pd = 0.0, pd2 = 0.0, pd3 = 0.0;
     double DIC = 0.0, DIC2 = 0.0, DIC3 = 0.0;
+    SRunDiagnostics diagnostics;  // acceptance rates and effective sample sizes
 };
 
-// Turns the sums of the chain into estimates and criteria (no file written).
+// Turns the sums of the chain into estimates and criteria, and its traces
+// into diagnostics (no file written).
 void SummariseChain(const SAdmOptions& opt, const SAdmSetup& setup, const SAdmChain& chain,
                     SAdmEstimates& est);
 
 // Writes every result file and chart of the run, in order, then updates the
 // best-run record. prior gives the largest eigenvalue (psi on the -P scale).
+// The diagnostics close the report and are printed.
 void WriteAdmResults(const SAdmOptions& opt, const SAdmSetup& setup, const CSpatialPrior& prior,
                      const SAdmChain& chain, const SAdmEstimates& est);
 

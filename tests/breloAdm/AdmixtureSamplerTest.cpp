@@ -297,3 +297,42 @@ TEST(AdmixtureSampler, NoCarVarianceCollapsesOverManySeeds) {
     }
     EXPECT_GT(smallest, 0.05);
 }
+
+// The diagnostics cover every Metropolis step and every monitored trace of
+// the run, and only the parameters the run updates.
+TEST(AdmixtureSampler, DiagnosticsCoverTheStepsAndTracesOfTheRun) {
+    const std::string dir = admtest::MakeScratchDir("diagnostics");
+    admtest::WriteSimulatedSpatialData(dir + "/sim.txt", 30, 5, 2, 11);
+    const std::vector<std::string> args = {"-Fsim.txt", "-i" + dir, "-o" + dir, "-N30",  "-A2",
+                                           "-L5",       "-K2",      "-T1",      "-P0.6", "-D1",
+                                           "-S50",      "-B20",     "-c1",      "-bs4"};
+    auto names = [](const SRunDiagnostics& d) {
+        std::vector<std::string> n;
+        for (const auto& s : d.steps)
+            n.push_back(s.name);
+        for (const auto& t : d.traces)
+            n.push_back(t.name);
+        return n;
+    };
+    SChainRun all;
+    std::vector<std::string> withPsi = args;
+    withPsi.push_back("-upy");
+    RunChain(all, withPsi, 5);
+    const SRunDiagnostics& d = all.est.diagnostics;
+    EXPECT_EQ(names(d), std::vector<std::string>(
+                            {"CAR field[1]", "CAR field[2]", "psi[1]", "psi[2]", "log-likelihood",
+                             "beta[1][1]", "beta[1][2]", "beta[1][3]", "beta[2][1]", "beta[2][2]",
+                             "beta[2][3]", "sigma[1]", "sigma[2]", "psi[1]", "psi[2]"}));
+    // Sweeps 5..49 update the field (one proposal per individual) and psi.
+    EXPECT_EQ(d.steps[0].counter.proposed, 45 * 30);
+    EXPECT_EQ(d.steps[2].counter.proposed, 45);
+    for (const auto& t : d.traces)
+        EXPECT_EQ(t.length, 30u) << t.name;
+    SChainRun fixed;
+    std::vector<std::string> noUpdates = args;
+    noUpdates.push_back("-un");
+    RunChain(fixed, noUpdates, 5);
+    for (const std::string& n : names(fixed.est.diagnostics))
+        EXPECT_TRUE(n.find("sigma") == std::string::npos && n.find("psi") == std::string::npos)
+            << n;
+}

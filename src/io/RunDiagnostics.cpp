@@ -1,0 +1,99 @@
+#include "io/RunDiagnostics.h"
+
+#include <cmath>
+#include <iomanip>
+#include <iostream>
+#include <sstream>
+
+namespace {
+
+std::string TraceLine(const SRunDiagnostics::STrace& t) {
+    std::ostringstream os;
+    os << t.name << "\t" << std::fixed << std::setprecision(1) << t.ess;
+    if (t.frozen)
+        os << "\t(constant over the last half)";
+    else if (t.Flagged())
+        os << "\t(below " << kMinimumEffectiveSampleSize << ")";
+    return os.str();
+}
+
+std::string StepLine(const SRunDiagnostics::SStep& s) {
+    std::ostringstream os;
+    os << s.name << "\t" << std::fixed << std::setprecision(4) << s.counter.Rate() << "\t("
+       << s.counter.accepted << " of " << s.counter.proposed << " proposals)";
+    return os.str();
+}
+
+std::vector<std::string> SectionLines(const SRunDiagnostics& d) {
+    std::vector<std::string> lines = {"Run Diagnostics"};
+    if (!d.steps.empty()) {
+        lines.push_back("Acceptance rate of the Metropolis steps:");
+        for (const SRunDiagnostics::SStep& s : d.steps)
+            lines.push_back(StepLine(s));
+    }
+    if (!d.traces.empty()) {
+        std::ostringstream head;
+        head << "Effective sample size over the " << d.traces.front().length
+             << " kept sweeps (clusters and coefficients numbered from 1):";
+        lines.push_back(head.str());
+        for (const SRunDiagnostics::STrace& t : d.traces)
+            lines.push_back(TraceLine(t));
+    }
+    const std::string warning = ConvergenceWarning(d);
+    if (!warning.empty())
+        lines.push_back(warning);
+    return lines;
+}
+
+}  // namespace
+
+void AddStepDiagnostic(SRunDiagnostics& d, const std::string& name, const CAcceptanceCounter& c) {
+    if (c.proposed > 0)
+        d.steps.push_back({name, c});
+}
+
+void AddTraceDiagnostic(SRunDiagnostics& d, const std::string& name, const double* x, size_t n) {
+    if (n == 0)
+        return;
+    SRunDiagnostics::STrace t;
+    t.name = name;
+    t.length = n;
+    t.ess = EffectiveSampleSize(x, n);
+    t.frozen = IsConstantOverLastHalf(x, n);
+    d.traces.push_back(t);
+}
+
+void ReportRunDiagnostics(std::ostream& report, const SRunDiagnostics& d) {
+    for (const std::string& line : SectionLines(d)) {
+        report << line << "\n";
+        std::cout << line << "\n";
+    }
+    report << "\n\n\n";
+    std::cout << std::flush;
+}
+
+std::string ConvergenceWarning(const SRunDiagnostics& d) {
+    std::ostringstream os;
+    int flagged = 0;
+    for (const SRunDiagnostics::STrace& t : d.traces) {
+        if (!t.Flagged())
+            continue;
+        os << (flagged++ ? ", " : "") << t.name;
+        if (t.frozen)
+            os << " (constant over the last half)";
+        else
+            os << " (effective sample size " << std::lround(t.ess) << ")";
+    }
+    if (flagged == 0)
+        return std::string();
+    return "Warning: the chain has not mixed for " + os.str() +
+           ": run more sweeps (-S), and look at LH.png and BH.png.";
+}
+
+bool WarnIfNotConverged(const SRunDiagnostics& d) {
+    const std::string warning = ConvergenceWarning(d);
+    if (warning.empty())
+        return false;
+    std::cerr << warning << std::endl;
+    return true;
+}

@@ -1,0 +1,53 @@
+// How well a finished chain has mixed, reported alike by both programs: the
+// acceptance rate of each Metropolis step and the effective sample size of
+// each monitored trace over the kept sweeps, in the report file and on
+// screen, and a one-line warning at the end of a run that has not mixed.
+#ifndef BRELO_IO_RUNDIAGNOSTICS_H
+#define BRELO_IO_RUNDIAGNOSTICS_H
+
+#include <cstddef>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "core/Diagnostics.h"
+
+// Traces with fewer effective draws than this are flagged.
+constexpr double kMinimumEffectiveSampleSize = 100.0;
+
+struct SRunDiagnostics {
+    struct SStep {
+        std::string name;
+        CAcceptanceCounter counter;
+    };
+    struct STrace {
+        std::string name;
+        size_t length = 0;
+        double ess = 0.0;
+        bool frozen = false;  // constant over the last half
+        bool Flagged() const { return frozen || ess < kMinimumEffectiveSampleSize; }
+    };
+    std::vector<SStep> steps;
+    std::vector<STrace> traces;
+};
+
+// The acceptance counts of one Metropolis step; a step never proposed is
+// left out.
+void AddStepDiagnostic(SRunDiagnostics& d, const std::string& name, const CAcceptanceCounter& c);
+// The effective sample size of x[0..n-1], the kept part of a trace, and
+// whether it is constant over its last half. An empty trace is left out.
+void AddTraceDiagnostic(SRunDiagnostics& d, const std::string& name, const double* x, size_t n);
+
+// Writes the section "Run Diagnostics" (acceptance rates, then effective
+// sample sizes, flagged ones marked) to the report and the same lines to
+// standard output.
+void ReportRunDiagnostics(std::ostream& report, const SRunDiagnostics& d);
+
+// "Warning: ..." naming every flagged trace with its reason and suggesting
+// more sweeps; empty when no trace is flagged.
+std::string ConvergenceWarning(const SRunDiagnostics& d);
+// Writes that warning and a line end to the error stream when there is one;
+// true when it did.
+bool WarnIfNotConverged(const SRunDiagnostics& d);
+
+#endif
