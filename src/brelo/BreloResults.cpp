@@ -203,7 +203,7 @@ void WriteLatentUtilities(std::ostream& os, const DBL_VCTR_2D& w) {
 }
 
 void WriteReport(const SBreloChain& c, const SBreloOptions& opts, const std::string& FOFN,
-                 const DBL_VCTR_1D& pi) {
+                 const DBL_VCTR_1D& pi, const SRunDiagnostics& diagnostics) {
     const std::string file = FOFN + "TR.txt";
     std::ofstream os(file);
     if (!os) {
@@ -230,7 +230,9 @@ void WriteReport(const SBreloChain& c, const SBreloOptions& opts, const std::str
         WriteBetaSignificance(os, c.spAverage.beta, c.BH, firstKept, c.KeptSweep);
         WriteBetaIntervals(os, c.BH, firstKept, c.KeptSweep);
         WriteLatentUtilities(os, c.spAverage.w);
+        os << "\n\n\n";
     }
+    ReportRunDiagnostics(os, diagnostics);
 }
 
 // The plain tables of memberships (training individuals) and allele
@@ -387,9 +389,25 @@ void KeptColumnMeans(const DBL_VCTR_2D& perSweep, int TotalSweep, int KeptSweep,
     }
 }
 
-void WriteRunResults(SBreloChain& c, const SBreloOptions& opts, const std::string& FOFN,
-                     std::ofstream& ofsCriteria, CRunCriteria& runCriteria,
-                     const std::string& configName) {
+SRunDiagnostics DiagnoseChain(const SBreloChain& c) {
+    SRunDiagnostics d;
+    AddStepDiagnostic(d, "label", c.labelAcceptance);
+    const int firstKept = c.TotalSweep - c.KeptSweep;
+    if (c.KeptSweep <= 0)
+        return d;
+    AddTraceDiagnostic(d, "log-likelihood", c.LH.data() + firstKept, c.KeptSweep);
+    for (int k = 0; c.hasRegression && k < c.R; ++k)
+        for (int b = 0; b < c.beta_length; ++b)
+            AddTraceDiagnostic(d,
+                               "beta[" + std::to_string(k + 1) + "][" + std::to_string(b + 1) + "]",
+                               c.BH[k][b].data() + firstKept, c.KeptSweep);
+    return d;
+}
+
+SRunDiagnostics WriteRunResults(SBreloChain& c, const SBreloOptions& opts, const std::string& FOFN,
+                                std::ofstream& ofsCriteria, CRunCriteria& runCriteria,
+                                const std::string& configName) {
+    const SRunDiagnostics diagnostics = DiagnoseChain(c);
     SRunSummary sum;
     NormaliseSums(c);
     if (c.hasRegression) {
@@ -406,7 +424,7 @@ void WriteRunResults(SBreloChain& c, const SBreloOptions& opts, const std::strin
         sum.cor = Correlation(c.cpAverage, uniform);
     }
     ReportMembershipCorrelation(sum.cor, FOFN + "COR.txt");
-    WriteReport(c, opts, FOFN, sum.pi);
+    WriteReport(c, opts, FOFN, sum.pi, diagnostics);
     SaveToMyFileClumppFormat(c.cpAverage, FOFN + "AP.txt", false, "");
     PlotAP(FOFN + "AP.png", c.cpAverage, "Assignment Probabilities");
     WriteResultTables(c, FOFN);
@@ -417,4 +435,5 @@ void WriteRunResults(SBreloChain& c, const SBreloOptions& opts, const std::strin
     WriteCriteriaFiles(c, FOFN, sum);
     FillRunCriteria(c, sum, runCriteria);
     WriteCriteriaRow(ofsCriteria, c.K, runCriteria, configName, c.data.bFIT);
+    return diagnostics;
 }

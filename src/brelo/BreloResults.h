@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/VectorUtilities.h"
+#include "io/RunDiagnostics.h"
 
 struct SBreloChain;
 struct SBreloOptions;
@@ -33,12 +34,18 @@ SLikelihoodCriteria ComputeLikelihoodCriteria(const DBL_VCTR_1D& LH, const DBL_V
 void KeptColumnMeans(const DBL_VCTR_2D& perSweep, int TotalSweep, int KeptSweep, DBL_VCTR_1D& mean,
                      DBL_VCTR_1D& var);
 
+// The acceptance rate of the label Metropolis step (structure sweeps) and
+// the effective sample sizes of the log-likelihood and of each coefficient
+// over the kept sweeps.
+SRunDiagnostics DiagnoseChain(const SBreloChain& chain);
+
 // Posterior estimates from the sums of the chain, every result file and
 // chart under the prefix FOFN, the criteria in runCriteria and the row body
 // in the criteria table. configName is the training configuration of a run
-// with held-out data, empty otherwise.
-void WriteRunResults(SBreloChain& chain, const SBreloOptions& opts, const std::string& FOFN,
-                     std::ofstream& ofsCriteria, CRunCriteria& runCriteria,
-                     const std::string& configName);
+// with held-out data, empty otherwise. Returns the diagnostics that close
+// the report.
+SRunDiagnostics WriteRunResults(SBreloChain& chain, const SBreloOptions& opts,
+                                const std::string& FOFN, std::ofstream& ofsCriteria,
+                                CRunCriteria& runCriteria, const std::string& configName);
 
 #endif

@@ -18,6 +18,7 @@
 #include "io/AlleleCountFeatures.h"
 #include "io/IOUtilities.h"
 #include "io/ResultTables.h"
+#include "io/RunDiagnostics.h"
 
 namespace {
 
@@ -273,7 +274,9 @@ void UpdateLabelByMetropolis(SBreloChain& c, int i, gsl_rng*& rng) {
     if (kNew == kOld)
         return;
     const double dLogRatio = c.logpr[i][kNew] - c.logpr[i][kOld];
-    if (std::exp(dLogRatio) > gsl_rng_uniform(rng))
+    const bool accepted = std::exp(dLogRatio) > gsl_rng_uniform(rng);
+    c.labelAcceptance.Count(accepted);
+    if (accepted)
         c.spSweep.z[i] = kNew;
 }
 
@@ -724,10 +727,11 @@ bool brelo(int argc, char** argv, std::string run, std::ofstream& ofsCriteria,
         PrintSweepProgress(s + 1, numOfDigits);
     }
     std::cout << run << " completed" << std::endl;
-    WriteRunResults(chain, opts, FOFN, ofsCriteria, runCriteria,
-                    bFIT ? trainingConfig.name : std::string());
+    const SRunDiagnostics diagnostics = WriteRunResults(chain, opts, FOFN, ofsCriteria, runCriteria,
+                                                        bFIT ? trainingConfig.name : std::string());
     FreeRNG(rng);
     PrintRunTime(start);
     SaveRunTable(record, FOFN + kRunTableSuffix);
+    WarnIfNotConverged(diagnostics);
     return true;
 }

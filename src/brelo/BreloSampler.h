@@ -12,6 +12,7 @@
 #include "brelo/BreloData.h"
 #include "brelo/BreloOptions.h"
 #include "brelo/BreloResults.h"
+#include "core/Diagnostics.h"
 #include "core/VectorUtilities.h"
 #include "io/ManipVector.h"
 
@@ -89,6 +90,8 @@ struct SBreloChain {
     int nPredictiveDraws = 0;  // draws counted per individual in nClusterIndiv
     double LHConstPart = 0.0;
     long loop_sup_PROPOSAL_MAX = 0;
+    // Proposals of another label by the Metropolis step, and acceptances.
+    CAcceptanceCounter labelAcceptance;
 };
 
 // Sampler entry: parses the model options, loads the data (split by

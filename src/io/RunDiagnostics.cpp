@@ -13,7 +13,7 @@ std::string TraceLine(const SRunDiagnostics::STrace& t) {
     if (t.frozen)
         os << "\t(constant over the last half)";
     else if (t.Flagged())
-        os << "\t(below " << kMinimumEffectiveSampleSize << ")";
+        os << "\t(below " << std::lround(kMinimumEffectiveSampleSize) << ")";
     return os.str();
 }
 

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "brelo/BreloResults.h"
+#include "brelo/BreloSampler.h"
 #include "core/ProgramFlavour.h"
 #include "io/ResultReport.h"
 
@@ -83,3 +84,38 @@ TEST(ResultReportTest, CoefficientSectionsUseOnlyTheKeptTrace) {
 }
 
 }  // namespace
+
+// The diagnostics of brelo: its label Metropolis step, then the
+// log-likelihood and every coefficient over the kept sweeps only.
+TEST(BreloResultsTest, DiagnosticsReadTheKeptSweepsOfEveryTrace) {
+    SBreloChain c;
+    c.TotalSweep = 300;
+    c.KeptSweep = 200;
+    c.R = 2;
+    c.beta_length = 2;
+    c.hasRegression = true;
+    c.labelAcceptance.Count(true);
+    c.labelAcceptance.Count(false);
+    c.LH.assign(300, 0.0);
+    for (int s = 0; s < 300; ++s)
+        c.LH[s] = std::sin(1.7 * s * s);  // moves in every sweep...
+    for (int s = 200; s < 300; ++s)
+        c.LH[s] = -5.0;  // ...but the last half of the kept ones
+    c.BH.assign(2, DBL_VCTR_2D(2, DBL_VCTR_1D(300, 0.0)));
+    for (int s = 0; s < 300; ++s)
+        c.BH[1][0][s] = std::cos(2.3 * s * s);
+    const SRunDiagnostics d = DiagnoseChain(c);
+    ASSERT_EQ(d.steps.size(), 1u);
+    EXPECT_EQ(d.steps[0].name, "label");
+    EXPECT_DOUBLE_EQ(d.steps[0].counter.Rate(), 0.5);
+    std::vector<std::string> names;
+    for (const auto& t : d.traces) {
+        names.push_back(t.name);
+        EXPECT_EQ(t.length, 200u);
+    }
+    EXPECT_EQ(names, std::vector<std::string>({"log-likelihood", "beta[1][1]", "beta[1][2]",
+                                               "beta[2][1]", "beta[2][2]"}));
+    EXPECT_TRUE(d.traces[0].frozen);
+    EXPECT_FALSE(d.traces[3].Flagged());  // beta[2][1] moves freely
+    EXPECT_TRUE(d.traces[1].frozen);      // beta[1][1] never moves
+}
