@@ -246,7 +246,7 @@ void WriteResultTables(const SBreloChain& c, const std::string& FOFN) {
 }
 
 void WriteLikelihoodFiles(const SBreloChain& c, const std::string& FOFN) {
-    PlotLH(FOFN + "LH.png", c.LH);
+    PlotLH(FOFN + "LH.png", c.LH, c.TotalSweep - c.KeptSweep);
     SaveToMyFile(c.LH, FOFN + "LHstock.txt");
     if (c.data.bFIT) {
         PlotLH(FOFN + "LH_valid.png", c.LH_valid);
@@ -412,7 +412,8 @@ SRunDiagnostics WriteRunResults(SBreloChain& c, const SBreloOptions& opts, const
     NormaliseSums(c);
     if (c.hasRegression) {
         SaveToMyFile(c.spAverage.beta, FOFN + "betaHat.txt");
-        PlotBetaHist(FOFN + "BH.png", c.BH, c.data.nQualLevels, opts.nbQuantVar, opts.trendDegree);
+        PlotBetaHist(FOFN + "BH.png", c.BH, c.data.nQualLevels, opts.nbQuantVar, opts.trendDegree,
+                     c.TotalSweep - c.KeptSweep);
     }
     HardAssignment(c.cpAverage, sum.hc);
     sum.pi = MixingProportions(c);

@@ -316,7 +316,7 @@ void RunAdmixtureSampler(const SAdmOptions& opt, SAdmSetup& setup, gsl_rng* rng,
     SAdmSampler S(opt, setup, prior, rng, chain);
     Initialise(S);
     RunSweeps(S);
-    PlotLH(opt.FOFN + "LH.png", chain.LH);
+    PlotLH(opt.FOFN + "LH.png", chain.LH, opt.BurnIn);
     PlotBetaHist(opt.FOFN + "BH.png", chain.BH, setup.data.nQualLevels, opt.nbQuantVar,
-                 opt.trendDegree);
+                 opt.trendDegree, opt.BurnIn);
 }

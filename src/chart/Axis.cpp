@@ -160,6 +160,10 @@ void Axis::resolveLabelScale(double lower, double upper, int /*lengthPixels*/) {
             m_vdTicks.push_back(i);
 }
 
+void Axis::addMark(double value, int lineColor, const std::string& text) {
+    m_vMarks.push_back({value, lineColor, text});
+}
+
 double Axis::fraction(double v) const {
     return m_dMax > m_dMin ? (v - m_dMin) / (m_dMax - m_dMin) : 0;
 }

@@ -40,6 +40,16 @@ class Axis {
                    int tickColor = -1);
     TextBox* setTitle(const std::string& text, const std::string& font = "", double fontSize = 8,
                       int fontColor = Chart::TextColor);
+    // A line across the plot area at value (in axis units) in lineColor,
+    // labelled with text (may be empty) at its upper end.
+    void addMark(double value, int lineColor, const std::string& text = "");
+
+    struct Mark {
+        double value;
+        int color;
+        std::string text;
+    };
+    const std::vector<Mark>& marks() const { return m_vMarks; }
 
     // --- used by XYChart while drawing ---
     bool isLabelAxis() const { return !m_vstrLabels.empty(); }
@@ -87,6 +97,7 @@ class Axis {
     double m_dMax = 1;
     double m_dTickStep = 0.1;
     std::vector<double> m_vdTicks;
+    std::vector<Mark> m_vMarks;
 };
 
 #endif

@@ -151,11 +151,25 @@ void XYChart::drawLayers(DrawArea& d) const {
         layer->drawDataLabels(d, f);
 }
 
+// Marks of the x axis: vertical lines over the layers, inside the plot area.
+void XYChart::drawMarks(DrawArea& d) const {
+    PlotFrame f = frame();
+    for (const Axis::Mark& m : m_xAxis.marks()) {
+        const double x = std::round(f.px(m.value));
+        if (x < m_nPlotX || x >= m_nPlotX + m_nPlotW)
+            continue;
+        d.line(x, m_nPlotY, x, m_nPlotY + m_nPlotH - 1, m.color);
+        if (!m.text.empty())
+            d.text(m.text, "", 8, x + 3, m_nPlotY + 2, m.color, Chart::TopLeft);
+    }
+}
+
 void XYChart::drawContent(DrawArea& d) {
     layout();
     drawPlotBackground(d);
     drawGrid(d);
     drawLayers(d);
+    drawMarks(d);
     d.rect(m_nPlotX, m_nPlotY, m_nPlotX + m_nPlotW - 1, m_nPlotY + m_nPlotH - 1, m_nPlotEdge,
            Chart::Transparent);
     m_xAxis.draw(d, m_nPlotX, m_nPlotY, m_nPlotW, m_nPlotH);

@@ -57,6 +57,7 @@ class XYChart : public BaseChart {
     void drawPlotBackground(DrawArea& d) const;
     void drawGrid(DrawArea& d) const;
     void drawLayers(DrawArea& d) const;
+    void drawMarks(DrawArea& d) const;
 
     int m_nPlotX = 0, m_nPlotY = 0, m_nPlotW = 0, m_nPlotH = 0;
     int m_nPlotBg = Chart::Transparent;

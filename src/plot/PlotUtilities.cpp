@@ -97,6 +97,13 @@ DBL_VCTR_2D Transpose(const DBL_VCTR_2D& m) {
     return t;
 }
 
+// The line between the burn-in and the kept sweeps of a history of n
+// values, when both have sweeps.
+void MarkBurnIn(XYChart& c, size_t n, int firstKept, const std::string& text) {
+    if (firstKept > 0 && static_cast<size_t>(firstKept) < n)
+        c.xAxis()->addMark(firstKept - 0.5, kBurnInMarkColor, text);
+}
+
 // Writes the chart; a failure is reported on the error stream.
 int WriteChart(BaseChart& c, const std::string& file, const std::string& function) {
     if (c.makeChart(file))
@@ -118,7 +125,7 @@ int GetClusterColor(int label) {
     return COLORS[((label % n) + n) % n];
 }
 
-int PlotLH(const std::string& file, const DBL_VCTR_1D& history) {
+int PlotLH(const std::string& file, const DBL_VCTR_1D& history, int firstKept) {
     if (AnyBelow(history, kOutOfRange)) {
         Report(std::cerr, "Data Out Of Range, No Chart Plotted - PlotLH");
         return -1;
@@ -129,6 +136,7 @@ int PlotLH(const std::string& file, const DBL_VCTR_1D& history) {
     c.addLineLayer(history);
     c.xAxis()->setLabels(OneToN(history.size()), "{value|0}");
     c.xAxis()->setLabelStep(static_cast<int>(history.size()) / 10);
+    MarkBurnIn(c, history.size(), firstKept, "end of burn-in");
     return WriteChart(c, file, "PlotLH");
 }
 
@@ -153,7 +161,7 @@ std::vector<std::string> CoefficientNames(const INT_VCTR_1D& nQualLevels, int nb
 }
 
 // The small history chart of one coefficient of one cluster.
-std::unique_ptr<XYChart> CoefficientChart(const DBL_VCTR_1D& values) {
+std::unique_ptr<XYChart> CoefficientChart(const DBL_VCTR_1D& values, int firstKept) {
     auto c = std::make_unique<XYChart>(300, 200, kChartBackground, kChartEdge, 0);
     SetCommonPlotArea(*c, 20, 20, 260, 160);
     c->addLineLayer(values);
@@ -161,13 +169,14 @@ std::unique_ptr<XYChart> CoefficientChart(const DBL_VCTR_1D& values) {
     c->yAxis()->setLabelStyle("", 6, Chart::TextColor);
     c->xAxis()->setLabels(OneToN(values.size()), "{value|0}");
     c->xAxis()->setLabelStep(static_cast<int>(values.size()) / 10);
+    MarkBurnIn(*c, values.size(), firstKept, "");
     return c;
 }
 
 }  // namespace
 
 int PlotBetaHist(const std::string& file, const DBL_VCTR_3D& betaHist,
-                 const INT_VCTR_1D& nQualLevels, int nbQuantVar, int trendDegree) {
+                 const INT_VCTR_1D& nQualLevels, int nbQuantVar, int trendDegree, int firstKept) {
     if (betaHist.empty()) {
         Report(std::cerr, "Uninitialized betaHist - PlotBetaHist");
         exit(1);
@@ -190,7 +199,7 @@ int PlotBetaHist(const std::string& file, const DBL_VCTR_3D& betaHist,
                 Report(std::cerr, "Data Out Of Range, No Chart Plotted - PlotBetaHist");
                 return -1;
             }
-            charts.push_back(CoefficientChart(betaHist[k][b]));
+            charts.push_back(CoefficientChart(betaHist[k][b], firstKept));
             m.addChart(static_cast<int>(100 + 350 * b), static_cast<int>(100 + 250 * k),
                        charts.back().get());
         }

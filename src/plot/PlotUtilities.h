@@ -27,10 +27,17 @@ int GetNumOfColors();
 // Colour of a cluster label; labels beyond the table wrap around it.
 int GetClusterColor(int label);
 
-int PlotLH(const std::string& file, const DBL_VCTR_1D& history);
-// betaHist[k][b][d]: value d of coefficient b of cluster k.
+// Colour of the line that marks the end of the burn-in on the histories.
+constexpr int kBurnInMarkColor = 0x0000ff;
+
+// firstKept, the 0-based index of the first kept sweep, is marked by a line
+// between it and the sweep before when 0 < firstKept < history.size().
+int PlotLH(const std::string& file, const DBL_VCTR_1D& history, int firstKept = -1);
+// betaHist[k][b][d]: value d of coefficient b of cluster k; firstKept is
+// marked on every small chart as on PlotLH.
 int PlotBetaHist(const std::string& file, const DBL_VCTR_3D& betaHist,
-                 const INT_VCTR_1D& nQualLevels, int nbQuantVar, int trendDegree);
+                 const INT_VCTR_1D& nQualLevels, int nbQuantVar, int trendDegree,
+                 int firstKept = -1);
 // ap[i][k]: probability of individual i in cluster k.
 int PlotAP(const std::string& file, const DBL_VCTR_2D& ap, const std::string& title);
 // ap[v][l][k]: predicted probability of cluster k at level l of qualitative

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <set>
@@ -60,6 +61,30 @@ TEST_F(ResultChartsTest, LogLikelihoodChartHasItsSizeAndColours) {
     EXPECT_EQ(png.pixel(449, 51), kWhite);       // plot area
     // The first value sits at the plot area's left edge, in the first data colour.
     EXPECT_GT(png.countInColumn(50, 50, 549, COLORS[0]), 0);
+}
+
+// The end of the burn-in is a line across the plot area between the last
+// burn-in sweep and the first kept one, on the likelihood history and on
+// every coefficient history; without a burn-in there is none.
+TEST_F(ResultChartsTest, BurnInIsMarkedOnTheHistories) {
+    const DBL_VCTR_1D lh = Ramp(100, -500, 1.0);
+    const std::string marked = TempPng("lh_burnin"), plain = TempPng("lh_plain");
+    ASSERT_EQ(PlotLH(marked, lh, 30), 0);
+    ASSERT_EQ(PlotLH(plain, lh), 0);
+    // Position 29.5 of 0..99 on an 800-pixel-wide area starting at x = 50.
+    const int x = static_cast<int>(std::lround(50 + 29.5 / 99 * 800));
+    PngImage a(marked), b(plain);
+    EXPECT_GT(a.countInColumn(x, 50, 549, kBurnInMarkColor), 450);
+    EXPECT_EQ(b.countInColumn(x, 50, 549, kBurnInMarkColor), 0);
+    const std::string beta = TempPng("beta_burnin");
+    ASSERT_EQ(PlotBetaHist(beta, DBL_VCTR_3D(1, DBL_VCTR_2D(2, Ramp(50, 0, 0.1))), {}, 0, 0, 10),
+              0);
+    PngImage c(beta);
+    // Small charts at x = 100 and 450, plot areas 260 x 160 at (20, 20).
+    for (int chart = 0; chart < 2; ++chart) {
+        const int cx = static_cast<int>(std::lround(100 + 350 * chart + 20 + 9.5 / 49 * 260));
+        EXPECT_GT(c.countInColumn(cx, 120, 279, kBurnInMarkColor), 140) << chart;
+    }
 }
 
 TEST_F(ResultChartsTest, LogLikelihoodOutOfRangeWritesNothing) {
