@@ -179,6 +179,35 @@ int StudyCar(unsigned long seed, const std::string& dir, int side, int L, double
             mean[i] = beta[k][0] + beta[k][1] * sites[i][0] + beta[k][2] * sites[i][1];
         MultivariateGauss(mean, factor, car[k], rng);
     }
+    // A realised field has its own large-scale part, which the trend of the
+    // model absorbs: what the chain can recover is the generalised least-
+    // squares trend of the simulated field, (X'RX)^-1 X'R CAR, and the
+    // variance e'Re / N of its residual e.
+    DBL_VCTR_2D X(N, DBL_VCTR_1D(3, 1.0)), RX, V, Vinv, XtR;
+    for (int i = 0; i < N; ++i) {
+        X[i][1] = sites[i][0];
+        X[i][2] = sites[i][1];
+    }
+    Mult(RX, R, X);
+    Mult_t_left(V, X, RX);
+    InverseWithChol(Vinv, V);
+    Transpose(XtR, RX);
+    DBL_VCTR_2D realised(K, DBL_VCTR_1D(3, 0.0));
+    DBL_VCTR_1D realisedSigma(K, 0.0);
+    for (int k = 0; k < K; ++k) {
+        DBL_VCTR_1D XtRcar(3, 0.0), e(N);
+        for (int b = 0; b < 3; ++b)
+            for (int i = 0; i < N; ++i)
+                XtRcar[b] += XtR[b][i] * car[k][i];
+        for (int b = 0; b < 3; ++b)
+            for (int c = 0; c < 3; ++c)
+                realised[k][b] += Vinv[b][c] * XtRcar[c];
+        for (int i = 0; i < N; ++i)
+            e[i] = car[k][i] - realised[k][0] - realised[k][1] * X[i][1] - realised[k][2] * X[i][2];
+        for (int i = 0; i < N; ++i)
+            for (int j = 0; j < N; ++j)
+                realisedSigma[k] += e[i] * R[i][j] * e[j] / N;
+    }
     // Frequencies far apart, proportions q_i ~ Dirichlet(exp(CAR[.][i])),
     // copy labels from q_i and alleles from the frequencies of the label.
     std::vector<DBL_VCTR_2D> p(K, DBL_VCTR_2D(L, DBL_VCTR_1D(J)));
@@ -239,12 +268,18 @@ int StudyCar(unsigned long seed, const std::string& dir, int side, int L, double
         "%.3f\n",
         N, L, psiLambda, sigma, beta[0][0], beta[0][1], beta[1][0], beta[1][1], lambdaMax);
     for (int k = 0; k < K; ++k) {
-        std::printf("cluster %d: psi*lambda_max %s  sigma %s\n", k + 1,
+        std::printf(
+            "cluster %d (realised in the simulated field: sigma %.3f, beta %.3f %.3f "
+            "%.3f)\n",
+            k + 1, realisedSigma[k], realised[k][0], realised[k][1], realised[k][2]);
+        std::printf("  estimated: psi*lambda_max %s  sigma %s\n",
                     Interval(run.chain.psiH[k], from, lambdaMax).c_str(),
                     Interval(run.chain.sigmaH[k], from).c_str());
         for (int b = 0; b < run.setup.beta_length; ++b)
-            std::printf("           beta[%d] %s\n", b, Interval(run.chain.BH[k][b], from).c_str());
+            std::printf("             beta[%d] %s\n", b,
+                        Interval(run.chain.BH[k][b], from).c_str());
     }
+    std::printf("(the estimated clusters may come in the other order)\n");
     return 0;
 }
 
