@@ -4,15 +4,18 @@
 //   breloAdm_sampler_study seeds FIRST LAST -- <breloAdm options>
 //       one chain per seed FIRST..LAST (each as `GSL_RNG_SEED=seed breloAdm
 //       <options>` would run it); prints, per seed and cluster, the smallest
-//       CAR variance of the kept sweeps and the posterior mean, and the
-//       convergence warning of the run if any.
+//       CAR variance of the kept sweeps, its 1 % quantile and posterior
+//       mean, and the effective sample size of every monitored trace.
 //
 //   breloAdm_sampler_study car SEED DIR [N_SIDE L PSI_LAMBDA SIGMA SWEEPS]
 //       simulates K = 2 clusters whose fields are CAR fields with known
 //       psi * lambda_max and sigma around a linear trend, over the Voronoi
-//       neighbourhood graph of a jittered grid of N_SIDE x N_SIDE sites, writes DIR/car.txt, runs
-//       breloAdm -upy on it and prints the truth beside the posterior means and 95 % intervals of
-//       psi * lambda_max, sigma and beta.
+//       neighbourhood graph of a jittered grid of N_SIDE x N_SIDE sites
+//       (default 12, 20 loci, 0.9, 1), writes DIR/car.txt, runs breloAdm
+//       -upy on it (SWEEPS sweeps, default 20000, a quarter of them burn-in)
+//       and prints the truth (with the trend and variance realised in the
+//       simulated fields) beside the posterior means and 95 % intervals of
+//       psi * lambda_max, sigma and beta, with the effective sample sizes.
 #include <gsl/gsl_randist.h>
 #include <gsl/gsl_rng.h>
 
