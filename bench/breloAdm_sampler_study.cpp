@@ -264,7 +264,7 @@ int StudyCar(unsigned long seed, const std::string& dir, int side, int L, double
         std::printf("%s %.0f  ", t.name.c_str(), t.ess);
     std::printf("\n");
     const int from = FirstTracedSweep(run.opt);
-    const double lambdaMax = run.prior.eigenVal.back();
+    const double lambdaMax = run.prior.largestEigenvalue;
     std::printf(
         "simulated: %d sites, %d loci, psi*lambda_max = %.2f, sigma = %.2f, beta = "
         "(%.3f, %.3f, 0) and (%.3f, %.3f, 0); largest eigenvalue of the program's W: "

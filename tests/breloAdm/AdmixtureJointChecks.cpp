@@ -49,7 +49,7 @@ void DrawGenotypes(SAdmSampler& S) {
 void DrawFromThePrior(SStepFixture& f) {
     SAdmSampler& S = *f;
     CSweepParams& sp = S.sp;
-    const double upper = 1.0 / f.prior.eigenVal.back();
+    const double upper = 1.0 / f.prior.largestEigenvalue;
     DBL_VCTR_2D W, R(N, DBL_VCTR_1D(N)), cov, factor;
     BuildWeightMatrix(W, f.setup.tess.vvnNS, {}, 1.0);
     for (int k = 0; k < K; ++k) {

@@ -88,45 +88,56 @@ struct SGridDensity {
 
 // psi of one cluster given a fixed field on a 4 x 4 lattice: its target is
 // prop. to prod_i (1 - psi lambda_i)^1/2 exp(psi e'We / (2 sigma)) on
-// [0, 1/lambda_max), known here by quadrature.
+// [0, 1/lambda_max), known here by quadrature. Both routes of the prior's
+// log-determinant (the spectrum of W, sparse factors of I - psi W) are run.
 TEST(AdmixtureStepChecks, InteractionParameterKeepsItsConditionalLaw) {
-    SStepFixture f(Monomorphic(16), 1, Lattice(4, 4), 21, {}, 0.9);
-    f.opt.updatePsi = true;
-    const double sigma = 1.0;
-    f.sp().sigma[0] = sigma;
-    RefreshSigma(f.prior, 0, sigma);
-    // The field: a draw of the CAR prior at psi lambda_max = 0.9.
-    DBL_VCTR_2D work;
-    DrawInitialField(f.prior, DBL_VCTR_1D(16, 0.0), sigma, work, f.sp().CAR[0], f.rng);
-    f.SyncFieldAndTrend();
-    ComputeResidualForms(*f);
-    const DBL_VCTR_1D& ev = f.prior.eigenVal;
-    const double eWe = f.S->eWe[0];
-    const SGridDensity exact(0.0, 1.0 / ev.back(), 200000, [&](double psi) {
-        double lf = psi * eWe / (2 * sigma);
-        for (double l : ev)
-            lf += 0.5 * std::log(1.0 - psi * l);
-        return lf;
-    });
-    f.sp().psi[0] = exact.Draw(f.rng);
-    RefreshRegressionMatrices(f.prior, 0, f.sp().psi[0], sigma);
-    const int T = 100000;
-    std::vector<double> psi(T), dev2(T);
-    for (int t = 0; t < T; ++t) {
-        UpdateInteractionParameters(*f);
-        psi[t] = f.sp().psi[0];
-        dev2[t] = (psi[t] - exact.mean) * (psi[t] - exact.mean);
+    for (bool dense : {true, false}) {
+        SStepFixture f(Monomorphic(16), 1, Lattice(4, 4), 21, {}, 0.9);
+        f.opt.updatePsi = true;
+        const double sigma = 1.0;
+        f.sp().sigma[0] = sigma;
+        BuildSpatialPrior(f.prior, f.sp().psi, f.sp().sigma, f.setup.tess.vvnNS, {}, 1.0,
+                          f.setup.data.Xtild, 0.9, SPriorRoutes{dense, dense});
+        // The field: a draw of the CAR prior at psi lambda_max = 0.9.
+        DBL_VCTR_2D work;
+        DrawInitialField(f.prior, DBL_VCTR_1D(16, 0.0), sigma, work, f.sp().CAR[0], f.rng);
+        f.SyncFieldAndTrend();
+        ComputeResidualForms(*f);
+        // The eigenvalues of W, increasing, for the log-determinant.
+        DBL_VCTR_2D W;
+        BuildWeightMatrix(W, f.setup.tess.vvnNS, {}, 1.0);
+        DBL_VCTR_1D ev(16);
+        computeEigenvalues(ev, W);
+        const double eWe = f.S->eWe[0];
+        const SGridDensity exact(0.0, 1.0 / ev.back(), 200000, [&](double psi) {
+            double lf = psi * eWe / (2 * sigma);
+            for (double l : ev)
+                lf += 0.5 * std::log(1.0 - psi * l);
+            return lf;
+        });
+        f.sp().psi[0] = exact.Draw(f.rng);
+        RefreshRegressionMatrices(f.prior, 0, f.sp().psi[0], sigma);
+        const int T = 100000;
+        std::vector<double> psi(T), dev2(T);
+        for (int t = 0; t < T; ++t) {
+            UpdateInteractionParameters(*f);
+            psi[t] = f.sp().psi[0];
+            dev2[t] = (psi[t] - exact.mean) * (psi[t] - exact.mean);
+        }
+        const std::string route = dense ? "dense route" : "sparse route";
+        EXPECT_LT(std::fabs(ChainMeanZ(psi, exact.mean)), kZ)
+            << route << ", exact mean " << exact.mean;
+        EXPECT_LT(std::fabs(ChainMeanZ(dev2, exact.var)), kZ)
+            << route << ", exact variance " << exact.var;
+        EXPECT_EQ(f.chain.psiAcceptance[0].proposed, T);
+        // The regression matrices follow the accepted psi.
+        const double psiNow = f.sp().psi[0];
+        CSpatialPrior fresh;
+        DBL_VCTR_1D psiFresh, sigmaFresh(1, sigma);
+        BuildSpatialPrior(fresh, psiFresh, sigmaFresh, f.setup.tess.vvnNS, {}, 1.0,
+                          f.setup.data.Xtild, psiNow * ev.back());
+        EXPECT_NEAR(f.prior.Vinv[0][0][0], fresh.Vinv[0][0][0], 1e-9) << route;
     }
-    EXPECT_LT(std::fabs(ChainMeanZ(psi, exact.mean)), kZ) << "exact mean " << exact.mean;
-    EXPECT_LT(std::fabs(ChainMeanZ(dev2, exact.var)), kZ) << "exact variance " << exact.var;
-    EXPECT_EQ(f.chain.psiAcceptance[0].proposed, T);
-    // The regression matrices follow the accepted psi.
-    const double psiNow = f.sp().psi[0];
-    CSpatialPrior fresh;
-    DBL_VCTR_1D psiFresh, sigmaFresh(1, sigma);
-    BuildSpatialPrior(fresh, psiFresh, sigmaFresh, f.setup.tess.vvnNS, {}, 1.0, f.setup.data.Xtild,
-                      psiNow * ev.back());
-    EXPECT_NEAR(f.prior.Vinv[0][0][0], fresh.Vinv[0][0][0], 1e-9);
 }
 
 // The field values of one individual without neighbours in K = 3 clusters,
