@@ -100,9 +100,15 @@ INT_VCTR_1D ComplementIndices(const INT_VCTR_1D& oneBased, int M) {
     return out;
 }
 
+double TraceValuesPerSweep(int K, int beta_length) {
+    return static_cast<double>(K - 1) * beta_length + 1.0 + 2.0 * K;
+}
+
 void CheckDataFile(const SBreloOptions& opts) {
     CDataSet all;
     LoadDataSet(MakeLayout(opts), all);
+    const int beta_length = all.Xtild.empty() ? 0 : static_cast<int>(all.Xtild[0].size());
+    CheckTraceMemory(opts.TotalSweep, TraceValuesPerSweep(opts.K, beta_length));
 }
 
 void LoadBreloData(const SBreloOptions& opts, bool bFIT, bool bValOnIndiv,

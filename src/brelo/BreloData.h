@@ -47,8 +47,14 @@ void LoadBreloData(const SBreloOptions& opts, bool bFIT, bool bValOnIndiv,
                    const CTrainingConfig& trainingConfig, SBreloData& data);
 
 // Reads the whole data file once and discards it: every reading error stops
-// the program (one line, exit 1) before anything is written.
+// the program (one line, exit 1) before anything is written, and so does a
+// number of sweeps whose traces would not fit in memory.
 void CheckDataFile(const SBreloOptions& opts);
+
+// Values a run keeps for every sweep: the coefficient trace ((K-1) x B),
+// the log-likelihood, and the AIC and residual sum of squares of each
+// cluster.
+double TraceValuesPerSweep(int K, int beta_length);
 
 // Individuals per level of each covariate among the rows of XQual.
 INT_VCTR_2D CountLevels(const INT_VCTR_2D& XQual, const INT_VCTR_1D& nQualLevels);

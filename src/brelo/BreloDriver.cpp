@@ -151,26 +151,26 @@ SDriverOptions ScanDriverOptions(int argc, char** argv) {
                 d.bF = true;
                 break;
             case 'K':
-                d.K = ReadIntOption(value);
+                d.K = ReadIntOption(arg, 2);
                 break;
             case 'L':
-                d.L = ReadIntOption(value);
+                d.L = ReadIntOption(arg, 2);
                 d.bL = true;
                 break;
             case 'N':
-                d.N = ReadIntOption(value);
+                d.N = ReadIntOption(arg, 2);
                 d.bN = true;
                 break;
             case 'g':
-                d.test_inf = ReadIntOption(value);
+                d.test_inf = ReadIntOption(arg, 2);
                 d.bg = true;
                 break;
             case 'h':
-                d.test_sup = ReadIntOption(value);
+                d.test_sup = ReadIntOption(arg, 2);
                 d.bh = true;
                 break;
             case 'o':
-                if (strncmp(arg, "-orun", 5) == 0)
+                if (IsRunLabelOption(arg))
                     d.run = arg + 5;
                 else
                     d.FoO = value;

@@ -92,7 +92,7 @@ void ParseROption(const char* arg, SBreloOptions& opts) {
     } else if (arg[2] == 'c') {
         opts.isRecAllele = ReadYesNo(arg);
     } else {
-        opts.ER = ReadIntOption(arg + 2);
+        opts.ER = ReadIntOption(arg, 2);
     }
 }
 
@@ -108,59 +108,59 @@ void ParseOneOption(const char* arg, SBreloOptions& opts) {
             opts.bF = true;
             break;
         case 'N':
-            opts.N = ReadIntOption(value);
+            opts.N = ReadIntOption(arg, 2);
             opts.bN = true;
             break;
         case 'A':
-            opts.A = ReadIntOption(value);
+            opts.A = ReadIntOption(arg, 2);
             opts.bA = true;
             break;
         case 'L':
-            opts.L = ReadIntOption(value);
+            opts.L = ReadIntOption(arg, 2);
             opts.bL = true;
             break;
         case 'K':
-            opts.K = ReadIntOption(value);
+            opts.K = ReadIntOption(arg, 2);
             opts.bK = true;
             break;
         case 'D':
-            opts.lambda = ReadDoubleOption(value);
+            opts.lambda = ReadDoubleOption(arg, 2);
             opts.bD = true;
             break;
         case 'S':
-            opts.TotalSweep = ReadIntOption(value);
+            opts.TotalSweep = ReadIntOption(arg, 2);
             opts.bS = true;
             break;
         case 'B':
             if (arg[2] == 'S') {
-                opts.BurnInStructure = ReadIntOption(arg + 3);
+                opts.BurnInStructure = ReadIntOption(arg, 3);
                 opts.bBurnInStructure = true;
             } else {
-                opts.BurnIn = ReadIntOption(value);
+                opts.BurnIn = ReadIntOption(arg, 2);
                 opts.bB = true;
             }
             break;
         case 'T':
-            opts.trendDegree = ReadIntOption(value);
+            opts.trendDegree = ReadIntOption(arg, 2);
             opts.bT = true;
             break;
         case 'X':
             if (arg[2] == 'L')
-                opts.nbQualVar = ReadIntOption(arg + 3);
+                opts.nbQualVar = ReadIntOption(arg, 3);
             else
-                opts.nbQuantVar = ReadIntOption(value);
+                opts.nbQuantVar = ReadIntOption(arg, 2);
             break;
         case 'r':
             ParseROption(arg, opts);
             break;
         case 'c':
-            opts.EC = ReadIntOption(value);
+            opts.EC = ReadIntOption(arg, 2);
             break;
         case 'i':
             opts.FoI = value;
             break;
         case 'o':
-            if (strncmp(arg, "-orun", 5) == 0) {
+            if (IsRunLabelOption(arg)) {
                 opts.run = arg + 5;
                 opts.bRun = true;
             } else {
@@ -173,10 +173,10 @@ void ParseOneOption(const char* arg, SBreloOptions& opts) {
             opts.specialFormat = ReadYesNo(arg);
             break;
         case 'n':
-            opts.nb_var_regr = ReadIntOption(value);
+            opts.nb_var_regr = ReadIntOption(arg, 2);
             break;
         case 'd':
-            opts.nd = ReadIntOption(value);
+            opts.nd = ReadIntOption(arg, 2);
             break;
         case 'j':
             if (arg[2] != 'k')
@@ -241,6 +241,7 @@ void CheckBreloCounts(const SBreloOptions& opts) {
         RefuseInput("The structure burn-in (-BS) must not be negative.");
     CheckChainSettings(opts.K, opts.lambda, opts.TotalSweep, opts.BurnIn, opts.BurnInStructure);
     CheckKMeansStart(opts.kmeansStart, opts.K);
+    CheckClusterCount(opts.K, MakeDataLayout(opts, opts.F));
     if (opts.nb_var_regr < 0 || opts.nb_var_regr > 2)
         RefuseInput("Number of variables in the regression must be in {0,1,2}");
 }

@@ -654,6 +654,7 @@ void SetUpChain(SBreloChain& c, const SBreloOptions& opts, SBreloData&& data,
         std::cout << std::endl;
     }
     SplitBurnIn(c, opts);
+    CheckTraceMemory(c.TotalSweep, TraceValuesPerSweep(c.K, c.beta_length));
     AllocateChainArrays(c);
 }
 

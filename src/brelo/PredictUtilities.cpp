@@ -80,7 +80,7 @@ struct SPredictOptions {
     std::string betaF, newF, outfile, F;
     int newN = 0, newER = 0, newEC = 0;
     int K = 0, trendDegree = -1, nbQuantVar = 0, nbQualVar = 0;
-    int N = 0, A = 0, L = 0, ER = 0, EC = 0;
+    int N = 0, A = 0, L = 0, ER = 0, EC = 0, nd = 0;
     bool admixture = false, bplot = true;
     bool specialFormat = false, isRecAllele = false, hasReferenceCol = false;
     bool bBeta = false, bNewF = false, bNewN = false, bK = false, bT = false, bX = false,
@@ -112,14 +112,14 @@ void ParseNewOption(const char* arg, SPredictOptions& o) {
             o.bNewF = true;
             break;
         case 'N':
-            o.newN = ReadIntOption(value);
+            o.newN = ReadIntOption(arg, 5);
             o.bNewN = true;
             break;
         case 'R':
-            o.newER = ReadIntOption(value);
+            o.newER = ReadIntOption(arg, 5);
             break;
         case 'C':
-            o.newEC = ReadIntOption(value);
+            o.newEC = ReadIntOption(arg, 5);
             break;
         default:
             break;  // "-new" followed by another letter names no option
@@ -134,7 +134,7 @@ void ParseROption(const char* arg, SPredictOptions& o) {
     } else if (arg[2] == 'c') {
         o.isRecAllele = ReadYesNoAt(arg, 3);
     } else {
-        o.ER = ReadIntOption(arg + 2);
+        o.ER = ReadIntOption(arg, 2);
     }
 }
 
@@ -163,19 +163,19 @@ void ParsePredictOption(const char* arg, SPredictOptions& o) {
             ParseNewOption(arg, o);
             break;
         case 'K':
-            o.K = ReadIntOption(value);
+            o.K = ReadIntOption(arg, 2);
             o.bK = true;
             break;
         case 'T':
-            o.trendDegree = ReadIntOption(value);
+            o.trendDegree = ReadIntOption(arg, 2);
             o.bT = true;
             break;
         case 'X':
             if (arg[2] == 'L') {
-                o.nbQualVar = ReadIntOption(arg + 3);
+                o.nbQualVar = ReadIntOption(arg, 3);
                 o.bXL = true;
             } else {
-                o.nbQuantVar = ReadIntOption(value);
+                o.nbQuantVar = ReadIntOption(arg, 2);
                 o.bX = true;
             }
             break;
@@ -194,27 +194,30 @@ void ParsePredictOption(const char* arg, SPredictOptions& o) {
             o.bF = true;
             break;
         case 'N':
-            o.N = ReadIntOption(value);
+            o.N = ReadIntOption(arg, 2);
             o.bN = true;
             break;
         case 'A':
-            o.A = ReadIntOption(value);
+            o.A = ReadIntOption(arg, 2);
             o.bA = true;
             break;
         case 'L':
-            o.L = ReadIntOption(value);
+            o.L = ReadIntOption(arg, 2);
             o.bL = true;
             break;
         case 'r':
             ParseROption(arg, o);
             break;
         case 'c':
-            o.EC = ReadIntOption(value);
+            o.EC = ReadIntOption(arg, 2);
             break;
         case 's':
             if (arg[2] != 'p')
                 RefuseOption(arg);
             o.specialFormat = ReadYesNoAt(arg, 3);
+            break;
+        case 'd':
+            o.nd = ReadIntOption(arg, 2);  // dummy records of the estimation data file
             break;
         case 'i':
             break;  // the estimation data file is read by its -F name
@@ -255,11 +258,12 @@ std::vector<std::set<int>> LoadQualitativeLevels(const SPredictOptions& o, bool 
                   << std::endl;
         UsageAndExit();
     }
-    if (o.N < 1 || o.A < 1 || o.L < 1 || o.ER < 0 || o.EC < 0)
-        RefuseInput("The sizes of the estimation data file (-N, -A, -L, -r, -c) must be positive.");
+    if (o.N < 1 || o.A < 1 || o.L < 1 || o.ER < 0 || o.EC < 0 || o.nd < 0)
+        RefuseInput(
+            "The sizes of the estimation data file (-N, -A, -L, -r, -c, -d) must be positive.");
     const bool ok =
         LoadQualInfoFromData(o.N, o.nbQualVar, o.nbQuantVar, o.L, o.A, o.ER, o.EC, o.specialFormat,
-                             o.hasReferenceCol, o.isRecAllele, hasSpatialCoord, levelS, o.F);
+                             o.hasReferenceCol, o.isRecAllele, hasSpatialCoord, levelS, o.F, o.nd);
     if (!ok || static_cast<int>(levelS.size()) != o.nbQualVar) {
         std::cout << "Error while loading info. Please verify command line options." << std::endl;
         std::cout << "Have you changed the main datafile since the project creation ? If yes, the "
@@ -309,6 +313,28 @@ bool OneLinePerCluster(const std::vector<DBL_VCTR_1D>& lines, size_t clusters) {
     return true;
 }
 
+size_t CountValues(const std::vector<DBL_VCTR_1D>& lines) {
+    size_t values = 0;
+    for (const DBL_VCTR_1D& line : lines)
+        values += line.size();
+    return values;
+}
+
+// The file must hold the clusters of the options, one line each or rows x
+// clusters values in all.
+void CheckCoefficientLayout(const std::vector<DBL_VCTR_1D>& lines, size_t rows, size_t clusters,
+                            const std::string& File) {
+    if (OneLinePerCluster(lines, clusters))
+        return;
+    const size_t values = CountValues(lines);
+    if (values == rows * clusters)
+        return;
+    RefuseInput("The coefficient file " + File + " holds " + std::to_string(lines.size()) +
+                " line(s) and " + std::to_string(values) + " value(s); expected one line of " +
+                "coefficients per cluster, " + std::to_string(clusters) +
+                " in all (check -K and -adm) - LoadBeta");
+}
+
 }  // namespace
 
 void ShowUsagePrediction() {
@@ -331,6 +357,7 @@ void LoadBeta(DBL_VCTR_2D& beta, const std::string& File) {
     }
     const size_t rows = beta.size(), clusters = beta[0].size();
     const std::vector<DBL_VCTR_1D> lines = ReadCoefficientLines(File);
+    CheckCoefficientLayout(lines, rows, clusters, File);
     if (OneLinePerCluster(lines, clusters)) {
         beta.assign(lines[0].size(), DBL_VCTR_1D(clusters, 0.0));
         for (size_t r = 0; r < clusters; ++r)
@@ -341,11 +368,6 @@ void LoadBeta(DBL_VCTR_2D& beta, const std::string& File) {
     DBL_VCTR_1D values;
     for (const DBL_VCTR_1D& line : lines)
         values.insert(values.end(), line.begin(), line.end());
-    if (values.size() != rows * clusters)
-        RefuseInput("The coefficient file " + File + " holds " + std::to_string(lines.size()) +
-                    " line(s) and " + std::to_string(values.size()) +
-                    " value(s); expected one line of " + "coefficients per cluster, " +
-                    std::to_string(clusters) + " in all (check -K and -adm) - LoadBeta");
     size_t next = 0;
     for (size_t r = 0; r < clusters; ++r)
         for (size_t b = 0; b < rows; ++b)
@@ -388,6 +410,9 @@ namespace {
 // of each new individual for each coefficient column of the file.
 DBL_VCTR_2D LinearPredictor(const std::string& betaFile, const DBL_VCTR_2D& Xtild, int B,
                             int clusters) {
+    // -K sizes the coefficient matrix: checked against the file first.
+    if (B > 0 && clusters > 0)
+        CheckCoefficientLayout(ReadCoefficientLines(betaFile), B, clusters, betaFile);
     DBL_VCTR_2D beta(B > 0 ? B : 0, DBL_VCTR_1D(clusters > 0 ? clusters : 0, 0.0));
     LoadBeta(beta, betaFile);
     // Fewer coefficients than the options describe means the options are not
@@ -469,6 +494,14 @@ void predictionFromCommandLine(int argc, char** argv) {
     int nbQualColumns = 0;
     for (const std::set<int>& levels : levelS)
         nbQualColumns += static_cast<int>(levels.size()) - 1;
+    // -newN and the covariate counts are checked against the file before they
+    // size the design matrix.
+    if (!ScanNewData(o.newN, o.newER, o.newEC, o.nbQualVar, o.nbQuantVar, hasSpatialCoord,
+                     o.newF)) {
+        std::cout << "Problem while loading data. Please verify command line options" << std::endl;
+        FreeRNG(rng);
+        UsageAndExit();
+    }
     const int nbXtildCol = nbQualColumns + o.nbQuantVar + (hasSpatialCoord ? 10 : 1);
     DBL_VCTR_2D newDataXtild(o.newN, DBL_VCTR_1D(nbXtildCol, 0.0));
     DBL_VCTR_2D newDataC(o.newN, DBL_VCTR_1D(2, 0.0));
@@ -478,6 +511,12 @@ void predictionFromCommandLine(int argc, char** argv) {
         FreeRNG(rng);
         UsageAndExit();
     }
+    // -K sizes the memberships and the coefficients: checked against the
+    // coefficient file before either is given room.
+    const int clusters = o.admixture ? o.K : o.K - 1;
+    if (clusters > 0)
+        CheckCoefficientLayout(ReadCoefficientLines(o.betaF),
+                               NumberOfCoefficients(nbXtildCol, o.trendDegree), clusters, o.betaF);
     if (!predict(o.admixture, o.betaF, newDataXtild, o.K, o.trendDegree, o.outfile, o.bplot, rng)) {
         std::cout << "Problem while prediction computation. Please verify command line options"
                   << std::endl;

@@ -3,10 +3,11 @@
 #include <gsl/gsl_errno.h>
 
 #include "brelo/BreloDriver.h"
+#include "core/MiscUtilities.h"
 #include "core/ProgramFlavour.h"
 
 int main(int argc, char** argv) {
     SetProgramFlavour(ProgramFlavour::Brelo);
     gsl_set_error_handler_off();
-    return BreloMain(argc, argv);
+    return RunProgram(BreloMain, argc, argv);
 }

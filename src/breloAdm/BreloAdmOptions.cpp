@@ -112,11 +112,11 @@ std::string From(const std::string& arg, size_t i) {
 }
 
 int IntFrom(const std::string& arg, size_t i) {
-    return ReadIntOption(From(arg, i).c_str());
+    return ReadIntOption(arg.c_str(), i);
 }
 
 double DoubleFrom(const std::string& arg, size_t i) {
-    return ReadDoubleOption(From(arg, i).c_str());
+    return ReadDoubleOption(arg.c_str(), i);
 }
 
 // y / n answers of the switches; anything else is an unknown option.
@@ -187,7 +187,7 @@ void ParseU(const std::string& arg, SAdmOptions& opt) {
 }
 
 void ParseO(const std::string& arg, SAdmOptions& opt) {
-    if (From(arg, 2).compare(0, 3, "run") == 0)
+    if (IsRunLabelOption(arg))
         opt.run = From(arg, 5);
     else
         opt.FoO = From(arg, 2);
@@ -336,6 +336,7 @@ void CheckCounts(const SAdmOptions& opt) {
     if (opt.N < 2)
         RefuseInput("The spatial model needs at least 2 individuals (-N).");
     CheckChainSettings(opt.K, opt.lambda, opt.TotalSweep, opt.BurnIn, 0);
+    CheckClusterCount(opt.K, MakeDataLayout(opt, opt.F));
     if (!(opt.sigmaQ > 0.0) || !std::isfinite(opt.sigmaQ))
         RefuseInput("The variance of the CAR field (-x) must be a positive number.");
     if (opt.nj && opt.kmeansStart)

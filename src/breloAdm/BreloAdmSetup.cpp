@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "core/MatrixUtilities.h"
+#include "core/MiscUtilities.h"
 #include "core/RNGUtilities.h"
 #include "io/IOUtilities.h"
 #include "voronoi/Voronoi.h"
@@ -125,9 +126,12 @@ void DropRepeatedNeighbours(INT_VCTR_2D& vvnNS) {
 void LoadGeoDistances(const SAdmOptions& opt, SAdmSetup& setup) {
     if (opt.geoFile.empty())
         return;
-    setup.geo.clear();
-    InitVctr2D(setup.geo, opt.N, opt.N, 0.0);
-    LoadVector2D(setup.geo, opt.geoFile);
+    // N x N values grow fast: the file is checked before they are given room.
+    const std::string announcedBy = "-N" + std::to_string(opt.N);
+    if (!CheckMatrixFile(opt.N, opt.N, opt.geoFile, announcedBy))
+        std::exit(1);
+    setup.geo.assign(opt.N, DBL_VCTR_1D(opt.N, 0.0));
+    LoadVector2D(setup.geo, opt.geoFile, announcedBy);
     setup.theta = opt.theta;
     if (!opt.scSpecified)
         computeSymmMatrixStat(setup.theta, setup.geo, opt.scOpt);
@@ -146,6 +150,9 @@ void LoadAdmData(const SAdmOptions& opt, SAdmSetup& setup) {
         InitVctr2D(Xtild, opt.N, 1, 1.0);
     }
     setup.beta_length = static_cast<int>(Xtild[0].size());
+    // Per sweep the run keeps the coefficient trace (K x B) and the
+    // log-likelihood: refused before any work when they cannot fit.
+    CheckTraceMemory(opt.TotalSweep, static_cast<double>(opt.K) * setup.beta_length + 1.0);
     if (opt.isRecAllele)
         setup.Xobs = setup.data.X;
 }

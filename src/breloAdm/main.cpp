@@ -3,10 +3,11 @@
 #include <gsl/gsl_errno.h>
 
 #include "breloAdm/AdmixtureProgram.h"
+#include "core/MiscUtilities.h"
 #include "core/ProgramFlavour.h"
 
 int main(int argc, char** argv) {
     SetProgramFlavour(ProgramFlavour::BreloAdm);
     gsl_set_error_handler_off();
-    return RunBreloAdm(argc, argv);
+    return RunProgram([](int n, char** args) { return RunBreloAdm(n, args); }, argc, argv);
 }

@@ -1,14 +1,23 @@
 #include "core/MiscUtilities.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <iomanip>
 #include <iostream>
+#include <new>
 #include <sstream>
+#include <stdexcept>
 
 #include "core/ProgramFlavour.h"
+#include "core/TokenReader.h"
 
 int NumOfDigits(int TotalSweep) {
     if (TotalSweep < 10)
@@ -43,21 +52,36 @@ std::string MakeOutputPrefix(const std::string& FoO, const std::string& F, const
     return prefix;
 }
 
-int ReadIntOption(const char* text) {
-    if (text == nullptr)
-        return 0;
-    long v = strtol(text, nullptr, 10);
-    if (v > INT_MAX)
-        return INT_MAX;
-    if (v < INT_MIN)
-        return INT_MIN;
-    return static_cast<int>(v);
+namespace {
+// The option name (its first prefixLength characters) and its value.
+std::pair<std::string, std::string> SplitOption(const char* arg, size_t prefixLength) {
+    const std::string text = arg ? arg : "";
+    if (prefixLength >= text.size())
+        return {text, ""};
+    return {text.substr(0, prefixLength), text.substr(prefixLength)};
+}
+}  // namespace
+
+int ReadIntOption(const char* arg, size_t prefixLength) {
+    const auto [option, value] = SplitOption(arg, prefixLength);
+    int v = 0;
+    if (!ParseInt(value, v))
+        RefuseInput("Option " + option + " needs a whole number" +
+                    (value.empty() ? std::string(".") : ", not '" + value + "'."));
+    return v;
 }
 
-double ReadDoubleOption(const char* text) {
-    if (text == nullptr)
-        return 0.0;
-    return strtod(text, nullptr);
+double ReadDoubleOption(const char* arg, size_t prefixLength) {
+    const auto [option, value] = SplitOption(arg, prefixLength);
+    double v = 0.0;
+    if (!ParseDouble(value, v))
+        RefuseInput("Option " + option + " needs a finite number" +
+                    (value.empty() ? std::string(".") : ", not '" + value + "'."));
+    return v;
+}
+
+bool IsRunLabelOption(const std::string& arg) {
+    return arg.compare(0, 5, "-orun") == 0 && arg.find('/', 5) == std::string::npos;
 }
 
 bool AnswerInfoOption(int argc, const char* const* argv, void (*showUsage)()) {
@@ -98,4 +122,57 @@ void CheckChainSettings(int K, double lambda, int TotalSweep, int BurnIn, int Bu
 void CheckKMeansStart(bool kmeansStart, int K) {
     if (kmeansStart && K < 2)
         RefuseInput("The k-means initialisation (-jk) needs at least 2 clusters (-K).");
+}
+
+double AvailableMemoryBytes() {
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGE_SIZE);
+    double bytes = pages > 0 && pageSize > 0 ? static_cast<double>(pages) * pageSize : 1e300;
+    struct rlimit limit;
+    if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+        bytes = std::min(bytes, static_cast<double>(limit.rlim_cur));
+    return bytes;
+}
+
+void CheckTraceMemory(int TotalSweep, double valuesPerSweep) {
+    const double bytes = 8.0 * valuesPerSweep * TotalSweep;
+    const double available = AvailableMemoryBytes();
+    if (bytes <= available)
+        return;
+    std::ostringstream msg;
+    msg << std::fixed << std::setprecision(1) << "The traces of " << TotalSweep
+        << " sweeps (-S) need " << bytes / 1e9 << " GB, more than the " << available / 1e9
+        << " GB of memory this run may use: lower -S.";
+    RefuseInput(msg.str());
+}
+
+namespace {
+const char kOutOfMemory[] =
+    "Not enough memory for this run: the counts of the command line (-N, -L, -K, -S...) ask "
+    "for more than this computer can give.";
+
+// Called by operator new when an allocation fails: ends the program at once
+// (no further allocation) with one line.
+[[noreturn]] void OutOfMemory() {
+    std::FILE* out = IsBreloAdm() ? stderr : stdout;
+    std::fflush(stdout);
+    std::fputs(kOutOfMemory, out);
+    std::fputs("\n", out);
+    std::fflush(out);
+    std::_Exit(1);
+}
+}  // namespace
+
+int RunProgram(int (*body)(int, char**), int argc, char** argv) {
+    std::set_new_handler(OutOfMemory);
+    try {
+        return body(argc, argv);
+    } catch (const std::bad_alloc&) {
+        OutOfMemory();
+    } catch (const std::length_error&) {
+        OutOfMemory();
+    } catch (const std::exception& e) {
+        (IsBreloAdm() ? std::cerr : std::cout) << "Internal error: " << e.what() << std::endl;
+        return 1;
+    }
 }

@@ -3,6 +3,7 @@
 #ifndef BRELO_CORE_MISCUTILITIES_H
 #define BRELO_CORE_MISCUTILITIES_H
 
+#include <cstddef>
 #include <ctime>
 #include <string>
 
@@ -25,10 +26,19 @@ std::string MakeInputPath(const std::string& FoI, const std::string& F);
 // not empty: the prefix of every result file of a run.
 std::string MakeOutputPrefix(const std::string& FoO, const std::string& F, const std::string& run);
 
-// Option values as atoi and atof read them: the leading number of text, 0
-// when there is none. ReadIntOption clamps to the range of int.
-int ReadIntOption(const char* text);
-double ReadDoubleOption(const char* text);
+// The value of an option argument whose first prefixLength characters name
+// the option (-K3: 2; -XL1: 3). The whole value must be a number: a decimal
+// integer within the range of int, or a finite real. Anything else (-Babc,
+// -B, -Bnan, -K3x) is refused through RefuseInput, naming the option.
+int ReadIntOption(const char* arg, size_t prefixLength);
+double ReadDoubleOption(const char* arg, size_t prefixLength);
+
+// Whether an argument beginning with -o is the run label option -orun (its
+// value is then what follows "-orun") rather than the output folder -o.
+// A run label becomes part of every file name and cannot hold a '/', so
+// -oruns/x is the folder runs/x: the longer option name wins only when its
+// value fits it.
+bool IsRunLabelOption(const std::string& arg);
 
 // The two questions every program answers before reading its options: when
 // an argument is "--help", prints the usage (showUsage); when it is
@@ -51,5 +61,20 @@ void CheckChainSettings(int K, double lambda, int TotalSweep, int BurnIn, int Bu
 // Refuses, through RefuseInput, a start from k-means clusters (-jk) with
 // fewer than 2 clusters.
 void CheckKMeansStart(bool kmeansStart, int K);
+
+// Refuses, through RefuseInput, a number of sweeps whose traces (the values
+// kept for every sweep: valuesPerSweep of them, 8 bytes each) would not fit
+// in the memory of this computer (or the address-space limit of the
+// process, when one is set).
+void CheckTraceMemory(int TotalSweep, double valuesPerSweep);
+
+// The memory a run may count on: the physical memory of the computer, or
+// the address-space limit of the process when it is lower (bytes).
+double AvailableMemoryBytes();
+
+// Runs a program's main body so that a failed allocation (or a size beyond
+// what a container can hold) that no check caught ends the program with one
+// line on its message stream and exit status 1, never an abort.
+int RunProgram(int (*body)(int, char**), int argc, char** argv);
 
 #endif

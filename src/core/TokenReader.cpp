@@ -89,6 +89,38 @@ bool CTokenReader::AtEnd() const {
     return true;
 }
 
+long long CTokenReader::BeginRow() {
+    while (m_nPos < m_text.size() && IsSpace(m_text[m_nPos])) {
+        if (m_text[m_nPos] == '\n')
+            ++m_nLine;
+        ++m_nPos;
+    }
+    m_nRowLine = m_nLine;
+    long long count = 0;
+    bool inToken = false;
+    for (size_t pos = m_nPos; pos < m_text.size() && m_text[pos] != '\n'; ++pos) {
+        const bool space = IsSpace(m_text[pos]);
+        if (!space && !inToken)
+            ++count;
+        inToken = !space;
+    }
+    return count;
+}
+
+long long CTokenReader::CountRemainingRows() const {
+    long long rows = 0;
+    bool lineHasToken = false;
+    for (size_t pos = m_nPos; pos < m_text.size(); ++pos) {
+        if (m_text[pos] == '\n') {
+            rows += lineHasToken ? 1 : 0;
+            lineHasToken = false;
+        } else if (!IsSpace(m_text[pos])) {
+            lineHasToken = true;
+        }
+    }
+    return rows + (lineHasToken ? 1 : 0);
+}
+
 TokenStatus CTokenReader::Skip() {
     return NextToken() ? TokenStatus::Ok : TokenStatus::End;
 }
@@ -163,4 +195,40 @@ bool CFieldReader::Text(std::string& value, const char* what, int a, int b) {
     if (status == TokenStatus::Ok)
         value = m_reader.LastToken();
     return Check(status, what, a, b);
+}
+
+bool CFieldReader::Refuse(const std::string& message) {
+    m_out << message << " - " << m_func << std::endl;
+    return false;
+}
+
+bool CFieldReader::Row(long long expected, const std::string& options, const char* what, int a,
+                       int b) {
+    const long long found = m_reader.BeginRow();
+    if (found == 0)
+        return Check(TokenStatus::End, what, a, b);
+    if (found == expected)
+        return true;
+    std::ostringstream msg;
+    msg << "Line " << m_reader.RowLine() << " of " << m_file << " (" << Where() << ") holds "
+        << found << (found == 1 ? " value" : " values") << ", where " << options
+        << (options.find(' ') == std::string::npos ? " expects " : " expect ") << expected
+        << (expected == 1 ? " value" : " values") << " a row";
+    return Refuse(msg.str());
+}
+
+bool CFieldReader::NothingLeft(long long rowsRead, long long rowsPerUnit, const std::string& unit,
+                               const std::string& options, long long announced) {
+    const long long left = m_reader.CountRemainingRows();
+    if (left == 0)
+        return true;
+    const long long rows = rowsRead + left;
+    const long long per = rowsPerUnit > 0 ? rowsPerUnit : 1;
+    std::ostringstream msg;
+    msg << m_file << " holds " << rows / per << " " << unit;
+    if (rows % per != 0)
+        msg << " and " << rows % per << (rows % per == 1 ? " row" : " rows");
+    msg << ", where " << options
+        << (options.find(' ') == std::string::npos ? " announces " : " announce ") << announced;
+    return Refuse(msg.str());
 }

@@ -27,6 +27,14 @@ class CTokenReader {
     // True when nothing but white space is left.
     bool AtEnd() const;
 
+    // Rows: a row is one line of the file. BeginRow moves past white space
+    // and blank lines to the next token and returns how many tokens its line
+    // holds from there (0 at the end of the file); RowLine() is that line.
+    long long BeginRow();
+    int RowLine() const { return m_nRowLine; }
+    // Lines holding at least one token from the current position on.
+    long long CountRemainingRows() const;
+
     // The last token read (the offending one after Invalid) and its line.
     std::string LastToken() const { return std::string(m_token); }
     int Line() const { return m_nTokenLine; }
@@ -38,6 +46,7 @@ class CTokenReader {
     size_t m_nPos = 0;
     int m_nLine = 1;
     int m_nTokenLine = 0;
+    int m_nRowLine = 0;
     std::string_view m_token;
 };
 
@@ -74,12 +83,28 @@ class CFieldReader {
     bool Skip(const char* what, int a = 0, int b = 0);
     // Reads the next token as it is written (an id, a name).
     bool Text(std::string& value, const char* what, int a = 0, int b = 0);
+    // Begins a row that must hold exactly `expected` values on one line.
+    // At the end of the file reports "Unexpected end of file ...: expected
+    // <what>"; a line with another number of values reports
+    // "Line n of <file> (<where>) holds m values, where <options> expect
+    // <expected> values a row - <func>".
+    bool Row(long long expected, const std::string& options, const char* what, int a = 0,
+             int b = 0);
+    // After the announced rows: refuses what is left, with
+    // "<file> holds <count> <unit>, where <options> announce(s) <announced>
+    // - <func>"; count is what was read plus the rows left, in units of
+    // rowsPerUnit rows.
+    bool NothingLeft(long long rowsRead, long long rowsPerUnit, const std::string& unit,
+                     const std::string& options, long long announced);
     // Reports the token just read as invalid (a number out of its range) and
     // returns false.
     bool RejectLast(const char* what, int a = 0, int b = 0) {
         return Check(TokenStatus::Invalid, what, a, b);
     }
     bool AtEnd() const { return m_reader.AtEnd(); }
+    // Reports a failure of the caller's own making, as one line, and returns
+    // false.
+    bool Refuse(const std::string& message);
 
     const std::string& File() const { return m_file; }
     int Line() const { return m_reader.Line(); }

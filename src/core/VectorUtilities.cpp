@@ -1,5 +1,7 @@
 #include "core/VectorUtilities.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -123,27 +125,50 @@ namespace {
 }
 }  // namespace
 
-bool LoadVector2D(DBL_VCTR_2D& V, const std::string& File) {
-    if (V.empty() || V[0].empty())
-        FailMatrixFile("Uninitialized mat - LoadVector2D");
-    CTokenReader reader;
-    if (!reader.Open(File))
-        FailMatrixFile("Cannot open file " + File + " - LoadVector2D");
-    const size_t nCols = V[0].size();
-    for (size_t r = 0; r < V.size(); ++r) {
-        for (size_t c = 0; c < V[r].size(); ++c) {
-            TokenStatus status = reader.ReadDouble(V[r][c]);
-            if (status != TokenStatus::Ok)
-                FailMatrixFile(TokenErrorMessage(
-                    status, reader, File, "row " + std::to_string(r + 1),
-                    "value " + std::to_string(c + 1) + " of " + std::to_string(nCols),
-                    "LoadVector2D"));
+namespace {
+// Reads a rows x cols matrix file into V (sized so), or only checks it when
+// V is null. False after one line on stderr.
+bool ReadMatrixFile(DBL_VCTR_2D* V, size_t rows, size_t cols, const std::string& File,
+                    const std::string& announcedBy) {
+    CFieldReader reader(File, "LoadVector2D", std::cerr);
+    if (!reader.Open())
+        return reader.Refuse("Cannot open file " + File);
+    const std::string options =
+        announcedBy.empty() ? std::to_string(rows) + " x " + std::to_string(cols) + " matrix"
+                            : announcedBy;
+    const std::string what = "a row of " + std::to_string(cols) + " values";
+    for (size_t r = 0; r < rows; ++r) {
+        reader.SetWhere("row", static_cast<int>(std::min<size_t>(r + 1, INT_MAX)));
+        if (!reader.Row(static_cast<long long>(cols), options, what.c_str()))
+            return false;
+        for (size_t c = 0; c < cols; ++c) {
+            double value = 0.0;
+            if (!reader.Real(value, "value %d of %d", static_cast<int>(c + 1),
+                             static_cast<int>(cols)))
+                return false;
+            if (V)
+                (*V)[r][c] = value;
         }
     }
     // A matrix written for more individuals would be read out of step.
-    if (!reader.AtEnd())
-        std::cerr << "Warning: " << File << " holds more than " << V.size() << " x " << nCols
-                  << " values, which are not read - LoadVector2D" << std::endl;
+    return reader.NothingLeft(static_cast<long long>(rows), 1, "rows", options,
+                              static_cast<long long>(rows));
+}
+}  // namespace
+
+bool CheckMatrixFile(size_t rows, size_t cols, const std::string& File,
+                     const std::string& announcedBy) {
+    return ReadMatrixFile(nullptr, rows, cols, File, announcedBy);
+}
+
+bool LoadVector2D(DBL_VCTR_2D& V, const std::string& File, const std::string& announcedBy) {
+    if (V.empty() || V[0].empty())
+        FailMatrixFile("Uninitialized mat - LoadVector2D");
+    for (const DBL_VCTR_1D& row : V)
+        if (row.size() != V[0].size())
+            FailMatrixFile("Uninitialized mat - LoadVector2D");
+    if (!ReadMatrixFile(&V, V.size(), V[0].size(), File, announcedBy))
+        exit(1);
     return true;
 }
 

@@ -142,12 +142,19 @@ bool PrintVctr(const DBL_VCTR_3D& V);
 bool PrintVctr(const INT_VCTR_3D& V);
 bool PrintVctr(const int* V, int size);
 
-// Reads V.size() x V[0].size() numbers, white-space separated, in row order,
-// into the already sized matrix V (the geographic distance matrix of
-// breloAdm). Fatal (exit 1, stderr): V empty, file not readable, a file that
-// ends early or holds a non-numeric token. Values left over are not read; a
-// warning on stderr says so. Returns true.
-bool LoadVector2D(DBL_VCTR_2D& V, const std::string& File);
+// Reads the already sized matrix V (the geographic distance matrix of
+// breloAdm) from a file of one line per row, white-space separated. Fatal
+// (exit 1, one line on stderr): V empty, file not readable, a file that ends
+// early or holds a non-numeric token, a line of another length than V's rows
+// or lines left after the last row. announcedBy names the options that give
+// the size in those messages (for instance "-N130"; by default the size).
+// Returns true.
+bool LoadVector2D(DBL_VCTR_2D& V, const std::string& File, const std::string& announcedBy = "");
+// The checks of LoadVector2D for a rows x cols matrix, without storing it:
+// false after one line on stderr. Lets a caller check a size against the
+// file before it allocates the matrix.
+bool CheckMatrixFile(size_t rows, size_t cols, const std::string& File,
+                     const std::string& announcedBy = "");
 
 // Writes one line per row, each value (6 significant digits) followed by a
 // tab. Fatal (exit 1, stderr): V empty or file not writable. Returns true.

@@ -1,8 +1,11 @@
 #include "io/DataSet.h"
 
+#include <cstdlib>
+#include <iostream>
 #include <utility>
 
 #include "core/MiscUtilities.h"
+#include "core/ProgramFlavour.h"
 #include "io/CovariateCoding.h"
 #include "io/IOUtilities.h"
 #include "io/SideTable.h"
@@ -10,16 +13,17 @@
 namespace {
 
 void LoadOrdinaryLayout(const SDataLayout& layout, CDataSet& data) {
-    InitVctr3D(data.X, layout.N, layout.A, layout.L, 0);
-    InitVctr2D(data.C, layout.N + layout.nd, 2, 0.0);
-    InitVctr2D(data.XQual, layout.N, layout.nbQualVar, 0);
-    InitVctr1D(data.nQualLevels, layout.nbQualVar, 0);
-    InitVctr1D(data.isBase, layout.N, 0);
-    InitVctr1D(data.recAllele, layout.L, 0);
-    LoadData(layout.bbase, data.isBase, data.C, data.Xtild, data.XQual, data.LevelCount,
-             data.nQualLevels, data.X, data.recAllele, layout.ER, layout.EC, layout.File,
-             layout.specialFormat, layout.nbQuantVar, layout.nb_var_regr, layout.isRecAllele,
-             layout.trendDegree, &data.ids);
+    // The counts are checked against the file before they size anything.
+    if (!ScanDataFile(layout, IsBreloAdm() ? std::cerr : std::cout, "LoadData"))
+        exit(1);
+    data.X.assign(layout.N, INT_VCTR_2D(layout.A, INT_VCTR_1D(layout.L, 0)));
+    data.C.assign(static_cast<size_t>(layout.N) + layout.nd, DBL_VCTR_1D(2, 0.0));
+    data.XQual.assign(layout.N, INT_VCTR_1D(layout.nbQualVar, 0));
+    data.nQualLevels.assign(layout.nbQualVar, 0);
+    data.isBase.assign(layout.N, 0);
+    data.recAllele.assign(layout.L, 0);
+    LoadScannedData(layout, data.isBase, data.C, data.Xtild, data.XQual, data.LevelCount,
+                    data.nQualLevels, data.X, data.recAllele, &data.ids);
 }
 
 SSideColumns ColumnsAskedFor(const SDataLayout& layout) {
@@ -161,4 +165,12 @@ void CheckDataLayout(const SDataLayout& layout) {
     if (layout.format != EInputFormat::Ordinary)
         RefuseOrdinaryLayoutOptions(layout);
     CheckSideTableOptions(layout);
+}
+
+void CheckClusterCount(int K, const SDataLayout& layout) {
+    const long long copies = static_cast<long long>(layout.N) * layout.A;
+    if (K > copies)
+        RefuseInput("The number of clusters (-K" + std::to_string(K) + ") must not exceed the " +
+                    std::to_string(copies) + " allele copies of the data (-N" +
+                    std::to_string(layout.N) + " x -A" + std::to_string(layout.A) + ").");
 }

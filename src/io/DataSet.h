@@ -84,8 +84,15 @@ SDataLayout MakeDataLayout(const Options& opts, const std::string& path) {
 // reference flags asked for without a -C table; without one: -C.
 void CheckDataLayout(const SDataLayout& layout);
 
+// Refuses, through RefuseInput, more clusters (-K) than the allele copies
+// of the data (N x A): the clusters beyond would stay empty, and each one
+// costs memory and time.
+void CheckClusterCount(int K, const SDataLayout& layout);
+
 // Sizes the arrays of data for the layout and reads the file into them,
-// the ids included. With a format, the genotypes come from the file and the
+// the ids included; the ordinary layout is first checked against every
+// count it announces, so that no array is sized from a count the file
+// cannot hold. With a format, the genotypes come from the file and the
 // reference flags, covariates and coordinates from the -C table, matched by
 // id; the arrays then have the shapes and the coding the ordinary layout
 // gives (design matrix included). Every failure of a reader is fatal (one

@@ -1,6 +1,7 @@
 #include "io/IOUtilities.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <iomanip>
 #include <iostream>
@@ -26,16 +27,54 @@ std::ostream& LoadDataStream() {
     exit(1);
 }
 
-struct SDataLayout {
-    int N, A, L, M;
-    int EC, nbQualVar, nbQuantVar, trendDegree, nb_var_regr;
-    bool bbase, specialFormat, isRecAllele;
-    bool HasCoordinates() const { return trendDegree != -1; }
-    bool BuildsXQuant() const { return nbQuantVar > 0 || nbQualVar > 0 || trendDegree >= 1; }
-};
+long long RecordCount(const SDataLayout& lay) {
+    return static_cast<long long>(lay.N) + lay.nd;
+}
+
+long long RowsPerRecord(const SDataLayout& lay) {
+    return lay.specialFormat ? 1 : lay.A;
+}
+
+long long LeadingValues(const SDataLayout& lay) {
+    return static_cast<long long>(lay.EC) + (lay.bbase ? 1 : 0) + lay.nbQualVar + lay.nbQuantVar +
+           (lay.trendDegree != -1 ? 2 : 0);
+}
+
+long long ValuesPerRow(const SDataLayout& lay) {
+    return LeadingValues(lay) + (lay.specialFormat ? static_cast<long long>(lay.A) * lay.L : lay.L);
+}
+
+// The options that give a row its length, in the order of its fields.
+std::string RowOptions(const SDataLayout& lay) {
+    std::string options;
+    auto add = [&options](const std::string& option) {
+        options += (options.empty() ? "" : " ") + option;
+    };
+    if (lay.EC > 0)
+        add("-c" + std::to_string(lay.EC));
+    if (lay.bbase)
+        add("-ref");
+    if (lay.nbQualVar > 0)
+        add("-XL" + std::to_string(lay.nbQualVar));
+    if (lay.nbQuantVar > 0)
+        add("-X" + std::to_string(lay.nbQuantVar));
+    if (lay.trendDegree != -1)
+        add("-T" + std::to_string(lay.trendDegree));
+    add("-L" + std::to_string(lay.L));
+    if (lay.specialFormat)
+        add("-A" + std::to_string(lay.A) + " -spy");
+    return options;
+}
+
+std::string RecordOptions(const SDataLayout& lay) {
+    std::string options = "-N" + std::to_string(lay.N);
+    if (lay.nd > 0)
+        options += " -d" + std::to_string(lay.nd);
+    return options;
+}
 
 // Where each leading field of a genotyped record goes; dummy records keep
-// only their coordinates.
+// only their coordinates. Null pointers are not stored.
 struct SRecordTarget {
     std::string* id = nullptr;
     int* isBase = nullptr;
@@ -44,33 +83,22 @@ struct SRecordTarget {
     double* coord = nullptr;
 };
 
-void CheckLoadDataArgs(const SDataLayout& lay, const INT_VCTR_1D& isBase,
-                       const INT_VCTR_1D& recAllele, const INT_VCTR_2D& XQual) {
-    std::ostream& err = std::cerr;
-    if (lay.M < lay.N)
-        FailLoadData("C has fewer records than X - LoadData", err);
-    if (lay.bbase && static_cast<int>(isBase.size()) < lay.N)
-        FailLoadData("Uninitialized isBase - LoadData", err);
-    if (lay.isRecAllele && static_cast<int>(recAllele.size()) < lay.L)
-        FailLoadData("Uninitialized recAllele - LoadData", err);
-    if (lay.nbQualVar > 0 && static_cast<int>(XQual.size()) < lay.N)
-        FailLoadData("Uninitialized XQual - LoadData", err);
-    if (lay.trendDegree < -1 || lay.trendDegree > 3)
-        FailLoadData("Trend degree must lie between -1 and 3 - LoadData", err);
-    if (lay.nb_var_regr < 0 || lay.nb_var_regr > 2)
-        FailLoadData("Number of trend coordinates must be 0, 1 or 2 - LoadData", err);
-}
-
-bool ReadFileHead(CFieldReader& reader, const SDataLayout& lay, int ER, INT_VCTR_1D& recAllele) {
+bool ReadFileHead(CFieldReader& reader, const SDataLayout& lay, INT_VCTR_1D* recAllele) {
     reader.SetWhere("header");
-    if (!reader.SkipLines(ER, "%d header lines", ER))
+    if (!reader.SkipLines(lay.ER, "%d header lines", lay.ER))
         return false;
     if (!lay.isRecAllele)
         return true;
     reader.SetWhere("recessive allele line");
-    for (int l = 0; l < lay.L; ++l)
-        if (!reader.Int(recAllele[l], "the recessive allele code of locus %d", l + 1))
+    if (!reader.Row(lay.L, "-rcy -L" + std::to_string(lay.L), "the recessive allele codes"))
+        return false;
+    for (int l = 0; l < lay.L; ++l) {
+        int code = 0;
+        if (!reader.Int(code, "the recessive allele code of locus %d", l + 1))
             return false;
+        if (recAllele)
+            (*recAllele)[l] = code;
+    }
     return true;
 }
 
@@ -101,39 +129,37 @@ bool ReadLeadingFields(CFieldReader& reader, const SDataLayout& lay, SRecordTarg
         if (t.quant)
             t.quant[v] = value;
     }
-    if (lay.HasCoordinates()) {
+    if (lay.trendDegree != -1) {
         for (int c = 0; c < 2; ++c) {
             if (!reader.Real(value, "coordinate %d", c + 1))
                 return false;
-            t.coord[c] = value;
+            if (t.coord)
+                t.coord[c] = value;
         }
     }
     return true;
 }
 
-// Ordinary format: one row per allele copy, the leading fields repeated.
-bool ReadOrdinaryRecord(CFieldReader& reader, const SDataLayout& lay, SRecordTarget& t,
-                        INT_VCTR_2D* genotype) {
-    int code = 0;
-    for (int a = 0; a < lay.A; ++a) {
-        if (!ReadLeadingFields(reader, lay, t))
-            return false;
-        for (int l = 0; l < lay.L; ++l) {
-            if (!reader.Int(code, "the allele code of copy %d at locus %d", a + 1, l + 1))
-                return false;
-            if (genotype)
-                (*genotype)[a][l] = code;
-        }
-    }
-    return true;
-}
-
-// Special format: one row per individual, the A copies of each locus together.
-bool ReadSpecialRecord(CFieldReader& reader, const SDataLayout& lay, SRecordTarget& t,
-                       INT_VCTR_2D* genotype) {
-    if (!ReadLeadingFields(reader, lay, t))
+// One row of the file: the leading fields, then `count` allele codes stored
+// (when genotype is set) at [a][l] of the positions the format gives.
+bool ReadRow(CFieldReader& reader, const SDataLayout& lay, const std::string& rowOptions,
+             SRecordTarget& t, INT_VCTR_2D* genotype, int copy) {
+    const std::string what = "a row of " + std::to_string(ValuesPerRow(lay)) + " values";
+    if (!reader.Row(ValuesPerRow(lay), rowOptions, what.c_str()) ||
+        !ReadLeadingFields(reader, lay, t))
         return false;
     int code = 0;
+    if (!lay.specialFormat) {
+        // Ordinary format: copy `copy` at loci 1..L.
+        for (int l = 0; l < lay.L; ++l) {
+            if (!reader.Int(code, "the allele code of copy %d at locus %d", copy + 1, l + 1))
+                return false;
+            if (genotype)
+                (*genotype)[copy][l] = code;
+        }
+        return true;
+    }
+    // Special format: the A copies of each locus together.
     for (int l = 0; l < lay.L; ++l)
         for (int a = 0; a < lay.A; ++a) {
             if (!reader.Int(code, "the allele code of copy %d at locus %d", a + 1, l + 1))
@@ -144,51 +170,91 @@ bool ReadSpecialRecord(CFieldReader& reader, const SDataLayout& lay, SRecordTarg
     return true;
 }
 
-bool ReadRecords(CFieldReader& reader, const SDataLayout& lay, INT_VCTR_1D& isBase, DBL_VCTR_2D& C,
-                 INT_VCTR_2D& XQual, DBL_VCTR_2D& XQuant, INT_VCTR_3D& X,
-                 std::vector<std::string>* ids) {
-    for (int r = 0; r < lay.M; ++r) {
-        reader.SetWhere("record", r + 1);
+bool ReadRecords(CFieldReader& reader, const SDataLayout& lay, const SDataTargets& into) {
+    const std::string rowOptions = RowOptions(lay);
+    const long long M = RecordCount(lay);
+    for (long long r = 0; r < M; ++r) {
+        reader.SetWhere("record", static_cast<int>(std::min<long long>(r + 1, INT_MAX)));
         const bool genotyped = r < lay.N;
         SRecordTarget t;
-        t.coord = C[r].data();
+        if (into.C)
+            t.coord = (*into.C)[r].data();
         if (genotyped) {
-            if (ids)
-                t.id = &(*ids)[r];
-            if (lay.bbase)
-                t.isBase = &isBase[r];
-            if (lay.nbQualVar > 0)
-                t.qual = XQual[r].data();
-            if (lay.nbQuantVar > 0)
-                t.quant = XQuant[r].data() + 1;
+            if (into.ids)
+                t.id = &(*into.ids)[r];
+            if (lay.bbase && into.isBase)
+                t.isBase = &(*into.isBase)[r];
+            if (lay.nbQualVar > 0 && into.XQual)
+                t.qual = (*into.XQual)[r].data();
+            if (lay.nbQuantVar > 0 && into.XQuant)
+                t.quant = (*into.XQuant)[r].data() + 1;
         }
-        INT_VCTR_2D* genotype = genotyped ? &X[r] : nullptr;
-        bool ok = lay.specialFormat ? ReadSpecialRecord(reader, lay, t, genotype)
-                                    : ReadOrdinaryRecord(reader, lay, t, genotype);
-        if (!ok)
-            return false;
+        INT_VCTR_2D* genotype = genotyped && into.X ? &(*into.X)[r] : nullptr;
+        for (long long row = 0; row < RowsPerRecord(lay); ++row)
+            if (!ReadRow(reader, lay, rowOptions, t, genotype, static_cast<int>(row)))
+                return false;
     }
     return true;
 }
 
-// Reading only the first records of a longer file may be meant (a subset),
-// but it is also what a wrong -A or -N gives: the genotypes are then read
-// out of step, so say so.
-void WarnIfValuesRemain(const CFieldReader& reader, int M) {
-    if (reader.AtEnd())
-        return;
-    LoadDataStream() << "Warning: " << reader.File() << " holds more values after record " << M
-                     << ", which are not read (check -N, -A, -L and -d) - LoadData" << std::endl;
+// A file with more records than announced is read out of step or only in
+// part: either way the run would not be on the data the user has.
+bool RefuseMoreRecords(CFieldReader& reader, const SDataLayout& lay) {
+    const long long perRecord = RowsPerRecord(lay);
+    const std::string unit = lay.specialFormat ? std::string("records")
+                                               : "records of " + std::to_string(perRecord) +
+                                                     (perRecord == 1 ? " row" : " rows") + " (-A" +
+                                                     std::to_string(lay.A) + ")";
+    return reader.NothingLeft(RecordCount(lay) * perRecord, perRecord, unit, RecordOptions(lay),
+                              RecordCount(lay));
 }
 
 void AddTrendColumns(DBL_VCTR_2D& XQuant, const DBL_VCTR_2D& C, const SDataLayout& lay) {
-    if (TrendSize(lay.trendDegree, lay.nb_var_regr) == 0)
+    if (XQuant.empty() || TrendSize(lay.trendDegree, lay.nb_var_regr) == 0)
         return;
     for (int i = 0; i < lay.N; ++i)
         FillTrendColumns(C[i][0], C[i][1], lay.trendDegree, lay.nb_var_regr,
                          XQuant[i].data() + 1 + lay.nbQuantVar);
 }
+
+bool BuildsXQuant(const SDataLayout& lay) {
+    return lay.nbQuantVar > 0 || lay.nbQualVar > 0 || lay.trendDegree >= 1;
+}
+
+// The containers must hold what the layout describes; a caller's mistake,
+// reported like the other preconditions of LoadData.
+void CheckLoadDataArgs(const SDataLayout& lay, const INT_VCTR_1D& isBase,
+                       const INT_VCTR_1D& recAllele, const INT_VCTR_2D& XQual) {
+    std::ostream& err = std::cerr;
+    if (lay.nd < 0)
+        FailLoadData("C has fewer records than X - LoadData", err);
+    if (lay.bbase && static_cast<int>(isBase.size()) < lay.N)
+        FailLoadData("Uninitialized isBase - LoadData", err);
+    if (lay.isRecAllele && static_cast<int>(recAllele.size()) < lay.L)
+        FailLoadData("Uninitialized recAllele - LoadData", err);
+    if (lay.nbQualVar > 0 && static_cast<int>(XQual.size()) < lay.N)
+        FailLoadData("Uninitialized XQual - LoadData", err);
+    if (lay.trendDegree < -1 || lay.trendDegree > 3)
+        FailLoadData("Trend degree must lie between -1 and 3 - LoadData", err);
+    if (lay.nb_var_regr < 0 || lay.nb_var_regr > 2)
+        FailLoadData("Number of trend coordinates must be 0, 1 or 2 - LoadData", err);
+    if (lay.EC < 0 || lay.ER < 0 || lay.nbQuantVar < 0)
+        FailLoadData("Negative count of extra rows, columns or covariates - LoadData", err);
+}
 }  // namespace
+
+bool ReadDataFile(const SDataLayout& layout, const SDataTargets& into, std::ostream& out,
+                  const char* func) {
+    CFieldReader reader(layout.File, func, out);
+    if (!reader.Open())
+        return reader.Refuse("Cannot open file " + layout.File);
+    return ReadFileHead(reader, layout, into.recAllele) && ReadRecords(reader, layout, into) &&
+           RefuseMoreRecords(reader, layout);
+}
+
+bool ScanDataFile(const SDataLayout& layout, std::ostream& out, const char* func) {
+    return ReadDataFile(layout, SDataTargets(), out, func);
+}
 
 bool LoadData(bool bbase, INT_VCTR_1D& isBase, DBL_VCTR_2D& C, DBL_VCTR_2D& Xtild,
               INT_VCTR_2D& XQual, INT_VCTR_2D& LevelCount, INT_VCTR_1D& nQualLevels, INT_VCTR_3D& X,
@@ -200,10 +266,12 @@ bool LoadData(bool bbase, INT_VCTR_1D& isBase, DBL_VCTR_2D& C, DBL_VCTR_2D& Xtil
     if (X.empty())
         FailLoadData("Uninitialized X - LoadData", std::cerr);
     SDataLayout lay;
+    lay.File = File;
     lay.N = static_cast<int>(X.size());
     lay.A = static_cast<int>(X[0].size());
     lay.L = lay.A > 0 ? static_cast<int>(X[0][0].size()) : 0;
-    lay.M = static_cast<int>(C.size());
+    lay.nd = static_cast<int>(C.size()) - lay.N;
+    lay.ER = ER;
     lay.EC = EC;
     lay.nbQualVar = XQual.empty() ? 0 : static_cast<int>(XQual[0].size());
     lay.nbQuantVar = nbQuantVar;
@@ -214,28 +282,44 @@ bool LoadData(bool bbase, INT_VCTR_1D& isBase, DBL_VCTR_2D& C, DBL_VCTR_2D& Xtil
     lay.isRecAllele = isRecAllele;
     CheckLoadDataArgs(lay, isBase, recAllele, XQual);
 
-    CFieldReader reader(File, "LoadData", LoadDataStream());
-    if (!reader.Open())
-        FailLoadData("Cannot open file " + File + " - LoadData", LoadDataStream());
+    // Checked before anything is sized from the counts: a count the file
+    // cannot hold ends here with its message, not in a failed allocation.
+    if (!ScanDataFile(lay, LoadDataStream(), "LoadData"))
+        exit(1);
+    LoadScannedData(lay, isBase, C, Xtild, XQual, LevelCount, nQualLevels, X, recAllele, ids);
+    return true;
+}
 
+void LoadScannedData(const SDataLayout& lay, INT_VCTR_1D& isBase, DBL_VCTR_2D& C,
+                     DBL_VCTR_2D& Xtild, INT_VCTR_2D& XQual, INT_VCTR_2D& LevelCount,
+                     INT_VCTR_1D& nQualLevels, INT_VCTR_3D& X, INT_VCTR_1D& recAllele,
+                     std::vector<std::string>* ids) {
     DBL_VCTR_2D XQuant;
-    if (lay.BuildsXQuant())
-        XQuant.assign(lay.N,
-                      DBL_VCTR_1D(1 + nbQuantVar + TrendSize(trendDegree, nb_var_regr), 1.0));
-    if (!ReadFileHead(reader, lay, ER, recAllele))
+    if (BuildsXQuant(lay))
+        XQuant.assign(lay.N, DBL_VCTR_1D(1 + static_cast<size_t>(lay.nbQuantVar) +
+                                             TrendSize(lay.trendDegree, lay.nb_var_regr),
+                                         1.0));
+    SDataTargets into;
+    into.isBase = &isBase;
+    into.C = &C;
+    into.XQual = &XQual;
+    into.XQuant = &XQuant;
+    into.X = &X;
+    into.recAllele = &recAllele;
+    if (ids) {
+        ids->assign(lay.EC > 0 ? lay.N : 0, std::string());
+        if (lay.EC > 0)
+            into.ids = ids;
+    }
+    if (!ReadDataFile(lay, into, LoadDataStream(), "LoadData"))
         exit(1);
-    if (ids)
-        ids->assign(EC > 0 ? lay.N : 0, std::string());
-    if (!ReadRecords(reader, lay, isBase, C, XQual, XQuant, X, EC > 0 ? ids : nullptr))
-        exit(1);
-    WarnIfValuesRemain(reader, lay.M);
     AddTrendColumns(XQuant, C, lay);
 
+    Xtild.clear();
     if (lay.nbQualVar == 0)
         Xtild = XQuant;
     else
         TransformQualData(XQual, XQuant, Xtild, nQualLevels, LevelCount);
-    return true;
 }
 
 bool TransformQualData(INT_VCTR_2D& XQual, DBL_VCTR_2D& XQuant, DBL_VCTR_2D& Xtild,

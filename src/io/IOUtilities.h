@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/VectorUtilities.h"
+#include "io/DataSet.h"
 
 // Reads the genotype data file File.
 // Preconditions: C sized M x 2 (M = N genotyped + dummy records, the number of
@@ -26,19 +27,51 @@
 // quantitative covariates, trend columns (nb_var_regr 1: y, y2, y3; 2: x, y,
 // x2, y2, xy, x3, y3, x2y, xy2, truncated to trendDegree); Xtild stays empty
 // without covariates and trend.
+// Each row of the file (a copy of an individual in the ordinary format, an
+// individual in the special one, the recessive-allele line) is one line.
 // Fatal (exit 1): containers not sized, file not readable (stderr in
 // breloAdm, stdout in brelo), a file that ends early or holds a malformed
-// number (one line naming the file, the record and what was expected).
-// Values left after the last record are not read; a warning on the same
-// stream says so. When ids is given, it receives the first extra column of
-// each genotyped record as written (the last row of an individual, like the
-// other leading fields), or nothing when EC is 0. Returns true.
+// number (one line naming the file, the record and what was expected), a
+// line holding another number of values than the options give a row (the
+// line, both counts and those options named), and rows left after the M
+// records (the number of records the file holds named). When ids is given,
+// it receives the first extra column of each genotyped record as written
+// (the last row of an individual, like the other leading fields), or
+// nothing when EC is 0. Returns true.
 bool LoadData(bool bbase, INT_VCTR_1D& isBase, DBL_VCTR_2D& C, DBL_VCTR_2D& Xtild,
               INT_VCTR_2D& XQual, INT_VCTR_2D& LevelCount, INT_VCTR_1D& nQualLevels, INT_VCTR_3D& X,
               INT_VCTR_1D& recAllele, int ER, int EC, const std::string& File,
               const bool& specialFormat, const int& nbQuantVar, const int& nb_var_regr,
               const bool& isRecAllele, const int& trendDegree,
               std::vector<std::string>* ids = nullptr);
+
+// Where ReadDataFile stores what it reads; a null container is not stored
+// (the others must be sized as for LoadData).
+struct SDataTargets {
+    INT_VCTR_1D* isBase = nullptr;
+    DBL_VCTR_2D* C = nullptr;       // M x 2
+    INT_VCTR_2D* XQual = nullptr;   // raw level codes
+    DBL_VCTR_2D* XQuant = nullptr;  // N x (1 + nbQuantVar + trend), column 0 left alone
+    INT_VCTR_3D* X = nullptr;
+    INT_VCTR_1D* recAllele = nullptr;
+    std::vector<std::string>* ids = nullptr;  // N: the first extra column
+};
+
+// Reads the data file of the layout with the rules of LoadData (rows as
+// lines, exact counts, nothing left over). False after one line on out
+// ("... - " + func) at the first problem.
+bool ReadDataFile(const SDataLayout& layout, const SDataTargets& into, std::ostream& out,
+                  const char* func);
+// The same check without storing anything: memory does not depend on the
+// counts, so they can be checked against the file before any array is sized.
+bool ScanDataFile(const SDataLayout& layout, std::ostream& out, const char* func);
+
+// The second half of LoadData, for a layout that ScanDataFile accepted and
+// containers sized as LoadData wants them.
+void LoadScannedData(const SDataLayout& layout, INT_VCTR_1D& isBase, DBL_VCTR_2D& C,
+                     DBL_VCTR_2D& Xtild, INT_VCTR_2D& XQual, INT_VCTR_2D& LevelCount,
+                     INT_VCTR_1D& nQualLevels, INT_VCTR_3D& X, INT_VCTR_1D& recAllele,
+                     std::vector<std::string>* ids = nullptr);
 
 // Effect coding of the qualitative covariates: the levels of covariate v are
 // its distinct codes in increasing order; the smallest is the base level

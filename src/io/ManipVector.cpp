@@ -1,6 +1,8 @@
 #include "io/ManipVector.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -8,6 +10,7 @@
 
 #include "core/TokenReader.h"
 #include "io/CovariateCoding.h"
+#include "io/IOUtilities.h"
 
 // ---------------------------------------------------------------------------
 // Training configurations
@@ -108,37 +111,38 @@ bool LoadTraining(std::vector<CTrainingConfig>& vTrainingConfig,
 bool LoadQualInfoFromData(int N, int nbQualVar, int nbQuantVar, int L, int A, int ER, int EC,
                           const bool& specialFormat, const bool& hasReferenceCol,
                           const bool& isRecAllele, const bool& hasSpatialCoord,
-                          std::vector<std::set<int>>& levelS, const std::string& F) {
-    CFieldReader reader(F, "LoadQualInfoFromData", std::cout);
-    if (!reader.Open()) {
+                          std::vector<std::set<int>>& levelS, const std::string& F, int nd) {
+    SDataLayout layout;
+    layout.File = F;
+    layout.N = N;
+    layout.A = A;
+    layout.L = L;
+    layout.nd = nd;
+    layout.ER = ER;
+    layout.EC = EC;
+    layout.nbQuantVar = nbQuantVar;
+    layout.nbQualVar = nbQualVar;
+    layout.trendDegree = hasSpatialCoord ? 0 : -1;
+    layout.specialFormat = specialFormat;
+    layout.isRecAllele = isRecAllele;
+    layout.bbase = hasReferenceCol;
+    if (!std::ifstream(F).is_open()) {
         std::cout << "Cannot open file " << F << " - LoadQualInfoFromData" << std::endl;
         exit(1);
     }
     levelS.assign(nbQualVar > 0 ? nbQualVar : 0, std::set<int>());
-    reader.SetWhere("header");
-    if (!reader.SkipLines(ER + (isRecAllele ? 1 : 0), "%d header lines",
-                          ER + (isRecAllele ? 1 : 0)))
+    // The same rules as the estimation run read the file with; the counts are
+    // checked before the codes are given room.
+    if (!ScanDataFile(layout, std::cout, "LoadQualInfoFromData"))
         return false;
-    const int rowsPerRecord = specialFormat ? 1 : A;
-    const int leading = EC + (hasReferenceCol ? 1 : 0);
-    const int trailing = nbQuantVar + (hasSpatialCoord ? 2 : 0) + (specialFormat ? L * A : L);
-    for (int i = 0; i < N; ++i) {
-        reader.SetWhere("record", i + 1);
-        for (int row = 0; row < rowsPerRecord; ++row) {
-            for (int c = 0; c < leading; ++c)
-                if (!reader.Skip("leading column %d", c + 1))
-                    return false;
-            for (int v = 0; v < nbQualVar; ++v) {
-                int code = 0;
-                if (!reader.Int(code, "qualitative covariate %d (an integer code)", v + 1))
-                    return false;
-                levelS[v].insert(code);
-            }
-            for (int t = 0; t < trailing; ++t)
-                if (!reader.Skip("%d more values after the qualitative covariates", trailing - t))
-                    return false;
-        }
-    }
+    INT_VCTR_2D XQual(N, INT_VCTR_1D(levelS.size(), 0));
+    SDataTargets into;
+    into.XQual = &XQual;
+    if (!ReadDataFile(layout, into, std::cout, "LoadQualInfoFromData"))
+        return false;
+    for (const INT_VCTR_1D& codes : XQual)
+        for (size_t v = 0; v < codes.size(); ++v)
+            levelS[v].insert(codes[v]);
     return true;
 }
 
@@ -148,16 +152,45 @@ bool RefuseNewData(const std::string& message) {
     return false;
 }
 
+// The shape of the new covariate file: newEC skipped columns, the
+// qualitative codes, the quantitative values and the two coordinates.
+struct SNewDataShape {
+    long long newN = 0;
+    int newER = 0, newEC = 0, nbQualVar = 0, nbQuantVar = 0;
+    bool hasSpatialCoord = false;
+
+    long long ValuesPerRow() const {
+        return static_cast<long long>(newEC) + nbQualVar + nbQuantVar + (hasSpatialCoord ? 2 : 0);
+    }
+    std::string RowOptions() const {
+        std::string options;
+        auto add = [&options](const std::string& option) {
+            options += (options.empty() ? "" : " ") + option;
+        };
+        if (newEC > 0)
+            add("-newC" + std::to_string(newEC));
+        if (nbQualVar > 0)
+            add("-XL" + std::to_string(nbQualVar));
+        if (nbQuantVar > 0)
+            add("-X" + std::to_string(nbQuantVar));
+        if (hasSpatialCoord)
+            add("-T (2 coordinates)");
+        return options.empty() ? std::string("-X0 -XL0 -T-1") : options;
+    }
+};
+
 // Effect-codes each qualitative code of the row with the levels of the
-// estimation data; a code those data never had cannot be predicted.
-bool ReadNewQualCodes(CFieldReader& reader, const std::vector<std::set<int>>& levelS, double* row,
-                      int rowNumber) {
+// estimation data; a code those data never had cannot be predicted. Without
+// a row, the codes are only read.
+bool ReadNewQualCodes(CFieldReader& reader, const SNewDataShape& shape,
+                      const std::vector<std::set<int>>& levelS, double* row, int rowNumber) {
     size_t column = 1;
-    for (size_t v = 0; v < levelS.size(); ++v) {
+    for (int v = 0; v < shape.nbQualVar; ++v) {
         int code = 0;
-        if (!reader.Int(code, "qualitative covariate %d (an integer code)",
-                        static_cast<int>(v + 1)))
+        if (!reader.Int(code, "qualitative covariate %d (an integer code)", v + 1))
             return false;
+        if (row == nullptr)
+            continue;
         auto it = levelS[v].find(code);
         if (it == levelS[v].end()) {
             reader.Out() << "Unknown level " << code << " of qualitative covariate " << v + 1
@@ -171,7 +204,72 @@ bool ReadNewQualCodes(CFieldReader& reader, const std::vector<std::set<int>>& le
     }
     return true;
 }
+
+// Reads the rows of the new file; with Xtild and C null only checks them.
+bool ReadNewRows(CFieldReader& reader, const SNewDataShape& shape,
+                 const std::vector<std::set<int>>& levelS, DBL_VCTR_2D* Xtild, DBL_VCTR_2D* C) {
+    int nbQualColumns = 0;
+    for (const auto& levels : levelS)
+        nbQualColumns += static_cast<int>(levels.size()) - 1;
+    const size_t firstQuant = 1 + nbQualColumns;
+    const std::string options = shape.RowOptions();
+    const std::string what = "a row of " + std::to_string(shape.ValuesPerRow()) + " values";
+    reader.SetWhere("header");
+    if (!reader.SkipLines(shape.newER, "%d header lines", shape.newER))
+        return false;
+    for (long long i = 0; i < shape.newN; ++i) {
+        const int rowNumber = static_cast<int>(std::min<long long>(i + 1, INT_MAX));
+        reader.SetWhere("row", rowNumber);
+        if (!reader.Row(shape.ValuesPerRow(), options, what.c_str()))
+            return false;
+        for (int c = 0; c < shape.newEC; ++c)
+            if (!reader.Skip("extra column %d", c + 1))
+                return false;
+        double* row = Xtild ? (*Xtild)[i].data() : nullptr;
+        if (row)
+            row[0] = 1.0;
+        if (!ReadNewQualCodes(reader, shape, levelS, row, rowNumber))
+            return false;
+        for (int v = 0; v < shape.nbQuantVar; ++v) {
+            double value = 0.0;
+            if (!reader.Real(value, "quantitative covariate %d", v + 1))
+                return false;
+            if (row)
+                row[firstQuant + v] = value;
+        }
+        if (!shape.hasSpatialCoord)
+            continue;
+        double x = 0.0, y = 0.0;
+        if (!reader.Real(x, "coordinate 1") || !reader.Real(y, "coordinate 2"))
+            return false;
+        if (!row)
+            continue;
+        (*C)[i][0] = x;
+        (*C)[i][1] = y;
+        FillTrendColumns(x, y, 3, 2, row + firstQuant + shape.nbQuantVar);
+    }
+    // As in the data file: more rows than announced are refused.
+    return reader.NothingLeft(shape.newN, 1, "rows", "-newN" + std::to_string(shape.newN),
+                              shape.newN);
+}
 }  // namespace
+
+bool ScanNewData(int newN, int newER, int newEC, int nbQualVar, int nbQuantVar,
+                 bool hasSpatialCoord, const std::string& newF) {
+    SNewDataShape shape;
+    shape.newN = newN;
+    shape.newER = newER;
+    shape.newEC = newEC;
+    shape.nbQualVar = nbQualVar;
+    shape.nbQuantVar = nbQuantVar;
+    shape.hasSpatialCoord = hasSpatialCoord;
+    CFieldReader reader(newF, "LoadNewData", std::cout);
+    if (!reader.Open()) {
+        std::cout << "Cannot open file " << newF << " - LoadNewData" << std::endl;
+        return false;
+    }
+    return ReadNewRows(reader, shape, {}, nullptr, nullptr);
+}
 
 bool LoadNewData(DBL_VCTR_2D& newDataC, DBL_VCTR_2D& newDataXtild, int newER, int newEC,
                  const int& nbQuantVar, const bool& hasSpatialCoord,
@@ -183,50 +281,27 @@ bool LoadNewData(DBL_VCTR_2D& newDataC, DBL_VCTR_2D& newDataXtild, int newER, in
     int nbQualColumns = 0;
     for (const auto& levels : levelS)
         nbQualColumns += static_cast<int>(levels.size()) - 1;
-    const size_t firstQuant = 1 + nbQualColumns;
-    const size_t needed = firstQuant + nbQuantVar + (hasSpatialCoord ? 9 : 0);
-    const size_t newN = newDataXtild.size();
+    const size_t needed =
+        1 + static_cast<size_t>(nbQualColumns) + nbQuantVar + (hasSpatialCoord ? 9 : 0);
     for (const auto& row : newDataXtild)
         if (row.size() < needed)
             return RefuseNewData("Xtild has too few columns - LoadNewData");
-    if (hasSpatialCoord && newDataC.size() < newN)
+    if (hasSpatialCoord && newDataC.size() < newDataXtild.size())
         return RefuseNewData("C has fewer rows than Xtild - LoadNewData");
 
+    SNewDataShape shape;
+    shape.newN = static_cast<long long>(newDataXtild.size());
+    shape.newER = newER;
+    shape.newEC = newEC;
+    shape.nbQualVar = static_cast<int>(levelS.size());
+    shape.nbQuantVar = nbQuantVar;
+    shape.hasSpatialCoord = hasSpatialCoord;
     CFieldReader reader(newF, "LoadNewData", std::cout);
     if (!reader.Open()) {
         std::cout << "Cannot open file " << newF << " - LoadNewData" << std::endl;
         return false;
     }
-    reader.SetWhere("header");
-    if (!reader.SkipLines(newER, "%d header lines", newER))
-        return false;
-    for (size_t i = 0; i < newN; ++i) {
-        const int rowNumber = static_cast<int>(i + 1);
-        reader.SetWhere("row", rowNumber);
-        DBL_VCTR_1D& row = newDataXtild[i];
-        for (int c = 0; c < newEC; ++c)
-            if (!reader.Skip("extra column %d", c + 1))
-                return false;
-        row[0] = 1.0;
-        if (!ReadNewQualCodes(reader, levelS, row.data(), rowNumber))
-            return false;
-        for (int v = 0; v < nbQuantVar; ++v)
-            if (!reader.Real(row[firstQuant + v], "quantitative covariate %d", v + 1))
-                return false;
-        if (!hasSpatialCoord)
-            continue;
-        double x = 0.0, y = 0.0;
-        if (!reader.Real(x, "coordinate 1") || !reader.Real(y, "coordinate 2"))
-            return false;
-        newDataC[i][0] = x;
-        newDataC[i][1] = y;
-        FillTrendColumns(x, y, 3, 2, row.data() + firstQuant + nbQuantVar);
-    }
-    // As in the data file: a wrong count of rows or columns reads out of step.
-    if (!reader.AtEnd())
-        reader.Out() << "Warning: " << newF << " holds more values after row " << newN
-                     << ", which are not read - LoadNewData" << std::endl;
-    return true;
+    return ReadNewRows(reader, shape, levelS, &newDataXtild, &newDataC);
 }
 
 // ---------------------------------------------------------------------------

@@ -34,13 +34,14 @@ bool LoadTraining(std::vector<CTrainingConfig>& vTrainingConfig,
                   int L, const std::string& FindexTraining);
 
 // Collects into levelS (nbQualVar sets) the qualitative codes of the N
-// genotyped records of the estimation data file F, read with the layout
-// rules of LoadData. Not readable: fatal (stdout, exit 1). A file that ends
-// early or holds a malformed code: message (stdout), false.
+// genotyped records of the estimation data file F (followed by nd dummy
+// records), read with the rules of LoadData: each row one line of the
+// values the options give, nothing left after the records. Not readable:
+// fatal (stdout, exit 1). Any other problem: one line (stdout), false.
 bool LoadQualInfoFromData(int N, int nbQualVar, int nbQuantVar, int L, int A, int ER, int EC,
                           const bool& specialFormat, const bool& hasReferenceCol,
                           const bool& isRecAllele, const bool& hasSpatialCoord,
-                          std::vector<std::set<int>>& levelS, const std::string& F);
+                          std::vector<std::set<int>>& levelS, const std::string& F, int nd = 0);
 
 // Reads the new covariate file of prediction mode: newER header lines, then
 // one row per row of newDataXtild: newEC skipped tokens, the qualitative
@@ -50,11 +51,18 @@ bool LoadQualInfoFromData(int N, int nbQualVar, int nbQuantVar, int L, int A, in
 // levelS, the quantitative values and x, y, x2, y2, xy, x3, y3, x2y, xy2;
 // newDataC the coordinates. False, with a one-line message, when a container
 // is empty or too small, the file is not readable, it ends early, holds a
-// malformed number or a qualitative code absent from levelS. Values left
-// after the last row are not read; a warning on stdout says so.
+// malformed number or a qualitative code absent from levelS. Each row is one
+// line of exactly the values the options give; a line of another length and
+// rows left after the last one are refused (one line, false).
 bool LoadNewData(DBL_VCTR_2D& newDataC, DBL_VCTR_2D& newDataXtild, int newER, int newEC,
                  const int& nbQuantVar, const bool& hasSpatialCoord,
                  const std::vector<std::set<int>>& levelS, const std::string& newF);
+
+// The checks of LoadNewData without storing anything, so that -newN and the
+// covariate counts are checked against the file before they size the
+// design matrix. False after one line on stdout.
+bool ScanNewData(int newN, int newER, int newEC, int nbQualVar, int nbQuantVar,
+                 bool hasSpatialCoord, const std::string& newF);
 
 // One value per line / one line per row with every value followed by a tab
 // (6 significant digits). An open failure is fatal (stdout, exit 1).

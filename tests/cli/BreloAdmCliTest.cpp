@@ -205,7 +205,11 @@ TEST(BreloAdmCli, CountsThatMakeNoSenseAreRefusedBeforeAnyWork) {
         {{"-d-1"}, "-d"},
         {{"-mmap.asc", "-n1"}, "-n1"},
         {{"-onowhere"}, "Cannot write the result files in folder nowhere"},
-        {{"-orun/x"}, "folder sim2pop.txt_RUN"}};
+        {{"-orun/x"}, "Cannot write the result files in folder run/x"},
+        {{"-Pabc"}, "Option -P needs a finite number, not 'abc'."},
+        {{"-S"}, "Option -S needs a whole number."},
+        {{"-K261"}, "(-K261) must not exceed the 260 allele copies of the data (-N130 x -A2)"},
+        {{"-S2147483647"}, "The traces of 2147483647 sweeps (-S) need"}};
     for (const auto& c : cases) {
         SResult r = RunAdm(dir, Sim2pop(c.first));
         EXPECT_EQ(r.status, 1) << c.second;

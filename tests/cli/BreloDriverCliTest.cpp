@@ -75,11 +75,14 @@ TEST(BreloDriverCli, RefusedCommandLinesExitWithStatusOneAndWriteNothing) {
     SCliResult wrongL =
         RunBreloIn(dir, "-Fsim2pop.txt -N130 -A2 -L21 -D1 -c2 " + kShort + "-K2 -T0");
     EXPECT_EQ(wrongL.status, 1);
-    EXPECT_TRUE(Contains(wrongL.output, "Invalid number 's001' in sim2pop.txt, record 1"));
+    EXPECT_TRUE(Contains(wrongL.output,
+                         "Line 1 of sim2pop.txt (record 1) holds 24 values, where -c2 -T0 -L21 "
+                         "expect 25 values a row - LoadData"));
     SCliResult wrongC =
         RunBreloIn(dir, "-Fsim2pop.txt -N130 -A2 -L20 -D1 -c1 " + kShort + "-K2 -T0");
     EXPECT_EQ(wrongC.status, 1);
-    EXPECT_TRUE(Contains(wrongC.output, "expected the allele code of copy 1 at locus 1"));
+    EXPECT_TRUE(
+        Contains(wrongC.output, "holds 24 values, where -c1 -T0 -L20 expect 23 values a row"));
 
     std::vector<std::string> files = FolderFiles(dir);
     std::sort(files.begin(), files.end());

@@ -154,8 +154,8 @@ TEST(LoadData, DummyRecordsGiveOnlyCoordinates) {
 
     const std::string missingDummy = WriteTempFile("md.txt", "g1 1 1 10\ng1 1 1 11\n");
     EXPECT_EXIT_STDOUT(Load(missingDummy, o),
-                       "^Unexpected end of file in .*md.txt, record 2: expected extra column 1 - "
-                       "LoadData\n$");
+                       "^Unexpected end of file in .*md.txt, record 2: expected a row of 4 values "
+                       "- LoadData\n$");
 }
 
 TEST(LoadData, RecessiveAlleleLineAndReferenceFlag) {
@@ -187,14 +187,14 @@ TEST(LoadData, TruncatedOrMalformedFilesAreReportedOnTheProgramsStream) {
     {
         FlavourScope f(ProgramFlavour::Brelo);
         EXPECT_EXIT_STDOUT(Load(truncated, o),
-                           "^Unexpected end of file in .*t.txt, record 2: expected the allele "
-                           "code of copy 1 at locus 3 - LoadData\n$");
+                           "^Line 3 of .*t.txt \\(record 2\\) holds 3 values, where -X1 -L3 "
+                           "expect 4 values a row - LoadData\n$");
         EXPECT_EXIT_STDOUT(Load(malformed, o),
                            "^Invalid number 'NA' in .*m.txt, record 2 \\(line 3\\): expected the "
                            "allele code of copy 1 at locus 2 - LoadData\n$");
         EXPECT_EXIT_STDOUT(Load("/no/such/file", o), "^Cannot open file /no/such/file - LoadData");
 
-        // A diploid file read as haploid is read out of step: loaded, with a warning.
+        // A diploid file read as haploid would be read out of step: refused.
         const std::string whole =
             WriteTempFile("w.txt", "0.5 1 2 3\n0.5 1 2 3\n0.5 1 2 3\n0.5 1 2 3\n");
         testing::internal::CaptureStdout();
@@ -202,16 +202,12 @@ TEST(LoadData, TruncatedOrMalformedFilesAreReportedOnTheProgramsStream) {
         EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
         SLoadOptions haploid = o;
         haploid.A = 1;
-        testing::internal::CaptureStdout();
-        Load(whole, haploid);
-        EXPECT_THAT(testing::internal::GetCapturedStdout(),
-                    ::testing::MatchesRegex("Warning: .*w.txt holds more values after record 2, "
-                                            "which are not read \\(check -N, -A, -L and -d\\) - "
-                                            "LoadData\n"));
+        EXPECT_EXIT_STDOUT(Load(whole, haploid),
+                           "^.*w.txt holds 4 records of 1 row \\(-A1\\), where -N2 announces 2 "
+                           "- LoadData\n$");
     }
     FlavourScope f(ProgramFlavour::BreloAdm);
-    EXPECT_EXIT(Load(truncated, o), ::testing::ExitedWithCode(1),
-                "^Unexpected end of file in .*t.txt, record 2");
+    EXPECT_EXIT(Load(truncated, o), ::testing::ExitedWithCode(1), "^Line 3 of .*t.txt");
     EXPECT_EXIT(Load(badCov, o), ::testing::ExitedWithCode(1),
                 "Invalid number '0,5' in .*c.txt, record 1 \\(line 1\\): expected quantitative "
                 "covariate 1 - LoadData");
@@ -297,4 +293,101 @@ TEST(LoadDataSet, IdsComeFromTheFirstExtraColumnOrThePositions) {
     layout.File = WriteTempFile("none.txt", "0 0 1 2 3 4\n1 1 5 6 7 8\n2 2 0 0 0 0\n");
     LoadDataSet(layout, data);
     EXPECT_EQ(data.ids, (std::vector<std::string>{"1", "2"}));
+}
+
+namespace {
+// The example data: 130 diploids, 2 rows each of id, population, x, y and
+// 20 allele codes.
+SDataLayout Sim2pop() {
+    SDataLayout layout;
+    layout.File = TestDataPath("sim2pop.txt");
+    layout.N = 130;
+    layout.A = 2;
+    layout.L = 20;
+    layout.EC = 2;
+    layout.trendDegree = 1;
+    return layout;
+}
+
+void ExpectRefused(const SDataLayout& layout, const std::string& regex) {
+    FlavourScope f(ProgramFlavour::Brelo);
+    CDataSet data;
+    EXPECT_EXIT_STDOUT(LoadDataSet(layout, data), regex);
+}
+}  // namespace
+
+TEST(LoadDataSet, CountsThatMisreadTheFileAreRefusedWithTheLineAndTheOptions) {
+    CDataSet data;
+    LoadDataSet(Sim2pop(), data);
+    EXPECT_EQ(data.X[129][1][19], 9);
+
+    SDataLayout fewerLoci = Sim2pop();
+    fewerLoci.L = 19;
+    ExpectRefused(fewerLoci,
+                  "^Line 1 of .*sim2pop.txt \\(record 1\\) holds 24 values, where -c2 -T1 -L19 "
+                  "expect 23 values a row - LoadData\n$");
+    SDataLayout oneColumn = Sim2pop();
+    oneColumn.EC = 1;
+    ExpectRefused(oneColumn, "holds 24 values, where -c1 -T1 -L20 expect 23 values a row");
+    SDataLayout moreLoci = Sim2pop();
+    moreLoci.L = 21;
+    moreLoci.N = 120;
+    ExpectRefused(moreLoci, "holds 24 values, where -c2 -T1 -L21 expect 25 values a row");
+    SDataLayout special = Sim2pop();
+    special.specialFormat = true;
+    ExpectRefused(special, "holds 24 values, where -c2 -T1 -L20 -A2 -spy expect 44 values a row");
+    // The recessive allele line is a row of L codes too.
+    SDataLayout recessive = Sim2pop();
+    recessive.isRecAllele = true;
+    ExpectRefused(recessive,
+                  "^Line 1 of .*sim2pop.txt \\(recessive allele line\\) holds 24 values, where "
+                  "-rcy -L20 expect 20 values a row - LoadData\n$");
+}
+
+TEST(LoadDataSet, MoreRecordsThanAnnouncedAreRefusedWithTheCountHeld) {
+    SDataLayout haploid = Sim2pop();
+    haploid.A = 1;
+    ExpectRefused(haploid,
+                  "^.*sim2pop.txt holds 260 records of 1 row \\(-A1\\), where -N130 announces 130 "
+                  "- LoadData\n$");
+    SDataLayout subset = Sim2pop();
+    subset.N = 100;
+    ExpectRefused(subset,
+                  "sim2pop.txt holds 130 records of 2 rows \\(-A2\\), where -N100 announces 100");
+    subset.nd = 20;
+    ExpectRefused(subset, "holds 130 records of 2 rows \\(-A2\\), where -N100 -d20 announce 120");
+    subset.nd = 30;  // the last 30 records are dummies
+    CDataSet data;
+    LoadDataSet(subset, data);
+    EXPECT_EQ(data.C.size(), 130u);
+    EXPECT_EQ(data.X.size(), 100u);
+}
+
+TEST(LoadDataSet, ImpossibleCountsEndOnTheFileNotInAnAllocation) {
+    // Each would size gigabytes (or overflow an int) if taken before the
+    // file is read.
+    SDataLayout manyIndividuals = Sim2pop();
+    manyIndividuals.N = 2147483647;
+    ExpectRefused(manyIndividuals,
+                  "^Unexpected end of file in .*sim2pop.txt, record 131: expected a row of 24 "
+                  "values - LoadData\n$");
+    SDataLayout manyDummies = Sim2pop();
+    manyDummies.nd = 2147483647;
+    ExpectRefused(manyDummies, "record 131: expected a row of 24 values");
+    SDataLayout manyLoci = Sim2pop();
+    manyLoci.L = 2147483647;
+    ExpectRefused(manyLoci, "where -c2 -T1 -L2147483647 expect 2147483651 values a row");
+    SDataLayout manyCopies = Sim2pop();
+    manyCopies.A = 50000000;
+    manyCopies.specialFormat = true;
+    ExpectRefused(manyCopies, "expect 1000000004 values a row");
+    SDataLayout manyCovariates = Sim2pop();
+    manyCovariates.nbQuantVar = 2147483647;
+    manyCovariates.nbQualVar = 2147483647;
+    ExpectRefused(manyCovariates,
+                  "where -c2 -XL2147483647 -X2147483647 -T1 -L20 expect "
+                  "4294967318 values a row");
+    SDataLayout manyHeaderRows = Sim2pop();
+    manyHeaderRows.ER = 2147483647;
+    ExpectRefused(manyHeaderRows, "Unexpected end of file in .*sim2pop.txt, header");
 }

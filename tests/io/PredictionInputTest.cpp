@@ -12,26 +12,27 @@ const char* kOrdinary =
     "i1 3 0.1 1 2 11 12\ni1 3 0.1 1 2 13 14\n"
     "i2 9 0.2 1 2 11 12\ni2 9 0.2 1 2 13 14\n"
     "i3 7 0.3 1 2 11 12\ni3 7 0.3 1 2 13 14\n"
-    "dummy 5 0 0 0 0 0\n";
+    "dummy 5 0 0 0 0 0\ndummy 5 0 0 0 0 0\n";
 const char* kSpecial =
     "header\n"
     "i1 3 0.1 1 2 11 12 13 14\n"
     "i2 9 0.2 1 2 11 12 13 14\n"
     "i3 7 0.3 1 2 11 12 13 14\n";
 
-std::vector<std::set<int>> QualInfo(const std::string& file, bool special) {
+std::vector<std::set<int>> QualInfo(const std::string& file, bool special, int nd = 0) {
     std::vector<std::set<int>> levelS;
     EXPECT_TRUE(
-        LoadQualInfoFromData(3, 1, 1, 2, 2, 1, 1, special, false, false, true, levelS, file));
+        LoadQualInfoFromData(3, 1, 1, 2, 2, 1, 1, special, false, false, true, levelS, file, nd));
     return levelS;
 }
 }  // namespace
 
 TEST(QualInfo, LevelsOfTheEstimationDataInBothFormats) {
     const std::set<int> expected = {3, 7, 9};
-    std::vector<std::set<int>> ordinary = QualInfo(WriteTempFile("o.txt", kOrdinary), false);
+    const std::string ordinaryFile = WriteTempFile("o.txt", kOrdinary);
+    std::vector<std::set<int>> ordinary = QualInfo(ordinaryFile, false, 1);
     ASSERT_EQ(ordinary.size(), 1u);
-    EXPECT_EQ(ordinary[0], expected);  // dummy record 5 not scanned
+    EXPECT_EQ(ordinary[0], expected);  // dummy record 5 not a level
     EXPECT_EQ(QualInfo(WriteTempFile("s.txt", kSpecial), true)[0], expected);
 
     std::vector<std::set<int>> levelS;
@@ -41,7 +42,20 @@ TEST(QualInfo, LevelsOfTheEstimationDataInBothFormats) {
                              WriteTempFile("t.txt", "header\ni1 3 0.1 1 2 11 12 13 14\n")));
     EXPECT_THAT(testing::internal::GetCapturedStdout(),
                 ::testing::MatchesRegex("Unexpected end of file in .*t.txt, record 2: expected "
-                                        "leading column 1 - LoadQualInfoFromData\n"));
+                                        "a row of 9 values - LoadQualInfoFromData\n"));
+    // The same rules as the estimation run: the dummy record must be announced
+    // (-d), a row of another length is refused.
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(
+        LoadQualInfoFromData(3, 1, 1, 2, 2, 1, 1, false, false, false, true, levelS, ordinaryFile));
+    EXPECT_THAT(testing::internal::GetCapturedStdout(),
+                ::testing::EndsWith("o.txt holds 4 records of 2 rows (-A2), where -N3 announces "
+                                    "3 - LoadQualInfoFromData\n"));
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(LoadQualInfoFromData(3, 1, 1, 2, 2, 1, 1, false, false, false, false, levelS,
+                                      ordinaryFile, 1));
+    EXPECT_THAT(testing::internal::GetCapturedStdout(),
+                ::testing::HasSubstr("holds 7 values, where -c1 -XL1 -X1 -L2 expect 5 values"));
     EXPECT_EXIT_STDOUT(
         LoadQualInfoFromData(3, 1, 1, 2, 2, 1, 1, true, false, false, true, levelS, "/no/such/f"),
         "^Cannot open file /no/such/f - LoadQualInfoFromData\n$");
@@ -63,12 +77,31 @@ TEST(NewData, CodedLikeTheEstimationDataWithAllTrendTerms) {
     DBL_VCTR_2D noCoordXtild(1, DBL_VCTR_1D(2, 0.0));
     ASSERT_TRUE(LoadNewData(C, noCoordXtild, 0, 0, 1, false, {}, WriteTempFile("q.txt", "4.5\n")));
     EXPECT_EQ(noCoordXtild[0], (DBL_VCTR_1D{1, 4.5}));
+    // A row of another length, or more rows than -newN, would be read out of
+    // step or in part.
     testing::internal::CaptureStdout();
-    ASSERT_TRUE(
+    EXPECT_FALSE(
         LoadNewData(C, noCoordXtild, 0, 0, 1, false, {}, WriteTempFile("l.txt", "4.5 2\n")));
     EXPECT_THAT(testing::internal::GetCapturedStdout(),
-                ::testing::EndsWith("l.txt holds more values after row 1, which are not read - "
-                                    "LoadNewData\n"));
+                ::testing::MatchesRegex("Line 1 of .*l.txt \\(row 1\\) holds 2 values, where -X1 "
+                                        "expects 1 value a row - LoadNewData\n"));
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(
+        LoadNewData(C, noCoordXtild, 0, 0, 1, false, {}, WriteTempFile("m.txt", "4.5\n2\n")));
+    EXPECT_THAT(
+        testing::internal::GetCapturedStdout(),
+        ::testing::EndsWith("m.txt holds 2 rows, where -newN1 announces 1 - LoadNewData\n"));
+    // The checks come before the design matrix is sized: -newN and -X at
+    // values no file can hold end on the file.
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(ScanNewData(2147483647, 1, 1, 1, 1, true, file));
+    EXPECT_FALSE(ScanNewData(2, 1, 1, 1, 2147483647, true, file));
+    EXPECT_THAT(testing::internal::GetCapturedStdout(),
+                ::testing::MatchesRegex("Unexpected end of file in .*new.txt, row 3: expected a "
+                                        "row of 5 values - LoadNewData\n"
+                                        "Line 2 of .*new.txt \\(row 1\\) holds 5 values, where "
+                                        "-newC1 -XL1 -X2147483647 -T \\(2 coordinates\\) expect "
+                                        "2147483651 values a row - LoadNewData\n"));
 }
 
 TEST(NewData, RefusesUnknownLevelsShortFilesAndUnsizedContainers) {
@@ -82,11 +115,10 @@ TEST(NewData, RefusesUnknownLevelsShortFilesAndUnsizedContainers) {
                                                           "covariate 1 in "),
               0u);
     testing::internal::CaptureStdout();
-    EXPECT_FALSE(
-        LoadNewData(C, Xtild, 0, 0, 1, false, levelS, WriteTempFile("t.txt", "7 0.5\n9\n")));
+    EXPECT_FALSE(LoadNewData(C, Xtild, 0, 0, 1, false, levelS, WriteTempFile("t.txt", "7 0.5\n")));
     EXPECT_THAT(testing::internal::GetCapturedStdout(),
                 ::testing::MatchesRegex("Unexpected end of file in .*t.txt, row 2: expected "
-                                        "quantitative covariate 1 - LoadNewData\n"));
+                                        "a row of 2 values - LoadNewData\n"));
     testing::internal::CaptureStdout();
     EXPECT_FALSE(LoadNewData(C, Xtild, 0, 0, 1, false, levelS, "/no/such/n"));
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
