@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs, only when missing, every Debian package the project needs to
-# build, test and run. Works as root or through sudo.
+# build, test and run (with --fuzz: also what scripts/fuzz.sh needs). Works
+# as root or through sudo.
 set -euo pipefail
 
 PACKAGES=(
@@ -18,6 +19,12 @@ PACKAGES=(
   time
   parallel
 )
+
+# The fuzzing harnesses (scripts/fuzz.sh, opt-in) need clang and its
+# libFuzzer runtime; the build and the tests do not.
+if [ "${1:-}" = "--fuzz" ]; then
+  PACKAGES+=(clang libclang-rt-dev)
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -254,14 +254,16 @@ int BreloMain(int argc, char** argv) {
     if (d.b2fold && !d.bFIT)
         RefuseInput("The option -2fold needs a partition file given with the option -v.");
 
+    // The data file first: it bounds -N and -L, which size the complements of
+    // the training configurations.
+    CheckDataFile(model);
+
     std::vector<CTrainingConfig> vTrainingConfig, vCompTrainingConfig;
     bool bValOnIndiv = false;
     if (d.bFIT) {
         LoadTraining(vTrainingConfig, vCompTrainingConfig, bValOnIndiv, d.N, d.L, d.FindexTraining);
         CheckTrainingConfigs(vTrainingConfig, bValOnIndiv, bValOnIndiv ? d.N : d.L);
     }
-
-    CheckDataFile(model);
 
     SRunTables tables;
     OpenTables(d, d.K, tables);

@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "core/MiscUtilities.h"
+#include "core/ProgramExit.h"
 #include "io/DataSet.h"
 
 namespace {
@@ -74,7 +75,7 @@ const char* const kUsage[] = {
 
 [[noreturn]] void UsageAndExit() {
     ShowUsage();
-    exit(1);
+    ExitProgram(1);
 }
 
 // -spy/-spn, -rcy/-rcn: the fourth character is the answer.

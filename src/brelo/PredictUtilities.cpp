@@ -12,6 +12,7 @@
 #include <gsl/gsl_randist.h>
 
 #include "core/MiscUtilities.h"
+#include "core/ProgramExit.h"
 #include "core/RNGUtilities.h"
 #include "core/TokenReader.h"
 #include "io/IOUtilities.h"
@@ -89,7 +90,7 @@ struct SPredictOptions {
 
 [[noreturn]] void UsageAndExit() {
     ShowUsagePrediction();
-    exit(1);
+    ExitProgram(1);
 }
 
 [[noreturn]] void RefuseOption(const char* arg) {
@@ -281,7 +282,7 @@ std::vector<DBL_VCTR_1D> ReadCoefficientLines(const std::string& File) {
     std::ifstream ifs(File);
     if (!ifs.is_open()) {
         std::cout << "Cannot open file " << File << " - LoadBeta" << std::endl;
-        exit(1);
+        ExitProgram(1);
     }
     std::vector<DBL_VCTR_1D> lines;
     std::string line;
@@ -353,7 +354,7 @@ int NumberOfCoefficients(int nbXtildCol, int trendDegree) {
 void LoadBeta(DBL_VCTR_2D& beta, const std::string& File) {
     if (beta.empty() || beta[0].empty()) {
         std::cerr << "Uninitialized beta - LoadBeta" << std::endl;
-        exit(1);
+        ExitProgram(1);
     }
     const size_t rows = beta.size(), clusters = beta[0].size();
     const std::vector<DBL_VCTR_1D> lines = ReadCoefficientLines(File);
@@ -377,7 +378,7 @@ void LoadBeta(DBL_VCTR_2D& beta, const std::string& File) {
 void TroncateAndMult(DBL_VCTR_2D& Res, const DBL_VCTR_2D& A, const DBL_VCTR_2D& B) {
     if (A.empty() || A[0].empty() || B.empty() || B[0].empty()) {
         std::cerr << " Uninitialized Matrix - TroncateAndMult" << std::endl;
-        exit(1);
+        ExitProgram(1);
     }
     const size_t rowsA = A.size(), colsA = A[0].size(), rowsB = B.size(), colsB = B[0].size();
     if (colsA < rowsB) {
@@ -385,7 +386,7 @@ void TroncateAndMult(DBL_VCTR_2D& Res, const DBL_VCTR_2D& A, const DBL_VCTR_2D& 
         std::cerr << "TroncateAndMult: Matrices have inadequate dimensions to be multiplied, and A "
                      "cannot be troncated to avoid the problem. Exiting..."
                   << std::endl;
-        exit(1);
+        ExitProgram(1);
     }
     if (Res.empty()) {
         Res.assign(rowsA, DBL_VCTR_1D(colsB, 0.0));
@@ -393,7 +394,7 @@ void TroncateAndMult(DBL_VCTR_2D& Res, const DBL_VCTR_2D& A, const DBL_VCTR_2D& 
         std::cout << "TroncateAndMult: Res matrix has inadequate dimensions to contain the result "
                      "of the matrices multiplication. Exiting..."
                   << std::endl;
-        exit(1);
+        ExitProgram(1);
     }
     for (size_t i = 0; i < rowsA; ++i)
         for (size_t k = 0; k < colsB; ++k) {

@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "core/MatrixUtilities.h"
+#include "core/ProgramExit.h"
 
 namespace {
 
@@ -146,7 +147,7 @@ double TruncGaussAt(double mu, double sigma, double lower, double upper, double 
     if (lower > upper) {
         std::cerr << "\bError lower bound is greater than upper bound in TruncGauss. Exiting..."
                   << std::endl;
-        std::exit(1);
+        ExitProgram(1);
     }
     if (lower == upper)
         return lower;

@@ -7,6 +7,8 @@
 #include <iostream>
 
 #include "core/StatUtilities.h"
+#include "core/ProgramExit.h"
+#include "io/BestRunRecord.h"
 #include "io/IOUtilities.h"
 #include "io/ResultReport.h"
 #include "io/ResultTables.h"
@@ -257,13 +259,11 @@ void WriteAdmResults(const SAdmOptions& opt, const SAdmSetup& setup, const CSpat
 }
 
 bool UpdateBestRunRecord(const SAdmOptions& opt, const SAdmEstimates& est) {
-    const std::string record = opt.FIFN + "MDIC_admCAR";
-    int MLtrendDegree = 0;
-    double minDIC = 1.7e308;
-    if (LoadML(MLtrendDegree, minDIC, record, true) && !(minDIC > est.DIC))
+    SBestRun best;
+    if (ReadBestRun(opt.FIFN, opt.K, best) && !(best.DIC > est.DIC))
         return false;
-    SaveML(opt.trendDegree, est.DIC, record);
-    SaveCF(est.mean.sigma, est.mean.beta, est.mean.alpha, est.mean.q, est.hcAdmix, est.mean.p,
-           opt.FIFN + "CFadmCAR");
+    if (!WriteBestRun(opt.FIFN, opt.K, opt.trendDegree, est.DIC, est.mean.sigma, est.mean.beta,
+                      est.mean.alpha, est.mean.q, est.hcAdmix, est.mean.p))
+        ExitProgram(1);
     return true;
 }

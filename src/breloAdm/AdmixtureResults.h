@@ -37,9 +37,11 @@ void SummariseChain(const SAdmOptions& opt, const SAdmSetup& setup, const SAdmCh
 void WriteAdmResults(const SAdmOptions& opt, const SAdmSetup& setup, const CSpatialPrior& prior,
                      const SAdmChain& chain, const SAdmEstimates& est);
 
-// Keeps "MDIC_admCAR" and "CFadmCAR" (FIFN prefix) for the run of lowest DIC:
-// both are replaced when there is no readable record or its DIC is higher
-// than this run's. True when they were replaced.
+// Keeps the best-run record and its continuation file of this K (FIFN
+// prefix, see BestRunRecord) for the run of lowest DIC: both are replaced
+// when there is no readable record for K or its DIC is higher than this
+// run's. True when they were replaced; a pair that cannot be written ends
+// the run (exit 1).
 bool UpdateBestRunRecord(const SAdmOptions& opt, const SAdmEstimates& est);
 
 #endif

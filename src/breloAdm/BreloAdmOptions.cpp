@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "core/MiscUtilities.h"
+#include "core/ProgramExit.h"
 #include "io/DataSet.h"
 
 namespace {
@@ -86,7 +87,7 @@ const char* const USAGE_LINES[] = {
 
 [[noreturn]] void ExitWithUsage() {
     ShowUsage();
-    std::exit(1);
+    ExitProgram(1);
 }
 
 [[noreturn]] void RefuseOption(const std::string& arg) {

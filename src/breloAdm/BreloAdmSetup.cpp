@@ -9,6 +9,7 @@
 
 #include "core/MatrixUtilities.h"
 #include "core/MiscUtilities.h"
+#include "core/ProgramExit.h"
 #include "core/RNGUtilities.h"
 #include "io/IOUtilities.h"
 #include "voronoi/Voronoi.h"
@@ -129,7 +130,7 @@ void LoadGeoDistances(const SAdmOptions& opt, SAdmSetup& setup) {
     // N x N values grow fast: the file is checked before they are given room.
     const std::string announcedBy = "-N" + std::to_string(opt.N);
     if (!CheckMatrixFile(opt.N, opt.N, opt.geoFile, announcedBy))
-        std::exit(1);
+        ExitProgram(1);
     setup.geo.assign(opt.N, DBL_VCTR_1D(opt.N, 0.0));
     LoadVector2D(setup.geo, opt.geoFile, announcedBy);
     setup.theta = opt.theta;
@@ -138,7 +139,7 @@ void LoadGeoDistances(const SAdmOptions& opt, SAdmSetup& setup) {
     if (!(setup.theta > 0.0) || !std::isfinite(setup.theta)) {
         std::cerr << "The distance scale derived from " << opt.geoFile
                   << " is not a positive number - LoadGeoDistances" << std::endl;
-        std::exit(1);
+        ExitProgram(1);
     }
 }
 

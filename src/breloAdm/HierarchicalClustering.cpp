@@ -1,4 +1,5 @@
 #include "breloAdm/HierarchicalClustering.h"
+#include "core/ProgramExit.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,7 +12,7 @@ const double INF = 1e300;
 
 [[noreturn]] void Fail(const char* message) {
     std::cerr << message << std::endl;
-    std::exit(1);
+    ExitProgram(1);
 }
 
 // ---------------------------------------------------------------------------

@@ -10,6 +10,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "core/ProgramExit.h"
 #include "core/RNGUtilities.h"
 #include "core/TokenReader.h"
 #include "io/CovariateCoding.h"
@@ -18,7 +19,7 @@ namespace {
 
 [[noreturn]] void Fail(const std::string& message) {
     std::cerr << message << std::endl;
-    std::exit(1);
+    ExitProgram(1);
 }
 
 void ReadMapHeader(CFieldReader& reader, double& NoData, double& XLL, double& YLL, double& CellSize,
@@ -30,7 +31,7 @@ void ReadMapHeader(CFieldReader& reader, double& NoData, double& XLL, double& YL
           reader.Skip("the YLLCENTER keyword") && reader.Real(YLL, "the y of the bottom row") &&
           reader.Skip("the CELLSIZE keyword") && reader.Real(CellSize, "the cell size") &&
           reader.Skip("the NODATA_VALUE keyword") && reader.Real(NoData, "the no-data value")))
-        std::exit(1);
+        ExitProgram(1);
     if (ncol < 1 || nrow < 1 || !(CellSize > 0))
         Fail("Map " + reader.File() +
              " describes no grid (rows and columns must be at least 1, the cell size "
@@ -55,7 +56,7 @@ void LoadMap(DBL_VCTR_2D& map, double& NoData, double& XLL, double& YLL, double&
         for (int j = 0; j < ncol; ++j) {
             double v = 0;
             if (!reader.Real(v, "the value of column %d", j + 1))
-                std::exit(1);
+                ExitProgram(1);
             if (v != NoData)
                 map.push_back({j * CellSize + XLL, Ymax - i * CellSize});
             else

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/MatrixUtilities.h"
+#include "core/ProgramExit.h"
 #include "core/RNGUtilities.h"
 #include "core/SparseMatrix.h"
 
@@ -16,7 +17,7 @@ namespace {
 
 [[noreturn]] void Fail(const std::string& message) {
     std::cerr << message << std::endl;
-    std::exit(1);
+    ExitProgram(1);
 }
 
 void BuildNeighbourWeights(CSpatialPrior& prior, const INT_VCTR_2D& vvnNS, const DBL_VCTR_2D& geo,

@@ -11,6 +11,7 @@
 #include <iostream>
 #include <vector>
 
+#include "core/ProgramExit.h"
 #include "core/ProgramFlavour.h"
 
 // LAPACK's symmetric eigen-solver (divide and conquer; with eigenvalues only
@@ -33,7 +34,7 @@ size_t Cols(const DBL_VCTR_2D& M) {
 // breloAdm speaks French, brelo English.
 [[noreturn]] void Fail(const char* french, const char* english) {
     std::cout << (IsBreloAdm() ? french : english) << std::endl;
-    exit(1);
+    ExitProgram(1);
 }
 
 [[noreturn]] void FailBoth(const char* message) {
@@ -42,7 +43,7 @@ size_t Cols(const DBL_VCTR_2D& M) {
 
 [[noreturn]] void FailStderr(const char* message) {
     std::cerr << message << std::endl;
-    exit(1);
+    ExitProgram(1);
 }
 
 void CheckInnerSizes(size_t a, size_t b, const char* french, const char* english) {
@@ -271,7 +272,7 @@ void choldc(DBL_VCTR_2D& matrix, const DBL_VCTR_2D& mat) {
     const size_t n = Rows(mat);
     if (n != Cols(mat)) {
         std::cout << "Error in cholewsky : problem in matrix dimension" << std::flush;
-        exit(1);
+        ExitProgram(1);
     }
     if (!matrix.empty() && (Rows(matrix) != n || Cols(matrix) != n))
         FailBoth(

@@ -16,6 +16,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "core/ProgramExit.h"
 #include "core/ProgramFlavour.h"
 #include "core/TokenReader.h"
 
@@ -101,7 +102,7 @@ bool AnswerInfoOption(int argc, const char* const* argv, void (*showUsage)()) {
 
 void RefuseInput(const std::string& message) {
     (IsBreloAdm() ? std::cerr : std::cout) << message << std::endl;
-    std::exit(1);
+    ExitProgram(1);
 }
 
 void CheckChainSettings(int K, double lambda, int TotalSweep, int BurnIn, int BurnInStructure) {

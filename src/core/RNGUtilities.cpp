@@ -8,6 +8,7 @@
 #include <ctime>
 #include <iostream>
 
+#include "core/ProgramExit.h"
 #include "core/ProgramFlavour.h"
 
 namespace {
@@ -48,7 +49,7 @@ unsigned long AllocRNG(gsl_rng*& rng, const gsl_rng_type* T) {
     rng = gsl_rng_alloc(T);
     if (rng == nullptr) {
         std::cerr << "Cannot allocate the random number generator - AllocRNG" << std::endl;
-        exit(1);
+        ExitProgram(1);
     }
     gsl_rng_set(rng, seed);
     std::cout << "Random seed: " << seed << std::endl;
@@ -88,7 +89,7 @@ void MultivariateGauss(const DBL_VCTR_1D& mu, const DBL_VCTR_2D& v_chol, DBL_VCT
     const size_t n = v_chol.size();
     if (mu.size() < n || (n > 0 && v_chol[0].size() != n)) {
         std::cout << "MultivariateGauss : error, dimensions don't match. Exiting..." << std::endl;
-        exit(1);
+        ExitProgram(1);
     }
     DBL_VCTR_1D& z = g_vNormalDraws;
     z.resize(n);

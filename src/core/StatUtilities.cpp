@@ -1,4 +1,5 @@
 #include "core/StatUtilities.h"
+#include "core/ProgramExit.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -51,7 +52,7 @@ double Correlation(const DBL_VCTR_2D& X, const DBL_VCTR_2D& Y) {
     if (X.empty() || X.size() != Y.size() || X[0].size() != Y[0].size() || X[0].empty()) {
         std::cout << "Correlation: Matrices have inadequate dimensions to be multiplied. Exiting..."
                   << std::endl;
-        exit(1);
+        ExitProgram(1);
     }
     const size_t K = X[0].size();
     double Sxy = 0.0, Sxx = 0.0, Syy = 0.0;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "core/ProgramExit.h"
 #include "core/ProgramFlavour.h"
 #include "core/TokenReader.h"
 
@@ -20,7 +21,7 @@ void CopyVctr(const DBL_VCTR_2D& source, DBL_VCTR_2D& target) {
     bool colsMatch = rowsMatch && !source.empty() && target[0].size() == source[0].size();
     if (!rowsMatch || !colsMatch) {
         std::cout << "CopyVctr : error, dimensions don't match. Exiting..." << std::endl;
-        exit(1);
+        ExitProgram(1);
     }
     for (size_t i = 0; i < source.size(); ++i)
         target[i] = source[i];
@@ -121,7 +122,7 @@ bool PrintVctr(const int* V, int size) {
 namespace {
 [[noreturn]] void FailMatrixFile(const std::string& message) {
     std::cerr << message << std::endl;
-    exit(1);
+    ExitProgram(1);
 }
 }  // namespace
 
@@ -168,7 +169,7 @@ bool LoadVector2D(DBL_VCTR_2D& V, const std::string& File, const std::string& an
         if (row.size() != V[0].size())
             FailMatrixFile("Uninitialized mat - LoadVector2D");
     if (!ReadMatrixFile(&V, V.size(), V[0].size(), File, announcedBy))
-        exit(1);
+        ExitProgram(1);
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "core/MiscUtilities.h"
+#include "core/ProgramExit.h"
 #include "core/ProgramFlavour.h"
 #include "io/CovariateCoding.h"
 #include "io/IOUtilities.h"
@@ -15,7 +16,7 @@ namespace {
 void LoadOrdinaryLayout(const SDataLayout& layout, CDataSet& data) {
     // The counts are checked against the file before they size anything.
     if (!ScanDataFile(layout, IsBreloAdm() ? std::cerr : std::cout, "LoadData"))
-        exit(1);
+        ExitProgram(1);
     data.X.assign(layout.N, INT_VCTR_2D(layout.A, INT_VCTR_1D(layout.L, 0)));
     data.C.assign(static_cast<size_t>(layout.N) + layout.nd, DBL_VCTR_1D(2, 0.0));
     data.XQual.assign(layout.N, INT_VCTR_1D(layout.nbQualVar, 0));

@@ -9,6 +9,7 @@
 #include <map>
 #include <set>
 
+#include "core/ProgramExit.h"
 #include "core/ProgramFlavour.h"
 #include "core/TokenReader.h"
 #include "io/CovariateCoding.h"
@@ -24,7 +25,7 @@ std::ostream& LoadDataStream() {
 
 [[noreturn]] void FailLoadData(const std::string& message, std::ostream& out) {
     out << message << std::endl;
-    exit(1);
+    ExitProgram(1);
 }
 
 long long RecordCount(const SDataLayout& lay) {
@@ -285,7 +286,7 @@ bool LoadData(bool bbase, INT_VCTR_1D& isBase, DBL_VCTR_2D& C, DBL_VCTR_2D& Xtil
     // Checked before anything is sized from the counts: a count the file
     // cannot hold ends here with its message, not in a failed allocation.
     if (!ScanDataFile(lay, LoadDataStream(), "LoadData"))
-        exit(1);
+        ExitProgram(1);
     LoadScannedData(lay, isBase, C, Xtild, XQual, LevelCount, nQualLevels, X, recAllele, ids);
     return true;
 }
@@ -312,7 +313,7 @@ void LoadScannedData(const SDataLayout& lay, INT_VCTR_1D& isBase, DBL_VCTR_2D& C
             into.ids = ids;
     }
     if (!ReadDataFile(lay, into, LoadDataStream(), "LoadData"))
-        exit(1);
+        ExitProgram(1);
     AddTrendColumns(XQuant, C, lay);
 
     Xtild.clear();
@@ -621,7 +622,7 @@ bool SaveToMyFileClumppFormat(const DBL_VCTR_2D& V, const std::string& File, boo
     std::ofstream ofs(File);
     if (!ofs.is_open()) {
         std::cout << "Cannot open file " << File << " - SaveToMyFileClusterFormat" << std::endl;
-        exit(1);
+        ExitProgram(1);
     }
     if (header)
         ofs << title << "\n";

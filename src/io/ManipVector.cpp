@@ -8,6 +8,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "core/ProgramExit.h"
 #include "core/TokenReader.h"
 #include "io/CovariateCoding.h"
 #include "io/IOUtilities.h"
@@ -24,7 +25,7 @@ void CTrainingConfig::Print() const {
 namespace {
 [[noreturn]] void FailTraining(const std::string& message) {
     std::cout << message << std::endl;
-    exit(1);
+    ExitProgram(1);
 }
 
 bool Contains(const std::string& line, const char* a, const char* b, const char* c) {
@@ -128,7 +129,7 @@ bool LoadQualInfoFromData(int N, int nbQualVar, int nbQuantVar, int L, int A, in
     layout.bbase = hasReferenceCol;
     if (!std::ifstream(F).is_open()) {
         std::cout << "Cannot open file " << F << " - LoadQualInfoFromData" << std::endl;
-        exit(1);
+        ExitProgram(1);
     }
     levelS.assign(nbQualVar > 0 ? nbQualVar : 0, std::set<int>());
     // The same rules as the estimation run read the file with; the counts are
@@ -312,7 +313,7 @@ std::ofstream OpenOrExit(const std::string& File, const char* func) {
     std::ofstream ofs(File);
     if (!ofs.is_open()) {
         std::cout << "Cannot open file " << File << " - " << func << std::endl;
-        exit(1);
+        ExitProgram(1);
     }
     return ofs;
 }

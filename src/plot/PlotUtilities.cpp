@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "chart/Chart.h"
+#include "core/ProgramExit.h"
 #include "core/ProgramFlavour.h"
 
 namespace {
@@ -179,7 +180,7 @@ int PlotBetaHist(const std::string& file, const DBL_VCTR_3D& betaHist,
                  const INT_VCTR_1D& nQualLevels, int nbQuantVar, int trendDegree, int firstKept) {
     if (betaHist.empty()) {
         Report(std::cerr, "Uninitialized betaHist - PlotBetaHist");
-        exit(1);
+        ExitProgram(1);
     }
     const size_t K = betaHist.size(), B = betaHist[0].size();
     for (const DBL_VCTR_2D& cluster : betaHist)

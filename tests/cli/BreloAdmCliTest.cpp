@@ -80,7 +80,7 @@ const char* const RESULT_SUFFIXES[] = {
 void ExpectAllResults(const std::string& prefix, const std::string& inputPrefix) {
     for (const char* suffix : RESULT_SUFFIXES)
         EXPECT_TRUE(FileExists(prefix + suffix)) << prefix + suffix;
-    for (const char* suffix : {"MDIC_admCAR", "CFadmCAR", "VD.png", "ND.png", "VC"})
+    for (const char* suffix : {"MDIC_admCAR_K2", "CFadmCAR_K2", "VD.png", "ND.png", "VC"})
         EXPECT_TRUE(FileExists(inputPrefix + suffix)) << inputPrefix + suffix;
 }
 
@@ -218,7 +218,7 @@ TEST(BreloAdmCli, CountsThatMakeNoSenseAreRefusedBeforeAnyWork) {
         EXPECT_FALSE(HasUsage(r.out)) << c.second;
     }
     EXPECT_FALSE(FileExists(dir + "/sim2pop.txtVC"));
-    EXPECT_FALSE(FileExists(dir + "/sim2pop.txtMDIC_admCAR"));
+    EXPECT_FALSE(FileExists(dir + "/sim2pop.txtMDIC_admCAR_K2"));
 }
 
 TEST(BreloAdmCli, OutputNamesFollowFolderAndRunLabel) {
@@ -358,8 +358,8 @@ TEST(BreloAdmCli, RecessiveAllelesRunEndToEnd) {
 // continuation file restarts a chain where it stood.
 TEST(BreloAdmCli, BestRunRecordAndContinuation) {
     const std::string dir = DirWith("cli_best", "sim2pop.txt");
-    const std::string record = dir + "/sim2pop.txtMDIC_admCAR";
-    const std::string cf = dir + "/sim2pop.txtCFadmCAR";
+    const std::string record = dir + "/sim2pop.txtMDIC_admCAR_K2";
+    const std::string cf = dir + "/sim2pop.txtCFadmCAR_K2";
     ASSERT_EQ(RunAdm(dir, Sim2pop({}, 300, 100)).status, 0);
     const INT_VCTR hc = HardClusters(dir + "/sim2pop.txtTR.txt");
     ASSERT_EQ(hc.size(), 130u);
@@ -371,7 +371,7 @@ TEST(BreloAdmCli, BestRunRecordAndContinuation) {
 
     // Two sweeps from the continuation file keep the memberships of the
     // earlier run, labels included; two sweeps from a random start do not.
-    SResult r = RunAdm(dir, Sim2pop({"-psim2pop.txtCFadmCAR", "-orunp"}, 2, 1));
+    SResult r = RunAdm(dir, Sim2pop({"-psim2pop.txtCFadmCAR_K2", "-orunp"}, 2, 1));
     ASSERT_EQ(r.status, 0) << r.err;
     const double continued = Agreement(hc, HardClusters(dir + "/sim2pop.txt_RUNp_TR.txt"));
     r = RunAdm(dir, Sim2pop({"-orunr"}, 2, 1));
@@ -392,6 +392,39 @@ TEST(BreloAdmCli, BestRunRecordAndContinuation) {
     ASSERT_EQ(RunAdm(dir, Sim2pop({})).status, 0);
     EXPECT_NE(ReadFile(record), "1e+300 1 1 ");
     EXPECT_NE(ReadFile(cf), "kept");
+}
+
+// One pair per K: a run with another K neither compares itself with nor
+// replaces the pair of K = 2; a pair from before K was in the names is the
+// record of the K its continuation file holds.
+TEST(BreloAdmCli, EachNumberOfClustersKeepsItsOwnBestRun) {
+    const std::string dir = DirWith("cli_bestK", "sim2pop.txt");
+    const std::string prefix = dir + "/sim2pop.txt";
+    ASSERT_EQ(RunAdm(dir, Sim2pop({})).status, 0);
+    const std::string record2 = ReadFile(prefix + "MDIC_admCAR_K2");
+    const std::string cf2 = ReadFile(prefix + "CFadmCAR_K2");
+    // A K = 3 record can be worse than the K = 2 one and is still kept.
+    std::vector<std::string> k3 = Sim2pop({});
+    k3[4] = "-K3";
+    ASSERT_EQ(RunAdm(dir, k3).status, 0);
+    EXPECT_EQ(ReadFile(prefix + "MDIC_admCAR_K2"), record2);
+    EXPECT_EQ(ReadFile(prefix + "CFadmCAR_K2"), cf2);
+    EXPECT_EQ(ReadFile(prefix + "CFadmCAR_K3").rfind("3 20 ", 0), 0u);
+    SResult continued = RunAdm(dir, Sim2pop({"-psim2pop.txtCFadmCAR_K2", "-orunp"}, 2, 1));
+    ASSERT_EQ(continued.status, 0);
+    EXPECT_FALSE(Contains(continued.err, "conflicts")) << continued.err;
+
+    // An older pair of K = 2 with a DIC no run reaches stays the record of
+    // K = 2; a K = 3 run does not take it for its own.
+    const std::string legacy = DirWith("cli_bestOld", "sim2pop.txt");
+    const std::string old = legacy + "/sim2pop.txt";
+    std::ofstream(old + "MDIC_admCAR") << "-1e+09 1 1 ";
+    std::ofstream(old + "CFadmCAR") << ReadFile(prefix + "CFadmCAR_K2");
+    ASSERT_EQ(RunAdm(legacy, Sim2pop({})).status, 0);
+    EXPECT_FALSE(FileExists(old + "MDIC_admCAR_K2"));
+    ASSERT_EQ(RunAdm(legacy, k3).status, 0);
+    EXPECT_TRUE(FileExists(old + "MDIC_admCAR_K3"));
+    EXPECT_EQ(ReadFile(old + "MDIC_admCAR"), "-1e+09 1 1 ");
 }
 
 TEST(BreloAdmCli, MapPredictionOnTheElevationRaster) {
