@@ -86,8 +86,8 @@ Results of breloAdm are in $ADM_OUT/:
   sim2pop.txtAP.png         admixture proportions of each individual
   sim2pop.txtPPM.txt / .png memberships predicted from the spatial trend
   sim2pop.txtQ.txt, P.txt   admixture proportions with ids, allele frequencies (run.txt: provenance)
-  sim2pop.txtDIC.txt        DIC (DIC2, DIC3: variants); MDIC_admCAR and CFadmCAR keep
-                            the best run so far (continue from it with -p)
+  sim2pop.txtDIC.txt        DIC (DIC2, DIC3: variants); MDIC_admCAR_K2 and CFadmCAR_K2
+                            keep the best K = 2 run so far (continue from it with -p)
   sim2pop.txtPrediction_cluster_1.txt, _2.txt  admixture proportions predicted over
                             examples/sim2pop_grid.asc (one raster per cluster)
 MSG

@@ -282,8 +282,8 @@ int BreloMain(int argc, char** argv) {
         completed = RunSingle(argc, argv, d, tables, runCriteria, bValOnIndiv, vTrainingConfig,
                               vCompTrainingConfig);
 
-    tables.criteria.close();
-    tables.cvScore.close();
+    CloseResultFile(tables.criteria, CriteriaTableName(d), "brelo");
+    CloseResultFile(tables.cvScore, CvScoreTableName(d), "brelo");
     if (!d.b2fold)
         remove(CvScoreTableName(d).c_str());
     return completed ? 0 : 1;

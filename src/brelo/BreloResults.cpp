@@ -8,6 +8,7 @@
 #include "brelo/BreloOptions.h"
 #include "brelo/BreloSampler.h"
 #include "core/MatrixUtilities.h"
+#include "core/MiscUtilities.h"
 #include "core/StatUtilities.h"
 #include "io/IOUtilities.h"
 #include "io/ManipVector.h"
@@ -205,11 +206,7 @@ void WriteLatentUtilities(std::ostream& os, const DBL_VCTR_2D& w) {
 void WriteReport(const SBreloChain& c, const SBreloOptions& opts, const std::string& FOFN,
                  const DBL_VCTR_1D& pi, const SRunDiagnostics& diagnostics) {
     const std::string file = FOFN + "TR.txt";
-    std::ofstream os(file);
-    if (!os) {
-        std::cout << "Cannot open file " << file << " - brelo" << std::endl;
-        return;
-    }
+    std::ofstream os = OpenResultFile(file, "brelo");
     os << "Estimated Clustering Probabilities for Samples\n";
     WriteInOfstreamClummpFormat(c.cpAverage, os);
     if (HasCovariates(c)) {
@@ -233,6 +230,7 @@ void WriteReport(const SBreloChain& c, const SBreloOptions& opts, const std::str
         os << "\n\n\n";
     }
     ReportRunDiagnostics(os, diagnostics);
+    CloseResultFile(os, file, "brelo");
 }
 
 // The plain tables of memberships (training individuals) and allele
@@ -257,10 +255,11 @@ void WriteLikelihoodFiles(const SBreloChain& c, const std::string& FOFN) {
 }
 
 void WriteCriteriaFiles(const SBreloChain& c, const std::string& FOFN, const SRunSummary& sum) {
-    std::ofstream al(FOFN + "AL.txt");
+    std::ofstream al = OpenResultFile(FOFN + "AL.txt", "brelo");
     al << sum.lh.dAL;
+    CloseResultFile(al, FOFN + "AL.txt", "brelo");
     if (c.K > 1) {
-        std::ofstream aic(FOFN + "AIC.txt");
+        std::ofstream aic = OpenResultFile(FOFN + "AIC.txt", "brelo");
         aic << "Cluster \t AIC \n";
         for (int k = 1; k < c.K; ++k)
             Fixed17(aic << k << "\t", sum.dAIC[k - 1]) << "\n";
@@ -268,17 +267,20 @@ void WriteCriteriaFiles(const SBreloChain& c, const std::string& FOFN, const SRu
                     << "\t",
                 sum.dAIC[c.K - 1])
             << "\n";
+        CloseResultFile(aic, FOFN + "AIC.txt", "brelo");
     }
-    std::ofstream bf(FOFN + "BF.txt");
+    std::ofstream bf = OpenResultFile(FOFN + "BF.txt", "brelo");
     bf << "(Likelihood Max)/P(Data)\t" << sum.lh.BF << "\n"
        << "Log-Likelihood Max"
        << "\t" << sum.lh.LHmax << "\n";
-    std::ofstream dic(FOFN + "DIC.txt");
+    CloseResultFile(bf, FOFN + "BF.txt", "brelo");
+    std::ofstream dic = OpenResultFile(FOFN + "DIC.txt", "brelo");
     dic << sum.DIC;
+    CloseResultFile(dic, FOFN + "DIC.txt", "brelo");
     if (!c.hasRegression)
         return;
     const SRegressionCriteria& r = sum.regr;
-    std::ofstream regr(FOFN + "DICregr.txt");
+    std::ofstream regr = OpenResultFile(FOFN + "DICregr.txt", "brelo");
     regr << "Cluster \t DIC regression \t DIC2 regression \t dRSS \t RSSestimatedParam \t "
             "penalty \t penalty2\n";
     for (int k = 1; k < c.K; ++k) {
@@ -292,10 +294,12 @@ void WriteCriteriaFiles(const SBreloChain& c, const std::string& FOFN, const SRu
     Fixed17(regr, r.DICregr[c.K - 1]) << "\t";
     Fixed17(regr, r.DICregr2[c.K - 1]) << "\t";
     Fixed17(regr, sum.dRSS[c.K - 1]) << "\n";
+    CloseResultFile(regr, FOFN + "DICregr.txt", "brelo");
     if (r.negativePenalty) {
-        std::ofstream err(FOFN + "DICregrError.txt");
+        std::ofstream err = OpenResultFile(FOFN + "DICregrError.txt", "brelo");
         err << "Error, negative penalty ! penalty1= " << r.penalty[c.K - 2]
             << "penalty2=" << r.penalty2[c.K - 2] << "\n";
+        CloseResultFile(err, FOFN + "DICregrError.txt", "brelo");
     }
 }
 
@@ -430,7 +434,9 @@ SRunDiagnostics WriteRunResults(SBreloChain& c, const SBreloOptions& opts, const
     PlotAP(FOFN + "AP.png", c.cpAverage, "Assignment Probabilities");
     WriteResultTables(c, FOFN);
     sum.KEst = EstimatedNumberOfClusters(sum.pi);
-    std::ofstream(FOFN + "EN.txt") << sum.KEst << "\n";
+    std::ofstream en = OpenResultFile(FOFN + "EN.txt", "brelo");
+    en << sum.KEst << "\n";
+    CloseResultFile(en, FOFN + "EN.txt", "brelo");
     WriteLikelihoodFiles(c, FOFN);
     ComputeCriteria(c, sum);
     WriteCriteriaFiles(c, FOFN, sum);

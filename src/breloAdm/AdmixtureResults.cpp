@@ -6,8 +6,9 @@
 #include <iomanip>
 #include <iostream>
 
-#include "core/StatUtilities.h"
+#include "core/MiscUtilities.h"
 #include "core/ProgramExit.h"
+#include "core/StatUtilities.h"
 #include "io/BestRunRecord.h"
 #include "io/IOUtilities.h"
 #include "io/ResultReport.h"
@@ -184,7 +185,8 @@ void WriteVarianceAndPsi(std::ostream& os, const SAdmEstimates& est, double larg
 
 void WriteReport(const SAdmOptions& opt, const SAdmSetup& setup, const CSpatialPrior& prior,
                  const SAdmChain& chain, const SAdmEstimates& est) {
-    std::ofstream os(opt.FOFN + "TR.txt", std::ios::out | std::ios::trunc);
+    const std::string file = opt.FOFN + "TR.txt";
+    std::ofstream os = OpenResultFile(file, "WriteReport");
     const int kept = opt.TotalSweep - opt.BurnIn;
     WriteEstimatedMemberships(os, est.cpAverage, opt.K);
     os << "\n\n\n";
@@ -195,11 +197,13 @@ void WriteReport(const SAdmOptions& opt, const SAdmSetup& setup, const CSpatialP
     os << std::fixed << std::setprecision(15) << std::setfill(' ');
     WriteVarianceAndPsi(os, est, prior.largestEigenvalue);
     ReportRunDiagnostics(os, est.diagnostics);
+    CloseResultFile(os, file, "WriteReport");
 }
 
 void WriteValue(const std::string& File, double value) {
-    std::ofstream os(File, std::ios::out | std::ios::trunc);
+    std::ofstream os = OpenResultFile(File, "WriteValue");
     os << value << "\n";
+    CloseResultFile(os, File, "WriteValue");
 }
 
 void WritePredictiveMemberships(const SAdmOptions& opt, const SAdmEstimates& est) {

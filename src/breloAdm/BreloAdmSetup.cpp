@@ -67,6 +67,23 @@ bool SitesMatch(const std::vector<SPoint>& sites, const DBL_VCTR_2D& C, int N) {
     return true;
 }
 
+// The data bounds and the drawing box of a saved tessellation: finite, of a
+// finite positive width and height, the box around the bounds. A box of
+// infinite width (-1e308 1e308) would leave every chart blank.
+bool BoundsFit(const std::vector<double>& bounds, const std::vector<double>& box) {
+    if (bounds.size() != 4 || box.size() != 4)
+        return false;
+    // Sites on one line have bounds of no width; the box is always wider.
+    for (const std::vector<double>* v : {&bounds, &box})
+        for (int axis = 0; axis < 2; ++axis) {
+            const double lo = (*v)[2 * axis], hi = (*v)[2 * axis + 1];
+            if (!std::isfinite(lo) || !std::isfinite(hi) || !std::isfinite(hi - lo) ||
+                !(v == &box ? hi > lo : hi >= lo))
+                return false;
+        }
+    return box[0] <= bounds[0] && box[1] >= bounds[1] && box[2] <= bounds[2] && box[3] >= bounds[3];
+}
+
 // A saved tessellation is only of use for the same sites: N + nd points at
 // the positions of C, and a neighbourhood system over the N individuals.
 bool ReloadTessellation(const SAdmOptions& opt, const DBL_VCTR_2D& C, STessellation& tess) {
@@ -81,10 +98,12 @@ bool ReloadTessellation(const SAdmOptions& opt, const DBL_VCTR_2D& C, STessellat
     for (const INT_VCTR_1D& row : tess.vvnNS)
         for (int j : row)
             fits = fits && j >= 0 && j < opt.N;
-    fits = fits && SitesMatch(tess.vptC, C, opt.N);
+    fits =
+        fits && SitesMatch(tess.vptC, C, opt.N) && BoundsFit(tess.vdDataMinMax, tess.vdDataScale);
     if (!fits) {
         std::cerr << "Voronoi file " << opt.Voronoi
-                  << " does not fit the data (other sites); computing the tessellation"
+                  << " does not fit the data (other sites or no finite box); computing the "
+                     "tessellation"
                   << std::endl;
         tess = STessellation();
         return false;

@@ -125,6 +125,20 @@ void CheckKMeansStart(bool kmeansStart, int K) {
         RefuseInput("The k-means initialisation (-jk) needs at least 2 clusters (-K).");
 }
 
+std::ofstream OpenResultFile(const std::string& File, const char* func) {
+    std::ofstream ofs(File, std::ios::out | std::ios::trunc);
+    if (!ofs.is_open())
+        RefuseInput("Cannot open file " + File + " - " + func);
+    return ofs;
+}
+
+void CloseResultFile(std::ofstream& ofs, const std::string& File, const char* func) {
+    ofs.close();
+    if (ofs.fail())
+        RefuseInput("Cannot write file " + File + " - " + func +
+                    " (is the disk full, or the folder gone?)");
+}
+
 double AvailableMemoryBytes() {
     const long pages = sysconf(_SC_PHYS_PAGES);
     const long pageSize = sysconf(_SC_PAGE_SIZE);

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <ctime>
+#include <fstream>
 #include <string>
 
 // Number of decimal digits of TotalSweep (1 for values below 10, including 0).
@@ -61,6 +62,14 @@ void CheckChainSettings(int K, double lambda, int TotalSweep, int BurnIn, int Bu
 // Refuses, through RefuseInput, a start from k-means clusters (-jk) with
 // fewer than 2 clusters.
 void CheckKMeansStart(bool kmeansStart, int K);
+
+// Result files. OpenResultFile opens File for writing (truncated); a file
+// that cannot be created ends the run (RefuseInput: "Cannot open file " +
+// File + " - " + func). CloseResultFile closes it and ends the run unless
+// every byte reached the file ("Cannot write file ..."): a full disk or a
+// folder removed during the run must not pass for a completed run.
+std::ofstream OpenResultFile(const std::string& File, const char* func);
+void CloseResultFile(std::ofstream& ofs, const std::string& File, const char* func);
 
 // Refuses, through RefuseInput, a number of sweeps whose traces (the values
 // kept for every sweep: valuesPerSweep of them, 8 bytes each) would not fit

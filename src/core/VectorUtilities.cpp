@@ -184,5 +184,9 @@ bool SaveVector2D(const DBL_VCTR_2D& V, const std::string& File) {
             ofs << v << "\t";
         ofs << "\n";
     }
+    ofs.close();
+    if (ofs.fail())
+        FailMatrixFile("Cannot write file " + File +
+                       " - SaveVector2D (is the disk full, or the folder gone?)");
     return true;
 }

@@ -100,12 +100,18 @@ bool WriteBestRun(const std::string& FIFN, int K, int trendDegree, double DIC,
                   const DBL_VCTR_2D& q, const INT_VCTR_3D& zadmix, const DBL_VCTR_3D& p) {
     const std::string record = BestRunRecordName(FIFN, K), cf = BestRunCFName(FIFN, K);
     const std::string recordTmp = record + kTemporary, cfTmp = cf + kTemporary;
-    if (!SaveCF(sigma, beta, alpha, q, zadmix, p, cfTmp) || !Sync(cfTmp, O_RDONLY) ||
-        !SaveML(trendDegree, DIC, recordTmp) || !Sync(recordTmp, O_RDONLY)) {
+    // SaveCF and SaveML report their own failures; a failed sync is reported
+    // here.
+    bool written =
+        SaveCF(sigma, beta, alpha, q, zadmix, p, cfTmp) && SaveML(trendDegree, DIC, recordTmp);
+    if (written && !(Sync(cfTmp, O_RDONLY) && Sync(recordTmp, O_RDONLY))) {
+        std::cerr << "Cannot write the best-run files " << record << " and " << cf
+                  << " to the disk - WriteBestRun" << std::endl;
+        written = false;
+    }
+    if (!written) {
         std::remove(cfTmp.c_str());
         std::remove(recordTmp.c_str());
-        std::cerr << "Cannot write the best-run files " << record << " and " << cf
-                  << " - WriteBestRun" << std::endl;
         return false;
     }
     if (!Rename(cfTmp, cf) || !Rename(recordTmp, record))

@@ -2,13 +2,16 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <iomanip>
 #include <iostream>
 #include <limits>
 #include <map>
 #include <set>
+#include <sstream>
 
+#include "core/MiscUtilities.h"
 #include "core/ProgramExit.h"
 #include "core/ProgramFlavour.h"
 #include "core/TokenReader.h"
@@ -483,15 +486,68 @@ bool ReadCFMatrix(CFieldReader& reader, DBL_VCTR_2D& M, const char* section, con
     return true;
 }
 
-bool ReadCFBody(CFieldReader& reader, DBL_VCTR_1D& sigma, DBL_VCTR_2D& beta, DBL_VCTR_2D& alpha,
-                DBL_VCTR_2D& q, INT_VCTR_3D& zadmix, DBL_VCTR_3D& p) {
+// Frequencies and proportions are written with six significant digits: a
+// sum that misses 1 by more than this was not written by a run.
+constexpr double kSumTolerance = 1e-3;
+
+// Reads a probability (0 to 1); RejectLast names it otherwise.
+bool ReadProbability(CFieldReader& reader, double& v, const char* what, int a, int b) {
+    if (!reader.Real(v, what, a, b))
+        return false;
+    return (v >= 0.0 && v <= 1.0) || reader.RejectLast(what, a, b);
+}
+
+bool RefuseSum(CFieldReader& reader, const std::string& what, double sum) {
+    std::ostringstream msg;
+    msg << what << " sum to " << sum << " in " << reader.File() << ", not 1";
+    return reader.Refuse(msg.str());
+}
+
+// p[k][l] (each locus with alleles) and every row of q sum to 1: a state
+// off the simplex would turn into NaN in the first sweep.
+bool ReadFrequencies(CFieldReader& reader, DBL_VCTR_3D& p) {
     reader.SetWhere("allele frequencies");
     for (size_t k = 0; k < p.size(); ++k)
-        for (size_t l = 0; l < p[k].size(); ++l)
-            for (double& v : p[k][l])
-                if (!reader.Real(v, "a frequency of cluster %d at locus %d",
-                                 static_cast<int>(k + 1), static_cast<int>(l + 1)))
+        for (size_t l = 0; l < p[k].size(); ++l) {
+            const int kk = static_cast<int>(k + 1), ll = static_cast<int>(l + 1);
+            double sum = 0.0;
+            for (double& v : p[k][l]) {
+                if (!ReadProbability(reader, v, "a frequency (0 to 1) of cluster %d at locus %d",
+                                     kk, ll))
                     return false;
+                sum += v;
+            }
+            if (!p[k][l].empty() && std::fabs(sum - 1.0) > kSumTolerance)
+                return RefuseSum(reader,
+                                 "The allele frequencies of cluster " + std::to_string(kk) +
+                                     " at locus " + std::to_string(ll),
+                                 sum);
+        }
+    return true;
+}
+
+bool ReadProportions(CFieldReader& reader, DBL_VCTR_2D& q) {
+    reader.SetWhere("admixture coefficients");
+    for (size_t i = 0; i < q.size(); ++i) {
+        const int ii = static_cast<int>(i + 1);
+        double sum = 0.0;
+        for (size_t k = 0; k < q[i].size(); ++k) {
+            if (!ReadProbability(reader, q[i][k], "q (0 to 1) of individual %d, cluster %d", ii,
+                                 static_cast<int>(k + 1)))
+                return false;
+            sum += q[i][k];
+        }
+        if (std::fabs(sum - 1.0) > kSumTolerance)
+            return RefuseSum(reader,
+                             "The admixture coefficients of individual " + std::to_string(ii), sum);
+    }
+    return true;
+}
+
+bool ReadCFBody(CFieldReader& reader, DBL_VCTR_1D& sigma, DBL_VCTR_2D& beta, DBL_VCTR_2D& alpha,
+                DBL_VCTR_2D& q, INT_VCTR_3D& zadmix, DBL_VCTR_3D& p) {
+    if (!ReadFrequencies(reader, p))
+        return false;
     // The labels index per-cluster arrays: one outside 0..K-1 is refused.
     const int K = static_cast<int>(p.size());
     const std::string labelText =
@@ -507,15 +563,21 @@ bool ReadCFBody(CFieldReader& reader, DBL_VCTR_1D& sigma, DBL_VCTR_2D& beta, DBL
                 if (v < 0 || v >= K)
                     return reader.RejectLast(label, ii, aa);
             }
-    if (!ReadCFMatrix(reader, q, "admixture coefficients", "q of individual %d, cluster %d") ||
+    if (!ReadProportions(reader, q) ||
         !ReadCFMatrix(reader, alpha, "latent values", "alpha of individual %d, cluster %d") ||
         !ReadCFMatrix(reader, beta, "regression coefficients",
                       "beta of cluster %d, coefficient %d"))
         return false;
+    // A variance that is not positive has no square root for the field.
     reader.SetWhere("variances");
-    for (size_t k = 0; k < sigma.size(); ++k)
-        if (!reader.Real(sigma[k], "sigma of cluster %d", static_cast<int>(k + 1)))
+    const char* what = "sigma of cluster %d (a positive number)";
+    for (size_t k = 0; k < sigma.size(); ++k) {
+        const int kk = static_cast<int>(k + 1);
+        if (!reader.Real(sigma[k], what, kk))
             return false;
+        if (!(sigma[k] > 0.0))
+            return reader.RejectLast(what, kk);
+    }
     return true;
 }
 }  // namespace
@@ -627,6 +689,7 @@ bool SaveToMyFileClumppFormat(const DBL_VCTR_2D& V, const std::string& File, boo
     if (header)
         ofs << title << "\n";
     WriteClumppRows(V, ofs, header);
+    CloseResultFile(ofs, File, "SaveToMyFileClusterFormat");
     return true;
 }
 

@@ -94,7 +94,10 @@ bool SaveCF(const DBL_VCTR_1D& sigma, const DBL_VCTR_2D& beta, const DBL_VCTR_2D
 // container is empty, the file cannot be read, its header (K, L, J, N)
 // conflicts with the shapes, values are left over after sigma (a file written
 // for another ploidy or design matrix), it ends early, holds a malformed
-// number or a copy label outside 0..K-1.
+// number or a copy label outside 0..K-1, or holds a state no run can be in:
+// a frequency or admixture coefficient outside 0..1, frequencies of a locus
+// or coefficients of an individual that do not sum to 1, a sigma that is not
+// positive (the message names the file and the value).
 bool LoadCF(DBL_VCTR_1D& sigma, DBL_VCTR_2D& beta, DBL_VCTR_2D& alpha, DBL_VCTR_2D& q,
             INT_VCTR_3D& zadmix, DBL_VCTR_3D& p, const std::string& File);
 

@@ -8,6 +8,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "core/MiscUtilities.h"
 #include "core/ProgramExit.h"
 #include "core/TokenReader.h"
 #include "io/CovariateCoding.h"
@@ -323,6 +324,7 @@ bool SaveToMyFile(const DBL_VCTR_1D& V, const std::string& File) {
     std::ofstream ofs = OpenOrExit(File, "SaveToMyFile");
     for (double v : V)
         ofs << v << "\n";
+    CloseResultFile(ofs, File, "SaveToMyFile");
     return true;
 }
 
@@ -333,6 +335,7 @@ bool SaveToMyFile(const DBL_VCTR_2D& V, const std::string& File) {
             ofs << v << "\t";
         ofs << "\n";
     }
+    CloseResultFile(ofs, File, "SaveToMyFile");
     return true;
 }
 
@@ -358,6 +361,7 @@ bool SaveBetaToMyFile(const DBL_VCTR_3D& Beta, const std::string& File) {
                     ofs << trace[cycle] << "\t";
             ofs << "\n";
         }
+        CloseResultFile(ofs, File, "SaveBetaToMyFile");
     }
     std::cout << "Beta saved in " << File << std::endl;
     return true;

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "core/MiscUtilities.h"
 #include "core/ProgramFlavour.h"
 #include "core/StatUtilities.h"
 
@@ -122,10 +123,7 @@ void ReportMembershipCorrelation(double cor, const std::string& file) {
     const std::string text = CriterionText(cor);
     std::cout << "Correlation between estimated and predicted membership coeff = " << text
               << std::endl;
-    std::ofstream ofs(file);
-    if (!ofs) {
-        std::cerr << "Cannot open file " << file << " - ReportMembershipCorrelation" << std::endl;
-        return;
-    }
+    std::ofstream ofs = OpenResultFile(file, "ReportMembershipCorrelation");
     ofs << text;
+    CloseResultFile(ofs, file, "ReportMembershipCorrelation");
 }

@@ -166,6 +166,25 @@ TEST(AdmSetup, SavedTessellationReloadsWithTheSameNeighbourhoodSystem) {
     RunSetupIn(swapped, "sim2pop.txt", 130, 20, {"-v" + first.dir + "/sim2pop.txtVC"});
     EXPECT_TRUE(admtest::FileExists(swapped.dir + "/sim2pop.txtVC"));
     EXPECT_NE(swapped.setup.tess.vvnNS, first.setup.tess.vvnNS);
+
+    // The same sites in a box of infinite width: no chart could be drawn in
+    // it, so the file does not fit either.
+    std::istringstream saved(admtest::ReadFile(first.dir + "/sim2pop.txtVC"));
+    std::vector<std::string> tokens;
+    for (std::string t; saved >> t;)
+        tokens.push_back(t);
+    const size_t box = 2 + 3 * 130 + 130 + 4;
+    tokens[box] = "-1e308";
+    tokens[box + 1] = "1e308";
+    std::ofstream wide(first.dir + "/wide.VC");
+    for (const std::string& t : tokens)
+        wide << t << " ";
+    wide.close();
+    SFixtureRun unbounded;
+    RunFixtureSetup(unbounded, "sim2pop.txt", 130, 20, {"-v" + first.dir + "/wide.VC"});
+    EXPECT_TRUE(admtest::FileExists(unbounded.dir + "/sim2pop.txtVC"));
+    ASSERT_EQ(unbounded.setup.tess.vdDataScale.size(), 4u);
+    EXPECT_LT(unbounded.setup.tess.vdDataScale[1] - unbounded.setup.tess.vdDataScale[0], 1e6);
 }
 
 TEST(AdmSetup, InterceptOnlyDesignWithoutTrend) {

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -493,4 +494,27 @@ TEST(BreloAdmCli, UnreadableOrTruncatedMapsAreRefused) {
     EXPECT_TRUE(Contains(r.err, "Cannot open file nothere.asc - LoadMap")) << r.err;
     // The results were written before the map was read.
     EXPECT_TRUE(FileExists(dir + "/sim2pop.txt_RUNb_DIC.txt"));
+}
+
+// A result file that cannot be written (a full disk) ends the run with one
+// line and exit status 1, and so does a best-run pair that cannot be.
+TEST(BreloAdmCli, AResultFileThatCannotBeWrittenEndsTheRun) {
+    const std::string dir = DirWith("cli_fulldisk", "sim2pop.txt");
+    std::filesystem::create_symlink("/dev/full", dir + "/sim2pop.txtDIC.txt");
+    SResult r = RunAdm(dir, Sim2pop({}));
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_TRUE(Contains(r.err,
+                         "\nCannot write file sim2pop.txtDIC.txt - WriteValue (is the disk "
+                         "full, or the folder gone?)\n"))
+        << r.err;
+    EXPECT_FALSE(FileExists(dir + "/sim2pop.txtMDIC_admCAR_K2"));
+    // A record that cannot take its place (here a folder of its name).
+    std::filesystem::remove(dir + "/sim2pop.txtDIC.txt");
+    std::filesystem::create_directory(dir + "/sim2pop.txtMDIC_admCAR_K2");
+    r = RunAdm(dir, Sim2pop({}));
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_TRUE(Contains(r.err,
+                         "\nCannot rename sim2pop.txtMDIC_admCAR_K2.tmp to "
+                         "sim2pop.txtMDIC_admCAR_K2 - WriteBestRun\n"))
+        << r.err;
 }

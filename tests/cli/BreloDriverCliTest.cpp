@@ -283,3 +283,27 @@ TEST(BreloDriverCli, ResultFileLayouts) {
 }
 
 }  // namespace
+
+// A result file that cannot be written (here a full disk) ends the run with
+// one line and exit status 1 instead of passing for a completed run.
+TEST(BreloDriverCli, AResultFileThatCannotBeWrittenEndsTheRun) {
+    const std::string dir = Folder("fulldisk");
+    std::filesystem::create_symlink("/dev/full", dir + "/sim2pop.txtAL.txt");
+    SCliResult r = RunBreloIn(dir, kSim + kShort + "-K2 -T0");
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_TRUE(Contains(r.output,
+                         "Cannot write file sim2pop.txtAL.txt - brelo (is the disk "
+                         "full, or the folder gone?)\n"))
+        << r.output;
+}
+
+// -o followed by a folder whose name begins with "run" is the folder: a run
+// label cannot hold a '/'.
+TEST(BreloDriverCli, AnOutputFolderNamedRunSomethingIsAFolder) {
+    const std::string dir = Folder("runfolder");
+    std::filesystem::create_directories(dir + "/runs/x");
+    SCliResult r = RunBreloIn(dir, kSim + kShort + "-K2 -T0 -oruns/x");
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_TRUE(FileExists(dir + "/runs/x/sim2pop.txtAP.txt"));
+    EXPECT_TRUE(FileExists(dir + "/runs/x/sim2pop.txt_allCriteria.txt"));
+}

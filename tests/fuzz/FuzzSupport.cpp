@@ -1,5 +1,6 @@
 #include "FuzzSupport.h"
 
+#include <gsl/gsl_errno.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -55,6 +56,8 @@ std::string CFuzzInput::WriteBody(const std::string& name) const {
 }
 
 int RunFuzzCase(const std::function<void()>& body) {
+    // As in the programs' main: GSL failures come back as status codes.
+    gsl_set_error_handler_off();
     const ExitHook previous = SetExitHook(ThrowOnExit);
     std::cout.setstate(std::ios::badbit);
     std::cerr.setstate(std::ios::badbit);

@@ -1,9 +1,16 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <random>
 #include <sstream>
 
 #include "core/TestSupport.h"
+#include "io/BestRunRecord.h"
 #include "io/IOUtilities.h"
 #include "io/ManipVector.h"
 
@@ -16,6 +23,14 @@ struct SState {
     INT_VCTR_3D zadmix;
     DBL_VCTR_3D p;
 };
+
+void Normalise(DBL_VCTR_1D& v) {
+    double sum = 0.0;
+    for (double x : v)
+        sum += x;
+    for (double& x : v)
+        x /= sum;
+}
 
 SState MakeState(int K, const INT_VCTR_1D& J, int N, int A, int B, double offset) {
     SState s;
@@ -43,6 +58,12 @@ SState MakeState(int K, const INT_VCTR_1D& J, int N, int A, int B, double offset
             for (int l = 0; l < L; ++l)
                 s.zadmix[i][a][l] = (i + a + l) % K;
     }
+    // A state a run can be in: frequencies and coefficients on the simplex.
+    for (DBL_VCTR_2D& pk : s.p)
+        for (DBL_VCTR_1D& locus : pk)
+            Normalise(locus);
+    for (DBL_VCTR_1D& row : s.q)
+        Normalise(row);
     return s;
 }
 
@@ -265,4 +286,140 @@ TEST(TrainingFile, RefusedFiles) {
     bool on;
     EXPECT_EXIT_STDOUT(LoadTraining(a, b, on, 3, 3, "/no/such/t.txt"),
                        "^Cannot open file /no/such/t.txt - LoadTraining\n$");
+}
+
+namespace {
+// Loads a state written with one value changed; false with its message.
+std::string RefusalOf(SState bad, const std::string& name) {
+    const std::string file = TempPath(name);
+    EXPECT_TRUE(Save(bad, file));
+    SState target = MakeState(3, {2, 3}, 4, 2, 3, 9.0);
+    const SState untouched = target;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(Load(target, file)) << name;
+    EXPECT_EQ(target.p, untouched.p) << name;
+    EXPECT_EQ(target.sigma, untouched.sigma) << name;
+    return testing::internal::GetCapturedStderr();
+}
+}  // namespace
+
+TEST(CFFile, StatesNoRunCanBeInAreRefusedWithTheFileAndTheValue) {
+    const SState good = MakeState(3, {2, 3}, 4, 2, 3, 0.5);
+    SState negativeSigma = good;
+    negativeSigma.sigma[1] = -1;
+    EXPECT_THAT(RefusalOf(negativeSigma, "sigma"),
+                ::testing::MatchesRegex("Invalid number '-1' in .*sigma, variances \\(line 1\\): "
+                                        "expected sigma of cluster 2 \\(a positive number\\) - "
+                                        "LoadCF\n"));
+    SState zeroSigma = good;
+    zeroSigma.sigma[0] = 0;
+    EXPECT_THAT(RefusalOf(zeroSigma, "zero"), ::testing::HasSubstr("sigma of cluster 1"));
+    SState frequency = good;
+    frequency.p[2][1][0] = 1.5;
+    EXPECT_THAT(RefusalOf(frequency, "p"),
+                ::testing::HasSubstr("Invalid number '1.5' in " + TempPath("p") +
+                                     ", allele frequencies (line 1): expected a frequency (0 to 1) "
+                                     "of cluster 3 at locus 2 - LoadCF"));
+    SState notSummed = good;
+    for (double& v : notSummed.p[0][1])
+        v *= 1.2;
+    EXPECT_THAT(RefusalOf(notSummed, "sum"),
+                ::testing::MatchesRegex("The allele frequencies of cluster 1 at locus 2 sum to 1.2 "
+                                        "in .*sum, not 1 - LoadCF\n"));
+    SState offSimplex = good;
+    offSimplex.q[3] = {0.2, 0.2, 0.2};
+    EXPECT_THAT(RefusalOf(offSimplex, "q"),
+                ::testing::HasSubstr("The admixture coefficients of individual 4 sum to 0.6"));
+    SState negativeQ = good;
+    negativeQ.q[0] = {-0.5, 1.0, 0.5};
+    EXPECT_THAT(RefusalOf(negativeQ, "negq"),
+                ::testing::HasSubstr("expected q (0 to 1) of individual 1, cluster 1"));
+}
+
+namespace {
+// A state for the pair of K clusters whose first sigma tells which
+// generation wrote it (the record holds DIC = -generation).
+SState Generation(int K, int generation) {
+    SState s = MakeState(K, INT_VCTR_1D(20, 6), 300, 2, 3, 0.5);
+    s.sigma[0] = generation;
+    return s;
+}
+
+bool WritePair(const std::string& prefix, int K, int generation) {
+    const SState s = Generation(K, generation);
+    return WriteBestRun(prefix, K, 1, -generation, s.sigma, s.beta, s.alpha, s.q, s.zadmix, s.p);
+}
+
+// The pair of K as a later run reads it: record and continuation file of
+// the same generation, or none at all. Returns the generation (0: none).
+int ReadConsistentPair(const std::string& prefix, int K) {
+    SBestRun best;
+    if (!ReadBestRun(prefix, K, best))
+        return 0;
+    SState loaded = Generation(K, 0);
+    EXPECT_TRUE(Load(loaded, best.cfFile));
+    EXPECT_EQ(loaded.sigma[0], -best.DIC) << "record and continuation file of different runs";
+    return static_cast<int>(loaded.sigma[0]);
+}
+}  // namespace
+
+TEST(BestRunRecord, OnePairPerKAndOlderPairsReadForTheKTheyHold) {
+    const std::string prefix = TempPath("data.txt");
+    ASSERT_TRUE(WritePair(prefix, 2, 7));
+    ASSERT_TRUE(WritePair(prefix, 3, 9));
+    EXPECT_EQ(ReadConsistentPair(prefix, 2), 7);
+    EXPECT_EQ(ReadConsistentPair(prefix, 3), 9);
+    EXPECT_EQ(ReadConsistentPair(prefix, 4), 0);
+    EXPECT_EQ(BestRunCFName(prefix, 2), prefix + "CFadmCAR_K2");
+
+    const std::string old = TempPath("old.txt");
+    const SState s = Generation(2, 5);
+    ASSERT_TRUE(SaveML(1, -5, old + "MDIC_admCAR"));
+    ASSERT_TRUE(Save(s, old + "CFadmCAR"));
+    EXPECT_EQ(ReadConsistentPair(old, 2), 5);
+    EXPECT_EQ(ReadConsistentPair(old, 3), 0);
+    // Once K = 2 has a pair of its own, that pair is the record.
+    ASSERT_TRUE(WritePair(old, 2, 6));
+    EXPECT_EQ(ReadConsistentPair(old, 2), 6);
+}
+
+TEST(BestRunRecord, AWriteCutBetweenItsTwoRenamesIsCompleted) {
+    const std::string prefix = TempPath("data.txt");
+    ASSERT_TRUE(WritePair(prefix, 2, 1));
+    // The new continuation file in place, the new record still under its
+    // temporary name.
+    const SState s = Generation(2, 2);
+    ASSERT_TRUE(Save(s, BestRunCFName(prefix, 2)));
+    ASSERT_TRUE(SaveML(1, -2, BestRunRecordName(prefix, 2) + ".tmp"));
+    EXPECT_EQ(ReadConsistentPair(prefix, 2), 2);
+    // Cut before the first rename: the temporary files go, the old pair stays.
+    ASSERT_TRUE(Save(Generation(2, 3), BestRunCFName(prefix, 2) + ".tmp"));
+    std::ofstream(BestRunRecordName(prefix, 2) + ".tmp") << "-3 1";
+    EXPECT_EQ(ReadConsistentPair(prefix, 2), 2);
+    EXPECT_FALSE(std::ifstream(BestRunCFName(prefix, 2) + ".tmp").is_open());
+}
+
+TEST(BestRunRecord, ARunKilledAtAnyInstantLeavesTheOldPairOrTheNewOne) {
+    const std::string prefix = TempPath("killed.txt");
+    std::mt19937 random(2024);  // fixed: a failure reproduces
+    std::uniform_int_distribution<int> delay(0, 40000);
+    int newest = 0;
+    for (int attempt = 0; attempt < 30; ++attempt) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (int generation = newest + 1;; ++generation)
+                if (!WritePair(prefix, 2, generation))
+                    _exit(2);
+        }
+        usleep(static_cast<useconds_t>(delay(random)));
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped on its own";
+        const int found = ReadConsistentPair(prefix, 2);
+        EXPECT_GE(found, newest) << "an older pair came back";
+        newest = found;
+    }
+    EXPECT_GT(newest, 0);
 }
