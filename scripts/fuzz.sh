@@ -28,9 +28,14 @@ if [ ! -f "tests/fuzz/fuzz_${reader}.cpp" ]; then
 fi
 
 ./scripts/install-deps.sh --fuzz
+# Two harnesses may be started side by side: one builds at a time.
+mkdir -p build-fuzz
+exec 9> build-fuzz/.build.lock
+flock 9
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DBRELO_FUZZ=ON -DBRELO_BENCH=OFF > /dev/null
 cmake --build build-fuzz -j2 --target "fuzz_${reader}" brelo_exe breloAdm_exe > /dev/null
+flock -u 9
 
 work="build-fuzz/fuzz/${reader}"
 corpus="${work}/corpus"

@@ -1,6 +1,5 @@
 #include "io/DataSet.h"
 
-#include <cstdlib>
 #include <iostream>
 #include <utility>
 
