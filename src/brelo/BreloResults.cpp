@@ -9,6 +9,7 @@
 #include "brelo/BreloSampler.h"
 #include "core/MatrixUtilities.h"
 #include "core/MiscUtilities.h"
+#include "core/ProgramExit.h"
 #include "core/StatUtilities.h"
 #include "io/IOUtilities.h"
 #include "io/ManipVector.h"
@@ -235,12 +236,13 @@ void WriteReport(const SBreloChain& c, const SBreloOptions& opts, const std::str
 
 // The plain tables of memberships (training individuals) and allele
 // frequencies (training loci; alleleV also lists the held-out ones).
+// A table that cannot be written ends the run, as every result file.
 void WriteResultTables(const SBreloChain& c, const std::string& FOFN) {
-    SaveQTable(c.cpAverage, c.data.ids, FOFN + kQTableSuffix);
-    if (!c.data.popIndex.empty())
-        SaveLabelTable(c.data.popIndex, FOFN + kLabelsSuffix);
     const INT_VCTR_2D trainingAlleles(c.alleleV.begin(), c.alleleV.begin() + c.L);
-    SavePTable(c.spAverage.p, trainingAlleles, c.data.locusNumber, FOFN + kPTableSuffix);
+    if (!SaveQTable(c.cpAverage, c.data.ids, FOFN + kQTableSuffix) ||
+        (!c.data.popIndex.empty() && !SaveLabelTable(c.data.popIndex, FOFN + kLabelsSuffix)) ||
+        !SavePTable(c.spAverage.p, trainingAlleles, c.data.locusNumber, FOFN + kPTableSuffix))
+        ExitProgram(1);
 }
 
 void WriteLikelihoodFiles(const SBreloChain& c, const std::string& FOFN) {

@@ -14,6 +14,7 @@
 #include "brelo/TruncatedGaussian.h"
 #include "core/MatrixUtilities.h"
 #include "core/MiscUtilities.h"
+#include "core/ProgramExit.h"
 #include "core/RNGUtilities.h"
 #include "io/AlleleCountFeatures.h"
 #include "io/IOUtilities.h"
@@ -732,7 +733,8 @@ bool brelo(int argc, char** argv, std::string run, std::ofstream& ofsCriteria,
                                                         bFIT ? trainingConfig.name : std::string());
     FreeRNG(rng);
     PrintRunTime(start);
-    SaveRunTable(record, FOFN + kRunTableSuffix);
+    if (!SaveRunTable(record, FOFN + kRunTableSuffix))
+        ExitProgram(1);
     WarnIfNotConverged(diagnostics);
     return true;
 }

@@ -7,6 +7,7 @@
 #include "breloAdm/PredictUtilities.h"
 #include "breloAdm/SpatialPrior.h"
 #include "core/MiscUtilities.h"
+#include "core/ProgramExit.h"
 #include "core/RNGUtilities.h"
 #include "io/ResultTables.h"
 
@@ -30,7 +31,8 @@ int RunBreloAdm(int argc, const char* const* argv) {
     FreeRNG(rng);
     PrintRunTime(setup.s_clock);
     record.seed = setup.seed;
-    SaveRunTable(record, opt.FOFN + kRunTableSuffix);
+    if (!SaveRunTable(record, opt.FOFN + kRunTableSuffix))
+        ExitProgram(1);
 
     if (!opt.mapFile.empty())
         RunMapPrediction(opt.mapFile, opt.covariatesGiven, opt.FOFN, est.mean.beta,

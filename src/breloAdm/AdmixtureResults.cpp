@@ -221,11 +221,14 @@ void WritePredictiveMemberships(const SAdmOptions& opt, const SAdmEstimates& est
 
 // The plain tables: the admixture proportions of the report (share of each
 // individual's copies labelled k) and the mean allele frequencies.
+// A table that cannot be written ends the run, as every result file.
 void WriteResultTables(const SAdmOptions& opt, const SAdmSetup& setup, const SAdmEstimates& est) {
-    SaveQTable(est.cpAverage, setup.data.ids, opt.FOFN + kQTableSuffix);
-    if (!setup.data.popIndex.empty())
-        SaveLabelTable(setup.data.popIndex, opt.FOFN + kLabelsSuffix);
-    SavePTable(est.mean.p, setup.alleleV, PositionLocusNumbers(opt.L), opt.FOFN + kPTableSuffix);
+    if (!SaveQTable(est.cpAverage, setup.data.ids, opt.FOFN + kQTableSuffix) ||
+        (!setup.data.popIndex.empty() &&
+         !SaveLabelTable(setup.data.popIndex, opt.FOFN + kLabelsSuffix)) ||
+        !SavePTable(est.mean.p, setup.alleleV, PositionLocusNumbers(opt.L),
+                    opt.FOFN + kPTableSuffix))
+        ExitProgram(1);
 }
 
 }  // namespace
