@@ -5,7 +5,7 @@
 #
 # Usage: scripts/fuzz.sh <reader> <seconds> [libFuzzer options...]
 #   reader: datafile distance statefiles training voronoi rastermap
-#           coefficients newdata
+#           coefficients newdata genotypes
 #
 # The build goes to build-fuzz/ (clang, -DBRELO_FUZZ=ON). The corpus grows in
 # build-fuzz/fuzz/<reader>/corpus; an input that crashes, leaks or hangs is
@@ -67,6 +67,10 @@ case "${reader}" in
     seed rupica "335 2 9 0 0 1 1 0 2 2 0 0 0 1" tests/data/rupica.txt ;;
   newdata)
     seed sim2pop_new "4 0 1 0 1 0" examples/sim2pop_new.txt ;;
+  genotypes)
+    seed snps_vcf "0" examples/snps.vcf.gz
+    seed sim2pop_genepop "1" examples/sim2pop.gen
+    seed sim2pop_coords "2 0 1 0 1 130" examples/sim2pop_coords.txt ;;
   rastermap)
     seed sim2pop_grid "" examples/sim2pop_grid.asc
     seed rupica_elevation "" tests/data/rupica_elevation.asc ;;

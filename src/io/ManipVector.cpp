@@ -132,11 +132,12 @@ bool LoadQualInfoFromData(int N, int nbQualVar, int nbQuantVar, int L, int A, in
         std::cout << "Cannot open file " << F << " - LoadQualInfoFromData" << std::endl;
         ExitProgram(1);
     }
-    levelS.assign(nbQualVar > 0 ? nbQualVar : 0, std::set<int>());
     // The same rules as the estimation run read the file with; the counts are
-    // checked before the codes are given room.
+    // checked before the codes are given room (-XL sizes the sets too).
+    levelS.clear();
     if (!ScanDataFile(layout, std::cout, "LoadQualInfoFromData"))
         return false;
+    levelS.assign(nbQualVar > 0 ? nbQualVar : 0, std::set<int>());
     INT_VCTR_2D XQual(N, INT_VCTR_1D(levelS.size(), 0));
     SDataTargets into;
     into.XQual = &XQual;

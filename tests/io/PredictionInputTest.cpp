@@ -56,6 +56,14 @@ TEST(QualInfo, LevelsOfTheEstimationDataInBothFormats) {
                                       ordinaryFile, 1));
     EXPECT_THAT(testing::internal::GetCapturedStdout(),
                 ::testing::HasSubstr("holds 7 values, where -c1 -XL1 -X1 -L2 expect 5 values"));
+    // -XL at a count no row holds ends on the file, before a set per
+    // covariate is given room (a fuzzing finding: 888888888 sets).
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(LoadQualInfoFromData(3, 888888888, 1, 2, 2, 1, 1, false, false, false, true,
+                                      levelS, ordinaryFile, 1));
+    EXPECT_THAT(testing::internal::GetCapturedStdout(),
+                ::testing::HasSubstr("where -c1 -XL888888888 -X1 -T0 -L2 expect 888888894 values"));
+    EXPECT_TRUE(levelS.empty());
     EXPECT_EXIT_STDOUT(
         LoadQualInfoFromData(3, 1, 1, 2, 2, 1, 1, true, false, false, true, levelS, "/no/such/f"),
         "^Cannot open file /no/such/f - LoadQualInfoFromData\n$");
