@@ -1,4 +1,5 @@
 #include "core/KMeans.h"
+#include "core/ProgramExit.h"
 
 #include <algorithm>
 #include <cmath>
@@ -24,7 +25,7 @@ const double kInf = std::numeric_limits<double>::infinity();
 
 [[noreturn]] void FailStderr(const char* message) {
     std::cerr << message << std::endl;
-    std::exit(1);
+    ExitProgram(1);
 }
 const int kMaxIterations = 1000;
 

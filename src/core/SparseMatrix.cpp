@@ -13,12 +13,13 @@
 #include <utility>
 
 #include "core/MatrixUtilities.h"
+#include "core/ProgramExit.h"
 
 namespace {
 
 [[noreturn]] void FailStderr(const char* message) {
     std::cerr << message << std::endl;
-    std::exit(1);
+    ExitProgram(1);
 }
 
 }  // namespace
