@@ -166,6 +166,21 @@ void UpdateAlleleFrequencies(SAdmSampler& S) {
             }
 }
 
+// S7, S8. q[i] and logq[i] come from the logarithms of the gamma variables:
+// a proportion far below the smallest double keeps its true logarithm (a
+// few thousand below 0 where its Dirichlet parameter is tiny), which the
+// field step reads, and q[i][k] = exp(logq[i][k]) is then 0.
+void DrawProportions(SAdmSampler& S) {
+    for (int ii = 0; ii < S.N; ++ii) {
+        const int i = S.shuffledInd[ii];
+        for (int k = 0; k < S.K; ++k)
+            S.dpq[k] = S.m[i][k] + S.sp.alpha[i][k];
+        DirichletLogDraw(S.rng, S.K, S.dpq.data(), S.logq[i].data());
+        for (int k = 0; k < S.K; ++k)
+            S.sp.q[i][k] = std::exp(S.logq[i][k]);
+    }
+}
+
 // S6, S7, S8
 void UpdateAdmixtureProportions(SAdmSampler& S) {
     for (INT_VCTR_1D& mi : S.m)
@@ -174,15 +189,7 @@ void UpdateAdmixtureProportions(SAdmSampler& S) {
         for (int a = 0; a < S.A; ++a)
             for (int z : S.sp.zadMix[i][a])
                 ++S.m[i][z];
-    for (int ii = 0; ii < S.N; ++ii) {
-        const int i = S.shuffledInd[ii];
-        for (int k = 0; k < S.K; ++k)
-            S.dpq[k] = S.m[i][k] + S.sp.alpha[i][k];
-        gsl_ran_dirichlet(S.rng, S.K, S.dpq.data(), S.sp.q[i].data());
-    }
-    for (int i = 0; i < S.N; ++i)
-        for (int k = 0; k < S.K; ++k)
-            S.logq[i][k] = SafeLog(S.sp.q[i][k]);
+    DrawProportions(S);
 }
 
 namespace {

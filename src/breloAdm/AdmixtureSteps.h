@@ -70,6 +70,9 @@ void CountAlleles(SAdmSampler& S);
 void UpdateAlleleFrequencies(SAdmSampler& S);
 // S6 to S8: label counts, q[i] ~ Dirichlet(counts + alpha[i]), logq.
 void UpdateAdmixtureProportions(SAdmSampler& S);
+// S7, S8 alone, from the label counts m: q[i] ~ Dirichlet(m[i] + alpha[i])
+// drawn on the log scale, logq its exact logarithm (never floored).
+void DrawProportions(SAdmSampler& S);
 // S9a, S9b: one Metropolis-Hastings proposal per field value CAR[k][i],
 // drawn from its prior full conditional; then alpha = exp(CAR).
 void UpdateSpatialField(SAdmSampler& S);

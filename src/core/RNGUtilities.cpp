@@ -3,7 +3,9 @@
 #include <gsl/gsl_randist.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cfloat>
+#include <cmath>
 #include <cstdlib>
 #include <ctime>
 #include <iostream>
@@ -110,4 +112,24 @@ void MultivariateGauss(const DBL_VCTR_1D& mu, const DBL_VCTR_2D& v_chol, DBL_VCT
         PrintVctr(z);
         PrintVctr(v_chol);
     }
+}
+
+void DirichletLogDraw(const gsl_rng* rng, size_t K, const double* alpha, double* logTheta) {
+    double top = -HUGE_VAL;
+    for (size_t k = 0; k < K; ++k) {
+        const double a = alpha[k];
+        if (a < 1.0) {
+            const double u = gsl_rng_uniform_pos(rng);
+            logTheta[k] = std::log(gsl_ran_gamma(rng, a + 1.0, 1.0)) + std::log(u) / a;
+        } else {
+            logTheta[k] = std::log(gsl_ran_gamma(rng, a, 1.0));
+        }
+        top = std::max(top, logTheta[k]);
+    }
+    double sum = 0.0;
+    for (size_t k = 0; k < K; ++k)
+        sum += std::exp(logTheta[k] - top);
+    const double logNorm = top + std::log(sum);
+    for (size_t k = 0; k < K; ++k)
+        logTheta[k] -= logNorm;
 }

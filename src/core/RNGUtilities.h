@@ -33,4 +33,11 @@ int SelectANum(const gsl_rng* rng, const DBL_VCTR_1D& dW);
 void MultivariateGauss(const DBL_VCTR_1D& mu, const DBL_VCTR_2D& v_chol, DBL_VCTR_1D& Y,
                        const gsl_rng* rng);
 
+// log theta for theta ~ Dirichlet(alpha[0..K-1]), alpha[k] > 0, computed
+// from the logarithms of the gamma variables, so that no component
+// underflows to 0 however small its parameter: below 1, log G(a) is drawn as
+// log G(a + 1) + log(U) / a, which takes the same draws, in the same order,
+// as gsl_ran_gamma (and so as gsl_ran_dirichlet when nothing underflows).
+void DirichletLogDraw(const gsl_rng* rng, size_t K, const double* alpha, double* logTheta);
+
 #endif

@@ -5,6 +5,7 @@
 // Monte Carlo error comes from the effective sample size of the chain.
 #include <gsl/gsl_randist.h>
 #include <gsl/gsl_sf_gamma.h>
+#include <gsl/gsl_sf_psi.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -523,4 +524,31 @@ TEST(AdmixtureStepChecks, CoefficientsFollowTheirGeneralisedLeastSquaresLaw) {
     }
     // Pred follows the drawn coefficients.
     EXPECT_NEAR(f.S->Pred[5][0], f.sp().beta[0][0] + f.sp().beta[0][1] + f.sp().beta[0][2], 1e-12);
+}
+
+// A cluster with no copy of an individual and a field far below the other's
+// has a proportion far below the smallest double: log q[i][k], which the
+// field step reads, must keep its law, E log q_k = digamma(a_k) -
+// digamma(a_0) and variance trigamma(a_k) - trigamma(a_0), not stop at a
+// floor.
+TEST(AdmixtureStepChecks, ProportionsKeepTheLogarithmOfTinyComponents) {
+    SStepFixture f(INT_VCTR_3D(1, INT_VCTR_2D(1, INT_VCTR_1D(2, 1))), 2, {{}}, 111);
+    f.sp().zadMix = {{{1, 1}}};
+    f.sp().CAR = {{-9.0}, {0.0}};
+    f.SyncFieldAndTrend();
+    const double a0 = std::exp(-9.0), a1 = 1.0 + 2.0, sum = a0 + a1;
+    const double mean = gsl_sf_psi(a0) - gsl_sf_psi(sum);
+    const double var = gsl_sf_psi_1(a0) - gsl_sf_psi_1(sum);
+    const int T = 20000;
+    std::vector<double> logq(T), dev2(T);
+    for (int t = 0; t < T; ++t) {
+        UpdateAdmixtureProportions(*f);
+        logq[t] = f.S->logq[0][0];
+        dev2[t] = (logq[t] - mean) * (logq[t] - mean);
+        ASSERT_NEAR(f.sp().q[0][0] + f.sp().q[0][1], 1.0, 1e-12);
+        ASSERT_DOUBLE_EQ(f.sp().q[0][0], std::exp(logq[t]));
+    }
+    EXPECT_LT(std::fabs(ChainMeanZ(logq, mean)), kZ)
+        << "exact mean " << mean << ", draws " << admcheck::Moments(logq).mean;
+    EXPECT_LT(std::fabs(ChainMeanZ(dev2, var)), kZ) << "exact variance " << var;
 }
