@@ -138,6 +138,7 @@ void Initialise(SAdmSampler& S) {
     SizeSamplerState(S);
     if (S.opt.nj)
         InitialiseFromClustering(S);
+    S.prior.coefficientScale = S.opt.coefScale;
     if (!S.prior.routes)  // the whole spectrum only when psi moves
         S.prior.routes = DefaultPriorRoutes(S.N, S.opt.updatePsi);
     BuildSpatialPrior(S.prior, S.sp.psi, S.sp.sigma, S.NS, S.setup.geo, S.setup.theta,

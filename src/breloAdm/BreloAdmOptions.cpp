@@ -83,6 +83,10 @@ const char* const USAGE_LINES[] = {
     "-qdraw: with -m, each cell gets one random draw of the admixture proportions",
     "        (a simulated map) instead of their expected values",
     "-sgsg: sg = shape,scale of the inverse-gamma prior of the CAR variance, Default: 1,2",
+    "-bgbg: bg = scale tau of a Gaussian prior of the regression coefficients,",
+    "       N(0, tau^2 N (X'X)^-1), under which each trend term varies over the sites",
+    "       by about tau; Default: the flat prior (0), under which the common level",
+    "       of the fields is not identified",
 };
 
 [[noreturn]] void ExitWithUsage() {
@@ -160,6 +164,22 @@ void ParseSigmaPrior(const std::string& text, SAdmOptions& opt) {
         return;
     opt.sigmaShape = a;
     opt.sigmaScale = b;
+}
+
+// "-bg<tau>": a number (checked later); NaN otherwise.
+void ParseCoefficientPrior(const std::string& text, SAdmOptions& opt) {
+    char* end = nullptr;
+    const double tau = std::strtod(text.c_str(), &end);
+    opt.coefScale = text.empty() || *end != '\0' ? std::nan("") : tau;
+}
+
+void ParseB(const std::string& arg, SAdmOptions& opt) {
+    if (At(arg, 2) == 's')
+        opt.burnStruct = IntFrom(arg, 3);
+    else if (At(arg, 2) == 'g')
+        ParseCoefficientPrior(From(arg, 3), opt);
+    else
+        RefuseOption(arg);
 }
 
 void ParseS(const std::string& arg, SAdmOptions& opt) {
@@ -291,9 +311,7 @@ void ParseOne(const std::string& arg, SAdmOptions& opt, SRequired& given) {
             opt.sigmaQ = DoubleFrom(arg, 2);
             break;
         case 'b':
-            if (At(arg, 2) != 's')
-                RefuseOption(arg);
-            opt.burnStruct = IntFrom(arg, 3);
+            ParseB(arg, opt);
             break;
         case 'q':
             if (arg != "-qdraw")
@@ -347,6 +365,10 @@ void CheckCounts(const SAdmOptions& opt) {
         RefuseInput(
             "The prior of the CAR variance (-sg) needs a positive shape and scale, "
             "e.g. -sg1,2.");
+    if (!(opt.coefScale >= 0.0) || !std::isfinite(opt.coefScale))
+        RefuseInput(
+            "The scale of the coefficients' prior (-bg) must be a number >= 0 (0: the flat "
+            "prior).");
     if (opt.nj && opt.K < 2)
         RefuseInput("The hierarchical initialisation (-jy) needs at least 2 clusters (-K).");
     CheckKMeansStart(opt.kmeansStart, opt.K);

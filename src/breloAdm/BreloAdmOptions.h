@@ -33,6 +33,9 @@ struct SAdmOptions {
     // when -sg was not two positive numbers.
     double sigmaShape = 1.0;
     double sigmaScale = 2.0;
+    // Scale tau of the Gaussian prior of the coefficients (-bg<tau>); 0 for
+    // the flat prior, NaN when -bg was not a positive number.
+    double coefScale = 0.0;
     std::string mapFile;
     bool drawMap = false;  // -qdraw: the map cells get a Dirichlet draw, not the expected values
     int nb_var_regr = 2;

@@ -115,6 +115,11 @@ void SizeRegressionMatrices(CSpatialPrior& prior, int K, int bl, int N) {
 
 void BuildFixedProducts(CSpatialPrior& prior, const DBL_VCTR_2D& Xtild) {
     Mult_t_left(prior.tXtild_Xtild, Xtild, Xtild);
+    const double tau = prior.coefficientScale;
+    const double N = static_cast<double>(Xtild.size());
+    prior.coefPrecision = prior.tXtild_Xtild;
+    Mult_byConstant(prior.coefPrecision, prior.tXtild_Xtild,
+                    tau > 0.0 ? 1.0 / (N * tau * tau) : 0.0);
     Mult_t_left(prior.tXtild_W, Xtild, prior.W);
     Mult(prior.tXtild_W_Xtild, prior.tXtild_W, Xtild);
     Transpose(prior.tXtild, Xtild);
@@ -190,19 +195,52 @@ void BuildSpatialPrior(CSpatialPrior& prior, DBL_VCTR_1D& psi, const DBL_VCTR_1D
         RefreshRegressionMatrices(prior, k, psi[k], sigma[k]);
 }
 
-void RefreshSigma(CSpatialPrior& prior, int k, double sigma_k) {
+namespace {
+
+bool HasCoefficientPrior(const CSpatialPrior& prior) {
+    return prior.coefficientScale > 0.0;
+}
+
+// V, Vinv, Vinv_M, Var_beta and Var_beta_chol of cluster k from its psi
+// products and sigma_k.
+void RefreshCoefficientLaw(CSpatialPrior& prior, int k, double sigma_k) {
+    Diff(prior.V[k], prior.tXtild_Xtild, prior.psi_tXtild_W_Xtild[k]);
+    if (HasCoefficientPrior(prior)) {
+        const size_t bl = prior.V[k].size();
+        for (size_t a = 0; a < bl; ++a)
+            for (size_t b = 0; b < bl; ++b)
+                prior.V[k][a][b] += sigma_k * prior.coefPrecision[a][b];
+    }
+    Inverse(prior.Vinv[k], prior.V[k]);
+    Mult(prior.Vinv_M[k], prior.Vinv[k], prior.M[k]);
+    choldc(prior.Var_beta[k], prior.Vinv[k]);
     Mult_byConstant(prior.Var_beta_chol[k], prior.Var_beta[k], std::sqrt(sigma_k));
+}
+
+}  // namespace
+
+void RefreshSigma(CSpatialPrior& prior, int k, double sigma_k) {
+    if (HasCoefficientPrior(prior))
+        RefreshCoefficientLaw(prior, k, sigma_k);
+    else
+        Mult_byConstant(prior.Var_beta_chol[k], prior.Var_beta[k], std::sqrt(sigma_k));
 }
 
 void RefreshRegressionMatrices(CSpatialPrior& prior, int k, double psi_k, double sigma_k) {
     Mult_byConstant(prior.psi_tXtild_W_Xtild[k], prior.tXtild_W_Xtild, psi_k);
     Mult_byConstant(prior.psi_tXtild_W[k], prior.tXtild_W, psi_k);
-    Diff(prior.V[k], prior.tXtild_Xtild, prior.psi_tXtild_W_Xtild[k]);
     Diff(prior.M[k], prior.tXtild, prior.psi_tXtild_W[k]);
-    Inverse(prior.Vinv[k], prior.V[k]);
-    Mult(prior.Vinv_M[k], prior.Vinv[k], prior.M[k]);
-    choldc(prior.Var_beta[k], prior.Vinv[k]);
-    RefreshSigma(prior, k, sigma_k);
+    RefreshCoefficientLaw(prior, k, sigma_k);
+}
+
+double LogCoefficientPrior(const CSpatialPrior& prior, const DBL_VCTR_1D& beta) {
+    if (!HasCoefficientPrior(prior))
+        return 0.0;
+    double q = 0.0;
+    for (size_t a = 0; a < beta.size(); ++a)
+        for (size_t b = 0; b < beta.size(); ++b)
+            q += beta[a] * prior.coefPrecision[a][b] * beta[b];
+    return -0.5 * q;
 }
 
 void ApplyInitialFieldFactor(const CSpatialPrior& prior, const DBL_VCTR_1D& z, DBL_VCTR_1D& x) {

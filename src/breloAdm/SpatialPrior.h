@@ -54,19 +54,30 @@ struct CSpatialPrior {
     DBL_VCTR_2D RinvChol;
     std::shared_ptr<CSparseCholesky> fieldFactor;
 
+    // Prior of every cluster's coefficients: with a scale tau > 0 the
+    // unit-information Gaussian N(0, tau^2 N (Xtild'Xtild)^-1), under which
+    // the trend's part along each term varies over the sites by about tau
+    // whatever the units or origin of the covariates; with 0, the flat
+    // prior. Set before the prior is built.
+    double coefficientScale = 0.0;
+    DBL_VCTR_2D coefPrecision;  // bl x bl, Xtild'Xtild / (N tau^2); zeros when flat
+
     DBL_VCTR_2D tXtild_Xtild;        // bl x bl
     DBL_VCTR_2D tXtild_W;            // bl x N
     DBL_VCTR_2D tXtild_W_Xtild;      // bl x bl
     DBL_VCTR_2D tXtild;              // bl x N, Xtild'
     DBL_VCTR_3D psi_tXtild_W;        // K x bl x N
     DBL_VCTR_3D psi_tXtild_W_Xtild;  // K x bl x bl
-    DBL_VCTR_3D V;                   // K x bl x bl, Xtild' R_k Xtild
-    DBL_VCTR_3D M;                   // K x bl x N, Xtild' R_k
-    DBL_VCTR_3D Vinv;                // K x bl x bl
-    DBL_VCTR_3D Vinv_M;              // K x bl x N
-    DBL_VCTR_3D Var_beta;            // K x bl x bl, lower factor of Vinv[k]
-    DBL_VCTR_3D Var_beta_chol;       // K x bl x bl, sqrt(sigma[k]) Var_beta[k]
-    DBL_VCTR_1D Constant;            // bl zeros, prior mean of the initial beta
+    // With the Gaussian prior of the coefficients, V[k] also holds
+    // sigma[k] coefPrecision, so that beta[k] ~ N(Vinv_M[k] CAR[k],
+    // sigma[k] Vinv[k]) either way.
+    DBL_VCTR_3D V;              // K x bl x bl, Xtild' R_k Xtild
+    DBL_VCTR_3D M;              // K x bl x N, Xtild' R_k
+    DBL_VCTR_3D Vinv;           // K x bl x bl
+    DBL_VCTR_3D Vinv_M;         // K x bl x N
+    DBL_VCTR_3D Var_beta;       // K x bl x bl, lower factor of Vinv[k]
+    DBL_VCTR_3D Var_beta_chol;  // K x bl x bl, sqrt(sigma[k]) Var_beta[k]
+    DBL_VCTR_1D Constant;       // bl zeros, prior mean of the initial beta
 };
 
 // W: W[i][j] = w_ij for every neighbour j of i, 0 elsewhere. geo may be
@@ -87,8 +98,12 @@ void BuildSpatialPrior(CSpatialPrior& prior, DBL_VCTR_1D& psi, const DBL_VCTR_1D
                        const INT_VCTR_2D& vvnNS, const DBL_VCTR_2D& geo, double theta,
                        const DBL_VCTR_2D& Xtild, double psiUser, const SPriorRoutes& routes);
 
-// After a new sigma[k]: Var_beta_chol[k] = sqrt(sigma_k) Var_beta[k].
+// After a new sigma[k]: Var_beta_chol[k] = sqrt(sigma_k) Var_beta[k]; with
+// the Gaussian prior of the coefficients, V, Vinv, Vinv_M and Var_beta too.
 void RefreshSigma(CSpatialPrior& prior, int k, double sigma_k);
+// log density of beta under the coefficients' prior, up to a constant (0
+// for the flat prior).
+double LogCoefficientPrior(const CSpatialPrior& prior, const DBL_VCTR_1D& beta);
 // After a new psi[k]: the products, V, M, Vinv, Vinv_M, Var_beta and
 // Var_beta_chol of cluster k for psi_k.
 void RefreshRegressionMatrices(CSpatialPrior& prior, int k, double psi_k, double sigma_k);

@@ -463,67 +463,81 @@ TEST(AdmixtureStepChecks, VarianceFollowsItsInverseGammaLaw) {
     }
 }
 
-// beta[k] given the field: Normal with mean (X'RX)^-1 X'R CAR[k] and
-// covariance sigma[k] (X'RX)^-1, R = I - psi W, computed here from W. The
-// draws, standardised by the exact mean and covariance factor, must be
-// independent standard normals.
+// beta[k] given the field: Normal with mean V^-1 X'R CAR[k] and covariance
+// sigma[k] V^-1, R = I - psi W, V = X'RX under the flat prior and
+// X'RX + sigma[k] X'X / (N tau^2) under the Gaussian prior of scale tau
+// (-bg), computed here from W. The draws, standardised by the exact mean
+// and covariance factor, must be independent standard normals.
 TEST(AdmixtureStepChecks, CoefficientsFollowTheirGeneralisedLeastSquaresLaw) {
     const INT_VCTR_2D NS = Lattice(4, 4);
     DBL_VCTR_2D Xtild;
     for (int i = 0; i < 16; ++i)
         Xtild.push_back({1.0, static_cast<double>(i % 4), static_cast<double>(i / 4)});
-    SStepFixture f(Monomorphic(16), 1, NS, 101, Xtild, 0.7);
-    const double sigma = 0.8, psi = f.sp().psi[0];
-    f.sp().sigma[0] = sigma;
-    RefreshSigma(f.prior, 0, sigma);
-    for (int i = 0; i < 16; ++i)
-        f.sp().CAR[0][i] = 0.3 * (i % 4) - 0.2 * (i / 4) + std::sin(2.0 * i);
-    DBL_VCTR_2D R(16, DBL_VCTR_1D(16, 0.0));
-    for (int i = 0; i < 16; ++i) {
-        R[i][i] = 1.0;
-        for (int j : NS[i])
-            R[i][j] = -psi;
-    }
-    DBL_VCTR_2D RX, V, Vinv, factor, carColumn(16, DBL_VCTR_1D(1)), XtRcar;
-    Mult(RX, R, Xtild);
-    Mult_t_left(V, Xtild, RX);
-    InverseWithChol(Vinv, V);
-    for (int i = 0; i < 16; ++i)
-        carColumn[i][0] = f.sp().CAR[0][i];
-    Mult_t_left(XtRcar, RX, carColumn);
-    DBL_VCTR_2D meanColumn;
-    Mult(meanColumn, Vinv, XtRcar);
-    DBL_VCTR_2D cov = Vinv;
-    for (DBL_VCTR_1D& row : cov)
-        for (double& v : row)
-            v *= sigma;
-    choldc(factor, cov);
-    const int T = 20000, bl = 3;
-    std::vector<std::vector<double>> u(bl);
-    for (int t = 0; t < T; ++t) {
-        UpdateCoefficients(*f);
-        // u = factor^-1 (beta - mean), by forward substitution.
-        DBL_VCTR_1D z(bl);
-        for (int b = 0; b < bl; ++b) {
-            double v = f.sp().beta[0][b] - meanColumn[b][0];
-            for (int c = 0; c < b; ++c)
-                v -= factor[b][c] * z[c];
-            z[b] = v / factor[b][b];
-            u[b].push_back(z[b]);
+    for (double tau : {0.0, 0.3}) {
+        SStepFixture f(Monomorphic(16), 1, NS, 101, Xtild, 0.7);
+        const double sigma = 0.8, psi = f.sp().psi[0];
+        f.sp().sigma[0] = sigma;
+        if (tau > 0.0) {
+            f.prior.coefficientScale = tau;
+            BuildSpatialPrior(f.prior, f.sp().psi, f.sp().sigma, NS, {}, 1.0, Xtild, 0.7);
         }
-    }
-    for (int b = 0; b < bl; ++b) {
-        EXPECT_LT(std::fabs(ChainMeanZ(u[b], 0.0)), kZ) << "coefficient " << b;
-        std::vector<double> sq, cross;
+        RefreshSigma(f.prior, 0, sigma);
+        for (int i = 0; i < 16; ++i)
+            f.sp().CAR[0][i] = 0.3 * (i % 4) - 0.2 * (i / 4) + std::sin(2.0 * i);
+        DBL_VCTR_2D R(16, DBL_VCTR_1D(16, 0.0));
+        for (int i = 0; i < 16; ++i) {
+            R[i][i] = 1.0;
+            for (int j : NS[i])
+                R[i][j] = -psi;
+        }
+        DBL_VCTR_2D RX, V, XtX, Vinv, factor, carColumn(16, DBL_VCTR_1D(1)), XtRcar;
+        Mult(RX, R, Xtild);
+        Mult_t_left(V, Xtild, RX);
+        Mult_t_left(XtX, Xtild, Xtild);
+        if (tau > 0.0)
+            for (size_t a = 0; a < V.size(); ++a)
+                for (size_t b = 0; b < V.size(); ++b)
+                    V[a][b] += sigma * XtX[a][b] / (16 * tau * tau);
+        InverseWithChol(Vinv, V);
+        for (int i = 0; i < 16; ++i)
+            carColumn[i][0] = f.sp().CAR[0][i];
+        Mult_t_left(XtRcar, RX, carColumn);
+        DBL_VCTR_2D meanColumn;
+        Mult(meanColumn, Vinv, XtRcar);
+        DBL_VCTR_2D cov = Vinv;
+        for (DBL_VCTR_1D& row : cov)
+            for (double& v : row)
+                v *= sigma;
+        choldc(factor, cov);
+        const int T = 20000, bl = 3;
+        std::vector<std::vector<double>> u(bl);
         for (int t = 0; t < T; ++t) {
-            sq.push_back(u[b][t] * u[b][t]);
-            cross.push_back(u[b][t] * u[(b + 1) % bl][t]);
+            UpdateCoefficients(*f);
+            // u = factor^-1 (beta - mean), by forward substitution.
+            DBL_VCTR_1D z(bl);
+            for (int b = 0; b < bl; ++b) {
+                double v = f.sp().beta[0][b] - meanColumn[b][0];
+                for (int c = 0; c < b; ++c)
+                    v -= factor[b][c] * z[c];
+                z[b] = v / factor[b][b];
+                u[b].push_back(z[b]);
+            }
         }
-        EXPECT_LT(std::fabs(ChainMeanZ(sq, 1.0)), kZ) << "coefficient " << b;
-        EXPECT_LT(std::fabs(ChainMeanZ(cross, 0.0)), kZ) << "coefficients " << b;
+        const std::string prior = tau > 0.0 ? "Gaussian prior" : "flat prior";
+        for (int b = 0; b < bl; ++b) {
+            EXPECT_LT(std::fabs(ChainMeanZ(u[b], 0.0)), kZ) << prior << ", coefficient " << b;
+            std::vector<double> sq, cross;
+            for (int t = 0; t < T; ++t) {
+                sq.push_back(u[b][t] * u[b][t]);
+                cross.push_back(u[b][t] * u[(b + 1) % bl][t]);
+            }
+            EXPECT_LT(std::fabs(ChainMeanZ(sq, 1.0)), kZ) << prior << ", coefficient " << b;
+            EXPECT_LT(std::fabs(ChainMeanZ(cross, 0.0)), kZ) << prior << ", coefficients " << b;
+        }
+        // Pred follows the drawn coefficients.
+        EXPECT_NEAR(f.S->Pred[5][0], f.sp().beta[0][0] + f.sp().beta[0][1] + f.sp().beta[0][2],
+                    1e-12);
     }
-    // Pred follows the drawn coefficients.
-    EXPECT_NEAR(f.S->Pred[5][0], f.sp().beta[0][0] + f.sp().beta[0][1] + f.sp().beta[0][2], 1e-12);
 }
 
 // A cluster with no copy of an individual and a field far below the other's
