@@ -137,6 +137,15 @@ void DiagnoseChain(const SAdmOptions& opt, const SAdmChain& chain, SRunDiagnosti
     if (opt.updatePsi)
         for (size_t k = 0; k < chain.psiAcceptance.size(); ++k)
             AddStepDiagnostic(d, "psi" + cluster(k), chain.psiAcceptance[k]);
+    if (opt.jointMoves) {
+        for (size_t k = 0; k < chain.trendAcceptance.size(); ++k)
+            AddStepDiagnostic(d, "trend shift" + cluster(k), chain.trendAcceptance[k]);
+        if (chain.levelAcceptance.proposed > 0)
+            AddStepDiagnostic(d, "level shift", chain.levelAcceptance);
+        if (opt.updateSigma)
+            for (size_t k = 0; k < chain.scaleAcceptance.size(); ++k)
+                AddStepDiagnostic(d, "field scale" + cluster(k), chain.scaleAcceptance[k]);
+    }
     const int kept = opt.TotalSweep - opt.BurnIn;
     AddTraceDiagnostic(d, "log-likelihood", chain.LH.data() + opt.BurnIn, kept);
     const int from = std::max(opt.BurnIn, opt.burnStruct + 1);

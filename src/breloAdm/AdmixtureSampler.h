@@ -42,6 +42,10 @@ struct SAdmChain {
     // Proposals and acceptances of the Metropolis steps, per cluster.
     std::vector<CAcceptanceCounter> fieldAcceptance;
     std::vector<CAcceptanceCounter> psiAcceptance;
+    // The joint moves (-joint): trend shift and scale per cluster, level.
+    std::vector<CAcceptanceCounter> trendAcceptance;
+    std::vector<CAcceptanceCounter> scaleAcceptance;
+    CAcceptanceCounter levelAcceptance;
     DBL_VCTR_2D cpAverage;  // N x K, kept copies of i labelled k
     // Kept sweeps in which copy (i, a, l) carried label k, at
     // ((i * A + a) * L + l) * K + k.

@@ -70,6 +70,8 @@ void SizeSamplerState(SAdmSampler& S) {
     IdentityOrder(S.shuffledPloidy, S.A);
     S.chain.fieldAcceptance.assign(S.K, CAcceptanceCounter());
     S.chain.psiAcceptance.assign(S.K, CAcceptanceCounter());
+    if (S.opt.jointMoves)
+        SizeJointMoves(S);
     const INT_VCTR_3D allele = BuildAlleleIndex(S.X, S.setup.alleleV);
     S.idx.assign(static_cast<size_t>(S.N) * S.A * S.L, -1);
     for (int i = 0; i < S.N; ++i)
@@ -192,15 +194,11 @@ void UpdateAdmixtureProportions(SAdmSampler& S) {
     DrawProportions(S);
 }
 
-namespace {
-
 void ComputeResiduals(SAdmSampler& S) {
     for (int k = 0; k < S.K; ++k)
         for (int i = 0; i < S.N; ++i)
             S.E[k][i] = S.sp.CAR[k][i] - S.Pred[i][k];
 }
-
-}  // namespace
 
 // S9a, S9b. Proposing from the prior full conditional leaves only the
 // Dirichlet likelihood of q[i] in the ratio; its normaliser lnGamma(sum of
@@ -356,16 +354,26 @@ void RecordSpatialTraces(SAdmSampler& S, int s) {
     }
 }
 
-// S9, skipped in the sweeps of the structure burn-in (-bs).
+// S9, skipped in the sweeps of the structure burn-in (-bs). With -joint the
+// field step reads the label counts with the proportions integrated out,
+// the joint moves follow, and the proportions are drawn again from their
+// conditional before the labels read them.
 void UpdateSpatialBlock(SAdmSampler& S, int s) {
     if (s <= S.opt.burnStruct)
         return;
-    UpdateSpatialField(S);
+    if (S.opt.jointMoves)
+        UpdateSpatialFieldGivenLabels(S);
+    else
+        UpdateSpatialField(S);
     UpdateCoefficients(S);
     if (S.opt.updateSigma || S.opt.updatePsi) {
         ComputeResidualForms(S);
         UpdateVariances(S);
         UpdateInteractionParameters(S);
+    }
+    if (S.opt.jointMoves) {
+        MoveFieldsJointly(S, s < S.opt.BurnIn);
+        DrawProportions(S);
     }
     RecordSpatialTraces(S, s);
 }

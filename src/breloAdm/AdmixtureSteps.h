@@ -15,6 +15,19 @@
 #include "breloAdm/SpatialPrior.h"
 #include "core/VectorUtilities.h"
 
+// Step sizes and work arrays of the joint moves (-joint).
+struct SJointMoveState {
+    DBL_VCTR_1D trendStep;      // K, factor of the trend shift proposals
+    DBL_VCTR_1D scaleStep;      // K, standard deviation of log s in the scale move
+    double levelStep = 0.1;     // standard deviation of the level shift
+    DBL_VCTR_2D trendShape;     // bl x bl, lower factor of N (Xtild'Xtild)^-1
+    bool hasIntercept = false;  // the design's first column is all ones
+    DBL_VCTR_1D logAlpha;       // K
+    DBL_VCTR_1D shift;          // N
+    DBL_VCTR_1D normal, delta;  // bl
+    DBL_VCTR_1D betaProposed;   // bl
+};
+
 // Everything one chain reads and the work arrays it reuses, sized once.
 struct SAdmSampler {
     const SAdmOptions& opt;
@@ -45,6 +58,7 @@ struct SAdmSampler {
     DBL_VCTR_1D dpqPredict;
     DBL_VCTR_2D beta_mean;  // K x bl
     INT_VCTR_1D shuffledInd, shuffledClust, shuffledLoc, shuffledPloidy;
+    SJointMoveState moves;
 
     SAdmSampler(const SAdmOptions& o, SAdmSetup& s, CSpatialPrior& pr, gsl_rng* r, SAdmChain& c);
 
@@ -76,6 +90,35 @@ void DrawProportions(SAdmSampler& S);
 // S9a, S9b: one Metropolis-Hastings proposal per field value CAR[k][i],
 // drawn from its prior full conditional; then alpha = exp(CAR).
 void UpdateSpatialField(SAdmSampler& S);
+// The residual fields E = CAR - Pred.
+void ComputeResiduals(SAdmSampler& S);
+
+// The joint moves (-joint), with the proportions integrated out: they read
+// the label counts m, and leave q stale until DrawProportions.
+// log of the Dirichlet-multinomial probability of the label counts m[i]
+// when the Dirichlet parameters of individual i are exp(logAlpha[0..K-1]),
+// up to the multinomial coefficient.
+double LabelLogLikelihood(const SAdmSampler& S, int i, const double* logAlpha);
+// Sizes the step sizes, their acceptance counters and work arrays.
+void SizeJointMoves(SAdmSampler& S);
+// S9a, S9b with q integrated out: one Metropolis-Hastings proposal per field
+// value CAR[k][i], from its prior full conditional, accepted on the
+// label-count likelihood; then alpha = exp(CAR).
+void UpdateSpatialFieldGivenLabels(SAdmSampler& S);
+// For each cluster: beta[k] += delta and CAR[k] += Xtild delta together (the
+// residual field unchanged), delta a Gaussian of shape N (Xtild'Xtild)^-1;
+// Pred and alpha follow.
+void ShiftTrends(SAdmSampler& S, bool adapting);
+// The intercepts and fields of all clusters shifted by one common d (K >= 2,
+// a design whose first column is the intercept).
+void ShiftLevel(SAdmSampler& S, bool adapting);
+// For each cluster, with -uy: the residual field times s and sigma times
+// s^2, log s Gaussian.
+void ScaleFields(SAdmSampler& S, bool adapting);
+// The three moves above in turn. With adapting (the burn-in) each step size
+// moves towards an acceptance rate of 0.3; fixed afterwards.
+void MoveFieldsJointly(SAdmSampler& S, bool adapting);
+
 // S9c, S9d: beta[k] ~ N(Vinv_M[k] CAR[k], sigma[k] Vinv[k]); then Pred.
 void UpdateCoefficients(SAdmSampler& S);
 // The residual fields E = CAR - Pred and their forms ee and eWe, which the

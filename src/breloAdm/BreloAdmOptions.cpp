@@ -87,6 +87,9 @@ const char* const USAGE_LINES[] = {
     "       N(0, tau^2 N (X'X)^-1), under which each trend term varies over the sites",
     "       by about tau; Default: the flat prior (0), under which the common level",
     "       of the fields is not identified",
+    "-joint: the spatial block with the admixture proportions integrated out, and",
+    "        moves of whole fields: each trend shifted with its field, the level of",
+    "        all clusters together, each residual field scaled with its variance",
 };
 
 [[noreturn]] void ExitWithUsage() {
@@ -293,7 +296,9 @@ void ParseOne(const std::string& arg, SAdmOptions& opt, SRequired& given) {
             ParseO(arg, opt);
             break;
         case 'j':
-            if (At(arg, 2) == 'k')
+            if (arg == "-joint")
+                opt.jointMoves = true;
+            else if (At(arg, 2) == 'k')
                 opt.kmeansStart = true;
             else
                 opt.nj = YesNo(arg, 2);

@@ -566,3 +566,64 @@ TEST(AdmixtureStepChecks, ProportionsKeepTheLogarithmOfTinyComponents) {
         << "exact mean " << mean << ", draws " << admcheck::Moments(logq).mean;
     EXPECT_LT(std::fabs(ChainMeanZ(dev2, var)), kZ) << "exact variance " << var;
 }
+
+// The field values of one individual whose three copies are all labelled
+// 1, the field of cluster 0 far below: given the labels, the target is the
+// Gaussian prior of each value times the Dirichlet-multinomial probability
+// of the counts (0, 3), a1 (a1 + 1) (a1 + 2) / (a (a + 1) (a + 2)) with
+// a = a0 + a1, known by quadrature. Two samplers must keep it: the design's
+// proportions and field steps in turn (which read log q[i][0], thousands
+// below 0 here), and the field step of -joint, which integrates q out.
+TEST(AdmixtureStepChecks, FieldGivenTheLabelsKeepsItsLawWhereAProportionIsTiny) {
+    const double mu0 = -8.0, mu1 = 0.5, sigma = 1.0;
+    const int G = 600;
+    const double half = 8.0, h = 2 * half / G;
+    double total = 0.0, mean[2] = {0, 0}, second[2] = {0, 0};
+    for (int a = 0; a < G; ++a)
+        for (int b = 0; b < G; ++b) {
+            const double c0 = mu0 - half + (a + 0.5) * h, c1 = mu1 - half + (b + 0.5) * h;
+            const double e0 = std::exp(c0), e1 = std::exp(c1), s = e0 + e1;
+            const double w =
+                std::exp(-((c0 - mu0) * (c0 - mu0) + (c1 - mu1) * (c1 - mu1)) / (2 * sigma)) * e1 *
+                (e1 + 1) * (e1 + 2) / (s * (s + 1) * (s + 2));
+            total += w;
+            mean[0] += w * c0;
+            mean[1] += w * c1;
+            second[0] += w * c0 * c0;
+            second[1] += w * c1 * c1;
+        }
+    for (bool joint : {false, true}) {
+        SStepFixture f(INT_VCTR_3D(1, INT_VCTR_2D(1, INT_VCTR_1D(3, 1))), 2, {{}}, 121);
+        f.sp().sigma.assign(2, sigma);
+        f.sp().beta = {{mu0}, {mu1}};
+        f.sp().zadMix = {{{1, 1, 1}}};
+        f.sp().CAR = {{mu0}, {mu1}};
+        f.SyncFieldAndTrend();
+        SizeJointMoves(*f);
+        UpdateAdmixtureProportions(*f);
+        const int T = 200000;
+        std::vector<std::vector<double>> value(2, std::vector<double>(T)), dev2 = value;
+        for (int t = 0; t < T; ++t) {
+            if (joint) {
+                UpdateSpatialFieldGivenLabels(*f);
+            } else {
+                UpdateAdmixtureProportions(*f);
+                UpdateSpatialField(*f);
+            }
+            for (int k = 0; k < 2; ++k) {
+                const double m = mean[k] / total;
+                value[k][t] = f.sp().CAR[k][0];
+                dev2[k][t] = (value[k][t] - m) * (value[k][t] - m);
+            }
+        }
+        const std::string sampler = joint ? "field step given the labels" : "q and field steps";
+        for (int k = 0; k < 2; ++k) {
+            const double m = mean[k] / total, var = second[k] / total - m * m;
+            EXPECT_LT(std::fabs(ChainMeanZ(value[k], m)), kZ)
+                << sampler << ", CAR[" << k << "]: exact mean " << m << ", chain "
+                << admcheck::Moments(value[k]).mean;
+            EXPECT_LT(std::fabs(ChainMeanZ(dev2[k], var)), kZ)
+                << sampler << ", CAR[" << k << "]: exact variance " << var;
+        }
+    }
+}

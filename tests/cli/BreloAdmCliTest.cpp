@@ -324,12 +324,19 @@ TEST(BreloAdmCli, OptionsRunEndToEnd) {
                                                             {"-bs15", "-orunbs"},
                                                             {"-ggeo.txt", "-sc12.5", "-orung"},
                                                             {"-ggeo.txt", "-scx", "-orungx"},
-                                                            {"-T2", "-orunT2"}};
+                                                            {"-T2", "-orunT2"},
+                                                            {"-joint", "-bg1", "-orunjoint"}};
     for (const auto& v : variants) {
         SResult r = RunAdm(dir, Sim2pop(v));
         EXPECT_EQ(r.status, 0) << v[0] << "\n" << r.err;
         EXPECT_EQ(Contains(r.out, "Starting labels from k-means"), v[0] == "-jk") << v[0];
-        ExpectAllResults(dir + "/sim2pop.txt_RUN" + v.back().substr(5) + "_", dir + "/sim2pop.txt");
+        const std::string prefix = dir + "/sim2pop.txt_RUN" + v.back().substr(5) + "_";
+        ExpectAllResults(prefix, dir + "/sim2pop.txt");
+        // The joint moves report their acceptance rates.
+        const std::string tr = ReadFile(prefix + "TR.txt");
+        EXPECT_EQ(Contains(tr, "\nlevel shift\t") && Contains(tr, "\nfield scale[2]\t"),
+                  v[0] == "-joint")
+            << v[0];
     }
 }
 
