@@ -277,6 +277,39 @@ void ScaleFields(SAdmSampler& S, bool adapting) {
     }
 }
 
+// The label counts m[i] hold every copy of i; the copy being drawn is taken
+// out, and its label drawn with probability prop. to (alpha[i][k] +
+// m[i][k]) p[k][l][j] (alpha[i][k] + m[i][k] for a missing copy): q[i]
+// integrated out of q[i][k] p[k][l][j].
+void UpdateCopyLabelsGivenField(SAdmSampler& S) {
+    DBL_VCTR_1D& w = S.labelWork;
+    for (int ii = 0; ii < S.N; ++ii) {
+        const int i = S.shuffledInd[ii];
+        INT_VCTR_1D& m = S.m[i];
+        const DBL_VCTR_1D& alpha = S.sp.alpha[i];
+        for (int aa = 0; aa < S.A; ++aa) {
+            const int a = S.shuffledPloidy[aa];
+            for (int ll = 0; ll < S.L; ++ll) {
+                const int l = S.shuffledLoc[ll];
+                int& z = S.sp.zadMix[i][a][l];
+                --m[z];
+                const int j = S.Idx(i, a, l);
+                double sum = 0.0;
+                for (int k = 0; k < S.K; ++k) {
+                    w[k] = (alpha[k] + m[k]) * (j < 0 ? 1.0 : S.sp.p[k][l][j]);
+                    sum += w[k];
+                }
+                double u = gsl_rng_uniform(S.rng) * sum;
+                int k = 0;
+                while (k < S.K - 1 && (u -= w[k]) > 0.0)
+                    ++k;
+                z = k;
+                ++m[z];
+            }
+        }
+    }
+}
+
 void MoveFieldsJointly(SAdmSampler& S, bool adapting) {
     ShiftTrends(S, adapting);
     ShiftLevel(S, adapting);

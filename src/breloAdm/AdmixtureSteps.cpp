@@ -355,9 +355,8 @@ void RecordSpatialTraces(SAdmSampler& S, int s) {
 }
 
 // S9, skipped in the sweeps of the structure burn-in (-bs). With -joint the
-// field step reads the label counts with the proportions integrated out,
-// the joint moves follow, and the proportions are drawn again from their
-// conditional before the labels read them.
+// field step reads the label counts with the proportions integrated out and
+// the joint moves follow; q stays stale until the labels' step.
 void UpdateSpatialBlock(SAdmSampler& S, int s) {
     if (s <= S.opt.burnStruct)
         return;
@@ -371,11 +370,20 @@ void UpdateSpatialBlock(SAdmSampler& S, int s) {
         UpdateVariances(S);
         UpdateInteractionParameters(S);
     }
-    if (S.opt.jointMoves) {
+    if (S.opt.jointMoves)
         MoveFieldsJointly(S, s < S.opt.BurnIn);
-        DrawProportions(S);
-    }
     RecordSpatialTraces(S, s);
+}
+
+// S10, S11. With -joint, after the structure burn-in, the labels too are
+// drawn with q integrated out; q is then drawn from its conditional.
+void UpdateLabels(SAdmSampler& S, int s) {
+    if (S.opt.jointMoves && s > S.opt.burnStruct) {
+        UpdateCopyLabelsGivenField(S);
+        DrawProportions(S);
+    } else {
+        UpdateCopyLabels(S);
+    }
 }
 
 }  // namespace
@@ -387,6 +395,6 @@ void RunSweep(SAdmSampler& S, int s) {
     UpdateAlleleFrequencies(S);
     UpdateAdmixtureProportions(S);
     UpdateSpatialBlock(S, s);
-    UpdateCopyLabels(S);
+    UpdateLabels(S, s);
     S.chain.LH[s] = LogLikelihood(S);
 }

@@ -118,6 +118,10 @@ void ScaleFields(SAdmSampler& S, bool adapting);
 // The three moves above in turn. With adapting (the burn-in) each step size
 // moves towards an acceptance rate of 0.3; fixed afterwards.
 void MoveFieldsJointly(SAdmSampler& S, bool adapting);
+// S10, S11 with q integrated out: each copy's label given the other labels
+// of its individual, the field and the allele frequencies (Polya urn);
+// the label counts m follow.
+void UpdateCopyLabelsGivenField(SAdmSampler& S);
 
 // S9c, S9d: beta[k] ~ N(Vinv_M[k] CAR[k], sigma[k] Vinv[k]); then Pred.
 void UpdateCoefficients(SAdmSampler& S);

@@ -95,15 +95,32 @@ void SweepGivenTheTrend(SAdmSampler& S) {
     UpdateCopyLabels(S);
 }
 
+// The same with -joint: the field, variances, psi, the field scale and the
+// labels with q integrated out, then q from its conditional. (The trend and
+// level shifts move the coefficients, held known here; their own checks
+// are in AdmixtureJointMoveChecks.)
+void JointSweepGivenTheTrend(SAdmSampler& S) {
+    CountAlleles(S);
+    UpdateAlleleFrequencies(S);
+    UpdateAdmixtureProportions(S);
+    UpdateSpatialFieldGivenLabels(S);
+    ComputeResidualForms(S);
+    UpdateVariances(S);
+    UpdateInteractionParameters(S);
+    ScaleFields(S, false);
+    UpdateCopyLabelsGivenField(S);
+    DrawProportions(S);
+}
+
 struct SStatistic {
     std::string name;
     std::function<double(const CSweepParams&)> g;
 };
 
-}  // namespace
-
-TEST(AdmixtureJointChecks, SuccessiveConditionalSimulatorKeepsThePrior) {
+void ExpectTheSimulatorKeepsThePrior(const std::function<void(SAdmSampler&)>& sweep,
+                                     const std::string& name) {
     SStepFixture f(StartingGenotypes(), K, {{1, 3}, {0, 2}, {1, 3}, {0, 2}}, 2004, {}, 0.5);
+    SizeJointMoves(*f);
     f.opt.updatePsi = true;
     f.opt.sigmaShape = kShape;
     f.opt.sigmaScale = kScale;
@@ -137,7 +154,7 @@ TEST(AdmixtureJointChecks, SuccessiveConditionalSimulatorKeepsThePrior) {
     DrawFromThePrior(f);
     for (int t = 0; t < T; ++t) {
         DrawGenotypes(*f);
-        SweepGivenTheTrend(*f);
+        sweep(*f);
         for (size_t g = 0; g < G; ++g)
             chain[g].push_back(stats[g].g(f.sp()));
     }
@@ -146,7 +163,18 @@ TEST(AdmixtureJointChecks, SuccessiveConditionalSimulatorKeepsThePrior) {
         const admcheck::SMoments b = admcheck::Moments(chain[g]);
         const double ess = EffectiveSampleSize(chain[g]);
         const double z = (a.mean - b.mean) / std::sqrt(a.var / M + b.var / ess);
-        EXPECT_LT(std::fabs(z), 4.0) << stats[g].name << ": prior " << a.mean << ", simulator "
-                                     << b.mean << " (effective sample size " << ess << ")";
+        EXPECT_LT(std::fabs(z), 4.0)
+            << name << ", " << stats[g].name << ": prior " << a.mean << ", simulator " << b.mean
+            << " (effective sample size " << ess << ")";
     }
+}
+
+}  // namespace
+
+TEST(AdmixtureJointChecks, SuccessiveConditionalSimulatorKeepsThePrior) {
+    ExpectTheSimulatorKeepsThePrior(SweepGivenTheTrend, "sweep");
+}
+
+TEST(AdmixtureJointChecks, SuccessiveConditionalSimulatorOfJointSweepKeepsThePrior) {
+    ExpectTheSimulatorKeepsThePrior(JointSweepGivenTheTrend, "-joint sweep");
 }

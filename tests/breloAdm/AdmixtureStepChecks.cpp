@@ -427,6 +427,53 @@ TEST(AdmixtureStepChecks, CopyLabelsFollowTheirEnumeratedLaw) {
     EXPECT_GT(ChiSquarePValue(pair, joint), 1e-4);
 }
 
+// The labels of -joint, q integrated out: the labels of one individual's
+// copies have the law prop. to the Dirichlet-multinomial probability of
+// their counts, prod_k alpha_k (alpha_k + 1) ... (alpha_k + m_k - 1), times
+// prod p[z][l][j] (1 for a missing copy), enumerated over the 2^4 label
+// sets of four copies; the chain's share of each set against it.
+TEST(AdmixtureStepChecks, CopyLabelsGivenTheFieldFollowTheirEnumeratedLaw) {
+    const INT_VCTR_3D X = {{{1, 7}, {2, -9}}};
+    SStepFixture f(X, 2, {{}}, 131);
+    f.sp().CAR = {{-1.2}, {0.3}};
+    f.SyncFieldAndTrend();
+    f.sp().p = {{{0.7, 0.3}, {1.0}}, {{0.2, 0.8}, {1.0}}};
+    f.sp().zadMix = {{{0, 0}, {1, 1}}};
+    UpdateAdmixtureProportions(*f);  // the label counts m
+    const double alpha[2] = {std::exp(-1.2), std::exp(0.3)};
+    auto copyOf = [](int set, int c) { return (set >> c) & 1; };  // copy c = 2a + l
+    std::vector<double> exact(16);
+    double total = 0.0;
+    for (int set = 0; set < 16; ++set) {
+        int m[2] = {0, 0};
+        double w = 1.0;
+        for (int c = 0; c < 4; ++c) {
+            const int k = copyOf(set, c), a = c / 2, l = c % 2;
+            const int j = f.S->Idx(0, a, l);
+            w *= (alpha[k] + m[k]) * (j < 0 ? 1.0 : f.sp().p[k][l][j]);
+            ++m[k];
+        }
+        total += exact[set] = w;
+    }
+    const int T = 100000;
+    std::vector<std::vector<double>> seen(16, std::vector<double>(T, 0.0));
+    for (int t = 0; t < T; ++t) {
+        UpdateCopyLabelsGivenField(*f);
+        const INT_VCTR_2D& z = f.sp().zadMix[0];
+        seen[z[0][0] | z[0][1] << 1 | z[1][0] << 2 | z[1][1] << 3][t] = 1.0;
+    }
+    for (int set = 0; set < 16; ++set)
+        EXPECT_LT(std::fabs(ChainMeanZ(seen[set], exact[set] / total)), kZ)
+            << "label set " << set << ": exact " << exact[set] / total;
+    // The label counts follow the labels.
+    int m0 = 0;
+    for (const INT_VCTR_1D& za : f.sp().zadMix[0])
+        for (int z : za)
+            m0 += z == 0;
+    EXPECT_EQ(f.S->m[0][0], m0);
+    EXPECT_EQ(f.S->m[0][0] + f.S->m[0][1], 4);
+}
+
 // sigma[k] given the residual field e: inverse gamma with shape
 // a + N/2 and scale b + e'(I - psi W)e / 2 for the prior -sg<a>,<b>. One
 // field close to its trend (where the prior matters most) and one not.
