@@ -15,6 +15,7 @@
 
 #include "breloAdm/AdmixtureSteps.h"
 #include "core/MatrixUtilities.h"
+#include "core/StatUtilities.h"
 
 namespace {
 
@@ -38,14 +39,6 @@ double LogRising(double logAlpha, int m) {
     const double x = m / alpha, l1p = std::log1p(x);
     const double tail = x > 0.0 ? m * ((l1p - x) / x) : 0.0;
     return m * logAlpha + tail + (m - 0.5) * l1p + (1.0 / (alpha + m) - 1.0 / alpha) / 12.0;
-}
-
-double LogSumExp(const double* v, int K) {
-    const double top = *std::max_element(v, v + K);
-    double sum = 0.0;
-    for (int k = 0; k < K; ++k)
-        sum += std::exp(v[k] - top);
-    return top + std::log(sum);
 }
 
 bool Accept(SAdmSampler& S, double logRatio) {

@@ -9,6 +9,7 @@
 
 #include "core/MatrixUtilities.h"
 #include "core/RNGUtilities.h"
+#include "core/StatUtilities.h"
 #include "io/IOUtilities.h"
 
 namespace {
@@ -61,6 +62,7 @@ void SizeSamplerState(SAdmSampler& S) {
     InitVctr1D(S.eWe, S.K, 0.0);
     InitVctr2D(S.DirParams, S.L, S.setup.J, S.opt.lambda);
     InitVctr1D(S.labelWork, S.K, 0.0);
+    InitVctr1D(S.fieldWork, S.K, 0.0);
     InitVctr1D(S.QPredict, S.K, 0.0);
     InitVctr1D(S.dpqPredict, S.K, 0.0);
     InitVctr2D(S.beta_mean, S.K, S.bl, 0.0);
@@ -202,25 +204,31 @@ void ComputeResiduals(SAdmSampler& S) {
 
 // S9a, S9b. Proposing from the prior full conditional leaves only the
 // Dirichlet likelihood of q[i] in the ratio; its normaliser lnGamma(sum of
-// alpha) follows every accepted value of the individual.
+// alpha) follows every accepted value of the individual. Everything is
+// computed from the logarithms, so that a field far below 0 (alpha below the
+// smallest double, log q at -infinity) neither stops the run nor poisons
+// the ratio.
 void UpdateSpatialField(SAdmSampler& S) {
     CSweepParams& sp = S.sp;
     ComputeResiduals(S);
+    double* c = S.fieldWork.data();
     for (int ii = 0; ii < S.N; ++ii) {
         const int i = S.shuffledInd[ii];
-        double eSum = 0.0;
         for (int k = 0; k < S.K; ++k)
-            eSum += std::exp(sp.CAR[k][i]);
+            c[k] = sp.CAR[k][i];
+        double lgSum = LogGammaOfExp(LogSumExp(c, S.K));
         for (int kk = 0; kk < S.K; ++kk) {
             const int k = S.shuffledClust[kk];
             const double mean =
                 S.Pred[i][k] + sp.psi[k] * NeighbourSum(S.prior, S.NS, i, S.E[k].data());
             const double CAR_n = mean + gsl_ran_gaussian(S.rng, std::sqrt(sp.sigma[k]));
-            const double eOld = std::exp(sp.CAR[k][i]), eNew = std::exp(CAR_n);
-            const double eSum_n = eNew + eSum - eOld;
-            const double lnAPu = gsl_sf_lngamma(eOld) - gsl_sf_lngamma(eNew) +
-                                 (eNew - eOld) * S.logq[i][k] + gsl_sf_lngamma(eSum_n) -
-                                 gsl_sf_lngamma(eSum);
+            const double old = c[k];
+            const double eOld = std::exp(old), eNew = std::exp(CAR_n);
+            c[k] = CAR_n;
+            const double lgSum_n = LogGammaOfExp(LogSumExp(c, S.K));
+            const double qTerm = eNew == eOld ? 0.0 : (eNew - eOld) * S.logq[i][k];
+            const double lnAPu =
+                LogGammaOfExp(old) - LogGammaOfExp(CAR_n) + qTerm + lgSum_n - lgSum;
             const double u = gsl_rng_uniform(S.rng);
             const bool accepted = std::exp(lnAPu) > u;
             S.chain.fieldAcceptance[k].Count(accepted);
@@ -228,7 +236,9 @@ void UpdateSpatialField(SAdmSampler& S) {
                 sp.CAR[k][i] = CAR_n;
                 S.E[k][i] = CAR_n - S.Pred[i][k];
                 // The next cluster of this individual sees the new sum.
-                eSum = eSum_n;
+                lgSum = lgSum_n;
+            } else {
+                c[k] = old;
             }
         }
     }

@@ -54,6 +54,7 @@ struct SAdmSampler {
     DBL_VCTR_2D DirParams;
     DBL_VCTR_1D dpq;
     DBL_VCTR_1D labelWork;  // K
+    DBL_VCTR_1D fieldWork;  // K, log alpha of one individual
     DBL_VCTR_1D QPredict;   // K
     DBL_VCTR_1D dpqPredict;
     DBL_VCTR_2D beta_mean;  // K x bl

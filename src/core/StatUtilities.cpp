@@ -1,6 +1,9 @@
 #include "core/StatUtilities.h"
 #include "core/ProgramExit.h"
 
+#include <gsl/gsl_sf_gamma.h>
+
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <iostream>
@@ -64,4 +67,21 @@ double Correlation(const DBL_VCTR_2D& X, const DBL_VCTR_2D& Y) {
         }
     const double propMean = static_cast<double>(X.size()) / static_cast<double>(K);
     return (Sxy - propMean) / (std::sqrt(Sxx - propMean) * std::sqrt(Syy - propMean));
+}
+
+double LogSumExp(const double* v, int n) {
+    const double top = *std::max_element(v, v + n);
+    if (std::isinf(top))
+        return top;
+    double sum = 0.0;
+    for (int k = 0; k < n; ++k)
+        sum += std::exp(v[k] - top);
+    return top + std::log(sum);
+}
+
+double LogGammaOfExp(double logA) {
+    constexpr double kEulerGamma = 0.57721566490153286;
+    if (logA > -30.0)
+        return gsl_sf_lngamma(std::exp(logA));
+    return -logA - kEulerGamma * std::exp(logA);
 }

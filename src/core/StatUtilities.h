@@ -61,4 +61,11 @@ std::string CI(const double* V, int size, double inf, double sup);
 // fatal (stdout, exit 1).
 double Correlation(const DBL_VCTR_2D& X, const DBL_VCTR_2D& Y);
 
+// log(exp(v[0]) + ... + exp(v[n-1])), n >= 1, without overflow or underflow.
+double LogSumExp(const double* v, int n);
+
+// lnGamma(exp(logA)), also where exp(logA) underflows: below exp(-30) from
+// lnGamma(a) = -log a - Euler's gamma a + O(a^2).
+double LogGammaOfExp(double logA);
+
 #endif

@@ -614,6 +614,27 @@ TEST(AdmixtureStepChecks, ProportionsKeepTheLogarithmOfTinyComponents) {
     EXPECT_LT(std::fabs(ChainMeanZ(dev2, var)), kZ) << "exact variance " << var;
 }
 
+// Where a level has run far down, alpha underflows to 0 and log q to
+// -infinity: the proportion and field steps go on with finite fields
+// (GSL's lnGamma(0) used to end the run), and the value that underflows
+// stays where the prior puts it (its proposals rejected only where they
+// would make alpha representable again).
+TEST(AdmixtureStepChecks, FieldStepGoesOnWhereAlphaUnderflows) {
+    SStepFixture f(INT_VCTR_3D(1, INT_VCTR_2D(1, INT_VCTR_1D(3, 1))), 2, {{}}, 141);
+    f.sp().sigma.assign(2, 1.0);
+    f.sp().beta = {{-800.0}, {0.0}};
+    f.sp().zadMix = {{{1, 1, 1}}};
+    f.sp().CAR = {{-800.0}, {0.0}};
+    f.SyncFieldAndTrend();
+    for (int t = 0; t < 2000; ++t) {
+        UpdateAdmixtureProportions(*f);
+        UpdateSpatialField(*f);
+        ASSERT_TRUE(std::isfinite(f.sp().CAR[0][0]) && std::isfinite(f.sp().CAR[1][0]));
+        ASSERT_LT(f.sp().CAR[0][0], -700.0);
+        ASSERT_EQ(f.sp().q[0][0], 0.0);
+    }
+}
+
 // The field values of one individual whose three copies are all labelled
 // 1, the field of cluster 0 far below: given the labels, the target is the
 // Gaussian prior of each value times the Dirichlet-multinomial probability

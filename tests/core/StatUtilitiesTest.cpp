@@ -1,6 +1,7 @@
 #include "core/StatUtilities.h"
 
 #include <gmock/gmock.h>
+#include <gsl/gsl_sf_gamma.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -101,4 +102,17 @@ TEST(MiscUtilities, ProgressAndRunTimeLines) {
     EXPECT_THAT(testing::internal::GetCapturedStdout(),
                 ::testing::MatchesRegex("This run took [0-9]+\\.[0-9]{3} seconds to complete on "
                                         "this computer\\.\n\n\n"));
+}
+
+// Where exp(logA) underflows, lnGamma(exp(logA)) is -logA (to 1e-300 and
+// beyond); where it does not, GSL's value; and the two meet at the switch.
+TEST(LogGammaOfExp, FollowsLnGammaIntoTheUnderflow) {
+    EXPECT_NEAR(LogGammaOfExp(std::log(2.5)), gsl_sf_lngamma(2.5), 1e-12);
+    EXPECT_NEAR(LogGammaOfExp(-29.999), gsl_sf_lngamma(std::exp(-29.999)), 1e-10);
+    EXPECT_NEAR(LogGammaOfExp(-30.001), gsl_sf_lngamma(std::exp(-30.001)), 1e-10);
+    EXPECT_DOUBLE_EQ(LogGammaOfExp(-800.0), 800.0);
+    const double v[3] = {-800.0, -801.0, -1e6};
+    EXPECT_NEAR(LogSumExp(v, 3), -800.0 + std::log1p(std::exp(-1.0)), 1e-12);
+    const double big[2] = {710.0, 710.0};
+    EXPECT_NEAR(LogSumExp(big, 2), 710.0 + std::log(2.0), 1e-12);
 }
