@@ -87,9 +87,10 @@ const char* const USAGE_LINES[] = {
     "       N(0, tau^2 N (X'X)^-1), under which each trend term varies over the sites",
     "       by about tau; Default: the flat prior (0), under which the common level",
     "       of the fields is not identified",
-    "-joint: the spatial block with the admixture proportions integrated out, and",
-    "        moves of whole fields: each trend shifted with its field, the level of",
-    "        all clusters together, each residual field scaled with its variance",
+    "-joint: the field and the copy labels with the admixture proportions integrated",
+    "        out, and moves of whole fields: each trend shifted with its field, the",
+    "        level of all clusters together, each residual field scaled with its",
+    "        variance (same posterior, better mixing; use with -bg)",
 };
 
 [[noreturn]] void ExitWithUsage() {

@@ -36,8 +36,8 @@ struct SAdmOptions {
     // Scale tau of the Gaussian prior of the coefficients (-bg<tau>); 0 for
     // the flat prior, NaN when -bg was not a positive number.
     double coefScale = 0.0;
-    // -joint: the spatial block with the proportions integrated out and the
-    // moves of whole fields (trend shifts, level shift, scale).
+    // -joint: the field and the labels with the proportions integrated out,
+    // and the moves of whole fields (trend shifts, level shift, scale).
     bool jointMoves = false;
     std::string mapFile;
     bool drawMap = false;  // -qdraw: the map cells get a Dirichlet draw, not the expected values
