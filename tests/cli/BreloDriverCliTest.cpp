@@ -307,3 +307,21 @@ TEST(BreloDriverCli, AnOutputFolderNamedRunSomethingIsAFolder) {
     EXPECT_TRUE(FileExists(dir + "/runs/x/sim2pop.txtAP.txt"));
     EXPECT_TRUE(FileExists(dir + "/runs/x/sim2pop.txt_allCriteria.txt"));
 }
+
+// The convergence warning tells a chain that has not mixed from one that has:
+// on sim2pop with the coordinates as covariates, 300 kept sweeps leave the
+// coefficients with an effective sample size near 10 and warn; 18000 kept
+// sweeps give every trace more than 200 and end without a warning.
+TEST(BreloDriverCli, ConvergenceWarningOnlyWhereTheChainHasNotMixed) {
+    const std::string dir = Folder("mixing");
+    const std::string warning = "Warning: the chain has not mixed for ";
+    SCliResult shortRun = RunBreloIn(dir, kSim + "-X0 -XL0 -K2 -T1 -S400 -B100");
+    ASSERT_EQ(shortRun.status, 0) << shortRun.output;
+    EXPECT_TRUE(Contains(shortRun.output, warning + "beta[1][1] (effective sample size "))
+        << shortRun.output;
+    SCliResult longRun = RunBreloIn(dir, kSim + "-X0 -XL0 -K2 -T1 -S20000 -B2000");
+    ASSERT_EQ(longRun.status, 0) << longRun.output;
+    EXPECT_TRUE(Contains(longRun.output, "Effective sample size over the 18000 kept sweeps"))
+        << longRun.output;
+    EXPECT_FALSE(Contains(longRun.output, warning)) << longRun.output;
+}
