@@ -59,19 +59,16 @@ struct SAdmFloorKernel {
         lambda = lambda_;
         shuffle = shuffle_;
         updatePsi = updatePsi_;
-        const INT_VCTR_3D& Xg = setup.data.X;
-        N = static_cast<int>(Xg.size());
-        A = static_cast<int>(Xg[0].size());
-        L = static_cast<int>(Xg[0][0].size());
+        const CGenotypeStore& Xg = setup.data.X;
+        N = Xg.N();
+        A = Xg.A();
+        L = Xg.L();
         J = setup.J;
         Jmax = *std::max_element(J.begin(), J.end());
-        const INT_VCTR_3D allele = BuildAlleleIndex(Xg, setup.alleleV);
         idx.resize(static_cast<size_t>(N) * A * L);
         z.assign(idx.size(), 0);
-        for (int i = 0; i < N; ++i)
-            for (int a = 0; a < A; ++a)
-                for (int l = 0; l < L; ++l)
-                    idx[(static_cast<size_t>(i) * A + a) * L + l] = allele[i][a][l];
+        for (size_t c = 0; c < idx.size(); ++c)
+            idx[c] = Xg.IndexAt(c);
         nbStart.assign(1, 0);
         for (int i = 0; i < N; ++i) {
             for (size_t t = 0; t < setup.tess.vvnNS[i].size(); ++t) {

@@ -33,7 +33,7 @@ void SetUpBenchChain(SBreloChain& chain, int alleles, bool covariates = false) {
     d.N = kN;
     d.A = 2;
     d.L = kL;
-    d.X = std::move(g.X);
+    d.X = CGenotypeStore::FromCodes(g.X);
     d.isBase.assign(kN, 0);
     std::mt19937 gen(7);
     std::normal_distribution<double> normal(0.0, 1.0);
@@ -55,7 +55,7 @@ void BM_KMeansStart(benchmark::State& state) {
     gsl_rng* rng = nullptr;
     AllocRNG(rng, gsl_rng_default);
     for (auto _ : state)
-        benchmark::DoNotOptimize(KMeansStartLabels(chain.data.X, chain.alleleV, kK, rng));
+        benchmark::DoNotOptimize(KMeansStartLabels(chain.data.X, kK, rng));
     std::cout.rdbuf(out);
     FreeRNG(rng);
 }

@@ -132,17 +132,14 @@ int main(int argc, char** argv) {
         std::printf("   seed %d", s);
     std::printf("   mean ARI   mean s\n");
     {
-        INT_VCTR_2D alleleV;
-        INT_VCTR_1D J;
-        BuildAlleleLists(g.X, alleleV, J);
+        const CGenotypeStore X = CGenotypeStore::FromCodes(g.X);
         double sumAri = 0.0;
         std::printf("%-10s", "k-means");
         for (int s = 1; s <= seeds; ++s) {
             gsl_rng* rng = gsl_rng_alloc(gsl_rng_mt19937);
             gsl_rng_set(rng, 1000 + s);
             std::streambuf* out = std::cout.rdbuf(nullptr);
-            const double ari =
-                AdjustedRandIndex(KMeansStartLabels(g.X, alleleV, sim.K, rng), truth);
+            const double ari = AdjustedRandIndex(KMeansStartLabels(X, sim.K, rng), truth);
             std::cout.rdbuf(out);
             gsl_rng_free(rng);
             sumAri += ari;

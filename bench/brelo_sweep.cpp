@@ -32,7 +32,7 @@ SBreloData SimulateData(bool withCovariates) {
     d.N = kN;
     d.A = kA;
     d.L = kL;
-    d.X.assign(kN, INT_VCTR_2D(kA, INT_VCTR_1D(kL, 0)));
+    d.X = CGenotypeStore(kN, kA, kL);
     d.isBase.assign(kN, 0);
     for (int i = 0; i < kN; ++i) {
         DBL_VCTR_1D row(1 + kCovariates, 1.0);
@@ -41,10 +41,11 @@ SBreloData SimulateData(bool withCovariates) {
         const int z = std::min(kK - 1, std::max(0, static_cast<int>(2 + row[1] + normal(gen))));
         for (int a = 0; a < kA; ++a)
             for (int l = 0; l < kL; ++l)
-                d.X[i][a][l] = 100 + 2 * freq[z][l](gen);  // microsatellite-like sizes
+                d.X.Put(i, a, l, 100 + 2 * freq[z][l](gen));  // microsatellite-like sizes
         if (withCovariates)
             d.Xtild.push_back(row);
     }
+    d.X.Finish();
     return d;
 }
 

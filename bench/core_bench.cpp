@@ -116,10 +116,10 @@ void BM_LoadData(benchmark::State& state) {
         INT_VCTR_1D isBase, nQualLevels, recAllele;
         DBL_VCTR_2D C(N, DBL_VCTR_1D(2, 0.0)), Xtild;
         INT_VCTR_2D XQual(N, INT_VCTR_1D()), LevelCount;
-        INT_VCTR_3D X(N, INT_VCTR_2D(2, INT_VCTR_1D(L, 0)));
+        CGenotypeStore X(N, 2, L);
         LoadData(false, isBase, C, Xtild, XQual, LevelCount, nQualLevels, X, recAllele, 0, 1, file,
                  false, 1, 2, false, 2);
-        benchmark::DoNotOptimize(X[0][0].data());
+        benchmark::DoNotOptimize(X.Index(0, 0, 0));
     }
     state.SetItemsProcessed(state.iterations() * int64_t(N) * 2 * (L + 4));
     std::remove(file.c_str());

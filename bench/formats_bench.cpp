@@ -92,7 +92,7 @@ void BM_ReadVcf(benchmark::State& state) {
     const std::string file = BenchFolder() + "/sim.vcf.gz";
     for (auto _ : state) {
         SGenotypeTable table = ReadVcf(file);
-        benchmark::DoNotOptimize(table.codes.data());
+        benchmark::DoNotOptimize(table.genotypes.Index(0, 0, 0));
     }
     state.SetItemsProcessed(state.iterations() * 1000L * 5000L);
 }
@@ -108,7 +108,7 @@ void BM_LoadVcfDataSet(benchmark::State& state) {
     for (auto _ : state) {
         CDataSet data;
         LoadDataSet(layout, data);
-        benchmark::DoNotOptimize(data.X.data());
+        benchmark::DoNotOptimize(data.X.Index(0, 0, 0));
     }
 }
 BENCHMARK(BM_LoadVcfDataSet)->Unit(benchmark::kMillisecond);

@@ -32,37 +32,28 @@ std::vector<T> SelectRows(const std::vector<T>& all, const INT_VCTR_1D& rows) {
     return out;
 }
 
-// X[i][a] restricted to the given loci.
-INT_VCTR_3D SelectLoci(const INT_VCTR_3D& X, const INT_VCTR_1D& loci) {
-    INT_VCTR_3D out(X.size());
-    for (size_t i = 0; i < X.size(); ++i) {
-        out[i].resize(X[i].size());
-        for (size_t a = 0; a < X[i].size(); ++a)
-            out[i][a] = SelectRows(X[i][a], loci);
-    }
-    return out;
-}
-
 void SplitIndividuals(CDataSet& all, const INT_VCTR_1D& training, const INT_VCTR_1D& heldOut,
                       SBreloData& data) {
-    data.X = SelectRows(all.X, training);
+    data.X = all.X.SelectIndividuals(training);
     data.Xtild = SelectRows(all.Xtild, training);
     data.XQual = SelectRows(all.XQual, training);
     data.isBase = SelectRows(all.isBase, training);
     data.ids = SelectRows(all.ids, training);
     data.popIndex = SelectRows(all.popIndex, training);
     data.locusNumber = PositionLocusNumbers(data.L);
-    data.XsameLoci = SelectRows(all.X, heldOut);
+    data.XsameLoci = all.X.SelectIndividuals(heldOut);
     data.Xtild_valid = SelectRows(all.Xtild, heldOut);
     data.XQual_valid = SelectRows(all.XQual, heldOut);
+    all.X = CGenotypeStore();
     data.LevelCount = CountLevels(data.XQual, data.nQualLevels);
     data.LevelCount_valid = CountLevels(data.XQual_valid, data.nQualLevels);
 }
 
 void SplitLoci(CDataSet& all, const INT_VCTR_1D& training, const INT_VCTR_1D& heldOut,
                SBreloData& data) {
-    data.X = SelectLoci(all.X, training);
-    data.XnewLoci = SelectLoci(all.X, heldOut);
+    data.X = all.X.SelectLoci(training);
+    data.XnewLoci = all.X.SelectLoci(heldOut);
+    all.X = CGenotypeStore();
     data.Xtild = std::move(all.Xtild);
     data.XQual = std::move(all.XQual);
     data.isBase = std::move(all.isBase);

@@ -9,6 +9,7 @@
 
 #include "brelo/BreloOptions.h"
 #include "core/VectorUtilities.h"
+#include "io/GenotypeStore.h"
 #include "io/ManipVector.h"
 
 struct SBreloData {
@@ -20,7 +21,9 @@ struct SBreloData {
     bool bFIT = false;
     bool bValOnIndiv = false;
 
-    INT_VCTR_3D X;                 // N x A x L
+    // Genotypes. X and XsameLoci are parts of the one data file, with its
+    // allele lists at their loci; XnewLoci holds the lists of the other loci.
+    CGenotypeStore X;              // N x A x L
     DBL_VCTR_2D Xtild;             // N rows, empty without covariates
     INT_VCTR_2D XQual;             // N x nbQualVar level indices
     INT_VCTR_2D LevelCount;        // individuals per level, over the N
@@ -30,8 +33,8 @@ struct SBreloData {
     INT_VCTR_1D popIndex;          // their population numbers (GENEPOP), else empty
     INT_VCTR_1D locusNumber;       // L numbers (from 1) in the data file of the training loci
 
-    INT_VCTR_3D XsameLoci;         // NV x A x L: held-out individuals at the training loci
-    INT_VCTR_3D XnewLoci;          // N x A x LV: every individual at the held-out loci
+    CGenotypeStore XsameLoci;      // NV x A x L: held-out individuals at the training loci
+    CGenotypeStore XnewLoci;       // N x A x LV: every individual at the held-out loci
     DBL_VCTR_2D Xtild_valid;       // NV rows
     INT_VCTR_2D XQual_valid;       // NV x nbQualVar
     INT_VCTR_2D LevelCount_valid;  // individuals per level, over the NV

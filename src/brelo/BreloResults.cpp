@@ -107,18 +107,14 @@ int EstimatedNumberOfClusters(const DBL_VCTR_1D& pi) {
 // Sum over observed copies of ln p-hat of the individual's most probable
 // cluster (plain log: a zero frequency gives -infinity).
 double HardClusteringLogLikelihood(const SBreloChain& c, const INT_VCTR_1D& hc) {
-    const int AL = c.A * c.L;
     double sum = 0.0;
-    for (int i = 0; i < c.N; ++i) {
-        const int* slot = &c.copySlot[static_cast<size_t>(i) * AL];
+    for (int i = 0; i < c.N; ++i)
         for (int a = 0; a < c.A; ++a)
             for (int l = 0; l < c.L; ++l) {
-                const int s = slot[a * c.L + l];
-                if (s == c.stride - 1)
-                    continue;
-                sum += std::log(c.spAverage.p[hc[i]][l][s - c.offset[l]]);
+                const int j = c.data.X.Index(i, a, l);
+                if (j != CGenotypeStore::kMissing)
+                    sum += std::log(c.spAverage.p[hc[i]][l][j]);
             }
-    }
     return sum;
 }
 

@@ -17,7 +17,6 @@
 #include "core/ProgramExit.h"
 #include "core/RNGUtilities.h"
 #include "io/AlleleCountFeatures.h"
-#include "io/IOUtilities.h"
 #include "io/ResultTables.h"
 #include "io/RunDiagnostics.h"
 
@@ -32,18 +31,6 @@ double GuardedLog(double x) {
 
 // ---------------------------------------------------------------- set-up
 
-// Flat slot of every copy of X (N x A x L, copy order i, a, l).
-void CodeCopies(const INT_VCTR_3D& X, const INT_VCTR_2D& alleleV, int firstList,
-                const INT_VCTR_1D& offset, int missingSlot, INT_VCTR_1D& slots) {
-    INT_VCTR_2D lists(alleleV.begin() + firstList, alleleV.begin() + firstList + offset.size());
-    INT_VCTR_3D index = BuildAlleleIndex(X, lists);
-    slots.clear();
-    for (const INT_VCTR_2D& individual : index)
-        for (const INT_VCTR_1D& copy : individual)
-            for (size_t l = 0; l < copy.size(); ++l)
-                slots.push_back(copy[l] < 0 ? missingSlot : offset[l] + copy[l]);
-}
-
 // Offsets of the allele lists first .. first+count-1 in one flat table.
 int MakeOffsets(const INT_VCTR_1D& J, int first, int count, INT_VCTR_1D& offset) {
     offset.assign(count, 0);
@@ -55,20 +42,22 @@ int MakeOffsets(const INT_VCTR_1D& J, int first, int count, INT_VCTR_1D& offset)
     return total + 1;  // one more slot for missing copies
 }
 
+void AppendAlleleLists(const CGenotypeStore& X, SBreloChain& c) {
+    for (int l = 0; l < X.L(); ++l) {
+        c.alleleV.push_back(X.Alleles(l));
+        c.J.push_back(X.J(l));
+    }
+}
+
 void BuildAlleleCoding(SBreloChain& c) {
     const SBreloData& d = c.data;
     c.alleleV.clear();
     c.J.clear();
-    BuildAlleleLists(std::vector<const INT_VCTR_3D*>{&d.X, &d.XsameLoci}, c.alleleV, c.J);
-    if (d.LV > 0)
-        BuildAlleleLists(std::vector<const INT_VCTR_3D*>{&d.XnewLoci}, c.alleleV, c.J);
+    AppendAlleleLists(d.X, c);
+    if (c.LV > 0)
+        AppendAlleleLists(d.XnewLoci, c);
     c.stride = MakeOffsets(c.J, 0, c.L, c.offset);
     c.strideValid = MakeOffsets(c.J, c.L, c.LV, c.offsetValid);
-    CodeCopies(d.X, c.alleleV, 0, c.offset, c.stride - 1, c.copySlot);
-    if (d.bValOnIndiv)
-        CodeCopies(d.XsameLoci, c.alleleV, 0, c.offset, c.stride - 1, c.copySlotSame);
-    if (c.LV > 0)
-        CodeCopies(d.XnewLoci, c.alleleV, c.L, c.offsetValid, c.strideValid - 1, c.copySlotNew);
 }
 
 // Constant part of the Dirichlet-multinomial likelihood of the held-out loci.
@@ -158,17 +147,37 @@ void SetUpRegression(SBreloChain& c) {
 
 // ---------------------------------------------------------------- sweep steps
 
+namespace {
+
+// The slot of a copy at a locus of the given offset: its allele's, or the
+// missing slot.
+template <class T>
+inline int CopySlot(T index, int offset, int missingSlot) {
+    return index == CGenotypeStore::MissingMarker<T>() ? missingSlot : offset + index;
+}
+
+// counts[slot] += 1 for each copy of one individual (A rows of nLoci allele
+// indices) at loci of the given offsets.
+template <class T>
+void CountCopies(const T* index, int A, int nLoci, const int* offset, int missingSlot,
+                 int* counts) {
+    for (int a = 0; a < A; ++a, index += nLoci)
+        for (int l = 0; l < nLoci; ++l)
+            ++counts[CopySlot(index[l], offset[l], missingSlot)];
+}
+
+}  // namespace
+
 // Counts of each allele per cluster in one pass over the genotypes, then
 // p[k][l] ~ Dirichlet(lambda + counts).
 void UpdateAlleleFrequencies(SBreloChain& c, gsl_rng*& rng) {
     std::fill(c.n.begin(), c.n.end(), 0);
-    const int AL = c.A * c.L;
-    for (int i = 0; i < c.N; ++i) {
-        int* counts = &c.n[static_cast<size_t>(c.spSweep.z[i]) * c.stride];
-        const int* slot = &c.copySlot[static_cast<size_t>(i) * AL];
-        for (int x = 0; x < AL; ++x)
-            ++counts[slot[x]];
-    }
+    const size_t AL = static_cast<size_t>(c.A) * c.L;
+    c.data.X.VisitIndices([&](const auto* index) {
+        for (int i = 0; i < c.N; ++i)
+            CountCopies(index + i * AL, c.A, c.L, c.offset.data(), c.stride - 1,
+                        &c.n[static_cast<size_t>(c.spSweep.z[i]) * c.stride]);
+    });
     for (int k = 0; k < c.K; ++k)
         for (int l = 0; l < c.L; ++l) {
             if (c.J[l] <= 0)
@@ -192,62 +201,89 @@ void UpdateLogFrequencies(SBreloChain& c) {
 
 namespace {
 
+// The copies of one individual: A rows of L allele indices, with the slots
+// of their loci (offset) and the slot of a missing copy.
+template <class T>
+struct SCopies {
+    const T* index;
+    int A, L;
+    const int* offset;
+    int missingSlot;
+};
+
 // out[k] = sum over the copies of the log-frequency of their allele in
-// cluster k. With the number of clusters known at compile time the K sums
-// stay in registers; the order of the additions is the same either way.
-template <int KK>
-void SumCopyLogs(const int* slot, int AL, const double* table, int, double* out) {
+// cluster k (a missing copy adds the 0 of the missing slot). With the number
+// of clusters known at compile time the K sums stay in registers; the order
+// of the additions is the same either way.
+template <int KK, class T>
+void SumCopyLogs(const SCopies<T>& copies, const double* table, int, double* out) {
     double acc[KK] = {};
-    for (int x = 0; x < AL; ++x) {
-        const double* row = table + static_cast<size_t>(slot[x]) * KK;
-        for (int k = 0; k < KK; ++k)
-            acc[k] += row[k];
-    }
+    const T* index = copies.index;
+    for (int a = 0; a < copies.A; ++a, index += copies.L)
+        for (int l = 0; l < copies.L; ++l) {
+            const int slot = CopySlot(index[l], copies.offset[l], copies.missingSlot);
+            const double* row = table + static_cast<size_t>(slot) * KK;
+            for (int k = 0; k < KK; ++k)
+                acc[k] += row[k];
+        }
     std::copy(acc, acc + KK, out);
 }
 
-void SumCopyLogsAnyK(const int* slot, int AL, const double* table, int K, double* out) {
+template <class T>
+void SumCopyLogsAnyK(const SCopies<T>& copies, const double* table, int K, double* out) {
     std::fill(out, out + K, 0.0);
-    for (int x = 0; x < AL; ++x) {
-        const double* row = table + static_cast<size_t>(slot[x]) * K;
-        for (int k = 0; k < K; ++k)
-            out[k] += row[k];
+    const T* index = copies.index;
+    for (int a = 0; a < copies.A; ++a, index += copies.L)
+        for (int l = 0; l < copies.L; ++l) {
+            const int slot = CopySlot(index[l], copies.offset[l], copies.missingSlot);
+            const double* row = table + static_cast<size_t>(slot) * K;
+            for (int k = 0; k < K; ++k)
+                out[k] += row[k];
+        }
+}
+
+template <class T>
+using SumCopyLogsFn = void (*)(const SCopies<T>&, const double*, int, double*);
+
+template <class T>
+SumCopyLogsFn<T> ChooseSumCopyLogs(int K) {
+    switch (K) {
+        case 1:
+            return SumCopyLogs<1, T>;
+        case 2:
+            return SumCopyLogs<2, T>;
+        case 3:
+            return SumCopyLogs<3, T>;
+        case 4:
+            return SumCopyLogs<4, T>;
+        case 5:
+            return SumCopyLogs<5, T>;
+        case 6:
+            return SumCopyLogs<6, T>;
+        case 7:
+            return SumCopyLogs<7, T>;
+        case 8:
+            return SumCopyLogs<8, T>;
+        default:
+            return SumCopyLogsAnyK<T>;
     }
 }
 
-using SumCopyLogsFn = void (*)(const int*, int, const double*, int, double*);
-
-SumCopyLogsFn ChooseSumCopyLogs(int K) {
-    switch (K) {
-        case 1:
-            return SumCopyLogs<1>;
-        case 2:
-            return SumCopyLogs<2>;
-        case 3:
-            return SumCopyLogs<3>;
-        case 4:
-            return SumCopyLogs<4>;
-        case 5:
-            return SumCopyLogs<5>;
-        case 6:
-            return SumCopyLogs<6>;
-        case 7:
-            return SumCopyLogs<7>;
-        case 8:
-            return SumCopyLogs<8>;
-        default:
-            return SumCopyLogsAnyK;
-    }
+template <class T>
+void SumGenotypeLogs(SBreloChain& c, const T* index) {
+    const size_t AL = static_cast<size_t>(c.A) * c.L;
+    const SumCopyLogsFn<T> sumCopyLogs = ChooseSumCopyLogs<T>(c.K);
+    SCopies<T> copies{index, c.A, c.L, c.offset.data(), c.stride - 1};
+    for (int i = 0; i < c.N; ++i, copies.index += AL)
+        sumCopyLogs(copies, c.logp.data(), c.K, c.logpr[i].data());
 }
 
 }  // namespace
 
 void UpdateGenotypeLikelihoods(SBreloChain& c) {
-    const int AL = c.A * c.L;
-    const SumCopyLogsFn sumCopyLogs = ChooseSumCopyLogs(c.K);
+    c.data.X.VisitIndices([&](const auto* index) { SumGenotypeLogs(c, index); });
     for (int i = 0; i < c.N; ++i) {
         double* logpr = c.logpr[i].data();
-        sumCopyLogs(&c.copySlot[static_cast<size_t>(i) * AL], AL, c.logp.data(), c.K, logpr);
         double maxLog = -std::numeric_limits<double>::infinity();
         double sumLog = 0.0;
         for (int k = 0; k < c.K; ++k) {
@@ -540,14 +576,17 @@ double ValidateOnIndividuals(SBreloChain& c, gsl_rng*& rng) {
         }
         c.validClass[i] = cls;
     }
-    const int AL = c.A * c.L;
     double L = 0.0;
-    for (int i = 0; i < c.NV; ++i) {
-        const int cls = c.validClass[i];
-        const int* slot = &c.copySlotSame[static_cast<size_t>(i) * AL];
-        for (int x = 0; x < AL; ++x)
-            L += c.logp[static_cast<size_t>(slot[x]) * c.K + cls];
-    }
+    c.data.XsameLoci.VisitIndices([&](const auto* index) {
+        for (int i = 0; i < c.NV; ++i) {
+            const int cls = c.validClass[i];
+            for (int a = 0; a < c.A; ++a, index += c.L)
+                for (int l = 0; l < c.L; ++l) {
+                    const int slot = CopySlot(index[l], c.offset[l], c.stride - 1);
+                    L += c.logp[static_cast<size_t>(slot) * c.K + cls];
+                }
+        }
+    });
     return L;
 }
 
@@ -555,13 +594,12 @@ double ValidateOnIndividuals(SBreloChain& c, gsl_rng*& rng) {
 // the frequencies integrated out.
 double ValidateOnLoci(SBreloChain& c) {
     std::fill(c.nValid.begin(), c.nValid.end(), 0);
-    const int ALV = c.A * c.LV;
-    for (int i = 0; i < c.N; ++i) {
-        int* counts = &c.nValid[static_cast<size_t>(c.spSweep.z[i]) * c.strideValid];
-        const int* slot = &c.copySlotNew[static_cast<size_t>(i) * ALV];
-        for (int x = 0; x < ALV; ++x)
-            ++counts[slot[x]];
-    }
+    const size_t ALV = static_cast<size_t>(c.A) * c.LV;
+    c.data.XnewLoci.VisitIndices([&](const auto* index) {
+        for (int i = 0; i < c.N; ++i)
+            CountCopies(index + i * ALV, c.A, c.LV, c.offsetValid.data(), c.strideValid - 1,
+                        &c.nValid[static_cast<size_t>(c.spSweep.z[i]) * c.strideValid]);
+    });
     double L = c.LHConstPart;
     for (int k = 0; k < c.K; ++k)
         for (int l = 0; l < c.LV; ++l) {
@@ -612,18 +650,15 @@ void DrawUniformLabels(SBreloChain& c, gsl_rng*& rng) {
 // start, are split among the K-1 other clusters.
 void DrawKMeansLabels(SBreloChain& c, gsl_rng*& rng) {
     INT_VCTR_1D free;
-    INT_VCTR_3D X;
     for (int i = 0; i < c.N; ++i) {
-        if (IsFixedInReference(c, i)) {
+        if (IsFixedInReference(c, i))
             c.spSweep.z[i] = c.K - 1;
-        } else {
+        else
             free.push_back(i);
-            X.push_back(c.data.X[i]);
-        }
     }
     if (free.empty())
         return;
-    const INT_VCTR_1D labels = KMeansStartLabels(X, c.alleleV, c.bbase ? c.K - 1 : c.K, rng);
+    const INT_VCTR_1D labels = KMeansStartLabels(c.data.X, free, c.bbase ? c.K - 1 : c.K, rng);
     for (size_t f = 0; f < free.size(); ++f)
         c.spSweep.z[free[f]] = labels[f];
 }

@@ -47,17 +47,15 @@ struct SBreloChain {
     std::string run;
     SBreloData data;
 
-    // Allele coding: alleleV/J of the training loci then the held-out loci.
-    // Every genotype copy is coded once as its allele's slot in a flat
-    // per-cluster table: offset[l] + j, or the slot `stride - 1` (a zero
-    // log-frequency, an ignored count) when the copy is missing.
+    // Allele coding: alleleV/J of the training loci then the held-out loci
+    // (those of the genotype stores of data). Allele j of locus l has the slot
+    // offset[l] + j in a flat per-cluster table; a missing copy has the slot
+    // `stride - 1` (a zero log-frequency, an ignored count). The slots of the
+    // held-out loci are numbered alike in a table of their own.
     INT_VCTR_2D alleleV;
     INT_VCTR_1D J;
     INT_VCTR_1D offset, offsetValid;  // L and LV entries
     int stride = 1, strideValid = 1;  // total alleles + 1
-    INT_VCTR_1D copySlot;             // N*A*L
-    INT_VCTR_1D copySlotSame;         // NV*A*L (validation on individuals)
-    INT_VCTR_1D copySlotNew;          // N*A*LV (validation on loci)
 
     // Regression set-up.
     DBL_VCTR_2D V_chol;     // Cholesky factor of (Xtild'Xtild)^-1

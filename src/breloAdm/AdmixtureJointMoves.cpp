@@ -284,7 +284,7 @@ void UpdateCopyLabelsGivenField(SAdmSampler& S) {
             const int a = S.shuffledPloidy[aa];
             for (int ll = 0; ll < S.L; ++ll) {
                 const int l = S.shuffledLoc[ll];
-                int& z = S.sp.zadMix[i][a][l];
+                uint8_t& z = S.sp.zadMix[i][a][l];
                 --m[z];
                 const int j = S.Idx(i, a, l);
                 double sum = 0.0;
@@ -296,7 +296,7 @@ void UpdateCopyLabelsGivenField(SAdmSampler& S) {
                 int k = 0;
                 while (k < S.K - 1 && (u -= w[k]) > 0.0)
                     ++k;
-                z = k;
+                z = static_cast<uint8_t>(k);
                 ++m[z];
             }
         }

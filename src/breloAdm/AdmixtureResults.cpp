@@ -43,16 +43,18 @@ void NormalisePredictive(const SAdmOptions& opt, const SAdmSetup& setup, const S
 
 // Most frequent label of each copy over the kept sweeps (first maximum).
 void CopyHardAssignments(const SAdmOptions& opt, const SAdmChain& chain, SAdmEstimates& est) {
-    est.hcAdmix.assign(opt.N, INT_VCTR_2D(opt.A, INT_VCTR_1D(opt.L, 0)));
-    const int* counts = chain.cpAverageAdmix.data();
+    est.hcAdmix.Assign(opt.N, opt.A, opt.L);
+    INT_VCTR_1D counts(opt.K);
+    size_t copy = 0;
     for (int i = 0; i < opt.N; ++i)
         for (int a = 0; a < opt.A; ++a)
-            for (int l = 0; l < opt.L; ++l, counts += opt.K) {
+            for (int l = 0; l < opt.L; ++l, ++copy) {
+                chain.cpAverageAdmix.Counts(copy, counts.data());
                 int best = -1;
                 for (int k = 0; k < opt.K; ++k)
                     if (counts[k] > best) {
                         best = counts[k];
-                        est.hcAdmix[i][a][l] = k;
+                        est.hcAdmix[i][a][l] = static_cast<uint8_t>(k);
                     }
             }
 }
@@ -93,13 +95,15 @@ void PlugInLogLikelihoods(const SAdmOptions& opt, const SAdmSetup& setup, const 
     const DBL_VCTR_3D& p = est.mean.p;
     tmpDIC = 0.0;
     tmpDIC2 = 0.0;
-    const int* counts = chain.cpAverageAdmix.data();
+    INT_VCTR_1D counts(opt.K);
+    size_t copy = 0;
     for (int i = 0; i < opt.N; ++i)
         for (int a = 0; a < opt.A; ++a)
-            for (int l = 0; l < opt.L; ++l, counts += opt.K) {
-                const int j = FindAlleleIndex(setup.alleleV[l], setup.data.X[i][a][l]);
-                if (j < 0)
+            for (int l = 0; l < opt.L; ++l, ++copy) {
+                const int j = setup.data.X.Index(i, a, l);
+                if (j == CGenotypeStore::kMissing)
                     continue;
+                chain.cpAverageAdmix.Counts(copy, counts.data());
                 double mix = 0.0;
                 for (int k = 0; k < opt.K; ++k)
                     mix += p[k][l][j] * (counts[k] / kept);

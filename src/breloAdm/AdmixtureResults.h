@@ -17,7 +17,7 @@ struct SAdmEstimates {
     DBL_VCTR_2D cpAverage;              // N x K shares of the copies of i labelled k
     DBL_VCTR_2D nb_cluster_individual;  // N x K predictive shares
     DBL_VCTR_3D nClusterQualVar;        // predictive shares per covariate level
-    INT_VCTR_3D hcAdmix;                // most frequent label of each copy
+    CCopyLabels hcAdmix;                // most frequent label of each copy
     INT_VCTR_1D hc;                     // most probable cluster of each individual
     DBL_VCTR_1D pi;                     // mixing proportions
     double dAL = 0.0;                   // mean log-likelihood of the last tenth of the kept sweeps

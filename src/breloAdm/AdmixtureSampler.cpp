@@ -2,8 +2,10 @@
 
 #include <gsl/gsl_randist.h>
 
+#include <algorithm>
 #include <cmath>
 #include <iostream>
+#include <limits>
 #include <numeric>
 
 #include "breloAdm/AdmixtureSteps.h"
@@ -27,9 +29,9 @@ void PlotInitialMembership(const SAdmSampler& S, const INT_VCTR_1D& labels) {
 
 // I2: labels and frequencies of the hierarchical (or k-means) start.
 void InitialiseFromClustering(SAdmSampler& S) {
-    S.sp.z = S.opt.kmeansStart ? KMeansAdmStartLabels(S.X, S.setup.alleleV, S.K, S.rng)
+    S.sp.z = S.opt.kmeansStart ? KMeansAdmStartLabels(S.X, S.K, S.rng)
                                : HierarchicalStartLabels(S.X, S.K, S.rng);
-    FrequenciesFromLabels(S.sp.p, S.X, S.sp.z, S.setup.alleleV, S.K);
+    FrequenciesFromLabels(S.sp.p, S.X, S.sp.z, S.K);
     PlotInitialMembership(S, S.sp.z);
 }
 
@@ -124,7 +126,8 @@ void SizeAccumulators(SAdmSampler& S) {
     InitVctr2D(c.sigmaH, S.K, S.opt.TotalSweep, 0.0);
     InitVctr2D(c.psiH, S.K, S.opt.TotalSweep, 0.0);
     InitVctr2D(c.cpAverage, S.N, S.K, 0.0);
-    c.cpAverageAdmix.assign(static_cast<size_t>(S.N) * S.A * S.L * S.K, 0);
+    c.cpAverageAdmix.Size(S.sp.zadMix.N() * static_cast<size_t>(S.A) * S.L, S.K,
+                          std::max(S.opt.TotalSweep - S.opt.BurnIn, 0));
     InitVctr2D(c.nb_cluster_individual, S.N, S.K, 0.0);
     c.nClusterQualVar.clear();
     for (int v = 0; v < S.opt.nbQualVar; ++v)
@@ -195,14 +198,11 @@ void AccumulateSweep(SAdmSampler& S, int s) {
     AddTo(avg.psi, S.sp.psi);
     AddTo(avg.q, S.sp.q);
     AddTo(avg.alpha, S.sp.alpha);
-    int* admix = c.cpAverageAdmix.data();
     for (int i = 0; i < S.N; ++i)
         for (int l = 0; l < S.L; ++l)
-            for (int a = 0; a < S.A; ++a) {
-                const int k = S.sp.zadMix[i][a][l];
-                c.cpAverage[i][k] += 1;
-                ++admix[((static_cast<size_t>(i) * S.A + a) * S.L + l) * S.K + k];
-            }
+            for (int a = 0; a < S.A; ++a)
+                c.cpAverage[i][S.sp.zadMix[i][a][l]] += 1;
+    c.cpAverageAdmix.Add(S.sp.zadMix);
     AddTo(avg.beta, S.sp.beta);
     c.varDeviance += 4 * c.LH[s] * c.LH[s];
     if (s % 10 == 0)
@@ -218,6 +218,50 @@ void RunSweeps(SAdmSampler& S) {
 }
 
 }  // namespace
+
+void CCopyLabelCounts::Size(size_t copies, int K, int maxSweeps) {
+    m_nCopies = copies;
+    m_nK = K;
+    m_nSweeps = 0;
+    m_bLong = maxSweeps > std::numeric_limits<uint16_t>::max();
+    const size_t cells = copies * static_cast<size_t>(K > 1 ? K - 1 : 0);
+    m_vShort.assign(m_bLong ? 0 : cells, 0);
+    m_vLong.assign(m_bLong ? cells : 0, 0);
+}
+
+template <class T>
+void CCopyLabelCounts::AddTo(std::vector<T>& counts, const CCopyLabels& labels) {
+    const int last = m_nK - 1;
+    const uint8_t* k = labels.data();
+    T* row = counts.data();
+    for (size_t c = 0; c < m_nCopies; ++c, row += last)
+        if (k[c] < last)
+            ++row[k[c]];
+}
+
+void CCopyLabelCounts::Add(const CCopyLabels& labels) {
+    if (!m_bLong && m_nSweeps == std::numeric_limits<uint16_t>::max()) {
+        m_vLong.assign(m_vShort.begin(), m_vShort.end());
+        std::vector<uint16_t>().swap(m_vShort);
+        m_bLong = true;
+    }
+    if (m_bLong)
+        AddTo(m_vLong, labels);
+    else
+        AddTo(m_vShort, labels);
+    ++m_nSweeps;
+}
+
+void CCopyLabelCounts::Counts(size_t copy, int* out) const {
+    const int last = m_nK - 1;
+    const size_t first = copy * last;
+    int others = 0;
+    for (int k = 0; k < last; ++k) {
+        out[k] = m_bLong ? static_cast<int>(m_vLong[first + k]) : m_vShort[first + k];
+        others += out[k];
+    }
+    out[last] = m_nSweeps - others;
+}
 
 int CountPredictiveSweeps(int BurnIn, int TotalSweep) {
     int count = 0;
@@ -265,48 +309,40 @@ void MoveAShareOfLabels(INT_VCTR_1D& z, int L, int K, const gsl_rng* rng) {
     }
 }
 
-int CountLoci(const INT_VCTR_3D& X) {
-    return !X.empty() && !X[0].empty() ? static_cast<int>(X[0][0].size()) : 0;
-}
-
 }  // namespace
 
-INT_VCTR_1D HierarchicalStartLabels(const INT_VCTR_3D& X, int K, const gsl_rng* rng) {
+INT_VCTR_1D HierarchicalStartLabels(const CGenotypeStore& X, int K, const gsl_rng* rng) {
     INT_VCTR_1D z = HClustering(X, WAR, K, true);
-    MoveAShareOfLabels(z, CountLoci(X), K, rng);
+    MoveAShareOfLabels(z, X.L(), K, rng);
     return z;
 }
 
-INT_VCTR_1D KMeansAdmStartLabels(const INT_VCTR_3D& X, const INT_VCTR_2D& alleleV, int K,
-                                 const gsl_rng* rng) {
-    INT_VCTR_1D z = KMeansStartLabels(X, alleleV, K, rng);
-    MoveAShareOfLabels(z, CountLoci(X), K, rng);
+INT_VCTR_1D KMeansAdmStartLabels(const CGenotypeStore& X, int K, const gsl_rng* rng) {
+    INT_VCTR_1D z = KMeansStartLabels(X, K, rng);
+    MoveAShareOfLabels(z, X.L(), K, rng);
     return z;
 }
 
-void FrequenciesFromLabels(DBL_VCTR_3D& p, const INT_VCTR_3D& X, const INT_VCTR_1D& z,
-                           const INT_VCTR_2D& alleleV, int K) {
-    const size_t N = X.size();
-    const size_t A = N ? X[0].size() : 0;
-    const size_t L = alleleV.size();
+void FrequenciesFromLabels(DBL_VCTR_3D& p, const CGenotypeStore& X, const INT_VCTR_1D& z, int K) {
+    const int N = X.N(), A = X.A(), L = X.L();
     INT_VCTR_1D members(K, 0);
-    for (size_t i = 0; i < N; ++i)
+    for (int i = 0; i < N; ++i)
         ++members[z[i]];
     for (int k = 0; k < K; ++k)
-        for (size_t l = 0; l < L; ++l)
+        for (int l = 0; l < L; ++l)
             std::fill(p[k][l].begin(), p[k][l].end(), 0.0);
-    for (size_t i = 0; i < N; ++i)
-        for (size_t a = 0; a < A; ++a)
-            for (size_t l = 0; l < L; ++l) {
-                const int j = FindAlleleIndex(alleleV[l], X[i][a][l]);
-                if (j >= 0)
+    for (int i = 0; i < N; ++i)
+        for (int a = 0; a < A; ++a)
+            for (int l = 0; l < L; ++l) {
+                const int j = X.Index(i, a, l);
+                if (j != CGenotypeStore::kMissing)
                     p[z[i]][l][j] += 1.0;
             }
     for (int k = 0; k < K; ++k) {
         if (members[k] == 0)
             continue;
         const double copies = static_cast<double>(members[k]) * A;
-        for (size_t l = 0; l < L; ++l)
+        for (int l = 0; l < L; ++l)
             for (double& v : p[k][l])
                 v /= copies;
     }

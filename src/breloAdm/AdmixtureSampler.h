@@ -12,8 +12,10 @@
 #include "breloAdm/BreloAdmOptions.h"
 #include "breloAdm/BreloAdmSetup.h"
 #include "breloAdm/SpatialPrior.h"
+#include "core/CopyLabels.h"
 #include "core/Diagnostics.h"
 #include "core/VectorUtilities.h"
+#include "io/GenotypeStore.h"
 
 // Stored in place of the logarithm of a zero frequency or proportion.
 constexpr double N_LIMIT = -707.0;
@@ -25,9 +27,34 @@ struct CSweepParams {
     DBL_VCTR_2D alpha;   // N x K, exp(CAR) transposed
     DBL_VCTR_2D q;       // N x K, admixture proportions
     INT_VCTR_1D z;       // N, individual labels of the hierarchical start
-    INT_VCTR_3D zadMix;  // N x A x L, cluster of each allele copy
+    CCopyLabels zadMix;  // N x A x L, cluster of each allele copy
     DBL_VCTR_3D p;       // K x L x J[l], allele frequencies
     DBL_VCTR_1D psi;     // K, interaction parameters
+};
+
+// Kept sweeps in which each allele copy carried each label. The counts of
+// the labels 0..K-2 are stored, two bytes each while the sweeps added fit in
+// them (four beyond); that of label K-1 is the sweeps added less the others.
+class CCopyLabelCounts {
+  public:
+    // copies labels 0..K-1, for at most maxSweeps sweeps; all counts 0.
+    void Size(size_t copies, int K, int maxSweeps);
+    // One sweep more: every copy's label.
+    void Add(const CCopyLabels& labels);
+    // The K counts of a copy (in the order of CCopyLabels).
+    void Counts(size_t copy, int* out) const;
+    int Sweeps() const { return m_nSweeps; }
+
+  private:
+    template <class T>
+    void AddTo(std::vector<T>& counts, const CCopyLabels& labels);
+
+    size_t m_nCopies = 0;
+    int m_nK = 1;
+    int m_nSweeps = 0;
+    bool m_bLong = false;
+    std::vector<uint16_t> m_vShort;
+    std::vector<uint32_t> m_vLong;
 };
 
 // What a finished chain hands to the results: the last state, the
@@ -47,9 +74,8 @@ struct SAdmChain {
     std::vector<CAcceptanceCounter> scaleAcceptance;
     CAcceptanceCounter levelAcceptance;
     DBL_VCTR_2D cpAverage;  // N x K, kept copies of i labelled k
-    // Kept sweeps in which copy (i, a, l) carried label k, at
-    // ((i * A + a) * L + l) * K + k.
-    std::vector<int> cpAverageAdmix;
+    // Kept sweeps in which each copy carried each label.
+    CCopyLabelCounts cpAverageAdmix;
     double varDeviance = 0.0;           // sum of (-2 LH)^2 over the kept sweeps
     DBL_VCTR_2D nb_cluster_individual;  // N x K simulated labels
     DBL_VCTR_3D nClusterQualVar;        // nbQualVar x levels x K simulated labels
@@ -75,17 +101,15 @@ int DrawCopyLabel(const gsl_rng* rng, const DBL_VCTR_1D& q_i, const DBL_VCTR_3D&
 // The labels of the hierarchical start: Ward's clustering of the genotypes,
 // then a share of the individuals (a quarter below 120 loci, a twentieth
 // from 120 on, at least one) moved to another cluster at random. K >= 2.
-INT_VCTR_1D HierarchicalStartLabels(const INT_VCTR_3D& X, int K, const gsl_rng* rng);
+INT_VCTR_1D HierarchicalStartLabels(const CGenotypeStore& X, int K, const gsl_rng* rng);
 
 // The same start with the k-means clusters of the allele counts (-jk) in
 // place of Ward's clusters.
-INT_VCTR_1D KMeansAdmStartLabels(const INT_VCTR_3D& X, const INT_VCTR_2D& alleleV, int K,
-                                 const gsl_rng* rng);
+INT_VCTR_1D KMeansAdmStartLabels(const CGenotypeStore& X, int K, const gsl_rng* rng);
 
 // p[k][l][j]: share of the copies of the individuals labelled k that carry
-// allele j at locus l (missing copies counted in the total); 0 for a cluster
-// without individual.
-void FrequenciesFromLabels(DBL_VCTR_3D& p, const INT_VCTR_3D& X, const INT_VCTR_1D& z,
-                           const INT_VCTR_2D& alleleV, int K);
+// allele j of X.Alleles(l) at locus l (missing copies counted in the total);
+// 0 for a cluster without individual.
+void FrequenciesFromLabels(DBL_VCTR_3D& p, const CGenotypeStore& X, const INT_VCTR_1D& z, int K);
 
 #endif

@@ -10,7 +10,6 @@
 #include "core/MatrixUtilities.h"
 #include "core/RNGUtilities.h"
 #include "core/StatUtilities.h"
-#include "io/IOUtilities.h"
 
 namespace {
 
@@ -55,7 +54,7 @@ void SizeSamplerState(SAdmSampler& S) {
     InitVctr1D(sp.sigma, S.K, S.opt.sigmaQ);
     InitVctr2D(sp.beta, S.K, S.bl, 0.0);
     InitVctr1D(sp.z, S.N, 0);
-    InitVctr3D(sp.zadMix, S.N, S.A, S.L, 0);
+    sp.zadMix.Assign(S.N, S.A, S.L, 0);
     InitVctr2D(sp.CAR, S.K, S.N, 0.0);
     InitVctr2D(S.E, S.K, S.N, 0.0);
     InitVctr1D(S.ee, S.K, 0.0);
@@ -74,12 +73,6 @@ void SizeSamplerState(SAdmSampler& S) {
     S.chain.psiAcceptance.assign(S.K, CAcceptanceCounter());
     if (S.opt.jointMoves)
         SizeJointMoves(S);
-    const INT_VCTR_3D allele = BuildAlleleIndex(S.X, S.setup.alleleV);
-    S.idx.assign(static_cast<size_t>(S.N) * S.A * S.L, -1);
-    for (int i = 0; i < S.N; ++i)
-        for (int a = 0; a < S.A; ++a)
-            for (int l = 0; l < S.L; ++l)
-                S.Idx(i, a, l) = allele[i][a][l];
 }
 
 void UpdatePred(SAdmSampler& S) {
@@ -96,7 +89,8 @@ void ShuffleVisitingOrders(SAdmSampler& S) {
     gsl_ran_shuffle(S.rng, S.shuffledPloidy.data(), S.A, sizeof(int));
 }
 
-// S2. The allele index of the rewritten copies follows.
+// S2, on the allele indices of the copies: the observed allele j or the
+// recessive one jr.
 void DrawRecessiveGenotypes(SAdmSampler& S) {
     if (!S.opt.isRecAllele)
         return;
@@ -105,13 +99,12 @@ void DrawRecessiveGenotypes(SAdmSampler& S) {
         const int r = S.setup.data.recAllele[l];
         if (r < 0)  // a locus without a recessive allele
             continue;
-        const int jr = FindAlleleIndex(S.setup.alleleV[l], r);
+        const int jr = S.X.FindAllele(l, r);
         for (int i = 0; i < S.N; ++i) {
-            const int code = S.setup.Xobs[i][0][l];
-            if (code == r)
+            const int j = S.setup.Xobs.Index(i, 0, l);
+            if (j == CGenotypeStore::kMissing)  // a missing phenotype stays missing
                 continue;
-            const int j = FindAlleleIndex(S.setup.alleleV[l], code);
-            if (j < 0)  // a missing phenotype stays missing
+            if (j == jr)
                 continue;
             const int k0 = S.sp.zadMix[i][0][l], k1 = S.sp.zadMix[i][1][l];
             // A recessive allele never observed has frequency 0 everywhere.
@@ -120,15 +113,13 @@ void DrawRecessiveGenotypes(SAdmSampler& S) {
             const double het0 = p[k0][l][j] * r1, het1 = p[k1][l][j] * r0;
             const double den = het0 + het1 + p[k0][l][j] * p[k1][l][j];
             const double u = gsl_rng_uniform(S.rng);
-            int copy0 = code, copy1 = code;
+            int copy0 = j, copy1 = j;
             if (u < het0 / den)
-                copy1 = r;
+                copy1 = jr;
             else if (u < (het0 + het1) / den)
-                copy0 = r;
-            S.X[i][0][l] = copy0;
-            S.X[i][1][l] = copy1;
-            S.Idx(i, 0, l) = copy0 == code ? j : jr;
-            S.Idx(i, 1, l) = copy1 == code ? j : jr;
+                copy0 = jr;
+            S.X.SetIndex(i, 0, l, copy0);
+            S.X.SetIndex(i, 1, l, copy1);
         }
     }
 }
@@ -140,7 +131,7 @@ void CountAlleles(SAdmSampler& S) {
             std::fill(nkl.begin(), nkl.end(), 0);
     for (int i = 0; i < S.N; ++i)
         for (int a = 0; a < S.A; ++a) {
-            const INT_VCTR_1D& z = S.sp.zadMix[i][a];
+            const uint8_t* z = S.sp.zadMix[i][a];
             for (int l = 0; l < S.L; ++l) {
                 const int j = S.Idx(i, a, l);
                 if (j >= 0)
@@ -190,9 +181,11 @@ void UpdateAdmixtureProportions(SAdmSampler& S) {
     for (INT_VCTR_1D& mi : S.m)
         std::fill(mi.begin(), mi.end(), 0);
     for (int i = 0; i < S.N; ++i)
-        for (int a = 0; a < S.A; ++a)
-            for (int z : S.sp.zadMix[i][a])
-                ++S.m[i][z];
+        for (int a = 0; a < S.A; ++a) {
+            const uint8_t* z = S.sp.zadMix[i][a];
+            for (int l = 0; l < S.L; ++l)
+                ++S.m[i][z[l]];
+        }
     DrawProportions(S);
 }
 

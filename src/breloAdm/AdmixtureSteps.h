@@ -38,11 +38,9 @@ struct SAdmSampler {
     CSweepParams& sp;
 
     int N, A, L, K, bl;
-    INT_VCTR_3D& X;
+    CGenotypeStore& X;  // the recessive step rewrites its copies
     const INT_VCTR_2D& NS;
 
-    // Allele index of every copy, ((i * A + a) * L + l), -1 when missing.
-    std::vector<int> idx;
     INT_VCTR_3D n;     // K x L x J[l] allele counts
     INT_VCTR_2D m;     // N x K label counts
     DBL_VCTR_3D logp;  // K x L x J[l]
@@ -63,12 +61,13 @@ struct SAdmSampler {
 
     SAdmSampler(const SAdmOptions& o, SAdmSetup& s, CSpatialPrior& pr, gsl_rng* r, SAdmChain& c);
 
-    int& Idx(int i, int a, int l) { return idx[(static_cast<size_t>(i) * A + a) * L + l]; }
+    // Allele index of a copy, CGenotypeStore::kMissing when missing.
+    int Idx(int i, int a, int l) const { return X.Index(i, a, l); }
 };
 
 // Sizes the sweep state, the work arrays and the acceptance counters, with
 // sigma at -x, frequencies and proportions at 0, the visiting orders at the
-// identity, and codes the allele index of every copy.
+// identity.
 void SizeSamplerState(SAdmSampler& S);
 
 // Pred = Xtild beta'.

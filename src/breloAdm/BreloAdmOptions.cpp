@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "core/CopyLabels.h"
 #include "core/MiscUtilities.h"
 #include "core/ProgramExit.h"
 #include "io/DataSet.h"
@@ -362,6 +363,10 @@ void CheckCounts(const SAdmOptions& opt) {
         RefuseInput("The spatial model needs at least 2 individuals (-N).");
     CheckChainSettings(opt.K, opt.lambda, opt.TotalSweep, opt.BurnIn, 0);
     CheckClusterCount(opt.K, MakeDataLayout(opt, opt.F));
+    if (opt.K > CCopyLabels::kMaxClusters)
+        RefuseInput(
+            "breloAdm keeps the cluster of each allele copy in one byte: -K must be at most " +
+            std::to_string(CCopyLabels::kMaxClusters) + ".");
     if (!(opt.sigmaQ > 0.0) || !std::isfinite(opt.sigmaQ))
         RefuseInput("The variance of the CAR field (-x) must be a positive number.");
     if (opt.nj && opt.kmeansStart)

@@ -229,5 +229,6 @@ void RunAdmSetup(const SAdmOptions& opt, SAdmSetup& setup, gsl_rng*& rng) {
     setup.seed = AllocRNG(rng, gsl_rng_default);
     TranslateCoordinates(setup.data.C);
     BuildNeighborhoodSystem(opt, setup.data.C, rng, setup.tess);
-    BuildAlleleLists(setup.data.X, setup.alleleV, setup.J);
+    setup.alleleV = setup.data.X.AlleleLists();
+    setup.J = setup.data.X.AlleleCounts();
 }

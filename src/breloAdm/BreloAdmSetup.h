@@ -27,13 +27,13 @@ struct STessellation {
 };
 
 struct SAdmSetup {
-    CDataSet data;     // X, C, Xtild, XQual, LevelCount, nQualLevels, isBase, recAllele
-    INT_VCTR_3D Xobs;  // observed phenotypes, only with recessive alleles
+    CDataSet data;        // X, C, Xtild, XQual, LevelCount, nQualLevels, isBase, recAllele
+    CGenotypeStore Xobs;  // observed phenotypes, only with recessive alleles
     int beta_length = 0;
     DBL_VCTR_2D geo;     // N x N distances, only with -g
     double theta = 1.0;  // distance scale
     STessellation tess;
-    INT_VCTR_2D alleleV;
+    INT_VCTR_2D alleleV;  // the allele lists of data.X
     INT_VCTR_1D J;
     clock_t s_clock = 0;     // processor time at the start of the run
     unsigned long seed = 0;  // seed of the run's generator

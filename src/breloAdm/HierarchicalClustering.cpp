@@ -30,24 +30,28 @@ void CheckRectangular(const INT_VCTR_3D& X, size_t A, size_t L) {
     }
 }
 
-// One contiguous block of A*L codes per individual (copy-major), so the pair
-// loops run over plain arrays.
-std::vector<int> FlattenGenotypes(const INT_VCTR_3D& X, size_t A, size_t L) {
+// The codes of the store, one contiguous block of A*L per individual
+// (copy-major), so the pair loops run over plain arrays.
+std::vector<int> FlattenCodes(const CGenotypeStore& X) {
     std::vector<int> codes;
-    codes.reserve(X.size() * A * L);
-    for (const INT_VCTR_2D& individual : X)
-        for (const INT_VCTR_1D& copy : individual)
-            codes.insert(codes.end(), copy.begin(), copy.end());
+    codes.reserve(X.Copies());
+    for (int i = 0; i < X.N(); ++i)
+        for (int a = 0; a < X.A(); ++a)
+            for (int l = 0; l < X.L(); ++l)
+                codes.push_back(X.Code(i, a, l));
     return codes;
 }
 
-// Number of (a, b, l) with copy a of i equal to copy b of j at locus l.
-long CountSharedAlleles(const int* xi, const int* xj, size_t A, size_t L) {
+// Number of (a, b, l) with copy a of i equal to copy b of j at locus l:
+// codes, or allele indices of a store whose missing copies all have one
+// code a locus (equal indices then mean equal codes).
+template <class T>
+long CountSharedAlleles(const T* xi, const T* xj, size_t A, size_t L) {
     long sim = 0;
     for (size_t a = 0; a < A; ++a)
         for (size_t b = 0; b < A; ++b) {
-            const int* p = xi + a * L;
-            const int* q = xj + b * L;
+            const T* p = xi + a * L;
+            const T* q = xj + b * L;
             int count = 0;
             for (size_t l = 0; l < L; ++l)
                 count += (p[l] == q[l]);
@@ -56,7 +60,8 @@ long CountSharedAlleles(const int* xi, const int* xj, size_t A, size_t L) {
     return sim;
 }
 
-double EuclideanDistance(const int* xi, const int* xj, size_t size) {
+template <class T>
+double EuclideanDistance(const T* xi, const T* xj, size_t size) {
     double sum = 0.0;
     for (size_t t = 0; t < size; ++t) {
         double diff = double(xi[t]) - double(xj[t]);
@@ -190,25 +195,18 @@ class MergeEngine {
     INT_VCTR_1D Rescan_;
 };
 
-}  // namespace
-
-DBL_VCTR_1D BuildDissimilarityMatrix(const INT_VCTR_3D& X, bool bG) {
-    const size_t N = X.size();
-    if (N < 2)
-        return DBL_VCTR_1D();
-    const size_t A = X[0].size();
-    const size_t L = A > 0 ? X[0][0].size() : 0;
-    CheckRectangular(X, A, L);
-    const std::vector<int> codes = FlattenGenotypes(X, A, L);
+// The condensed dissimilarities of N blocks of A*L values (codes, or
+// allele indices for allele sharing).
+template <class T>
+DBL_VCTR_1D PairDissimilarities(const T* values, size_t N, size_t A, size_t L, bool bG) {
     const size_t block = A * L;
     const double pairCount = double(A * A * L);
-
     DBL_VCTR_1D dm(N * (N - 1) / 2, 0.0);
     size_t index = 0;
     for (size_t i = 0; i + 1 < N; ++i) {
-        const int* xi = codes.data() + i * block;
+        const T* xi = values + i * block;
         for (size_t j = i + 1; j < N; ++j, ++index) {
-            const int* xj = codes.data() + j * block;
+            const T* xj = values + j * block;
             if (!bG)
                 dm[index] = EuclideanDistance(xi, xj, block);
             else if (pairCount > 0)
@@ -216,6 +214,29 @@ DBL_VCTR_1D BuildDissimilarityMatrix(const INT_VCTR_3D& X, bool bG) {
         }
     }
     return dm;
+}
+
+}  // namespace
+
+DBL_VCTR_1D BuildDissimilarityMatrix(const CGenotypeStore& X, bool bG) {
+    const size_t N = X.N(), A = X.A(), L = X.L();
+    if (N < 2)
+        return DBL_VCTR_1D();
+    // Allele sharing compares the indices in place, unless two missing
+    // copies of a locus may carry different codes; distances need the codes.
+    if (bG && !X.HasSeveralMissingCodes())
+        return X.VisitIndices(
+            [&](const auto* index) { return PairDissimilarities(index, N, A, L, true); });
+    const std::vector<int> codes = FlattenCodes(X);
+    return PairDissimilarities(codes.data(), N, A, L, bG);
+}
+
+DBL_VCTR_1D BuildDissimilarityMatrix(const INT_VCTR_3D& X, bool bG) {
+    if (X.size() < 2)
+        return DBL_VCTR_1D();
+    const size_t A = X[0].size();
+    CheckRectangular(X, A, A > 0 ? X[0][0].size() : 0);
+    return BuildDissimilarityMatrix(CGenotypeStore::FromCodes(X), bG);
 }
 
 void HClusteringEngine(int N, DBL_VCTR_1D& dm, HClusteringMethod m, INT_VCTR_1D& ResultA,
@@ -268,9 +289,17 @@ INT_VCTR_1D LabelSamples(const INT_VCTR_1D& ResultA, const INT_VCTR_1D& ResultB,
 INT_VCTR_1D HClustering(const INT_VCTR_3D& X, HClusteringMethod m, int NoC, bool bG) {
     if (X.empty() || X[0].empty() || X[0][0].empty())
         Fail("Empty Data - HClustering");
+    const size_t A = X[0].size();
+    CheckRectangular(X, A, X[0][0].size());
+    return HClustering(CGenotypeStore::FromCodes(X), m, NoC, bG);
+}
+
+INT_VCTR_1D HClustering(const CGenotypeStore& X, HClusteringMethod m, int NoC, bool bG) {
+    if (X.empty())
+        Fail("Empty Data - HClustering");
     if (NoC < 1)
         Fail("Number of clusters must be at least 1 - HClustering");
-    const int N = int(X.size());
+    const int N = X.N();
     DBL_VCTR_1D dm = BuildDissimilarityMatrix(X, bG);
     INT_VCTR_1D ResultA, ResultB;
     HClusteringEngine(N, dm, m, ResultA, ResultB);

@@ -5,6 +5,7 @@
 #define BRELO_BRELOADM_HIERARCHICALCLUSTERING_H
 
 #include "core/VectorUtilities.h"
+#include "io/GenotypeStore.h"
 
 // Linkage rules, with the values stored by callers. The fixed underlying type
 // keeps any int a valid value, refused by the engine when unknown.
@@ -19,6 +20,9 @@ inline size_t CondensedIndex(size_t N, size_t i, size_t j) {
 // Pairwise dissimilarities of the N individuals of X[i][a][l]. With bG:
 // 1 - (matching copy pairs)/(A*A*L), every copy of i against every copy of j
 // (allele sharing); otherwise the Euclidean distance of the code vectors.
+// Codes compare as the data gave them, missing codes included.
+DBL_VCTR_1D BuildDissimilarityMatrix(const CGenotypeStore& X, bool bG);
+// The same of nested codes (every individual of the first one's shape).
 DBL_VCTR_1D BuildDissimilarityMatrix(const INT_VCTR_3D& X, bool bG);
 
 // Merges the N singletons N-1 times. Step s merges group ResultB[s] into
@@ -33,6 +37,7 @@ void HClusteringEngine(int N, DBL_VCTR_1D& dm, HClusteringMethod m, INT_VCTR_1D&
 INT_VCTR_1D LabelSamples(const INT_VCTR_1D& ResultA, const INT_VCTR_1D& ResultB, int K);
 
 // The three steps in a row: one label in 0 ... NoC-1 per individual.
+INT_VCTR_1D HClustering(const CGenotypeStore& X, HClusteringMethod m, int NoC, bool bG);
 INT_VCTR_1D HClustering(const INT_VCTR_3D& X, HClusteringMethod m, int NoC, bool bG);
 
 #endif

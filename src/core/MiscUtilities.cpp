@@ -63,6 +63,14 @@ std::pair<std::string, std::string> SplitOption(const char* arg, size_t prefixLe
 }
 }  // namespace
 
+std::string Trim(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos)
+        return std::string();
+    const size_t last = text.find_last_not_of(" \t\r\n");
+    return text.substr(first, last - first + 1);
+}
+
 int ReadIntOption(const char* arg, size_t prefixLength) {
     const auto [option, value] = SplitOption(arg, prefixLength);
     int v = 0;

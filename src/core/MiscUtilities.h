@@ -27,6 +27,9 @@ std::string MakeInputPath(const std::string& FoI, const std::string& F);
 // not empty: the prefix of every result file of a run.
 std::string MakeOutputPrefix(const std::string& FoO, const std::string& F, const std::string& run);
 
+// text without the blanks (spaces, tabs, line ends) at either end.
+std::string Trim(const std::string& text);
+
 // The value of an option argument whose first prefixLength characters name
 // the option (-K3: 2; -XL1: 3). The whole value must be a number: a decimal
 // integer within the range of int, or a finite real. Anything else (-Babc,

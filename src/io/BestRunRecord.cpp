@@ -97,7 +97,7 @@ bool ReadBestRun(const std::string& FIFN, int K, SBestRun& best) {
 
 bool WriteBestRun(const std::string& FIFN, int K, int trendDegree, double DIC,
                   const DBL_VCTR_1D& sigma, const DBL_VCTR_2D& beta, const DBL_VCTR_2D& alpha,
-                  const DBL_VCTR_2D& q, const INT_VCTR_3D& zadmix, const DBL_VCTR_3D& p) {
+                  const DBL_VCTR_2D& q, const CCopyLabels& zadmix, const DBL_VCTR_3D& p) {
     const std::string record = BestRunRecordName(FIFN, K), cf = BestRunCFName(FIFN, K);
     const std::string recordTmp = record + kTemporary, cfTmp = cf + kTemporary;
     // SaveCF and SaveML report their own failures; a failed sync is reported

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "core/CopyLabels.h"
 #include "core/VectorUtilities.h"
 
 struct SBestRun {
@@ -35,6 +36,6 @@ bool ReadBestRun(const std::string& FIFN, int K, SBestRun& best);
 // False, with one line on stderr, when a file cannot be written.
 bool WriteBestRun(const std::string& FIFN, int K, int trendDegree, double DIC,
                   const DBL_VCTR_1D& sigma, const DBL_VCTR_2D& beta, const DBL_VCTR_2D& alpha,
-                  const DBL_VCTR_2D& q, const INT_VCTR_3D& zadmix, const DBL_VCTR_3D& p);
+                  const DBL_VCTR_2D& q, const CCopyLabels& zadmix, const DBL_VCTR_3D& p);
 
 #endif

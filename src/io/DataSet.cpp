@@ -16,7 +16,7 @@ void LoadOrdinaryLayout(const SDataLayout& layout, CDataSet& data) {
     // The counts are checked against the file before they size anything.
     if (!ScanDataFile(layout, IsBreloAdm() ? std::cerr : std::cout, "LoadData"))
         ExitProgram(1);
-    data.X.assign(layout.N, INT_VCTR_2D(layout.A, INT_VCTR_1D(layout.L, 0)));
+    data.X = CGenotypeStore(layout.N, layout.A, layout.L);
     data.C.assign(static_cast<size_t>(layout.N) + layout.nd, DBL_VCTR_1D(2, 0.0));
     data.XQual.assign(layout.N, INT_VCTR_1D(layout.nbQualVar, 0));
     data.nQualLevels.assign(layout.nbQualVar, 0);
@@ -58,10 +58,13 @@ void BuildDesign(const SDataLayout& layout, const SSideValues& side, CDataSet& d
 
 void LoadOtherFormat(const SDataLayout& layout, CDataSet& data) {
     {
-        SGenotypeTable table = ReadGenotypeTable(layout.format, layout.File);
-        if (table.N != layout.N || table.A != layout.A || table.L != layout.L)
-            RefuseInput("The file " + layout.File + " changed while it was read - LoadDataSet");
-        FillGenotypes(table, data.X);
+        // The counts of the file, read with the options, size the store.
+        SGenotypeCounts counts;
+        counts.N = layout.N;
+        counts.A = layout.A;
+        counts.L = layout.L;
+        SGenotypeTable table = ReadGenotypeTable(layout.format, layout.File, counts);
+        data.X = std::move(table.genotypes);
         data.ids = std::move(table.ids);
         data.popIndex = std::move(table.popIndex);
     }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/VectorUtilities.h"
+#include "io/GenotypeStore.h"
 #include "io/InputFormat.h"
 
 // How the data file is laid out (all from the command line).
@@ -33,7 +34,10 @@ struct SDataLayout {
 
 // The loaded arrays.
 struct CDataSet {
-    INT_VCTR_3D X;            // X[i][a][l], N x A x L allele codes, negative = missing
+    // N x A x L genotypes: X.Code(i, a, l) is the allele code X[i][a][l] of
+    // the data (negative = missing), X.Index(i, a, l) its position in the
+    // sorted list X.Alleles(l) (CGenotypeStore::kMissing when missing).
+    CGenotypeStore X;
     DBL_VCTR_2D C;            // (N + nd) x 2 coordinates
     DBL_VCTR_2D Xtild;        // design matrix, empty without covariates and trend
     INT_VCTR_2D XQual;        // N x nbQualVar level indices

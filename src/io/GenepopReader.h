@@ -21,6 +21,12 @@
 // 1): no locus name, no Pop line, a Pop block without individual, a line
 // without comma, a wrong number of genotypes, a genotype that is not digits
 // or not of the file's width.
+// CountGenepop reads the whole file with these checks and keeps only its
+// counts; ReadGenepop(File, counts) stores the genotypes into a store of that
+// size (a file that no longer holds those counts is refused); ReadGenepop(File)
+// does both.
+SGenotypeCounts CountGenepop(const std::string& File);
+SGenotypeTable ReadGenepop(const std::string& File, const SGenotypeCounts& counts);
 SGenotypeTable ReadGenepop(const std::string& File);
 
 #endif

@@ -1,30 +1,32 @@
 // The genotypes of a file in a format that names its individuals and counts
-// its own loci (VCF, GENEPOP), as read before they are laid out in the loaded
-// data set.
+// its own loci (VCF, GENEPOP). Such a file is read twice: once to count its
+// individuals, copies and loci (nothing is kept), then into a genotype store
+// of that size.
 #ifndef BRELO_IO_GENOTYPETABLE_H
 #define BRELO_IO_GENOTYPETABLE_H
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "core/VectorUtilities.h"
+#include "io/GenotypeStore.h"
 
-struct SGenotypeTable {
-    int N = 0;                     // individuals
-    int A = 0;                     // allele copies per individual
-    int L = 0;                     // loci
-    std::vector<std::string> ids;  // N names, in file order
-    INT_VCTR_1D popIndex;          // N population numbers from 1 (GENEPOP), else empty
-    std::vector<int16_t> codes;    // allele codes, locus by locus: (l * N + i) * A + a
-    static constexpr int16_t kMissing = -1;
-
-    int16_t Code(int i, int a, int l) const {
-        return codes[(static_cast<size_t>(l) * N + i) * A + a];
-    }
+struct SGenotypeCounts {
+    int N = 0;  // individuals
+    int A = 0;  // allele copies per individual
+    int L = 0;  // loci
 };
 
-// X[i][a][l] = table.Code(i, a, l): X sized N x A x L exactly.
-void FillGenotypes(const SGenotypeTable& table, INT_VCTR_3D& X);
+struct SGenotypeTable {
+    int N = 0;
+    int A = 0;
+    int L = 0;
+    std::vector<std::string> ids;        // N names, in file order
+    INT_VCTR_1D popIndex;                // N population numbers from 1 (GENEPOP), else empty
+    CGenotypeStore genotypes;            // N x A x L
+    static constexpr int kMissing = -1;  // the code of a missing copy
+
+    int Code(int i, int a, int l) const { return genotypes.Code(i, a, l); }
+};
 
 #endif

@@ -10,6 +10,7 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <utility>
 
 #include "core/MiscUtilities.h"
 #include "core/ProgramExit.h"
@@ -144,10 +145,11 @@ bool ReadLeadingFields(CFieldReader& reader, const SDataLayout& lay, SRecordTarg
     return true;
 }
 
-// One row of the file: the leading fields, then `count` allele codes stored
-// (when genotype is set) at [a][l] of the positions the format gives.
+// One row of the file: the leading fields, then the allele codes, put (when
+// genotypes is set) in individual i of the store at the positions the format
+// gives.
 bool ReadRow(CFieldReader& reader, const SDataLayout& lay, const std::string& rowOptions,
-             SRecordTarget& t, INT_VCTR_2D* genotype, int copy) {
+             SRecordTarget& t, CGenotypeStore* genotypes, int i, int copy) {
     const std::string what = "a row of " + std::to_string(ValuesPerRow(lay)) + " values";
     if (!reader.Row(ValuesPerRow(lay), rowOptions, what.c_str()) ||
         !ReadLeadingFields(reader, lay, t))
@@ -158,8 +160,8 @@ bool ReadRow(CFieldReader& reader, const SDataLayout& lay, const std::string& ro
         for (int l = 0; l < lay.L; ++l) {
             if (!reader.Int(code, "the allele code of copy %d at locus %d", copy + 1, l + 1))
                 return false;
-            if (genotype)
-                (*genotype)[copy][l] = code;
+            if (genotypes)
+                genotypes->Put(i, copy, l, code);
         }
         return true;
     }
@@ -168,8 +170,8 @@ bool ReadRow(CFieldReader& reader, const SDataLayout& lay, const std::string& ro
         for (int a = 0; a < lay.A; ++a) {
             if (!reader.Int(code, "the allele code of copy %d at locus %d", a + 1, l + 1))
                 return false;
-            if (genotype)
-                (*genotype)[a][l] = code;
+            if (genotypes)
+                genotypes->Put(i, a, l, code);
         }
     return true;
 }
@@ -193,9 +195,10 @@ bool ReadRecords(CFieldReader& reader, const SDataLayout& lay, const SDataTarget
             if (lay.nbQuantVar > 0 && into.XQuant)
                 t.quant = (*into.XQuant)[r].data() + 1;
         }
-        INT_VCTR_2D* genotype = genotyped && into.X ? &(*into.X)[r] : nullptr;
+        CGenotypeStore* genotypes = genotyped ? into.X : nullptr;
         for (long long row = 0; row < RowsPerRecord(lay); ++row)
-            if (!ReadRow(reader, lay, rowOptions, t, genotype, static_cast<int>(row)))
+            if (!ReadRow(reader, lay, rowOptions, t, genotypes, static_cast<int>(r),
+                         static_cast<int>(row)))
                 return false;
     }
     return true;
@@ -261,8 +264,8 @@ bool ScanDataFile(const SDataLayout& layout, std::ostream& out, const char* func
 }
 
 bool LoadData(bool bbase, INT_VCTR_1D& isBase, DBL_VCTR_2D& C, DBL_VCTR_2D& Xtild,
-              INT_VCTR_2D& XQual, INT_VCTR_2D& LevelCount, INT_VCTR_1D& nQualLevels, INT_VCTR_3D& X,
-              INT_VCTR_1D& recAllele, int ER, int EC, const std::string& File,
+              INT_VCTR_2D& XQual, INT_VCTR_2D& LevelCount, INT_VCTR_1D& nQualLevels,
+              CGenotypeStore& X, INT_VCTR_1D& recAllele, int ER, int EC, const std::string& File,
               const bool& specialFormat, const int& nbQuantVar, const int& nb_var_regr,
               const bool& isRecAllele, const int& trendDegree, std::vector<std::string>* ids) {
     if (C.empty())
@@ -271,9 +274,9 @@ bool LoadData(bool bbase, INT_VCTR_1D& isBase, DBL_VCTR_2D& C, DBL_VCTR_2D& Xtil
         FailLoadData("Uninitialized X - LoadData", std::cerr);
     SDataLayout lay;
     lay.File = File;
-    lay.N = static_cast<int>(X.size());
-    lay.A = static_cast<int>(X[0].size());
-    lay.L = lay.A > 0 ? static_cast<int>(X[0][0].size()) : 0;
+    lay.N = X.N();
+    lay.A = X.A();
+    lay.L = X.L();
     lay.nd = static_cast<int>(C.size()) - lay.N;
     lay.ER = ER;
     lay.EC = EC;
@@ -296,7 +299,7 @@ bool LoadData(bool bbase, INT_VCTR_1D& isBase, DBL_VCTR_2D& C, DBL_VCTR_2D& Xtil
 
 void LoadScannedData(const SDataLayout& lay, INT_VCTR_1D& isBase, DBL_VCTR_2D& C,
                      DBL_VCTR_2D& Xtild, INT_VCTR_2D& XQual, INT_VCTR_2D& LevelCount,
-                     INT_VCTR_1D& nQualLevels, INT_VCTR_3D& X, INT_VCTR_1D& recAllele,
+                     INT_VCTR_1D& nQualLevels, CGenotypeStore& X, INT_VCTR_1D& recAllele,
                      std::vector<std::string>* ids) {
     DBL_VCTR_2D XQuant;
     if (BuildsXQuant(lay))
@@ -317,6 +320,7 @@ void LoadScannedData(const SDataLayout& lay, INT_VCTR_1D& isBase, DBL_VCTR_2D& C
     }
     if (!ReadDataFile(lay, into, LoadDataStream(), "LoadData"))
         ExitProgram(1);
+    X.Finish();
     AddTrendColumns(XQuant, C, lay);
 
     Xtild.clear();
@@ -393,21 +397,21 @@ struct SCFShape {
     std::vector<size_t> J;
 };
 
-SCFShape ShapeOf(const DBL_VCTR_2D& beta, const INT_VCTR_3D& zadmix, const DBL_VCTR_3D& p) {
+SCFShape ShapeOf(const DBL_VCTR_2D& beta, const CCopyLabels& zadmix, const DBL_VCTR_3D& p) {
     SCFShape s;
     s.K = p.size();
     s.L = p[0].size();
     for (const auto& alleles : p[0])
         s.J.push_back(alleles.size());
-    s.N = zadmix.size();
-    s.A = zadmix[0].size();
+    s.N = zadmix.N();
+    s.A = zadmix.A();
     s.B = beta[0].size();
     return s;
 }
 }  // namespace
 
 bool SaveCF(const DBL_VCTR_1D& sigma, const DBL_VCTR_2D& beta, const DBL_VCTR_2D& alpha,
-            const DBL_VCTR_2D& q, const INT_VCTR_3D& zadmix, const DBL_VCTR_3D& p,
+            const DBL_VCTR_2D& q, const CCopyLabels& zadmix, const DBL_VCTR_3D& p,
             const std::string& File) {
     if (RefuseIfEmpty(beta.empty(), "beta", "SaveCF") || RefuseIfEmpty(q.empty(), "Q", "SaveCF") ||
         RefuseIfEmpty(zadmix.empty(), "zadmix", "SaveCF") ||
@@ -419,6 +423,7 @@ bool SaveCF(const DBL_VCTR_1D& sigma, const DBL_VCTR_2D& beta, const DBL_VCTR_2D
     if (RefuseIfEmpty(beta.size() < s.K, "beta", "SaveCF") ||
         RefuseIfEmpty(q.size() < s.N, "Q", "SaveCF") ||
         RefuseIfEmpty(alpha.size() < s.N, "alpha", "SaveCF") ||
+        RefuseIfEmpty(static_cast<size_t>(zadmix.L()) < s.L, "zadmix", "SaveCF") ||
         RefuseIfEmpty(sigma.size() < s.K, "sigma", "SaveCF"))
         return false;
     std::ofstream ofs(File);
@@ -434,10 +439,12 @@ bool SaveCF(const DBL_VCTR_1D& sigma, const DBL_VCTR_2D& beta, const DBL_VCTR_2D
         for (const auto& locus : cluster)
             for (double v : locus)
                 ofs << v << " ";
-    for (const auto& indiv : zadmix)
-        for (const auto& copy : indiv)
+    for (size_t i = 0; i < s.N; ++i)
+        for (size_t a = 0; a < s.A; ++a) {
+            const uint8_t* copy = zadmix[static_cast<int>(i)][static_cast<int>(a)];
             for (size_t l = 0; l < s.L; ++l)
-                ofs << copy[l] << " ";
+                ofs << static_cast<int>(copy[l]) << " ";
+        }
     for (size_t i = 0; i < s.N; ++i)
         for (size_t k = 0; k < s.K; ++k)
             ofs << q[i][k] << " ";
@@ -545,7 +552,7 @@ bool ReadProportions(CFieldReader& reader, DBL_VCTR_2D& q) {
 }
 
 bool ReadCFBody(CFieldReader& reader, DBL_VCTR_1D& sigma, DBL_VCTR_2D& beta, DBL_VCTR_2D& alpha,
-                DBL_VCTR_2D& q, INT_VCTR_3D& zadmix, DBL_VCTR_3D& p) {
+                DBL_VCTR_2D& q, CCopyLabels& zadmix, DBL_VCTR_3D& p) {
     if (!ReadFrequencies(reader, p))
         return false;
     // The labels index per-cluster arrays: one outside 0..K-1 is refused.
@@ -554,14 +561,15 @@ bool ReadCFBody(CFieldReader& reader, DBL_VCTR_1D& sigma, DBL_VCTR_2D& beta, DBL
         "a cluster label of individual %d, copy %d (0 to " + std::to_string(K - 1) + ")";
     const char* label = labelText.c_str();
     reader.SetWhere("copy labels");
-    for (size_t i = 0; i < zadmix.size(); ++i)
-        for (size_t a = 0; a < zadmix[i].size(); ++a)
-            for (int& v : zadmix[i][a]) {
-                const int ii = static_cast<int>(i + 1), aa = static_cast<int>(a + 1);
-                if (!reader.Int(v, label, ii, aa))
+    for (int i = 0; i < zadmix.N(); ++i)
+        for (int a = 0; a < zadmix.A(); ++a)
+            for (int l = 0; l < zadmix.L(); ++l) {
+                int v = 0;
+                if (!reader.Int(v, label, i + 1, a + 1))
                     return false;
                 if (v < 0 || v >= K)
-                    return reader.RejectLast(label, ii, aa);
+                    return reader.RejectLast(label, i + 1, a + 1);
+                zadmix[i][a][l] = static_cast<uint8_t>(v);
             }
     if (!ReadProportions(reader, q) ||
         !ReadCFMatrix(reader, alpha, "latent values", "alpha of individual %d, cluster %d") ||
@@ -583,7 +591,7 @@ bool ReadCFBody(CFieldReader& reader, DBL_VCTR_1D& sigma, DBL_VCTR_2D& beta, DBL
 }  // namespace
 
 bool LoadCF(DBL_VCTR_1D& sigma, DBL_VCTR_2D& beta, DBL_VCTR_2D& alpha, DBL_VCTR_2D& q,
-            INT_VCTR_3D& zadmix, DBL_VCTR_3D& p, const std::string& File) {
+            CCopyLabels& zadmix, DBL_VCTR_3D& p, const std::string& File) {
     if (RefuseIfEmpty(beta.empty(), "beta", "LoadCF") || RefuseIfEmpty(q.empty(), "Q", "LoadCF") ||
         RefuseIfEmpty(zadmix.empty(), "zadmix", "LoadCF") ||
         RefuseIfEmpty(p.empty(), "p", "LoadCF"))
@@ -605,7 +613,7 @@ bool LoadCF(DBL_VCTR_1D& sigma, DBL_VCTR_2D& beta, DBL_VCTR_2D& alpha, DBL_VCTR_
     DBL_VCTR_2D newBeta(s.K, DBL_VCTR_1D(s.B, 0.0));
     DBL_VCTR_2D newAlpha(s.N, DBL_VCTR_1D(s.K, 0.0));
     DBL_VCTR_2D newQ(s.N, DBL_VCTR_1D(s.K, 0.0));
-    INT_VCTR_3D newZ(s.N, INT_VCTR_2D(s.A, INT_VCTR_1D(s.L, 0)));
+    CCopyLabels newZ(static_cast<int>(s.N), static_cast<int>(s.A), static_cast<int>(s.L));
     DBL_VCTR_3D newP = p;
     if (!ReadCFBody(reader, newSigma, newBeta, newAlpha, newQ, newZ, newP))
         return false;
@@ -620,7 +628,7 @@ bool LoadCF(DBL_VCTR_1D& sigma, DBL_VCTR_2D& beta, DBL_VCTR_2D& alpha, DBL_VCTR_
     beta.swap(newBeta);
     alpha.swap(newAlpha);
     q.swap(newQ);
-    zadmix.swap(newZ);
+    zadmix = std::move(newZ);
     p.swap(newP);
     return true;
 }
@@ -700,50 +708,9 @@ void WriteInOfstreamClummpFormat(const DBL_VCTR_2D& V, std::ofstream& ofs) {
 // ---------------------------------------------------------------------------
 // Allele lists
 
-void BuildAlleleLists(const std::vector<const INT_VCTR_3D*>& sources, INT_VCTR_2D& alleleV,
-                      INT_VCTR_1D& J) {
-    size_t L = 0;
-    for (const INT_VCTR_3D* X : sources)
-        if (X && !X->empty() && !(*X)[0].empty()) {
-            L = (*X)[0][0].size();
-            break;
-        }
-    std::vector<INT_VCTR_1D> codes(L);
-    for (const INT_VCTR_3D* X : sources) {
-        if (!X)
-            continue;
-        for (const auto& indiv : *X)
-            for (const auto& copy : indiv)
-                for (size_t l = 0; l < L && l < copy.size(); ++l)
-                    if (copy[l] >= 0)
-                        codes[l].push_back(copy[l]);
-    }
-    for (auto& list : codes) {
-        std::sort(list.begin(), list.end());
-        list.erase(std::unique(list.begin(), list.end()), list.end());
-        J.push_back(static_cast<int>(list.size()));
-        alleleV.push_back(std::move(list));
-    }
-}
-
-void BuildAlleleLists(const INT_VCTR_3D& X, INT_VCTR_2D& alleleV, INT_VCTR_1D& J) {
-    BuildAlleleLists(std::vector<const INT_VCTR_3D*>{&X}, alleleV, J);
-}
-
 int FindAlleleIndex(const INT_VCTR_1D& alleleV_l, int code) {
     auto it = std::lower_bound(alleleV_l.begin(), alleleV_l.end(), code);
     if (it == alleleV_l.end() || *it != code)
         return -1;
     return static_cast<int>(it - alleleV_l.begin());
-}
-
-INT_VCTR_3D BuildAlleleIndex(const INT_VCTR_3D& X, const INT_VCTR_2D& alleleV) {
-    INT_VCTR_3D idx = X;
-    for (auto& indiv : idx)
-        for (auto& copy : indiv)
-            for (size_t l = 0; l < copy.size(); ++l)
-                copy[l] = (copy[l] < 0 || l >= alleleV.size())
-                              ? -1
-                              : FindAlleleIndex(alleleV[l], copy[l]);
-    return idx;
 }

@@ -1,6 +1,6 @@
 // The genotype data file with its covariates, the continuation (CF) and
-// best-run (ML) files of breloAdm, the membership tables, and the per-locus
-// allele lists built from loaded genotypes.
+// best-run (ML) files of breloAdm, the membership tables, and the search of
+// an allele code in a locus's list.
 #ifndef BRELO_IO_IOUTILITIES_H
 #define BRELO_IO_IOUTILITIES_H
 
@@ -8,12 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "core/CopyLabels.h"
 #include "core/VectorUtilities.h"
 #include "io/DataSet.h"
+#include "io/GenotypeStore.h"
 
 // Reads the genotype data file File.
 // Preconditions: C sized M x 2 (M = N genotyped + dummy records, the number of
-// records read), X sized N x A x L, XQual N x nbQualVar (nbQualVar is the
+// records read), the genotype store X sized N x A x L (it receives the codes
+// and is finished, its allele lists sorted), XQual N x nbQualVar (nbQualVar is the
 // length of XQual[0]; XQual may be empty when there is none), isBase N when
 // bbase, recAllele L when isRecAllele, nQualLevels nbQualVar.
 // Layout: ER header lines; with isRecAllele L recessive allele codes; then M
@@ -39,8 +42,8 @@
 // (the last row of an individual, like the other leading fields), or
 // nothing when EC is 0. Returns true.
 bool LoadData(bool bbase, INT_VCTR_1D& isBase, DBL_VCTR_2D& C, DBL_VCTR_2D& Xtild,
-              INT_VCTR_2D& XQual, INT_VCTR_2D& LevelCount, INT_VCTR_1D& nQualLevels, INT_VCTR_3D& X,
-              INT_VCTR_1D& recAllele, int ER, int EC, const std::string& File,
+              INT_VCTR_2D& XQual, INT_VCTR_2D& LevelCount, INT_VCTR_1D& nQualLevels,
+              CGenotypeStore& X, INT_VCTR_1D& recAllele, int ER, int EC, const std::string& File,
               const bool& specialFormat, const int& nbQuantVar, const int& nb_var_regr,
               const bool& isRecAllele, const int& trendDegree,
               std::vector<std::string>* ids = nullptr);
@@ -52,7 +55,7 @@ struct SDataTargets {
     DBL_VCTR_2D* C = nullptr;       // M x 2
     INT_VCTR_2D* XQual = nullptr;   // raw level codes
     DBL_VCTR_2D* XQuant = nullptr;  // N x (1 + nbQuantVar + trend), column 0 left alone
-    INT_VCTR_3D* X = nullptr;
+    CGenotypeStore* X = nullptr;    // filled with Put; the caller finishes it
     INT_VCTR_1D* recAllele = nullptr;
     std::vector<std::string>* ids = nullptr;  // N: the first extra column
 };
@@ -70,7 +73,7 @@ bool ScanDataFile(const SDataLayout& layout, std::ostream& out, const char* func
 // containers sized as LoadData wants them.
 void LoadScannedData(const SDataLayout& layout, INT_VCTR_1D& isBase, DBL_VCTR_2D& C,
                      DBL_VCTR_2D& Xtild, INT_VCTR_2D& XQual, INT_VCTR_2D& LevelCount,
-                     INT_VCTR_1D& nQualLevels, INT_VCTR_3D& X, INT_VCTR_1D& recAllele,
+                     INT_VCTR_1D& nQualLevels, CGenotypeStore& X, INT_VCTR_1D& recAllele,
                      std::vector<std::string>* ids = nullptr);
 
 // Effect coding of the qualitative covariates: the levels of covariate v are
@@ -86,7 +89,7 @@ bool TransformQualData(INT_VCTR_2D& XQual, DBL_VCTR_2D& XQuant, DBL_VCTR_2D& Xti
 // every value followed by a blank. False on an open or write failure or an
 // empty beta, q, zadmix or p (message on stderr).
 bool SaveCF(const DBL_VCTR_1D& sigma, const DBL_VCTR_2D& beta, const DBL_VCTR_2D& alpha,
-            const DBL_VCTR_2D& q, const INT_VCTR_3D& zadmix, const DBL_VCTR_3D& p,
+            const DBL_VCTR_2D& q, const CCopyLabels& zadmix, const DBL_VCTR_3D& p,
             const std::string& File);
 // Reads a continuation file into containers sized for the current command
 // line (beta, q, zadmix, p at least; sigma and alpha are given their shapes).
@@ -99,7 +102,7 @@ bool SaveCF(const DBL_VCTR_1D& sigma, const DBL_VCTR_2D& beta, const DBL_VCTR_2D
 // or coefficients of an individual that do not sum to 1, a sigma that is not
 // positive (the message names the file and the value).
 bool LoadCF(DBL_VCTR_1D& sigma, DBL_VCTR_2D& beta, DBL_VCTR_2D& alpha, DBL_VCTR_2D& q,
-            INT_VCTR_3D& zadmix, DBL_VCTR_3D& p, const std::string& File);
+            CCopyLabels& zadmix, DBL_VCTR_3D& p, const std::string& File);
 
 // Best-run record: "minDIC trendDeg 1 " on one line without line end. False
 // on an open or write failure (message on stderr).
@@ -119,19 +122,6 @@ bool SaveToMyFileClumppFormat(const DBL_VCTR_2D& V, const std::string& File, boo
 // to an open stream, which keeps fill '0' and fixed notation afterwards.
 void WriteInOfstreamClummpFormat(const DBL_VCTR_2D& V, std::ofstream& ofs);
 
-// Per-locus allele lists: for each locus, the distinct codes observed over
-// all the given genotype arrays (each N x A x L; null or empty arrays are
-// skipped), in increasing order, every negative (missing) code dropped.
-// Appends one list per locus to alleleV and its length to J, so a second call
-// can add the lists of further loci (held-out loci of brelo).
-void BuildAlleleLists(const std::vector<const INT_VCTR_3D*>& sources, INT_VCTR_2D& alleleV,
-                      INT_VCTR_1D& J);
-void BuildAlleleLists(const INT_VCTR_3D& X, INT_VCTR_2D& alleleV, INT_VCTR_1D& J);
-
-// Allele index of every copy: idx[i][a][l] = position of X[i][a][l] in
-// alleleV[l], -1 when the copy is missing or its code is not listed. Computed
-// once per run so that samplers never search alleleV in their loops.
-INT_VCTR_3D BuildAlleleIndex(const INT_VCTR_3D& X, const INT_VCTR_2D& alleleV);
 // Position of code in the sorted list alleleV_l, -1 when absent.
 int FindAlleleIndex(const INT_VCTR_1D& alleleV_l, int code);
 

@@ -88,16 +88,21 @@ void ShowInputFormatUsage() {
     std::cout << std::flush;
 }
 
-SGenotypeTable ReadGenotypeTable(EInputFormat format, const std::string& File) {
-    return format == EInputFormat::Vcf ? ReadVcf(File) : ReadGenepop(File);
+SGenotypeCounts CountGenotypes(EInputFormat format, const std::string& File) {
+    return format == EInputFormat::Vcf ? CountVcf(File) : CountGenepop(File);
+}
+
+SGenotypeTable ReadGenotypeTable(EInputFormat format, const std::string& File,
+                                 const SGenotypeCounts& counts) {
+    return format == EInputFormat::Vcf ? ReadVcf(File, counts) : ReadGenepop(File, counts);
 }
 
 void TakeCountsFromFile(const SInputOptions& input, const std::string& path, SCountOption N,
                         SCountOption A, SCountOption L) {
     if (!input.HasFormat())
         return;
-    const SGenotypeTable table = ReadGenotypeTable(input.format, path);
-    CheckCount(N, table.N, "-N", "individuals", path);
-    CheckCount(A, table.A, "-A", "allele copies per individual", path);
-    CheckCount(L, table.L, "-L", "loci", path);
+    const SGenotypeCounts counts = CountGenotypes(input.format, path);
+    CheckCount(N, counts.N, "-N", "individuals", path);
+    CheckCount(A, counts.A, "-A", "allele copies per individual", path);
+    CheckCount(L, counts.L, "-L", "loci", path);
 }

@@ -31,8 +31,13 @@ std::string FormatName(EInputFormat format);
 // Prints the usage lines of -f and -C (both programs end their usage so).
 void ShowInputFormatUsage();
 
-// The genotypes of a file of the given format (not the ordinary layout).
-SGenotypeTable ReadGenotypeTable(EInputFormat format, const std::string& File);
+// The counts of a file of the given format (not the ordinary layout), read
+// with every check of its reader; nothing else is kept.
+SGenotypeCounts CountGenotypes(EInputFormat format, const std::string& File);
+// The genotypes of such a file, stored into a store of the given counts (a
+// file that does not hold them is refused).
+SGenotypeTable ReadGenotypeTable(EInputFormat format, const std::string& File,
+                                 const SGenotypeCounts& counts);
 
 // The counts of a command line, with whether each was given.
 struct SCountOption {

@@ -4,7 +4,6 @@
 #include <htslib/vcf.h>
 
 #include <cstdlib>
-#include <limits>
 
 #include "core/MiscUtilities.h"
 
@@ -28,31 +27,36 @@ struct SVcfHandles {
     }
 };
 
+// One reading of the file: counting its samples, copies and records when
+// store is null, else storing the genotypes into store, whose shape comes
+// from a counting reading.
 class CVcfLoader {
   public:
-    explicit CVcfLoader(const std::string& File) : m_file(File) {}
-    SGenotypeTable Read();
+    CVcfLoader(const std::string& File, CGenotypeStore* store) : m_file(File), m_store(store) {}
+    SGenotypeCounts Read(std::vector<std::string>* ids);
 
   private:
     [[noreturn]] void Fail(const std::string& what) const {
         RefuseInput(m_file + ": " + what + " - LoadVcf");
     }
     [[noreturn]] void FailRecord(const std::string& what) const;
-    void Open();
+    [[noreturn]] void FailChanged() const {
+        Fail("the file changed while it was read (it no longer holds the " +
+             std::to_string(m_store->N()) + " samples, " + std::to_string(m_store->A()) +
+             " copies and " + std::to_string(m_store->L()) + " records counted before)");
+    }
+    void Open(std::vector<std::string>* ids);
     void ReadRecord();
     // Number of copies of one sample's call and whether all are missing.
     int CountCopies(const int32_t* call, int width, bool& allMissing) const;
-    void StoreCall(const int32_t* call, bool allMissing);
+    void StoreCall(int i, const int32_t* call, bool allMissing);
     void SetPloidy(int A);
 
     std::string m_file;
+    CGenotypeStore* m_store;
     SVcfHandles m_h;
-    SGenotypeTable m_table;
+    SGenotypeCounts m_counts;
     int m_nRecord = 0;
-    int m_nSample = 0;
-    // Leading records whose calls are all missing wait until the ploidy is
-    // known from a called genotype.
-    long m_nPendingMissing = 0;
 };
 
 void CVcfLoader::FailRecord(const std::string& what) const {
@@ -61,7 +65,7 @@ void CVcfLoader::FailRecord(const std::string& what) const {
          std::to_string(m_h.record->pos + 1) + "): " + what);
 }
 
-void CVcfLoader::Open() {
+void CVcfLoader::Open(std::vector<std::string>* ids) {
     // htslib's own messages would duplicate ours; the refusals below say
     // what went wrong in one line.
     hts_set_log_level(HTS_LOG_OFF);
@@ -74,11 +78,14 @@ void CVcfLoader::Open() {
     m_h.header = bcf_hdr_read(m_h.file);
     if (!m_h.header)
         Fail("cannot read the VCF header (is it a VCF or BCF file?)");
-    m_table.N = bcf_hdr_nsamples(m_h.header);
-    if (m_table.N < 1)
+    m_counts.N = bcf_hdr_nsamples(m_h.header);
+    if (m_counts.N < 1)
         Fail("the file holds no sample, so no individual");
-    for (int i = 0; i < m_table.N; ++i)
-        m_table.ids.push_back(m_h.header->samples[i]);
+    if (m_store && m_counts.N != m_store->N())
+        FailChanged();
+    if (ids)
+        for (int i = 0; i < m_counts.N; ++i)
+            ids->push_back(m_h.header->samples[i]);
     m_h.record = bcf_init();
 }
 
@@ -92,57 +99,60 @@ int CVcfLoader::CountCopies(const int32_t* call, int width, bool& allMissing) co
 }
 
 void CVcfLoader::SetPloidy(int A) {
-    m_table.A = A;
-    m_table.codes.assign(static_cast<size_t>(m_nPendingMissing) * m_table.N * A,
-                         SGenotypeTable::kMissing);
-    m_nPendingMissing = 0;
+    m_counts.A = A;
+    if (m_store && A != m_store->A())
+        FailChanged();
 }
 
-void CVcfLoader::StoreCall(const int32_t* call, bool allMissing) {
-    for (int a = 0; a < m_table.A; ++a) {
-        if (allMissing || bcf_gt_is_missing(call[a])) {
-            m_table.codes.push_back(SGenotypeTable::kMissing);
+// A missing copy stays missing in the store.
+void CVcfLoader::StoreCall(int i, const int32_t* call, bool allMissing) {
+    if (allMissing)
+        return;
+    const int l = m_nRecord - 1;
+    for (int a = 0; a < m_counts.A; ++a) {
+        if (bcf_gt_is_missing(call[a]))
             continue;
-        }
         const int allele = bcf_gt_allele(call[a]);
-        if (allele < 0 || allele > std::numeric_limits<int16_t>::max())
-            FailRecord("allele index " + std::to_string(allele) + " is out of range");
-        m_table.codes.push_back(static_cast<int16_t>(allele));
+        if (allele < 0 || allele >= m_h.record->n_allele)
+            FailRecord("allele index " + std::to_string(allele) + " is out of range (the record " +
+                       "lists " + std::to_string(m_h.record->n_allele) + " alleles)");
+        if (m_store)
+            m_store->Put(i, a, l, allele);
     }
 }
 
 void CVcfLoader::ReadRecord() {
+    const int N = m_counts.N;
     const int n = bcf_get_genotypes(m_h.header, m_h.record, &m_h.gt, &m_h.gtSize);
     if (n <= 0)
         FailRecord("no GT field (genotypes are read from GT)");
-    const int width = n / m_table.N;
-    // Ploidy comes from the first called genotype of the file.
-    if (m_table.A == 0) {
-        for (int i = 0; i < m_table.N && m_table.A == 0; ++i) {
-            bool allMissing = true;
-            const int copies = CountCopies(m_h.gt + i * width, width, allMissing);
-            if (!allMissing)
-                SetPloidy(copies);
-        }
-        if (m_table.A == 0) {
-            ++m_nPendingMissing;
-            return;
-        }
+    if (m_store && m_nRecord > m_store->L())
+        FailChanged();
+    const int width = n / N;
+    // Ploidy comes from the first called genotype of the file; the records
+    // before it are wholly missing.
+    for (int i = 0; i < N && m_counts.A == 0; ++i) {
+        bool allMissing = true;
+        const int copies = CountCopies(m_h.gt + i * width, width, allMissing);
+        if (!allMissing)
+            SetPloidy(copies);
     }
-    for (int i = 0; i < m_table.N; ++i) {
+    if (m_counts.A == 0)
+        return;
+    for (int i = 0; i < N; ++i) {
         const int32_t* call = m_h.gt + i * width;
         bool allMissing = true;
         const int copies = CountCopies(call, width, allMissing);
-        if (!allMissing && copies != m_table.A)
-            FailRecord("sample " + m_table.ids[i] + " has " + std::to_string(copies) +
-                       " allele copies where the genotypes before have " +
-                       std::to_string(m_table.A) + " (mixed ploidy is not supported)");
-        StoreCall(call, allMissing);
+        if (!allMissing && copies != m_counts.A)
+            FailRecord("sample " + std::string(m_h.header->samples[i]) + " has " +
+                       std::to_string(copies) + " allele copies where the genotypes before have " +
+                       std::to_string(m_counts.A) + " (mixed ploidy is not supported)");
+        StoreCall(i, call, allMissing);
     }
 }
 
-SGenotypeTable CVcfLoader::Read() {
-    Open();
+SGenotypeCounts CVcfLoader::Read(std::vector<std::string>* ids) {
+    Open(ids);
     int status = 0;
     while ((status = bcf_read(m_h.file, m_h.header, m_h.record)) == 0) {
         ++m_nRecord;
@@ -156,15 +166,31 @@ SGenotypeTable CVcfLoader::Read() {
         Fail("record " + std::to_string(m_nRecord + 1) + " is malformed or cut short");
     if (m_nRecord == 0)
         Fail("the file holds no variant record, so no locus");
-    if (m_table.A == 0)
+    if (m_counts.A == 0)
         Fail("the file holds no called genotype (every GT is missing)");
-    m_table.L = m_nRecord;
-    return std::move(m_table);
+    m_counts.L = m_nRecord;
+    if (m_store && m_counts.L != m_store->L())
+        FailChanged();
+    return m_counts;
 }
 
 }  // namespace
 
+SGenotypeCounts CountVcf(const std::string& File) {
+    return CVcfLoader(File, nullptr).Read(nullptr);
+}
+
+SGenotypeTable ReadVcf(const std::string& File, const SGenotypeCounts& counts) {
+    SGenotypeTable table;
+    table.genotypes = CGenotypeStore(counts.N, counts.A, counts.L);
+    const SGenotypeCounts read = CVcfLoader(File, &table.genotypes).Read(&table.ids);
+    table.N = read.N;
+    table.A = read.A;
+    table.L = read.L;
+    table.genotypes.Finish();
+    return table;
+}
+
 SGenotypeTable ReadVcf(const std::string& File) {
-    CVcfLoader loader(File);
-    return loader.Read();
+    return ReadVcf(File, CountVcf(File));
 }

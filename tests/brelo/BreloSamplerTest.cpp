@@ -147,7 +147,7 @@ TEST(BreloSamplerTest, KMeansStartLabelsAreTheGeneticClusters) {
         data.N = d.N;
         data.A = d.A;
         data.L = d.L;
-        data.X = d.X;
+        data.X = CGenotypeStore::FromCodes(d.X);
         for (int i = 0; i < d.N; ++i)
             data.isBase.push_back(withReference && d.z[i] == 2 ? 1 : 0);
         SBreloChain chain;
@@ -296,16 +296,17 @@ SBreloChain MakeChain(int N, int nBase, int S, int B, int K = 2) {
     data.N = N;
     data.A = 2;
     data.L = 3;
-    data.X.assign(N, INT_VCTR_2D(2, INT_VCTR_1D(3, 0)));
+    data.X = CGenotypeStore(N, 2, 3);
     data.Xtild.assign(N, DBL_VCTR_1D(2, 1.0));
     data.isBase.assign(N, 0);
     for (int i = 0; i < N; ++i) {
         for (int a = 0; a < 2; ++a)
             for (int l = 0; l < 3; ++l)
-                data.X[i][a][l] = 1 + (i + a + l) % 3;
+                data.X.Put(i, a, l, 1 + (i + a + l) % 3);
         data.Xtild[i][1] = (i % 7) - 3.0;
         data.isBase[i] = i < nBase ? 1 : 0;
     }
+    data.X.Finish();
     SBreloChain chain;
     SetUpChain(chain, opts, std::move(data), "test");
     return chain;
@@ -417,7 +418,7 @@ TEST(BreloSamplerTest, BurnInSplitCapsTheStructureSweepsAndAllSweepsAreStructure
     data.N = 10;
     data.A = 1;
     data.L = 1;
-    data.X.assign(10, INT_VCTR_2D(1, INT_VCTR_1D(1, 1)));
+    data.X = CGenotypeStore::FromCodes(INT_VCTR_3D(10, INT_VCTR_2D(1, INT_VCTR_1D(1, 1))));
     SBreloChain plain;
     SetUpChain(plain, opts, std::move(data), "");
     EXPECT_EQ(plain.KeptSweep, 65);

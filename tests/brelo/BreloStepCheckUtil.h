@@ -37,11 +37,12 @@ inline void SetUpTinyChain(SBreloChain& c, int N, int A, int L, int J, int K, do
     data.N = N;
     data.A = A;
     data.L = L;
-    data.X.assign(N, INT_VCTR_2D(A, INT_VCTR_1D(L, 0)));
+    data.X = CGenotypeStore(N, A, L);
     for (int i = 0; i < N; ++i)
         for (int a = 0; a < A; ++a)
             for (int l = 0; l < L; ++l)
-                data.X[i][a][l] = 1 + (i * A + a) % J;
+                data.X.Put(i, a, l, 1 + (i * A + a) % J);
+    data.X.Finish();
     data.isBase.assign(N, 0);
     data.Xtild = Xtild;
     SBreloOptions opts;
@@ -54,8 +55,7 @@ inline void SetUpTinyChain(SBreloChain& c, int N, int A, int L, int J, int K, do
 
 // Copy a of individual i at locus l carries allele j (j < 0: missing).
 inline void SetGenotype(SBreloChain& c, int i, int a, int l, int j) {
-    c.copySlot[(static_cast<size_t>(i) * c.A + a) * c.L + l] =
-        j < 0 ? c.stride - 1 : c.offset[l] + j;
+    c.data.X.SetIndex(i, a, l, j < 0 ? CGenotypeStore::kMissing : j);
 }
 
 // Genotype log-likelihoods of individual i set directly from the cluster

@@ -33,15 +33,13 @@ INT_VCTR_3D StartingGenotypes() {
     return X;
 }
 
-// X[i][a][l] ~ p[zadMix[i][a][l]][l], with the allele index of each copy.
+// X[i][a][l] ~ p[zadMix[i][a][l]][l]: allele j, code j + 1.
 void DrawGenotypes(SAdmSampler& S) {
     for (int i = 0; i < N; ++i)
         for (int a = 0; a < A; ++a)
             for (int l = 0; l < L; ++l) {
                 const int k = S.sp.zadMix[i][a][l];
-                const int j = gsl_rng_uniform(S.rng) < S.sp.p[k][l][0] ? 0 : 1;
-                S.X[i][a][l] = j + 1;
-                S.Idx(i, a, l) = j;
+                S.X.SetIndex(i, a, l, gsl_rng_uniform(S.rng) < S.sp.p[k][l][0] ? 0 : 1);
             }
 }
 

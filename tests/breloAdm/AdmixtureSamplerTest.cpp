@@ -94,7 +94,7 @@ TEST(HierarchicalStart, MovesAQuarterOfTheIndividualsAndKeepsTheRest) {
                 X[i][a][l] = (i < 20 ? 1 : 5) + (a + l + i) % 2;
     const INT_VCTR_1D ward = HClustering(X, WAR, 3, true);
     gsl_rng* rng = SeededRng(11);
-    const INT_VCTR_1D z = HierarchicalStartLabels(X, 3, rng);
+    const INT_VCTR_1D z = HierarchicalStartLabels(CGenotypeStore::FromCodes(X), 3, rng);
     FreeRNG(rng);
     int moved = 0;
     for (int i = 0; i < 40; ++i) {
@@ -114,10 +114,9 @@ TEST(HierarchicalStart, KMeansStartMovesTheSameShareOfTheKMeansLabels) {
         for (int a = 0; a < 2; ++a)
             for (int l = 0; l < 5; ++l)
                 X[i][a][l] = (i < 20 ? 1 : 5) + (a + l + i) % 2;
-    const INT_VCTR_2D alleleV(5, INT_VCTR_1D{1, 2, 5, 6});
     gsl_rng* rng = SeededRng(11);
     testing::internal::CaptureStdout();
-    const INT_VCTR_1D z = KMeansAdmStartLabels(X, alleleV, 2, rng);
+    const INT_VCTR_1D z = KMeansAdmStartLabels(CGenotypeStore::FromCodes(X), 2, rng);
     testing::internal::GetCapturedStdout();
     FreeRNG(rng);
     int moved = 0;
@@ -127,14 +126,49 @@ TEST(HierarchicalStart, KMeansStartMovesTheSameShareOfTheKMeansLabels) {
 }
 
 TEST(HierarchicalStart, FrequenciesCountMissingCopiesInTheTotal) {
-    INT_VCTR_3D X = {{{1}, {2}}, {{1}, {-9}}, {{2}, {2}}};  // N = 3, A = 2, L = 1
-    INT_VCTR_2D alleleV = {{1, 2}};
+    // N = 3, A = 2, L = 1
+    const CGenotypeStore X = CGenotypeStore::FromCodes({{{1}, {2}}, {{1}, {-9}}, {{2}, {2}}});
     DBL_VCTR_3D p = {{{0, 0}}, {{0, 0}}, {{0, 0}}};
-    FrequenciesFromLabels(p, X, {0, 0, 1}, alleleV, 3);
+    FrequenciesFromLabels(p, X, {0, 0, 1}, 3);
     EXPECT_DOUBLE_EQ(p[0][0][0], 0.5);   // 1 1 of 4 copies
     EXPECT_DOUBLE_EQ(p[0][0][1], 0.25);  // one 2; the missing copy counts
     EXPECT_DOUBLE_EQ(p[1][0][1], 1.0);
     EXPECT_DOUBLE_EQ(p[2][0][0], 0.0);  // empty cluster
+}
+
+// The label counts of the copies: those of labels 0..K-2 stored, that of
+// K-1 deduced, two bytes a count until 65535 sweeps, four beyond.
+TEST(CopyLabelCounts, CountEveryLabelBeyondTheTwoByteRange) {
+    CCopyLabels labels(1, 2, 2);  // four copies
+    CCopyLabelCounts counts;
+    counts.Size(4, 3, 10);
+    const int sweeps = 70000;
+    for (int s = 0; s < sweeps; ++s) {
+        labels[0][0][0] = 0;  // always 0
+        labels[0][0][1] = 2;  // always the last label
+        labels[0][1][0] = static_cast<uint8_t>(s % 3);
+        labels[0][1][1] = s < 66000 ? 1 : 2;  // 1, then 2 past the switch
+        counts.Add(labels);
+    }
+    EXPECT_EQ(counts.Sweeps(), sweeps);
+    INT_VCTR_1D k(3);
+    counts.Counts(0, k.data());
+    EXPECT_EQ(k, (INT_VCTR_1D{sweeps, 0, 0}));
+    counts.Counts(1, k.data());
+    EXPECT_EQ(k, (INT_VCTR_1D{0, 0, sweeps}));
+    counts.Counts(2, k.data());
+    EXPECT_EQ(k, (INT_VCTR_1D{23334, 23333, 23333}));
+    counts.Counts(3, k.data());
+    EXPECT_EQ(k, (INT_VCTR_1D{0, 66000, 4000}));
+
+    // One cluster: every sweep counts for it.
+    CCopyLabelCounts one;
+    one.Size(4, 1, 5);
+    one.Add(CCopyLabels(1, 2, 2));
+    one.Add(CCopyLabels(1, 2, 2));
+    int only = 0;
+    one.Counts(3, &only);
+    EXPECT_EQ(only, 2);
 }
 
 TEST(PredictiveSweeps, CountsKeptSweepsWithAnIndexMultipleOfTen) {

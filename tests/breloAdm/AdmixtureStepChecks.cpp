@@ -266,7 +266,7 @@ TEST(AdmixtureStepChecks, RecessiveGenotypesFollowTheirExactLaw) {
     const INT_VCTR_3D Xobs = {{{5, 2}, {5, 2}}, {{6, 3}, {6, 3}}, {{5, 1}, {5, 1}}};
     SStepFixture f(Xobs, 2, {{}, {}, {}}, 51);
     f.opt.isRecAllele = true;
-    f.setup.Xobs = Xobs;
+    f.setup.Xobs = CGenotypeStore::FromCodes(Xobs);
     f.setup.data.recAllele = {-1, 1};
     f.sp().p[0][1] = {0.3, 0.5, 0.2};
     f.sp().p[1][1] = {0.6, 0.1, 0.3};
@@ -277,20 +277,20 @@ TEST(AdmixtureStepChecks, RecessiveGenotypesFollowTheirExactLaw) {
     for (int t = 0; t < T; ++t) {
         DrawRecessiveGenotypes(*f);
         for (int i = 0; i < 2; ++i) {
-            const int c0 = f.setup.data.X[i][0][1], c1 = f.setup.data.X[i][1][1];
+            const int c0 = f.setup.data.X.Code(i, 0, 1), c1 = f.setup.data.X.Code(i, 1, 1);
             const int code = Xobs[i][0][1];
             ASSERT_TRUE((c0 == code && c1 == 1) || (c0 == 1 && c1 == code) ||
                         (c0 == code && c1 == code));
             counts[i][c0 == code && c1 == 1 ? 0 : c0 == 1 ? 1 : 2] += 1;
         }
-        ASSERT_EQ(f.setup.data.X[2][0][1], 1);
-        ASSERT_EQ(f.setup.data.X[2][1][1], 1);
+        ASSERT_EQ(f.setup.data.X.Code(2, 0, 1), 1);
+        ASSERT_EQ(f.setup.data.X.Code(2, 1, 1), 1);
         for (int i = 0; i < 3; ++i)
             for (int a = 0; a < 2; ++a) {
-                ASSERT_EQ(f.setup.data.X[i][a][0], Xobs[i][a][0]);
+                ASSERT_EQ(f.setup.data.X.Code(i, a, 0), Xobs[i][a][0]);
                 for (int l = 0; l < 2; ++l)
                     ASSERT_EQ(f.S->Idx(i, a, l),
-                              FindAlleleIndex(f.setup.alleleV[l], f.setup.data.X[i][a][l]));
+                              FindAlleleIndex(f.setup.alleleV[l], f.setup.data.X.Code(i, a, l)));
             }
     }
     for (int i = 0; i < 2; ++i) {
@@ -400,7 +400,7 @@ TEST(AdmixtureStepChecks, CopyLabelsFollowTheirEnumeratedLaw) {
     std::vector<double> pair(9, 0.0);
     for (int t = 0; t < T; ++t) {
         UpdateCopyLabels(*f);
-        const INT_VCTR_3D& z = f.sp().zadMix;
+        const CCopyLabels& z = f.sp().zadMix;
         for (size_t c = 0; c < copies.size(); ++c)
             counts[c][z[copies[c][0]][copies[c][1]][copies[c][2]]] += 1;
         pair[z[0][0][0] * 3 + z[0][1][0]] += 1;
@@ -459,7 +459,7 @@ TEST(AdmixtureStepChecks, CopyLabelsGivenTheFieldFollowTheirEnumeratedLaw) {
     std::vector<std::vector<double>> seen(16, std::vector<double>(T, 0.0));
     for (int t = 0; t < T; ++t) {
         UpdateCopyLabelsGivenField(*f);
-        const INT_VCTR_2D& z = f.sp().zadMix[0];
+        const auto z = f.sp().zadMix[0];
         seen[z[0][0] | z[0][1] << 1 | z[1][0] << 2 | z[1][1] << 3][t] = 1.0;
     }
     for (int set = 0; set < 16; ++set)
@@ -467,9 +467,9 @@ TEST(AdmixtureStepChecks, CopyLabelsGivenTheFieldFollowTheirEnumeratedLaw) {
             << "label set " << set << ": exact " << exact[set] / total;
     // The label counts follow the labels.
     int m0 = 0;
-    for (const INT_VCTR_1D& za : f.sp().zadMix[0])
-        for (int z : za)
-            m0 += z == 0;
+    for (int a = 0; a < 2; ++a)
+        for (int l = 0; l < 2; ++l)
+            m0 += f.sp().zadMix[0][a][l] == 0;
     EXPECT_EQ(f.S->m[0][0], m0);
     EXPECT_EQ(f.S->m[0][0] + f.S->m[0][1], 4);
 }

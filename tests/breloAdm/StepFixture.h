@@ -41,13 +41,14 @@ struct SStepFixture {
         opt.K = K;
         opt.lambda = 1.0;
         opt.TotalSweep = 1;
-        setup.data.X = X;
+        setup.data.X = CGenotypeStore::FromCodes(X);
         if (Xtild.empty())
             Xtild.assign(opt.N, DBL_VCTR_1D(1, 1.0));
         setup.data.Xtild = Xtild;
         setup.beta_length = static_cast<int>(Xtild[0].size());
         setup.tess.vvnNS = NS;
-        BuildAlleleLists(X, setup.alleleV, setup.J);
+        setup.alleleV = setup.data.X.AlleleLists();
+        setup.J = setup.data.X.AlleleCounts();
         AllocRNG(rng, gsl_rng_mt19937);
         gsl_rng_set(rng, seed);
         S = std::make_unique<SAdmSampler>(opt, setup, prior, rng, chain);

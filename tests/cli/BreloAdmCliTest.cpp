@@ -213,6 +213,7 @@ TEST(BreloAdmCli, CountsThatMakeNoSenseAreRefusedBeforeAnyWork) {
         {{"-Pabc"}, "Option -P needs a finite number, not 'abc'."},
         {{"-S"}, "Option -S needs a whole number."},
         {{"-K261"}, "(-K261) must not exceed the 260 allele copies of the data (-N130 x -A2)"},
+        {{"-K257"}, "one byte: -K must be at most 256."},
         {{"-S2147483647"}, "The traces of 2147483647 sweeps (-S) need"}};
     for (const auto& c : cases) {
         SResult r = RunAdm(dir, Sim2pop(c.first));

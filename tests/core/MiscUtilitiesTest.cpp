@@ -82,3 +82,10 @@ TEST(OptionValues, WholeValuesOnlyAndTheLongestOptionThatFitsItsValue) {
     EXPECT_FALSE(IsRunLabelOption("-oresults"));
     EXPECT_FALSE(IsRunLabelOption("-or"));
 }
+
+TEST(Trim, DropsTheBlanksAtEitherEndOnly) {
+    EXPECT_EQ(Trim("  Lyon 2\t\r\n"), "Lyon 2");
+    EXPECT_EQ(Trim("a\t b"), "a\t b");
+    EXPECT_EQ(Trim(" \t\r\n"), "");
+    EXPECT_EQ(Trim(""), "");
+}

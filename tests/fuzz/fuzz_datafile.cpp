@@ -34,9 +34,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CheckDataLayout(layout);
         CDataSet loaded;
         LoadDataSet(layout, loaded);
-        INT_VCTR_2D alleleV;
-        INT_VCTR_1D J;
-        BuildAlleleLists(loaded.X, alleleV, J);
+        for (int l = 0; l < loaded.X.L(); ++l)
+            for (int i = 0; i < loaded.X.N(); ++i)
+                for (int a = 0; a < loaded.X.A(); ++a)
+                    loaded.X.Code(i, a, l);
     });
     RunFuzzCase([&] {
         CheckDataLayout(layout);

@@ -18,10 +18,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (kind < 2) {
         const std::string file = in.WriteBody(kind == 0 ? "data.vcf" : "data.gen");
         return RunFuzzCase([&] {
+            const EInputFormat format = kind == 0 ? EInputFormat::Vcf : EInputFormat::Genepop;
             const SGenotypeTable table =
-                ReadGenotypeTable(kind == 0 ? EInputFormat::Vcf : EInputFormat::Genepop, file);
-            INT_VCTR_3D X(table.N, INT_VCTR_2D(table.A, INT_VCTR_1D(table.L, 0)));
-            FillGenotypes(table, X);
+                ReadGenotypeTable(format, file, CountGenotypes(format, file));
+            table.genotypes.ToCodes();
         });
     }
     SSideColumns wanted;

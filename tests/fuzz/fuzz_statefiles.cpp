@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         DBL_VCTR_1D sigma(K, 1.0);
         DBL_VCTR_2D beta(K, DBL_VCTR_1D(B, 0.0)), alpha(N, DBL_VCTR_1D(K, 0.0)),
             q(N, DBL_VCTR_1D(K, 0.0));
-        INT_VCTR_3D zadmix(N, INT_VCTR_2D(A, INT_VCTR_1D(L, 0)));
+        CCopyLabels zadmix(N, A, L);
         DBL_VCTR_3D p(K);
         for (DBL_VCTR_2D& pk : p)
             for (int j : J)

@@ -45,11 +45,10 @@ INT_VCTR_3D SimulateGenotypes(int K, int n, int L, int J, double alpha, gsl_rng*
 }  // namespace
 
 TEST(AlleleCountFeatures, CountsCopiesAndSpreadsMissingOnesOverTheMeanFrequencies) {
-    // Locus 0 has alleles 10, 12, 14; locus 1 alleles 7, 9. The code 99 is
-    // not listed and counts as missing; the third list has no locus in X.
-    const INT_VCTR_3D X = {{{10, 7}, {12, 7}}, {{14, -9}, {14, 9}}, {{99, 9}, {12, 9}}};
-    const INT_VCTR_2D alleleV = {{10, 12, 14}, {7, 9}, {1, 2}};
-    const SSparseRows rows = AlleleCountFeatures(X, alleleV);
+    // Locus 0 has alleles 10, 12, 14; locus 1 alleles 7, 9.
+    const CGenotypeStore X =
+        CGenotypeStore::FromCodes({{{10, 7}, {12, 7}}, {{14, -9}, {14, 9}}, {{-1, 9}, {12, 9}}});
+    const SSparseRows rows = AlleleCountFeatures(X);
     ASSERT_EQ(rows.Rows(), 3);
     ASSERT_EQ(rows.cols, 5);
     // Observed copies: locus 0: 10, 12, 14, 14, 12 (frequencies 0.2, 0.4,
@@ -61,24 +60,31 @@ TEST(AlleleCountFeatures, CountsCopiesAndSpreadsMissingOnesOverTheMeanFrequencie
             EXPECT_NEAR(dense[r][c], expected[r][c], 1e-12) << r << " " << c;
     // Each allele carried appears once in a row: its squared norm is right.
     EXPECT_EQ(rows.start[1] - rows.start[0], 3);
+
+    // Individuals 2 and 0 alone: their rows, the frequencies over their
+    // observed copies (locus 0: 10, 12, 12 gives 1/3, 2/3, 0).
+    const DBL_VCTR_2D some = Dense(AlleleCountFeatures(X, {2, 0}));
+    const DBL_VCTR_2D expectedSome = {{1.0 / 3, 5.0 / 3, 0, 0, 2}, {1, 1, 0, 2, 0}};
+    ASSERT_EQ(some.size(), 2u);
+    for (int r = 0; r < 2; ++r)
+        for (int c = 0; c < 5; ++c)
+            EXPECT_NEAR(some[r][c], expectedSome[r][c], 1e-12) << r << " " << c;
 }
 
 TEST(AlleleCountFeatures, KMeansStartSeparatesGeneticClustersAndRepeatsFromTheSeed) {
     CSeededRng data(3);
     INT_VCTR_1D truth;
-    INT_VCTR_3D X = SimulateGenotypes(4, 30, 25, 6, 0.5, data.get(), truth);
-    X[5][0][3] = -9;  // some missing data
-    X[9][1][7] = -9;
-    INT_VCTR_2D alleleV;
-    for (int l = 0; l < 25; ++l)
-        alleleV.push_back({100, 102, 104, 106, 108, 110});
+    INT_VCTR_3D codes = SimulateGenotypes(4, 30, 25, 6, 0.5, data.get(), truth);
+    codes[5][0][3] = -9;  // some missing data
+    codes[9][1][7] = -9;
+    const CGenotypeStore X = CGenotypeStore::FromCodes(codes);
     CSeededRng rng(4), again(4);
     testing::internal::CaptureStdout();
-    const INT_VCTR_1D labels = KMeansStartLabels(X, alleleV, 4, rng.get());
+    const INT_VCTR_1D labels = KMeansStartLabels(X, 4, rng.get());
     const std::string printed = testing::internal::GetCapturedStdout();
     EXPECT_GE(AdjustedRandIndex(labels, truth), 0.95);
     EXPECT_NE(printed.find("cluster sizes:"), std::string::npos);
     testing::internal::CaptureStdout();
-    EXPECT_EQ(KMeansStartLabels(X, alleleV, 4, again.get()), labels);
+    EXPECT_EQ(KMeansStartLabels(X, 4, again.get()), labels);
     testing::internal::GetCapturedStdout();
 }

@@ -20,7 +20,7 @@ struct SLoaded {
     INT_VCTR_1D isBase, nQualLevels, recAllele;
     DBL_VCTR_2D C, Xtild;
     INT_VCTR_2D XQual, LevelCount;
-    INT_VCTR_3D X;
+    CGenotypeStore X;
 };
 
 SLoaded Load(const std::string& file, const SLoadOptions& o) {
@@ -30,7 +30,7 @@ SLoaded Load(const std::string& file, const SLoadOptions& o) {
     InitVctr1D(d.recAllele, o.L, 0);
     InitVctr2D(d.C, o.N + o.nd, 2, 0.0);
     InitVctr2D(d.XQual, o.N, o.nbQualVar, 0);
-    InitVctr3D(d.X, o.N, o.A, o.L, 0);
+    d.X = CGenotypeStore(o.N, o.A, o.L);
     LoadData(o.bbase, d.isBase, d.C, d.Xtild, d.XQual, d.LevelCount, d.nQualLevels, d.X,
              d.recAllele, o.ER, o.EC, file, o.specialFormat, o.nbQuantVar, o.nb_var_regr,
              o.isRecAllele, o.trendDegree);
@@ -55,9 +55,9 @@ TEST(LoadData, HeaderRowsExtraColumnsAndNoCovariates) {
     const std::string bom = WriteTempFile("bom.txt",
                                           "\xEF\xBB\xBF"
                                           "1 2 3\n4 -9 6\n7 8 9\n10 11 12\n");
-    EXPECT_EQ(Load(bom, o).X, d.X);
-    EXPECT_EQ(d.X[0], (INT_VCTR_2D{{1, 2, 3}, {4, -9, 6}}));
-    EXPECT_EQ(d.X[1], (INT_VCTR_2D{{7, 8, 9}, {10, 11, 12}}));
+    EXPECT_EQ(Load(bom, o).X.ToCodes(), d.X.ToCodes());
+    EXPECT_EQ(d.X.Codes(0), (INT_VCTR_2D{{1, 2, 3}, {4, -9, 6}}));
+    EXPECT_EQ(d.X.Codes(1), (INT_VCTR_2D{{7, 8, 9}, {10, 11, 12}}));
 }
 
 TEST(LoadData, OrdinaryRowsOverwriteLeadingFieldsSpecialRowsGroupCopiesByLocus) {
@@ -66,11 +66,11 @@ TEST(LoadData, OrdinaryRowsOverwriteLeadingFieldsSpecialRowsGroupCopiesByLocus) 
     o.nbQuantVar = 1;
     SLoaded d = Load(WriteTempFile("o.txt", "1.5 11 21\n2.5 12 22\n"), o);
     EXPECT_EQ(d.Xtild, (DBL_VCTR_2D{{1.0, 2.5}}));  // the second row is kept
-    EXPECT_EQ(d.X[0], (INT_VCTR_2D{{11, 21}, {12, 22}}));
+    EXPECT_EQ(d.X.Codes(0), (INT_VCTR_2D{{11, 21}, {12, 22}}));
 
     o.specialFormat = true;
     SLoaded s = Load(WriteTempFile("s.txt", "2.5 11 12 21 22\n"), o);
-    EXPECT_EQ(s.X[0], (INT_VCTR_2D{{11, 21}, {12, 22}}));
+    EXPECT_EQ(s.X.Codes(0), (INT_VCTR_2D{{11, 21}, {12, 22}}));
     EXPECT_EQ(s.Xtild, d.Xtild);
 }
 
@@ -148,8 +148,8 @@ TEST(LoadData, DummyRecordsGiveOnlyCoordinates) {
     o.trendDegree = 1;
     SLoaded d = Load(file, o);
     EXPECT_EQ(d.C, (DBL_VCTR_2D{{1, 1}, {7, 8}, {9, 9}}));
-    EXPECT_EQ(d.X.size(), 1u);
-    EXPECT_EQ(d.X[0], (INT_VCTR_2D{{10}, {11}}));
+    EXPECT_EQ(d.X.N(), 1);
+    EXPECT_EQ(d.X.Codes(0), (INT_VCTR_2D{{10}, {11}}));
     EXPECT_EQ(d.Xtild, (DBL_VCTR_2D{{1, 1, 1}}));
 
     const std::string missingDummy = WriteTempFile("md.txt", "g1 1 1 10\ng1 1 1 11\n");
@@ -173,7 +173,7 @@ TEST(LoadData, RecessiveAlleleLineAndReferenceFlag) {
     SLoaded d = Load(file, o);
     EXPECT_EQ(d.recAllele, (INT_VCTR_1D{0, -1}));
     EXPECT_EQ(d.isBase, (INT_VCTR_1D{1, 0}));
-    EXPECT_EQ(d.X[1], (INT_VCTR_2D{{5, 5}, {6, 6}}));
+    EXPECT_EQ(d.X.Codes(1), (INT_VCTR_2D{{5, 5}, {6, 6}}));
 }
 
 TEST(LoadData, TruncatedOrMalformedFilesAreReportedOnTheProgramsStream) {
@@ -216,7 +216,7 @@ TEST(LoadData, TruncatedOrMalformedFilesAreReportedOnTheProgramsStream) {
     INT_VCTR_1D v;
     DBL_VCTR_2D C, Xt;
     INT_VCTR_2D Q, LC;
-    INT_VCTR_3D X;
+    CGenotypeStore X;
     EXPECT_EXIT(LoadData(false, v, C, Xt, Q, LC, v, X, v, 0, 0, truncated, false, 0, 2, false, -1),
                 ::testing::ExitedWithCode(1), "^Uninitialized C - LoadData\n$");
     C.assign(1, DBL_VCTR_1D(2, 0.0));
@@ -255,7 +255,7 @@ TEST(LoadData, RealDataSets) {
     ASSERT_EQ(rup.Xtild[0].size(), 7u);
     EXPECT_DOUBLE_EQ(rup.Xtild[0][1], 701.3);
     EXPECT_DOUBLE_EQ(rup.Xtild[0][4], 904155.0 * 904155.0);
-    EXPECT_EQ(rup.X[0][1][8], 233);
+    EXPECT_EQ(rup.X.Code(0, 1, 8), 233);
 }
 
 // The ids of the result tables: the first extra column of each genotyped
@@ -276,7 +276,7 @@ TEST(LoadDataSet, IdsComeFromTheFirstExtraColumnOrThePositions) {
     CDataSet data;
     LoadDataSet(layout, data);
     EXPECT_EQ(data.ids, (std::vector<std::string>{"ind01", "ind02"}));
-    EXPECT_EQ(data.X[1][1], (INT_VCTR_1D{7, 8}));
+    EXPECT_EQ(data.X.Codes(1)[1], (INT_VCTR_1D{7, 8}));
 
     layout.File = WriteTempFile("rows.txt",
                                 "a 0 0 1 2\nb 0 0 3 4\nc 1 1 5 6\nd 1 1 7 8\n"
@@ -319,7 +319,7 @@ void ExpectRefused(const SDataLayout& layout, const std::string& regex) {
 TEST(LoadDataSet, CountsThatMisreadTheFileAreRefusedWithTheLineAndTheOptions) {
     CDataSet data;
     LoadDataSet(Sim2pop(), data);
-    EXPECT_EQ(data.X[129][1][19], 9);
+    EXPECT_EQ(data.X.Code(129, 1, 19), 9);
 
     SDataLayout fewerLoci = Sim2pop();
     fewerLoci.L = 19;
@@ -360,7 +360,7 @@ TEST(LoadDataSet, MoreRecordsThanAnnouncedAreRefusedWithTheCountHeld) {
     CDataSet data;
     LoadDataSet(subset, data);
     EXPECT_EQ(data.C.size(), 130u);
-    EXPECT_EQ(data.X.size(), 100u);
+    EXPECT_EQ(data.X.N(), 100);
 }
 
 TEST(LoadDataSet, ImpossibleCountsEndOnTheFileNotInAnAllocation) {

@@ -12,7 +12,7 @@
 
 namespace {
 
-const int16_t kMiss = SGenotypeTable::kMissing;
+const int kMiss = SGenotypeTable::kMissing;
 
 // The copies of individual i at locus l.
 std::vector<int> Copies(const SGenotypeTable& t, int i, int l) {
@@ -83,15 +83,15 @@ TEST(VcfReader, PloidyComesFromTheFirstCalledGenotype) {
                          {VariantLine(5, "C", {".", "."}), VariantLine(6, "C", {"1", "0"})}));
     EXPECT_EQ(haploid.A, 1);
     EXPECT_EQ(haploid.L, 2);
-    EXPECT_EQ(haploid.codes, (std::vector<int16_t>{kMiss, kMiss, 1, 0}));
+    EXPECT_EQ(haploid.genotypes.ToCodes(), (INT_VCTR_3D{{{kMiss, 1}}, {{kMiss, 0}}}));
     // Diploid calls after an all-missing record written "./.": that record
     // is missing at both copies of everyone.
     const SGenotypeTable diploid =
         ReadVcf(WriteVcf("d.vcf", "wb", {"a", "b"},
                          {VariantLine(5, "C", {"./.", "."}), VariantLine(6, "C", {".", "0|1"})}));
     EXPECT_EQ(diploid.A, 2);
-    EXPECT_EQ(diploid.codes,
-              (std::vector<int16_t>{kMiss, kMiss, kMiss, kMiss, kMiss, kMiss, 0, 1}));
+    EXPECT_EQ(diploid.genotypes.ToCodes(),
+              (INT_VCTR_3D{{{kMiss, kMiss}, {kMiss, kMiss}}, {{kMiss, 0}, {kMiss, 1}}}));
 }
 
 TEST(VcfReaderDeath, RefusesWhatCannotBeRepresented) {
@@ -116,6 +116,32 @@ TEST(VcfReaderDeath, RefusesWhatCannotBeRepresented) {
     const std::string shortLine = HandWrittenVcf("short.vcf", "1\t5\t.\tA\tC\t.\t.\t.\tGT\t0/1\n");
     EXPECT_EXIT_STDOUT(ReadVcf(shortLine),
                        "short.vcf: record 1 is malformed or cut short - LoadVcf");
+    const std::string beyond = HandWrittenVcf("ba.vcf", "1\t5\t.\tA\tC\t.\t.\t.\tGT\t0/1\t0/2\n");
+    EXPECT_EXIT_STDOUT(ReadVcf(beyond),
+                       "ba.vcf: record 1 \\(1:5\\): allele index 2 is out of range \\(the record "
+                       "lists 2 alleles\\)");
+}
+
+// The genotypes are stored into a store sized by a first reading: a file
+// that no longer holds those counts is refused before anything is stored
+// out of place.
+TEST(GenotypeFormatsDeath, AFileThatNoLongerHoldsItsCountsIsRefused) {
+    FlavourScope brelo(ProgramFlavour::Brelo);
+    const std::string vcf =
+        WriteVcf("c.vcf", "w", {"a", "b"},
+                 {VariantLine(5, "C", {"0/1", "1/1"}), VariantLine(9, "C", {"0/0", "0/1"})});
+    const SGenotypeCounts counts = CountVcf(vcf);
+    EXPECT_EQ(counts.N, 2);
+    EXPECT_EQ(counts.A, 2);
+    EXPECT_EQ(counts.L, 2);
+    for (SGenotypeCounts other : {SGenotypeCounts{3, 2, 2}, SGenotypeCounts{2, 1, 2},
+                                  SGenotypeCounts{2, 2, 1}, SGenotypeCounts{2, 2, 3}})
+        EXPECT_EXIT_STDOUT(ReadVcf(vcf, other), "c.vcf: the file changed while it was read");
+    const std::string gen = WriteTempFile("c.gen", "t\nL1, L2\nPop\na, 0101 0102\nb, 0202 0\n");
+    for (SGenotypeCounts other : {SGenotypeCounts{1, 2, 2}, SGenotypeCounts{3, 2, 2},
+                                  SGenotypeCounts{2, 1, 2}, SGenotypeCounts{2, 2, 1}})
+        EXPECT_EXIT_STDOUT(ReadGenepop(gen, other),
+                           "c.gen, line .*: the file changed while it was read");
 }
 
 TEST(GenepopReader, ReadsBothLocusListsWidthsAndMissingCodes) {
@@ -144,7 +170,7 @@ TEST(GenepopReader, ReadsBothLocusListsWidthsAndMissingCodes) {
     EXPECT_EQ(h.A, 1);
     EXPECT_EQ(h.L, 3);
     EXPECT_EQ(h.popIndex, (INT_VCTR_1D{1, 1, 2}));
-    EXPECT_EQ(h.codes, (std::vector<int16_t>{kMiss, 3, 1, 1, kMiss, 1, 2, 12, 1}));
+    EXPECT_EQ(h.genotypes.ToCodes(), (INT_VCTR_3D{{{kMiss, 1, 2}}, {{3, kMiss, 12}}, {{1, 1, 1}}}));
 }
 
 TEST(GenepopReaderDeath, RefusalsNameTheLineAndTheFault) {
@@ -241,12 +267,11 @@ TEST(DataSetFromFormats, GivesTheArraysOfTheOrdinaryLayout) {
         EXPECT_EQ(got.popIndex, (INT_VCTR_1D{1, 1, 2}));
         // Genotypes: GENEPOP codes 01/02 are the ordinary codes 1/2, missing
         // copies negative in both.
-        ASSERT_EQ(got.X.size(), 3u);
+        ASSERT_EQ(got.X.N(), 3);
         for (int i = 0; i < 3; ++i)
             for (int a = 0; a < 2; ++a)
                 for (int l = 0; l < 2; ++l)
-                    EXPECT_EQ(got.X[i][a][l] < 0 ? -1 : got.X[i][a][l],
-                              expected.X[i][a][l] < 0 ? -1 : expected.X[i][a][l]);
+                    EXPECT_EQ(got.X.Index(i, a, l), expected.X.Index(i, a, l));
     }
 }
 

@@ -20,7 +20,7 @@ namespace {
 struct SState {
     DBL_VCTR_1D sigma;
     DBL_VCTR_2D beta, alpha, q;
-    INT_VCTR_3D zadmix;
+    CCopyLabels zadmix;
     DBL_VCTR_3D p;
 };
 
@@ -39,7 +39,7 @@ SState MakeState(int K, const INT_VCTR_1D& J, int N, int A, int B, double offset
     InitVctr2D(s.beta, K, B, 0.0);
     InitVctr2D(s.alpha, N, K, 0.0);
     InitVctr2D(s.q, N, K, 0.0);
-    InitVctr3D(s.zadmix, N, A, L, 0);
+    s.zadmix.Assign(N, A, L);
     InitVctr3D(s.p, K, L, J, 0.0);
     for (int k = 0; k < K; ++k) {
         s.sigma[k] = offset + 0.1234567 * (k + 1);
