@@ -41,7 +41,7 @@ awk '{ for (l = 5; l <= NF; ++l) if ((NR * 7 + l * 3) % 23 == 0) $l = ((NR + l) 
   sim2pop.txt > missing.txt
 # A locus with 300 alleles (its codes 1000 .. 1299), so that no byte holds them.
 awk 'BEGIN { for (r = 0; r < 800; ++r) { x = int(r / 2)
-       printf "i%d %d %d %d %d %d\n", x, x % 20, int(x / 20), 1000 + (r * 37 + int(r / 7)) % 300,
+       printf "i%d %d %d %d %d %d\n", x, x % 20, int(x / 20), 1000 + (r * 37) % 300,
          1 + (r + x) % 3, (r % 11 == 0 ? -9 : 5 + (x < 200 ? r % 2 : 0)) } }' > wide.txt
 # Reference flags after the two leading columns: some of population 2.
 awk '{ $3 = ($2 == 2 && NR < 240 ? 1 : 0) " " $3; print }' sim2pop.txt > reference.txt
