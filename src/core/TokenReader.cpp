@@ -3,9 +3,12 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <system_error>
 
 namespace {
 bool IsSpace(char c) {
@@ -18,17 +21,33 @@ std::string_view DropPlus(std::string_view token) {
         token.remove_prefix(1);
     return token;
 }
+
+// The whole file in text: a regular file is read in one piece at its size
+// (the text is then the only copy held), anything else through a stream.
+bool ReadWholeFile(const std::string& File, std::ifstream& ifs, std::string& text) {
+    std::error_code error;
+    const bool regular = std::filesystem::is_regular_file(File, error);
+    const std::uintmax_t size = regular ? std::filesystem::file_size(File, error) : 0;
+    if (!regular || error) {
+        std::ostringstream content;
+        content << ifs.rdbuf();
+        text = content.str();
+        return !ifs.bad();
+    }
+    text.assign(static_cast<size_t>(size), '\0');
+    ifs.read(text.data(), static_cast<std::streamsize>(size));
+    text.resize(static_cast<size_t>(ifs.gcount()));
+    return !ifs.bad();
+}
 }  // namespace
 
 bool CTokenReader::Open(const std::string& File) {
     std::ifstream ifs(File, std::ios::binary);
     if (!ifs.is_open())
         return false;
-    std::ostringstream content;
-    content << ifs.rdbuf();
-    if (ifs.bad())
+    std::string().swap(m_text);
+    if (!ReadWholeFile(File, ifs, m_text))
         return false;
-    m_text = content.str();
     // Files saved by some spreadsheet programs start with a UTF-8 byte-order mark.
     m_nPos = m_text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     m_nLine = 1;
