@@ -100,6 +100,8 @@ run_adm special special.txt -Fspecial.txt $ADM -spy -K2 -T1 -jy $S
 run_adm recessive recessive.txt -Frecessive.txt $ADM -rcy -K2 -T1 $S
 run_adm recessive_hier recessive.txt -Frecessive.txt $ADM -rcy -K3 -T1 -jy $S
 run_adm missing missing.txt -Fmissing.txt $ADM -K2 -T1 -jy $S
+run_adm joint sim2pop.txt -Fsim2pop.txt $ADM -K3 -T1 -joint -bg2 $S
+run_adm joint_recessive recessive.txt -Frecessive.txt $ADM -rcy -K2 -T1 -joint $S
 run_adm wide wide.txt -Fwide.txt -N400 -A2 -L3 -c1 -D1 -P0.6 -K2 -T1 -jy $S
 run_adm rupica rupica.txt -Frupica.txt -N335 -A2 -L9 -c1 -X1 -D1 -P0.5 -K3 -T1 $S
 run_adm vcf "snps.vcf.gz snps_coords.txt" -Fsnps.vcf.gz -fvcf -Csnps_coords.txt -D1 -P0.6 -K2 -T1 $S
