@@ -76,16 +76,22 @@ SSimulatedData ProbitData(int N) {
     return d;
 }
 
-TEST(BreloSamplerTest, RecoversThreeSeparatedClustersAndCriteriaPreferThem) {
-    FixSeed();
-    const std::string dir = FreshFolder("three_clusters");
+// 150 individuals in three well separated clusters (15 loci), written to file.
+SSimulatedData WriteThreeClusters(const std::string& file) {
     SSimulatedData d;
     d.N = 150;
     d.L = 15;
     d.K = 3;
     SimulateLabelsInTurn(d);
     SimulateGenotypes(d, 6, 0.5, 3);
-    WriteSimulatedData(d, dir + "/three.txt");
+    WriteSimulatedData(d, file);
+    return d;
+}
+
+TEST(BreloSamplerTest, RecoversThreeSeparatedClustersAndCriteriaPreferThem) {
+    FixSeed();
+    const std::string dir = FreshFolder("three_clusters");
+    const SSimulatedData d = WriteThreeClusters(dir + "/three.txt");
 
     const std::vector<std::string> common = {"-N150", "-A2",   "-L15", "-D1",
                                              "-S300", "-B100", "-T-1"};
@@ -112,13 +118,7 @@ TEST(BreloSamplerTest, RecoversThreeSeparatedClustersAndCriteriaPreferThem) {
 TEST(BreloSamplerTest, KMeansStartAndGibbsLabelsRecoverThreeSeparatedClusters) {
     FixSeed();
     const std::string dir = FreshFolder("three_clusters_jk_zg");
-    SSimulatedData d;
-    d.N = 150;
-    d.L = 15;
-    d.K = 3;
-    SimulateLabelsInTurn(d);
-    SimulateGenotypes(d, 6, 0.5, 3);
-    WriteSimulatedData(d, dir + "/three.txt");
+    const SSimulatedData d = WriteThreeClusters(dir + "/three.txt");
     SRunOutcome r =
         RunSampler(dir, "three.txt",
                    {"-N150", "-A2", "-L15", "-D1", "-S100", "-B50", "-T-1", "-K3", "-jk", "-zg"});

@@ -17,11 +17,9 @@ struct SCliResult {
     std::string output;
 };
 
-// One of the built programs + args, run from folder with GSL_RNG_SEED fixed.
-inline SCliResult RunProgramIn(const std::string& program, const std::string& folder,
-                               const std::string& args) {
-    const std::string cmd = "cd '" + folder + "' && GSL_RNG_SEED=12345 '" BRELO_BIN_DIR "/" +
-                            program + "' " + args + " 2>&1";
+// A shell command run from folder, both streams captured.
+inline SCliResult RunShellIn(const std::string& folder, const std::string& command) {
+    const std::string cmd = "cd '" + folder + "' && " + command + " 2>&1";
     SCliResult r;
     FILE* pipe = popen(cmd.c_str(), "r");
     if (pipe == nullptr)
@@ -33,6 +31,12 @@ inline SCliResult RunProgramIn(const std::string& program, const std::string& fo
     const int raw = pclose(pipe);
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     return r;
+}
+
+// One of the built programs + args, run from folder with GSL_RNG_SEED fixed.
+inline SCliResult RunProgramIn(const std::string& program, const std::string& folder,
+                               const std::string& args) {
+    return RunShellIn(folder, "GSL_RNG_SEED=12345 '" BRELO_BIN_DIR "/" + program + "' " + args);
 }
 
 // brelo + args, run from folder with GSL_RNG_SEED fixed.

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "chart/PngImage.h"
+#include "cli/BreloCli.h"
 
 extern char** environ;
 
@@ -29,10 +30,7 @@ const std::string kStudy = BRELO_BIN_DIR "/breloStudy";
 // brelo on the example data, a few sweeps.
 const std::string kBreloOptions = "-Fsim2pop.txt -N130 -A2 -L20 -c2 -D1 -X0 -XL0 -T0";
 
-struct SResult {
-    int status = -1;
-    std::string output;
-};
+using SResult = SCliResult;
 
 std::string ReadFile(const std::string& file) {
     std::ifstream in(file);
@@ -60,17 +58,7 @@ std::string StudyFolder(const std::string& name) {
 }
 
 SResult RunIn(const std::string& dir, const std::string& command) {
-    SResult r;
-    FILE* pipe = popen(("cd '" + dir + "' && " + command + " 2>&1").c_str(), "r");
-    if (pipe == nullptr)
-        return r;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        r.output.append(buffer, n);
-    const int raw = pclose(pipe);
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return r;
+    return RunShellIn(dir, command);
 }
 
 // The (K, replicate) folders of a study that hold a marker file.
