@@ -40,8 +40,8 @@ unsigned long FirstSeed() {
 }
 
 // Scratch space for the standard normal draws, reused across calls so that a
-// sweep does not allocate.
-DBL_VCTR_1D g_vNormalDraws;
+// sweep does not allocate; one per thread, as replicas draw side by side.
+thread_local DBL_VCTR_1D g_vNormalDraws;
 }  // namespace
 
 unsigned long AllocRNG(gsl_rng*& rng, const gsl_rng_type* T) {
