@@ -18,6 +18,10 @@ PACKAGES=(
   libbenchmark-dev
   time
   parallel
+  # The tests read the result tables back with R and Python as a user
+  # would (read.delim, csv.reader).
+  r-base-core
+  python3
 )
 
 # The fuzzing harnesses (scripts/fuzz.sh, opt-in) need clang and its

@@ -11,19 +11,20 @@
 #include <iostream>
 #include <sstream>
 
+#include "core/Messages.h"
 #include "core/ProgramFlavour.h"
+#include "io/TableText.h"
 
 namespace {
+
+// What run.txt records of a fact it cannot know (written NA).
+const std::string kMissing(1, '\0');
 
 // Significant digits of the values: more than any estimate carries.
 constexpr int kDigits = 10;
 
-std::ostream& MessageStream() {
-    return IsBreloAdm() ? std::cerr : std::cout;
-}
-
 bool Report(const std::string& message) {
-    MessageStream() << message << std::endl;
+    PrintMessage(message);
     return false;
 }
 
@@ -61,32 +62,22 @@ std::string ShellWord(const std::string& arg) {
 std::string HostName() {
     char name[HOST_NAME_MAX + 1] = {};
     if (gethostname(name, sizeof name - 1) != 0 || name[0] == '\0')
-        return "NA";
+        return kMissing;
     return name;
 }
 
 std::string CurrentDirectory() {
     char path[PATH_MAX] = {};
-    return getcwd(path, sizeof path) ? std::string(path) : std::string("NA");
+    return getcwd(path, sizeof path) ? std::string(path) : kMissing;
 }
 
-void WriteRow(std::ostream& os, const char* key, const std::string& value) {
-    os << key << "\t" << TableField(value) << "\n";
+// A time as run.txt records it.
+std::string TimeFact(std::time_t t) {
+    const std::string text = IsoLocalTime(t);
+    return text == "NA" ? kMissing : text;
 }
 
 }  // namespace
-
-std::string TableField(const std::string& text) {
-    if (!text.empty() && text.find_first_of(" \t\r\n\"'#") == std::string::npos)
-        return text;
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"')
-            quoted += '\\';
-        quoted += c == '\n' || c == '\r' || c == '\t' ? ' ' : c;
-    }
-    return quoted + "\"";
-}
 
 bool SaveQTable(const DBL_VCTR_2D& Q, const std::vector<std::string>& ids,
                 const std::string& File) {
@@ -97,10 +88,10 @@ bool SaveQTable(const DBL_VCTR_2D& Q, const std::vector<std::string>& ids,
     if (!OpenTable(os, File, "SaveQTable"))
         return false;
     const size_t K = Q.empty() ? 0 : Q[0].size();
-    os << "id";
+    std::vector<std::string> header = {"id"};
     for (size_t k = 1; k <= K; ++k)
-        os << "\tcluster" << k;
-    os << "\n";
+        header.push_back("cluster" + std::to_string(k));
+    os << TableRow(header) << "\n";
     for (size_t i = 0; i < Q.size(); ++i) {
         os << TableField(ids[i]);
         for (double q : Q[i])
@@ -179,21 +170,30 @@ bool SaveRunTable(const SRunRecord& record, const std::string& File) {
     std::ostringstream seconds, cpuSeconds;
     seconds << std::fixed << std::setprecision(3) << elapsed;
     cpuSeconds << std::fixed << std::setprecision(3) << cpu;
-    os << "key\tvalue\n";
-    WriteRow(os, "program", ProgramName());
-    WriteRow(os, "version", ProgramVersion());
-    WriteRow(os, "command_line", record.commandLine);
-    WriteRow(os, "working_directory", record.workingDirectory);
-    WriteRow(os, "seed", std::to_string(record.seed));
-    WriteRow(os, "start_time", IsoLocalTime(std::chrono::system_clock::to_time_t(record.start)));
-    WriteRow(os, "end_time", IsoLocalTime(std::chrono::system_clock::to_time_t(end)));
-    WriteRow(os, "run_time_seconds", seconds.str());
-    WriteRow(os, "cpu_time_seconds", cpuSeconds.str());
-    WriteRow(os, "host", HostName());
-    WriteRow(os, "input_file", record.inputFile);
     struct stat info;
     const bool known = stat(record.inputFile.c_str(), &info) == 0;
-    WriteRow(os, "input_size_bytes", known ? std::to_string(info.st_size) : "NA");
-    WriteRow(os, "input_modified", known ? IsoLocalTime(info.st_mtime) : "NA");
+    const std::vector<std::pair<const char*, std::string>> facts = {
+        {"program", ProgramName()},
+        {"version", ProgramVersion()},
+        {"command_line", record.commandLine},
+        {"working_directory", record.workingDirectory},
+        {"seed", std::to_string(record.seed)},
+        {"start_time", TimeFact(std::chrono::system_clock::to_time_t(record.start))},
+        {"end_time", TimeFact(std::chrono::system_clock::to_time_t(end))},
+        {"run_time_seconds", seconds.str()},
+        {"cpu_time_seconds", cpuSeconds.str()},
+        {"host", HostName()},
+        {"input_file", record.inputFile},
+        {"input_size_bytes", known ? std::to_string(info.st_size) : kMissing},
+        {"input_modified", known ? TimeFact(info.st_mtime) : kMissing}};
+    std::vector<std::string> names;
+    std::string values;
+    for (const auto& [name, value] : facts) {
+        names.push_back(name);
+        // A fact that cannot be known is NA as R writes a missing value:
+        // without quotes, where the text NA would be quoted.
+        values += (names.size() > 1 ? "\t" : "") + (value == kMissing ? "NA" : TableField(value));
+    }
+    os << TableRow(names) << "\n" << values << "\n";
     return CloseTable(os, File, "SaveRunTable");
 }

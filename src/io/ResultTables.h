@@ -1,6 +1,8 @@
 // Plain result tables of both programs, for R and other tools: a header
-// line, then one row per record, fields separated by one tab. Each loads with
-// read.table(file, header = TRUE) in R.
+// line, then one row per record, fields separated by one tab, texts quoted
+// where they need it (TableText.h). Each loads with
+// read.delim(file, na.strings = character()) in R and csv.reader(file,
+// delimiter="\t") in Python.
 //
 // Names: every estimating run writes its tables under the prefix of its
 // other result files (MakeOutputPrefix: output folder + "/" + data file
@@ -16,22 +18,17 @@
 #include <vector>
 
 #include "core/VectorUtilities.h"
+#include "io/TableText.h"
 
 inline constexpr const char* kQTableSuffix = "Q.txt";
 inline constexpr const char* kPTableSuffix = "P.txt";
 inline constexpr const char* kRunTableSuffix = "run.txt";
 inline constexpr const char* kLabelsSuffix = "labels.txt";
 
-// A text field as read.table reads it back: as it is, or between double
-// quotes (an inner double quote written \") when it is empty or holds a
-// blank, a tab, a quote or a '#'.
-std::string TableField(const std::string& text);
-
 // Q.txt: header "id\tcluster1\t...\tclusterK", then per individual its id
 // and its K values (memberships in brelo, admixture proportions in
-// breloAdm). ids gives one name per row of Q. False, with a message on the
-// program's message stream, when ids and Q differ in length or the file
-// cannot be written.
+// breloAdm). ids gives one name per row of Q. False, with a message, when
+// ids and Q differ in length or the file cannot be written.
 bool SaveQTable(const DBL_VCTR_2D& Q, const std::vector<std::string>& ids, const std::string& File);
 
 // labels.txt: the population number of each individual, one a line without
@@ -62,11 +59,12 @@ struct SRunRecord {
 // A record started now for the command line argv and the data file.
 SRunRecord StartRunRecord(int argc, const char* const* argv, const std::string& inputFile);
 
-// run.txt: header "key\tvalue", then the rows program, version,
-// command_line, working_directory, seed, start_time, end_time (local time,
-// ISO 8601 with offset), run_time_seconds (elapsed), cpu_time_seconds,
-// host, input_file, input_size_bytes and input_modified (NA when the file
-// cannot be examined). The end is the moment of writing. False, with a
+// run.txt: one row under a header of the facts it records: program,
+// version, command_line, working_directory, seed (a plain integer),
+// start_time, end_time (local time, ISO 8601 with offset), run_time_seconds
+// (elapsed), cpu_time_seconds, host, input_file, input_size_bytes and
+// input_modified; a fact that cannot be known (a file that cannot be
+// examined) is NA, unquoted. The end is the moment of writing. False, with a
 // message, when the file cannot be written.
 bool SaveRunTable(const SRunRecord& record, const std::string& File);
 

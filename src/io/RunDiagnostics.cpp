@@ -5,6 +5,8 @@
 #include <iostream>
 #include <sstream>
 
+#include "core/Messages.h"
+
 namespace {
 
 std::string TraceLine(const SRunDiagnostics::STrace& t) {
@@ -39,9 +41,6 @@ std::vector<std::string> SectionLines(const SRunDiagnostics& d) {
         for (const SRunDiagnostics::STrace& t : d.traces)
             lines.push_back(TraceLine(t));
     }
-    const std::string warning = ConvergenceWarning(d);
-    if (!warning.empty())
-        lines.push_back(warning);
     return lines;
 }
 
@@ -68,6 +67,11 @@ void ReportRunDiagnostics(std::ostream& report, const SRunDiagnostics& d) {
         report << line << "\n";
         std::cout << line << "\n";
     }
+    // The warning stays with the section in the report file; on screen it is
+    // said once, on the error stream, at the end of the run.
+    const std::string warning = ConvergenceWarning(d);
+    if (!warning.empty())
+        report << warning << "\n";
     report << "\n\n\n";
     std::cout << std::flush;
 }
@@ -94,6 +98,6 @@ bool WarnIfNotConverged(const SRunDiagnostics& d) {
     const std::string warning = ConvergenceWarning(d);
     if (warning.empty())
         return false;
-    std::cerr << warning << std::endl;
+    PrintMessage(warning);
     return true;
 }

@@ -40,13 +40,14 @@ void AddTraceDiagnostic(SRunDiagnostics& d, const std::string& name, const doubl
 
 // Writes the section "Run Diagnostics" (acceptance rates, then effective
 // sample sizes, flagged ones marked) to the report and the same lines to
-// standard output.
+// standard output; the report file ends the section with the convergence
+// warning, which the screen gets once from WarnIfNotConverged.
 void ReportRunDiagnostics(std::ostream& report, const SRunDiagnostics& d);
 
 // "Warning: ..." naming every flagged trace with its reason and suggesting
 // more sweeps; empty when no trace is flagged.
 std::string ConvergenceWarning(const SRunDiagnostics& d);
-// Writes that warning and a line end to the error stream when there is one;
+// Writes that warning on the error stream (PrintMessage) when there is one;
 // true when it did.
 bool WarnIfNotConverged(const SRunDiagnostics& d);
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/BreloCli.h"
+#include "io/TableText.h"
 
 namespace {
 
@@ -42,23 +43,21 @@ using Row = std::vector<std::string>;
 std::vector<Row> ReadTable(const std::string& path) {
     std::vector<Row> rows;
     std::istringstream is(ReadText(path));
-    std::string line;
-    while (std::getline(is, line)) {
-        Row row;
-        std::istringstream fields(line);
-        std::string field;
-        while (std::getline(fields, field, '\t'))
-            row.push_back(field);
+    Row row;
+    TableRecord read;
+    while ((read = ReadTableRecord(is, row)) == TableRecord::Read)
         rows.push_back(row);
-    }
+    EXPECT_EQ(read, TableRecord::End) << path;
     return rows;
 }
 
+// run.txt: the value of each fact named in the header.
 std::map<std::string, std::string> ReadRunTable(const std::string& path) {
     std::map<std::string, std::string> value;
-    for (const Row& row : ReadTable(path))
-        if (row.size() == 2)
-            value[row[0]] = row[1];
+    const std::vector<Row> rows = ReadTable(path);
+    EXPECT_EQ(rows.size(), 2u) << path;
+    for (size_t c = 0; rows.size() == 2 && c < rows[0].size() && c < rows[1].size(); ++c)
+        value[rows[0][c]] = rows[1][c];
     return value;
 }
 
@@ -238,9 +237,9 @@ TEST(ResultTablesCli, PredictedMapHoldsTheExpectedProportionsOfTheFittedTrend) {
     EXPECT_TRUE(Contains(refused.output, "Unknown Option - -qdraws"));
 }
 
-// The tables load with read.table(..., header = TRUE) in R, ids that R
-// would misread unquoted included. Skipped where R is not installed.
-TEST(ResultTablesCli, TablesLoadWithReadTableInR) {
+// The tables load with read.delim(..., na.strings = character()) in R, ids
+// that R would misread unquoted included. Skipped where R is not installed.
+TEST(ResultTablesCli, TablesLoadWithReadDelimInR) {
     if (std::system("command -v Rscript > /dev/null 2>&1") != 0)
         GTEST_SKIP() << "Rscript is not installed";
     const std::string dir = Folder("r");
@@ -256,19 +255,17 @@ TEST(ResultTablesCli, TablesLoadWithReadTableInR) {
     ASSERT_EQ(RunProgramIn("breloAdm", dir, kAdm + "-K3 -orunA").status, 0);
     std::ofstream(dir + "/check.R") << R"(
 check <- function(prefix, program, K) {
-  q <- read.table(paste0(prefix, "Q.txt"), header = TRUE)
+  q <- read.delim(paste0(prefix, "Q.txt"), na.strings = character())
   stopifnot(identical(names(q), c("id", paste0("cluster", 1:K))), nrow(q) == 130,
             identical(q$id[1:3], c("O'Brien", "site#2", "s003")),
             all(abs(rowSums(q[, -1]) - 1) < 1e-6))
-  p <- read.table(paste0(prefix, "P.txt"), header = TRUE)
+  p <- read.delim(paste0(prefix, "P.txt"))
   stopifnot(identical(names(p), c("cluster", "locus", "allele", "frequency")),
             all(abs(tapply(p$frequency, list(p$cluster, p$locus), sum) - 1) < 1e-6))
-  r <- read.table(paste0(prefix, "run.txt"), header = TRUE)
-  v <- setNames(r$value, r$key)
-  stopifnot(identical(names(r), c("key", "value")), v[["program"]] == program,
-            v[["seed"]] == "12345", as.numeric(v[["input_size_bytes"]]) > 0,
-            grepl(" -K", v[["command_line"]]))
-  v[["command_line"]]
+  r <- read.delim(paste0(prefix, "run.txt"))
+  stopifnot(nrow(r) == 1, r$program == program, is.numeric(r$seed), r$seed == 12345,
+            r$input_size_bytes > 0, grepl(" -K", r$command_line))
+  r$command_line
 }
 cat(check("sim2pop.txt_RUNR R_", "brelo", 2), "\n")
 cat(check("sim2pop.txt_RUNA_", "breloAdm", 3), "\n")
@@ -285,4 +282,68 @@ cat("R read the tables\n")
     EXPECT_EQ(pclose(pipe), 0) << r.output;
     EXPECT_TRUE(Contains(r.output, "'-orunR R'")) << r.output;
     EXPECT_TRUE(Contains(r.output, "R read the tables")) << r.output;
+}
+
+// Names of a GENEPOP file that break a naive reader come back exactly from
+// Q.txt: through our own reader, Python's csv module and R's read.delim
+// (each outside reader skipped, and said so, where it is not installed).
+TEST(ResultTablesCli, HostileNamesComeBackExactlyFromQTable) {
+    const std::vector<std::string> names = {"O'Brien",    "say \"hi\"", "back\\slash", "ends\\",
+                                            "two  words", "tab\there",  "#7",          "NA",
+                                            "Zürich-été", "pop-a",      "plain",       "\"q\""};
+    const std::string dir = FreshFolder("tables_hostile");
+    std::ofstream gen(dir + "/hostile.gen");
+    gen << "hostile names\nloc1\nloc2\nloc3\nPop\n";
+    for (size_t i = 0; i < names.size(); ++i)
+        gen << names[i] << " , " << (i % 2 ? "0101 0202 0102" : "0202 0101 0201") << "\n";
+    gen.close();
+    ASSERT_EQ(RunBreloIn(dir, "-Fhostile.gen -fgenepop -T-1 -K2 -D1 -S20 -B5").status, 0);
+    const std::string q = dir + "/hostile.genQ.txt";
+    std::vector<std::string> read;
+    for (const Row& row : ReadTable(q))
+        read.push_back(row.at(0));
+    read.erase(read.begin());
+    EXPECT_EQ(read, names);
+
+    std::string expected;  // one name a line, in hex
+    for (const std::string& name : names) {
+        expected += "x";
+        for (unsigned char c : name) {
+            char hex[3];
+            std::snprintf(hex, sizeof hex, "%02x", c);
+            expected += hex;
+        }
+        expected += "\n";
+    }
+    std::ofstream(dir + "/names.hex") << expected;
+    std::string skipped;
+    if (std::system("command -v python3 > /dev/null 2>&1") != 0) {
+        skipped += "python3 is not installed: Q.txt was not read by Python. ";
+    } else {
+        const SCliResult py =
+            RunShellIn(dir,
+                       "python3 -c 'import csv\n"
+                       "rows = list(csv.reader(open(\"hostile.genQ.txt\", newline=\"\", "
+                       "encoding=\"utf-8\"), delimiter=\"\\t\"))\n"
+                       "ids = [\"x\" + r[0].encode(\"utf-8\").hex() for r in rows[1:]]\n"
+                       "assert ids == open(\"names.hex\").read().split(), ids\n"
+                       "print(\"python read\", len(ids), \"ids\")'");
+        EXPECT_EQ(py.status, 0) << py.output;
+        EXPECT_TRUE(Contains(py.output, "python read 12 ids")) << py.output;
+    }
+    if (std::system("command -v Rscript > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << skipped
+                     << "Rscript is not installed (package r-base-core): Q.txt was not read by R";
+    const SCliResult r = RunShellIn(
+        dir,
+        "LC_ALL=C.UTF-8 Rscript -e '"
+        "q <- read.delim(\"hostile.genQ.txt\", na.strings = character(), encoding = \"UTF-8\")\n"
+        "ids <- vapply(q$id, function(s) paste0(\"x\", paste(charToRaw(s), collapse = \"\")), "
+        "\"\")\n"
+        "stopifnot(identical(unname(ids), readLines(\"names.hex\")))\n"
+        "cat(\"R read\", length(ids), \"ids\\n\")'");
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_TRUE(Contains(r.output, "R read 12 ids")) << r.output;
+    if (!skipped.empty())
+        GTEST_SKIP() << skipped;
 }
