@@ -11,12 +11,14 @@ PACKAGES=(
   libarpack2-dev
   libsuitesparse-dev
   libcairo2-dev
+  libpng-dev
   libhts-dev
   fonts-liberation
   libgtest-dev
   libgmock-dev
   libbenchmark-dev
   time
+  poppler-utils
   parallel
   # The tests read the result tables back with R and Python as a user
   # would (read.delim, csv.reader).

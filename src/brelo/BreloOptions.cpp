@@ -8,6 +8,7 @@
 #include "core/MiscUtilities.h"
 #include "core/ProgramExit.h"
 #include "io/DataSet.h"
+#include "plot/PlotUtilities.h"
 
 namespace {
 
@@ -71,6 +72,8 @@ const char* const kUsage[] = {
     "         (best of 10 runs; with -ref, reference individuals start in cluster K)",
     "-zg :    Draw each label from its full conditional over the K clusters in structure sweeps",
     "         (Gibbs step, instead of a Metropolis step with a uniform proposal)",
+    "-ww :    w = Files of every chart: png, pdf, png,pdf or none, Default: png,pdf",
+    "         (a PNG image at 192 dpi and its PDF twin, text kept as text)",
 };
 
 [[noreturn]] void UsageAndExit() {
@@ -188,6 +191,9 @@ void ParseOneOption(const char* arg, SBreloOptions& opts) {
             if (arg[2] != 'g')
                 RefuseUnknownOption(arg);
             opts.gibbsLabels = true;
+            break;
+        case 'w':
+            SetFigureFormatsOption(value);
             break;
         case '2':
         case 'g':

@@ -41,6 +41,7 @@ const char* const kUsagePrediction[] = {
     "-newCnewC: newC = Number of Extra Columns in newF, Default: 0",
     "-newRnewR: newR = Number of Extra Rows in newF, Default: 0",
     "-oo:       o = Name for Outputs ",
+    "-ww:       w = Files of the chart: png, pdf, png,pdf or none, Default: png,pdf",
     "-BETAbeta: beta = File Name of Data File containing the Estimated Regression Coefficients "
     "from which you want to predict",
     "                  If file name contains spaces, input it as \"beta\".",
@@ -222,6 +223,9 @@ void ParsePredictOption(const char* arg, SPredictOptions& o) {
             break;
         case 'i':
             break;  // the estimation data file is read by its -F name
+        case 'w':
+            SetFigureFormatsOption(value);
+            break;
         default:
             RefuseOption(arg);
     }

@@ -11,6 +11,7 @@
 #include "core/MiscUtilities.h"
 #include "core/ProgramExit.h"
 #include "io/DataSet.h"
+#include "plot/PlotUtilities.h"
 
 namespace {
 
@@ -92,6 +93,8 @@ const char* const USAGE_LINES[] = {
     "        out, and moves of whole fields: each trend shifted with its field, the",
     "        level of all clusters together, each residual field scaled with its",
     "        variance (same posterior, better mixing; use with -bg)",
+    "-ww: w = Files of every chart: png, pdf, png,pdf or none, Default: png,pdf",
+    "     (a PNG image at 192 dpi and its PDF twin, text kept as text)",
 };
 
 [[noreturn]] void ExitWithUsage() {
@@ -324,6 +327,9 @@ void ParseOne(const std::string& arg, SAdmOptions& opt, SRequired& given) {
             if (arg != "-qdraw")
                 RefuseOption(arg);
             opt.drawMap = true;
+            break;
+        case 'w':
+            SetFigureFormatsOption(From(arg, 2));
             break;
         default:
             RefuseOption(arg);

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <iostream>
 
+#include "chart/Figure.h"
+
 namespace {
 const int kTitleMargin = 3;  // pixels above and below the title text
 }
@@ -95,35 +97,44 @@ std::string BaseChart::shrinkTo(int w, int h) {
 
 // cairo images stop at Chart::MaxImageSide pixels a side: a larger chart is
 // fitted into that limit rather than lost, and the user is told.
-std::unique_ptr<DrawArea> BaseChart::renderWithinLimits() {
+void BaseChart::fitWithinLimits() {
     if (m_nWidth <= Chart::MaxImageSide && m_nHeight <= Chart::MaxImageSide)
-        return render();
+        return;
     int w0 = m_nWidth, h0 = m_nHeight;
     std::string how =
         shrinkTo(std::min(m_nWidth, Chart::MaxImageSide), std::min(m_nHeight, Chart::MaxImageSide));
     std::cout << "Chart of " << w0 << " x " << h0 << " pixels exceeds the image limit of "
               << Chart::MaxImageSide << " pixels a side; drawn at " << m_nWidth << " x "
               << m_nHeight << ", " << how << "." << std::endl;
+}
+
+std::unique_ptr<DrawArea> BaseChart::renderWithinLimits() {
+    fitWithinLimits();
     return render();
 }
 
 DrawArea* BaseChart::makeChart() {
     m_pImage = renderWithinLimits();
+    m_vTextExtents = m_pImage->textExtents();
     return m_pImage.get();
 }
 
-// A vector drawing has no size limit: it is drawn as laid out.
-bool BaseChart::makeSvg(const std::string& filename) {
-    DrawArea d(m_nWidth, m_nHeight, filename, Chart::DefaultBackground);
-    paint(d);
-    return d.finish();
+// A recording has no size limit, but the images written from it have: the
+// chart is fitted as for an image, so that its PNG keeps the texts' sizes.
+std::unique_ptr<DrawArea> BaseChart::makeDrawing() {
+    fitWithinLimits();
+    std::unique_ptr<DrawArea> d =
+        DrawArea::Recording(m_nWidth, m_nHeight, Chart::DefaultBackground);
+    paint(*d);
+    m_vTextExtents = d->textExtents();
+    return d;
 }
 
 bool BaseChart::makeChart(const std::string& filename) {
     const std::string svg = ".svg";
+    std::unique_ptr<DrawArea> d = makeDrawing();
     if (filename.size() > svg.size() &&
         filename.compare(filename.size() - svg.size(), svg.size(), svg) == 0)
-        return makeSvg(filename);
-    DrawArea* d = makeChart();
-    return d && d->out(filename);
+        return d->writeSvg(filename);
+    return Chart::WriteFigure(*d, filename);
 }

@@ -1,5 +1,6 @@
 // What every chart has: a size, a background with edge and raised effect,
-// a title, free texts, and the rendering to an image or a PNG file.
+// a title, free texts, and the rendering to an image, a recording or figure
+// files (PNG and its PDF twin, see Figure.h).
 //
 // Charts own their titles, texts, axes and layers; the pointers handed out
 // stay valid for the chart's life. Free a chart made with new by delete or
@@ -37,14 +38,21 @@ class BaseChart {
     int getWidth() const { return m_nWidth; }
     int getHeight() const { return m_nHeight; }
 
-    // Draws the chart and writes it as PNG, or as SVG when the name ends in
-    // ".svg": false when it cannot be written.
+    // Draws the chart once and writes it as PNG with its PDF twin (as
+    // Chart::WriteFigure), or as SVG when the name ends in ".svg": false
+    // when a file cannot be written.
     bool makeChart(const std::string& filename);
     // Draws the chart and hands out the image, owned by the chart and valid
     // until the next makeChart or the chart's end.
     DrawArea* makeChart();
+    // Draws the chart into a recording (DrawArea::Recording), from which
+    // Chart::WriteFigure writes the figure files; more may be drawn on it
+    // first, in the chart's pixels (XYChart::getXCoor ...).
+    std::unique_ptr<DrawArea> makeDrawing();
     // Draws the whole chart into d with its top left corner at d's origin.
     void paint(DrawArea& d);
+    // Where the texts of the last drawing went (makeChart, makeDrawing).
+    const std::vector<Chart::TextExtent>& textExtents() const { return m_vTextExtents; }
 
   protected:
     // Draws the chart's own content between background and texts.
@@ -67,7 +75,7 @@ class BaseChart {
     void drawTexts(DrawArea& d) const;
     void drawEdge(DrawArea& d) const;
     std::unique_ptr<DrawArea> renderWithinLimits();
-    bool makeSvg(const std::string& filename);
+    void fitWithinLimits();
 
     int m_nBgColor;
     int m_nEdgeColor;
@@ -76,6 +84,7 @@ class BaseChart {
     std::vector<std::unique_ptr<TextBox>> m_vTexts;
     std::vector<std::pair<int, int>> m_vTextPos;
     std::unique_ptr<DrawArea> m_pImage;
+    std::vector<Chart::TextExtent> m_vTextExtents;
 };
 
 #endif

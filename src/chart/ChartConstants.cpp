@@ -1,21 +1,11 @@
 #include "chart/ChartConstants.h"
 
+#include "chart/Palette.h"
+
 namespace Chart {
 
-namespace {
-// The palette of data colours, in the order they are handed out.
-const int kDataColors[] = {0xff3333, 0x33ff33, 0x6666ff, 0xffff00, 0xff66ff, 0x99ffff, 0xffcc33,
-                           0xcccccc, 0xcc9999, 0x339966, 0x999900, 0xcc3300, 0x669999, 0x993333,
-                           0x006600, 0x990099, 0xff9966, 0x99ff99, 0x9999ff, 0xcc6600, 0x33cc33,
-                           0xcc99ff, 0xff6666, 0x99cc66, 0x009999, 0xcc3333, 0x9933ff, 0xff0000,
-                           0x0000ff, 0x00ff00, 0xffcc99, 0x999999};
-const int kDataColorCount = sizeof(kDataColors) / sizeof(kDataColors[0]);
-}  // namespace
-
 int DefaultDataColor(int i) {
-    if (i < 0)
-        i = 0;
-    return kDataColors[i % kDataColorCount];
+    return PaletteColor(i);
 }
 
 int ResolveColor(int color, int fallback) {

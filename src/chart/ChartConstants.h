@@ -52,7 +52,7 @@ constexpr int Cross2Symbol = 9;
 // The largest side of an image the back end can hold.
 constexpr int MaxImageSide = 32767;
 
-// Colour of data set i when none is given (wraps around).
+// Colour of data set i when none is given: the palette's (Palette.h).
 int DefaultDataColor(int i);
 
 // The colour to draw with: special values resolved, -1 replaced by

@@ -1,11 +1,16 @@
 #include "chart/DrawArea.h"
 
+#include <cairo-pdf.h>
 #include <cairo-svg.h>
 #include <cairo.h>
+#include <png.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <csetjmp>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <utility>
 
@@ -131,6 +136,73 @@ std::string ToUtf8(const std::string& s) {
     return out;
 }
 
+// Writes the rows of an RGB24 image surface to an open PNG writer, with the
+// resolution in the pHYs chunk; false when libpng fails (it jumps back here
+// then, so nothing that needs destroying lives in this frame).
+bool WritePngRows(png_structp png, png_infop info, cairo_surface_t* image, double dpi,
+                  png_byte* rgb) {
+    if (setjmp(png_jmpbuf(png)) != 0)
+        return false;
+    const int w = cairo_image_surface_get_width(image), h = cairo_image_surface_get_height(image);
+    const int stride = cairo_image_surface_get_stride(image);
+    const unsigned char* data = cairo_image_surface_get_data(image);
+    png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    const png_uint_32 perMetre = static_cast<png_uint_32>(std::lround(dpi / 0.0254));
+    png_set_pHYs(png, info, perMetre, perMetre, PNG_RESOLUTION_METER);
+    png_write_info(png, info);
+    for (int y = 0; y < h; ++y) {
+        // cairo's pixels are 32-bit words 0x00RRGGBB in the machine's order.
+        const uint32_t* src = reinterpret_cast<const uint32_t*>(data + y * stride);
+        for (int x = 0; x < w; ++x) {
+            rgb[3 * x] = static_cast<png_byte>(src[x] >> 16);
+            rgb[3 * x + 1] = static_cast<png_byte>(src[x] >> 8);
+            rgb[3 * x + 2] = static_cast<png_byte>(src[x]);
+        }
+        png_write_row(png, rgb);
+    }
+    png_write_end(png, info);
+    return true;
+}
+
+// Writes an RGB24 image surface as PNG through libpng, with its resolution
+// (cairo's own writer leaves it out, and a page layout program then takes
+// the image for 72 dpi). False when the file cannot be written; a partly
+// written file is removed.
+bool WritePngFile(cairo_surface_t* image, const std::string& filename, double dpi) {
+    cairo_surface_flush(image);
+    if (!cairo_image_surface_get_data(image))
+        return false;
+    std::vector<png_byte> rgb(3 * static_cast<size_t>(cairo_image_surface_get_width(image)));
+    FILE* fp = std::fopen(filename.c_str(), "wb");
+    if (!fp)
+        return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    bool ok = png && info;
+    if (ok) {
+        png_init_io(png, fp);
+        ok = WritePngRows(png, info, image, dpi, rgb.data());
+    }
+    png_destroy_write_struct(&png, &info);
+    ok = std::fclose(fp) == 0 && ok;
+    if (!ok)
+        std::remove(filename.c_str());
+    return ok;
+}
+
+// Paints a recording onto another surface, scaled, and reports whether
+// that surface is still sound.
+bool Replay(cairo_surface_t* recording, cairo_surface_t* target, double scale) {
+    cairo_t* cr = cairo_create(target);
+    cairo_scale(cr, scale, scale);
+    cairo_set_source_surface(cr, recording, 0, 0);
+    cairo_paint(cr);
+    const bool ok = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
+    cairo_destroy(cr);
+    return ok && cairo_surface_status(target) == CAIRO_STATUS_SUCCESS;
+}
+
 }  // namespace
 
 DrawArea::DrawArea(int width, int height, int bgColor)
@@ -139,19 +211,29 @@ DrawArea::DrawArea(int width, int height, int bgColor)
     initialise(bgColor);
 }
 
-DrawArea::DrawArea(int width, int height, const std::string& svgFile, int bgColor)
-    : m_bVector(true), m_nWidth(ClampSide(width)), m_nHeight(ClampSide(height)) {
-    m_pSurface = cairo_svg_surface_create(svgFile.c_str(), m_nWidth, m_nHeight);
-    // One user unit is one pixel, as in the image.
-    cairo_svg_surface_set_document_unit(m_pSurface, CAIRO_SVG_UNIT_PX);
+DrawArea::DrawArea(int width, int height, int bgColor, RecordingTag)
+    : m_bVector(true), m_nWidth(std::max(1, width)), m_nHeight(std::max(1, height)) {
+    cairo_rectangle_t extents{0, 0, static_cast<double>(m_nWidth), static_cast<double>(m_nHeight)};
+    m_pSurface = cairo_recording_surface_create(CAIRO_CONTENT_COLOR, &extents);
     initialise(bgColor);
+}
+
+std::unique_ptr<DrawArea> DrawArea::Recording(int width, int height, int bgColor) {
+    return std::unique_ptr<DrawArea>(new DrawArea(width, height, bgColor, RecordingTag()));
 }
 
 void DrawArea::initialise(int bgColor) {
     m_pCairo = cairo_create(m_pSurface);
+    m_vdCanvas = {0, 0, static_cast<double>(m_nWidth), static_cast<double>(m_nHeight)};
     cairo_set_antialias(m_pCairo, CAIRO_ANTIALIAS_NONE);
     cairo_font_options_t* options = cairo_font_options_create();
     cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
+    if (m_bVector) {
+        // Text laid out once for every resolution: glyph advances and shapes
+        // are not fitted to the pixels of the layout.
+        cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+        cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+    }
     cairo_set_font_options(m_pCairo, options);
     cairo_font_options_destroy(options);
     int bg = Chart::ResolveColor(bgColor, Chart::DefaultBackground);
@@ -434,10 +516,32 @@ void DrawArea::text(const std::string& str, const std::string& font, double font
     cairo_translate(m_pCairo, x, y);
     cairo_rotate(m_pCairo, -angle * kPi / 180);
     cairo_move_to(m_pCairo, -fx * w, -fy * h + fe.ascent);
+    noteText(utf8, -fx * w, -fy * h + fe.ascent);
     setSource(color);
     cairo_show_text(m_pCairo, utf8.c_str());
     cairo_new_path(m_pCairo);
     cairo_restore(m_pCairo);
+}
+
+// The ink box of the text about to be drawn from (ox, oy) in the current
+// user space, turned into the drawing's own pixels.
+void DrawArea::noteText(const std::string& utf8, double ox, double oy) {
+    cairo_text_extents_t te;
+    cairo_text_extents(m_pCairo, utf8.c_str(), &te);
+    if (te.width <= 0 || te.height <= 0)
+        return;
+    Chart::TextExtent e{utf8, 1e300, 1e300, -1e300, -1e300, 0, 0, 0, 0};
+    for (int corner = 0; corner < 4; ++corner) {
+        double x = ox + te.x_bearing + (corner & 1 ? te.width : 0);
+        double y = oy + te.y_bearing + (corner & 2 ? te.height : 0);
+        cairo_user_to_device(m_pCairo, &x, &y);
+        e.left = std::min(e.left, x), e.right = std::max(e.right, x);
+        e.top = std::min(e.top, y), e.bottom = std::max(e.bottom, y);
+    }
+    const size_t c = m_vdCanvas.size() - 4;
+    e.canvasLeft = m_vdCanvas[c], e.canvasTop = m_vdCanvas[c + 1];
+    e.canvasRight = m_vdCanvas[c + 2], e.canvasBottom = m_vdCanvas[c + 3];
+    m_vTextExtents.push_back(e);
 }
 
 void DrawArea::merge(const DrawArea& src, int x, int y) {
@@ -458,35 +562,87 @@ void DrawArea::mergeScaled(const DrawArea& src, int x, int y, int w, int h) {
     cairo_restore(m_pCairo);
 }
 
+// The clip is set inside a saved state, so that lifting it restores the
+// clip of the canvas around it.
 void DrawArea::setClipRect(int x, int y, int w, int h) {
-    cairo_reset_clip(m_pCairo);
+    clearClip();
+    cairo_save(m_pCairo);
+    m_bClipped = true;
     cairo_rectangle(m_pCairo, x, y, std::max(w, 0), std::max(h, 0));
     cairo_clip(m_pCairo);
 }
 
 void DrawArea::clearClip() {
-    cairo_reset_clip(m_pCairo);
+    if (!m_bClipped)
+        return;
+    cairo_restore(m_pCairo);
+    m_bClipped = false;
 }
 
 bool DrawArea::out(const std::string& filename) {
     if (m_bVector)
         return false;
-    cairo_surface_flush(m_pSurface);
-    return cairo_surface_write_to_png(m_pSurface, filename.c_str()) == CAIRO_STATUS_SUCCESS;
+    return WritePngFile(m_pSurface, filename, 96);
 }
 
-bool DrawArea::finish() {
+bool DrawArea::writePng(const std::string& filename, double scale) const {
+    if (!m_bVector || !(scale > 0))
+        return false;
+    const int w = ClampSide(static_cast<int>(std::ceil(m_nWidth * scale - 1e-9)));
+    const int h = ClampSide(static_cast<int>(std::ceil(m_nHeight * scale - 1e-9)));
+    cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
+    bool ok = Replay(m_pSurface, image, scale) && WritePngFile(image, filename, 96 * scale);
+    cairo_surface_destroy(image);
+    return ok;
+}
+
+bool DrawArea::writePdf(const std::string& filename) const {
     if (!m_bVector)
         return false;
-    cairo_surface_finish(m_pSurface);
-    return cairo_surface_status(m_pSurface) == CAIRO_STATUS_SUCCESS;
+    const double pointsPerPixel = 72.0 / 96.0;
+    cairo_surface_t* pdf = cairo_pdf_surface_create(filename.c_str(), m_nWidth * pointsPerPixel,
+                                                    m_nHeight * pointsPerPixel);
+    // No creation date: the same chart gives the same file.
+    cairo_pdf_surface_set_metadata(pdf, CAIRO_PDF_METADATA_CREATE_DATE, "");
+    bool ok = Replay(m_pSurface, pdf, pointsPerPixel);
+    cairo_surface_finish(pdf);
+    ok = ok && cairo_surface_status(pdf) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(pdf);
+    if (!ok)
+        std::remove(filename.c_str());
+    return ok;
 }
 
-void DrawArea::pushOrigin(double dx, double dy) {
+bool DrawArea::writeSvg(const std::string& filename) const {
+    if (!m_bVector)
+        return false;
+    cairo_surface_t* svg = cairo_svg_surface_create(filename.c_str(), m_nWidth, m_nHeight);
+    // One user unit is one layout pixel, as in the image.
+    cairo_svg_surface_set_document_unit(svg, CAIRO_SVG_UNIT_PX);
+    bool ok = Replay(m_pSurface, svg, 1);
+    cairo_surface_finish(svg);
+    ok = ok && cairo_surface_status(svg) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(svg);
+    if (!ok)
+        std::remove(filename.c_str());
+    return ok;
+}
+
+void DrawArea::pushCanvas(double dx, double dy, double w, double h, double scale) {
     cairo_save(m_pCairo);
     cairo_translate(m_pCairo, dx, dy);
+    cairo_scale(m_pCairo, scale, scale);
+    cairo_rectangle(m_pCairo, 0, 0, w, h);
+    cairo_clip(m_pCairo);
+    double x0 = 0, y0 = 0, x1 = w, y1 = h;
+    cairo_user_to_device(m_pCairo, &x0, &y0);
+    cairo_user_to_device(m_pCairo, &x1, &y1);
+    m_vdCanvas.insert(m_vdCanvas.end(), {x0, y0, x1, y1});
 }
 
-void DrawArea::popOrigin() {
+void DrawArea::popCanvas() {
+    if (m_vdCanvas.size() <= 4)
+        return;
     cairo_restore(m_pCairo);
+    m_vdCanvas.resize(m_vdCanvas.size() - 4);
 }

@@ -1,15 +1,22 @@
-// A raster image with the drawing primitives the charts need. Lines and
-// shapes are drawn without anti-aliasing so that regions keep exact colours
-// (the flood fill relies on it); text is anti-aliased.
+// A drawing with the primitives the charts need, in one of two kinds:
 //
-// A DrawArea can also draw into an SVG file instead of an image: the same
-// primitives become vector shapes and text. The pixel operations (getPixel,
-// setPixel, fill, vFlip) need an image: on an SVG drawing getPixel returns
-// Chart::Transparent, setPixel paints a one-pixel square, fill and vFlip do
-// nothing.
+// - an image (the first constructor): pixels that can be read and changed
+//   (getPixel, setPixel, fill, vFlip). Lines and shapes are drawn without
+//   anti-aliasing so that regions keep exact colours (the flood fill relies
+//   on it); text is anti-aliased.
+// - a recording (DrawArea::Recording): the same primitives kept as vector
+//   commands, drawn once and then written as a PNG image at any resolution,
+//   as a PDF with its text kept as text (fonts embedded) or as SVG. The
+//   pixel operations do nothing on it (getPixel returns Chart::Transparent,
+//   setPixel paints a one-pixel square).
+//
+// Positions are in layout pixels (the charts' pixels, 96 to the inch) from
+// the top left corner. Both kinds note where every text was drawn (see
+// textExtents), so that a chart can be checked for text cut at its edges.
 #ifndef BRELO_CHART_DRAWAREA_H
 #define BRELO_CHART_DRAWAREA_H
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,13 +25,29 @@
 typedef struct _cairo_surface cairo_surface_t;
 typedef struct _cairo cairo_t;
 
+namespace Chart {
+
+// Where a text was drawn: the box of its ink and the box of the chart (or
+// sub-chart) it belongs to, both in layout pixels of the whole drawing.
+struct TextExtent {
+    std::string text;
+    double left, top, right, bottom;
+    double canvasLeft, canvasTop, canvasRight, canvasBottom;
+    // The ink lies inside the canvas (within a tolerance of slack pixels).
+    bool inside(double slack = 0.5) const {
+        return left >= canvasLeft - slack && top >= canvasTop - slack &&
+               right <= canvasRight + slack && bottom <= canvasBottom + slack;
+    }
+};
+
+}  // namespace Chart
+
 class DrawArea {
   public:
-    // Sides are clamped to 1 .. Chart::MaxImageSide.
+    // An image; sides are clamped to 1 .. Chart::MaxImageSide.
     DrawArea(int width, int height, int bgColor = 0xffffff);
-    // An SVG drawing of width x height pixels written to svgFile (complete
-    // once finish() has returned true).
-    DrawArea(int width, int height, const std::string& svgFile, int bgColor = 0xffffff);
+    // A recording of width x height layout pixels (at least 1 each).
+    static std::unique_ptr<DrawArea> Recording(int width, int height, int bgColor = 0xffffff);
     ~DrawArea();
     DrawArea(const DrawArea&) = delete;
     DrawArea& operator=(const DrawArea&) = delete;
@@ -41,17 +64,26 @@ class DrawArea {
     void fill(int x, int y, int color);
     // Ellipse centred at (cx, cy) with radii rx, ry.
     void circle(int cx, int cy, int rx, int ry, int edgeColor, int fillColor);
-    // Writes the image as PNG; false when the file cannot be written (and
-    // always for an SVG drawing).
+    // Writes the image as PNG (96 dpi); false when the file cannot be
+    // written, and always for a recording.
     bool out(const std::string& filename);
     bool isVector() const { return m_bVector; }
-    // Completes an SVG drawing's file: false when it could not be written.
-    bool finish();
-    // Moves the origin of the drawing that follows by (dx, dy) pixels, until
-    // the matching popOrigin (SVG drawings only: sub-charts are drawn in
-    // place).
-    void pushOrigin(double dx, double dy);
-    void popOrigin();
+    // Writes a recording as a PNG image of scale device pixels a layout
+    // pixel, marked with its resolution (96 x scale dots per inch).
+    bool writePng(const std::string& filename, double scale) const;
+    // Writes a recording as a one-page PDF, 0.75 point a layout pixel, its
+    // text as text with the fonts embedded.
+    bool writePdf(const std::string& filename) const;
+    // Writes a recording as SVG, one user unit a layout pixel.
+    bool writeSvg(const std::string& filename) const;
+    // What follows, until the matching popCanvas, is the drawing of a
+    // sub-chart of w x h layout pixels whose top left corner lies at (dx,
+    // dy), scaled by scale: it is clipped to that box (recordings only:
+    // sub-charts are drawn in place).
+    void pushCanvas(double dx, double dy, double w, double h, double scale = 1);
+    void popCanvas();
+    // Every text drawn so far, in the order drawn.
+    const std::vector<Chart::TextExtent>& textExtents() const { return m_vTextExtents; }
 
     // Primitives in pixel coordinates; (x, y) is the centre of pixel x, y.
     void line(double x1, double y1, double x2, double y2, int color, int width = 1);
@@ -73,16 +105,23 @@ class DrawArea {
     void merge(const DrawArea& src, int x, int y);
     // Copies another image scaled to fit w x h pixels at (x, y).
     void mergeScaled(const DrawArea& src, int x, int y, int w, int h);
-    // Restricts drawing to a rectangle of pixels; clearClip lifts it.
+    // Restricts drawing to a rectangle of pixels (within the canvas);
+    // clearClip lifts it.
     void setClipRect(int x, int y, int w, int h);
     void clearClip();
 
   private:
+    struct RecordingTag {};
+    DrawArea(int width, int height, int bgColor, RecordingTag);
     unsigned int* row(int y) const;
     void setSource(int color);
     void initialise(int bgColor);
+    void noteText(const std::string& utf8, double ox, double oy);
 
     bool m_bVector = false;
+    bool m_bClipped = false;
+    std::vector<double> m_vdCanvas;  // left, top, right, bottom of each open canvas
+    std::vector<Chart::TextExtent> m_vTextExtents;
 
     int m_nWidth;
     int m_nHeight;

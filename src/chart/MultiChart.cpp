@@ -13,9 +13,10 @@ void MultiChart::addChart(int x, int y, BaseChart* c) {
 void MultiChart::drawContent(DrawArea& d) {
     for (auto& [pos, chart] : m_vCharts) {
         if (d.isVector()) {
-            d.pushOrigin(pos.first, pos.second);
+            d.pushCanvas(pos.first * m_dScale, pos.second * m_dScale, chart->getWidth(),
+                         chart->getHeight(), m_dScale);
             chart->paint(d);
-            d.popOrigin();
+            d.popCanvas();
             continue;
         }
         DrawArea* sub = chart->makeChart();

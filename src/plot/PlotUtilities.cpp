@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "chart/Chart.h"
+#include "core/MiscUtilities.h"
 #include "core/ProgramExit.h"
 #include "core/ProgramFlavour.h"
 
@@ -14,32 +15,6 @@ const int kChartEdge = 0x000000;
 const int kTitleBackground = 0x804020;
 const int kGridColor = 0xc0c0c0;
 const double kOutOfRange = -1e300;  // values below it mark a failed run
-
-constexpr std::array<int, 32> kFirstColors = {
-    0xff3333, 0x33ff33, 0x6666ff, 0xffff00, 0xff66ff, 0x99ffff, 0xffcc33, 0xcccccc,
-    0xcc9999, 0x339966, 0x999900, 0xcc3300, 0x669999, 0x993333, 0x006600, 0x990099,
-    0xff9966, 0x99ff99, 0x9999ff, 0xcc6600, 0x33cc33, 0xcc99ff, 0xff6666, 0x99cc66,
-    0x009999, 0xcc3333, 0x9933ff, 0xff0000, 0x0000ff, 0x00ff00, 0xffcc99, 0x999999};
-
-// The first 32 colours, then every other colour whose channels are each a
-// multiple of 0x33, in ascending order.
-constexpr std::array<int, 216> MakeColorTable() {
-    std::array<int, 216> table{};
-    int n = 0;
-    for (int c : kFirstColors)
-        table[n++] = c;
-    for (int r = 0; r < 6; ++r)
-        for (int g = 0; g < 6; ++g)
-            for (int b = 0; b < 6; ++b) {
-                int c = (r * 0x33) << 16 | (g * 0x33) << 8 | b * 0x33;
-                bool listed = false;
-                for (int f : kFirstColors)
-                    listed = listed || f == c;
-                if (!listed)
-                    table[n++] = c;
-            }
-    return table;
-}
 
 void Report(std::ostream& os, const std::string& message) {
     os << message << std::endl;
@@ -115,15 +90,18 @@ int WriteChart(BaseChart& c, const std::string& file, const std::string& functio
 
 }  // namespace
 
-const std::array<int, 216> COLORS = MakeColorTable();
-
-int GetNumOfColors() {
-    return IsBreloAdm() ? 216 : 32;
+void SetFigureFormatsOption(const std::string& formats) {
+    Chart::FigureFormats f;
+    if (!Chart::ParseFigureFormats(formats, f))
+        RefuseInput(
+            "The option -w takes the files of the charts: -wpng, -wpdf, -wpng,pdf or "
+            "-wnone, not -w" +
+            formats + ".");
+    Chart::SetFigureFormats(f);
 }
 
 int GetClusterColor(int label) {
-    int n = GetNumOfColors();
-    return COLORS[((label % n) + n) % n];
+    return Chart::PaletteColor(label);
 }
 
 int PlotLH(const std::string& file, const DBL_VCTR_1D& history, int firstKept) {

@@ -9,7 +9,6 @@
 #ifndef BRELO_PLOT_PLOTUTILITIES_H
 #define BRELO_PLOT_PLOTUTILITIES_H
 
-#include <array>
 #include <string>
 #include <vector>
 
@@ -19,13 +18,14 @@ struct SPoint;
 class CEdge;
 class DrawArea;
 
-// Cluster colours (0xRRGGBB) indexed by the 0-based cluster label.
-extern const std::array<int, 216> COLORS;
-// Size of the colour table of the running program: 216 in breloAdm, 32 in
-// brelo (which carries only the first 32 entries).
-int GetNumOfColors();
-// Colour of a cluster label; labels beyond the table wrap around it.
+// Colour (0xRRGGBB) of the 0-based cluster label, the same in every chart
+// of the three programs: the chart palette's (labels beyond it wrap around).
 int GetClusterColor(int label);
+
+// The option -w<formats> of brelo and breloAdm: the files every chart is
+// written as, "png", "pdf", "png,pdf" (the default) or "none". Anything
+// else is refused (one line, exit status 1).
+void SetFigureFormatsOption(const std::string& formats);
 
 // Colour of the line that marks the end of the burn-in on the histories.
 constexpr int kBurnInMarkColor = 0x0000ff;

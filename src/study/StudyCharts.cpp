@@ -40,15 +40,6 @@ class SwatchLegend : public BaseChart {
     int m_nRow;
 };
 
-int Mix(int color, int with, double share) {
-    int out = 0;
-    for (int shift = 0; shift <= 16; shift += 8) {
-        const double a = (color >> shift) & 0xff, b = (with >> shift) & 0xff;
-        out |= static_cast<int>(std::lround(a + share * (b - a))) << shift;
-    }
-    return out;
-}
-
 std::string Number(int n) {
     return std::to_string(n);
 }
@@ -81,20 +72,6 @@ void AddLine(XYChart& c, const std::vector<double>& x, const std::vector<double>
 }
 
 }  // namespace
-
-int ClusterColor(int k) {
-    static const int kOkabeIto[] = {0xE69F00, 0x56B4E9, 0x009E73, 0xF0E442,
-                                    0x0072B2, 0xD55E00, 0xCC79A7, 0x999999};
-    const int base = kOkabeIto[k % 8];
-    switch ((k / 8) % 3) {
-        case 0:
-            return base;
-        case 1:
-            return Mix(base, 0xffffff, 0.55);
-        default:
-            return Mix(base, 0x000000, 0.45);
-    }
-}
 
 bool DrawKChoice(const std::string& fileBase, const std::vector<SKSummary>& summaries,
                  const std::vector<std::vector<double>>& logLikOfChains) {
@@ -231,7 +208,7 @@ bool DrawBarplots(const std::string& fileBase, const std::vector<SKSummary>& sum
             std::vector<double> column(N);
             for (int pos = 0; pos < N; ++pos)
                 column[pos] = s.majorQ[bars.order[pos]][k];
-            layer->addDataSet(column, ClusterColor(k));
+            layer->addDataSet(column, Chart::PaletteColor(k));
         }
         for (size_t g = 1; g + 1 < bars.starts.size(); ++g) {
             LineLayer* line = c->addLineLayer();
@@ -260,7 +237,7 @@ bool DrawBarplots(const std::string& fileBase, const std::vector<SKSummary>& sum
     }
     std::vector<std::pair<int, std::string>> entries;
     for (int k = 0; k < Kmax; ++k)
-        entries.push_back({ClusterColor(k), "cluster " + Number(k + 1)});
+        entries.push_back({Chart::PaletteColor(k), "cluster " + Number(k + 1)});
     SwatchLegend legend(110, entries);
 
     const int height =

@@ -9,10 +9,6 @@
 
 #include "study/StudySummary.h"
 
-// Colour of cluster k (from 0), safe for colour-blind readers: the Okabe-Ito
-// colours, then lighter and darker versions of them for larger K.
-int ClusterColor(int k);
-
 // fileBase + ".png" and ".svg": three panels against K. logLikOfChains
 // holds, for each summary, the mean log-likelihoods of its chains.
 bool DrawKChoice(const std::string& fileBase, const std::vector<SKSummary>& summaries,

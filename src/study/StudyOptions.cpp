@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "chart/Figure.h"
 #include "study/StudyPlan.h"
 
 namespace fs = std::filesystem;
@@ -71,6 +72,15 @@ void ParseModeThreshold(const std::string& text, SStudySettings& s) {
     s.modeThreshold = v;
 }
 
+// -w<formats>: the files of the study's charts.
+void ParseFigureFormats(const std::string& text) {
+    Chart::FigureFormats formats;
+    if (!Chart::ParseFigureFormats(text, formats))
+        RefuseStudy("-w takes the files of the charts: -wpng, -wpdf, -wpng,pdf or -wnone, not '" +
+                    text + "'");
+    Chart::SetFigureFormats(formats);
+}
+
 // One option of breloStudy itself (before "--").
 void ParseStudyOption(const std::string& a, SStudySettings& s) {
     auto setMode = [&](StudyMode m) {
@@ -100,6 +110,8 @@ void ParseStudyOption(const std::string& a, SStudySettings& s) {
         s.jobs = PositiveInteger("-j", a.substr(2), 4096);
     else if (StartsWith(a, "-o"))
         s.studyDir = a.substr(2);
+    else if (StartsWith(a, "-w"))
+        ParseFigureFormats(a.substr(2));
     else
         RefuseStudy("unknown option " + a + " (options of the program come after --)");
 }

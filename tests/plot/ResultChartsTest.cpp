@@ -3,9 +3,9 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
-#include <set>
 #include <string>
 
+#include "chart/Palette.h"
 #include "chart/PngImage.h"
 #include "core/ProgramFlavour.h"
 #include "plot/PlotUtilities.h"
@@ -60,7 +60,7 @@ TEST_F(ResultChartsTest, LogLikelihoodChartHasItsSizeAndColours) {
     EXPECT_EQ(png.pixel(450, 5), 0x804020);      // title band
     EXPECT_EQ(png.pixel(449, 51), kWhite);       // plot area
     // The first value sits at the plot area's left edge, in the first data colour.
-    EXPECT_GT(png.countInColumn(50, 50, 549, COLORS[0]), 0);
+    EXPECT_GT(png.countInColumn(50, 50, 549, GetClusterColor(0)), 0);
 }
 
 // The end of the burn-in is a line across the plot area between the last
@@ -116,11 +116,11 @@ TEST_F(ResultChartsTest, AssignmentBarsStackMembershipsToFullHeight) {
         EXPECT_EQ(png.height(), 600);
         // Plot area 600 pixels wide from x = 50: 30 pixels per individual.
         int firstBar = 50 + 15, lastBar = 50 + 19 * 30 + 15;
-        EXPECT_EQ(png.countInColumn(firstBar, 50, 549, COLORS[0]), 125);
-        EXPECT_EQ(png.countInColumn(firstBar, 50, 549, COLORS[1]), 375);
-        EXPECT_EQ(png.pixel(firstBar, 549), COLORS[0]);  // cluster 1 at the bottom
-        EXPECT_EQ(png.pixel(lastBar, 100), COLORS[1]);   // individual 20: (0.8, 0.2)
-        EXPECT_EQ(png.countInColumn(lastBar, 50, 549, COLORS[0]), 400);
+        EXPECT_EQ(png.countInColumn(firstBar, 50, 549, GetClusterColor(0)), 125);
+        EXPECT_EQ(png.countInColumn(firstBar, 50, 549, GetClusterColor(1)), 375);
+        EXPECT_EQ(png.pixel(firstBar, 549), GetClusterColor(0));  // cluster 1 at the bottom
+        EXPECT_EQ(png.pixel(lastBar, 100), GetClusterColor(1));   // individual 20: (0.8, 0.2)
+        EXPECT_EQ(png.countInColumn(lastBar, 50, 549, GetClusterColor(0)), 400);
         EXPECT_EQ(png.pixel(50 + 30, 300), kWhite);  // gap between bars
         EXPECT_EQ(png.pixel(690, 300), kBackground);
     }
@@ -140,7 +140,8 @@ TEST_F(ResultChartsTest, AssignmentChartOfManyIndividualsIsStillDrawn) {
     // The last individual's bar is there, just left of the right margin.
     double slot = (32767 - 100.0) / n;
     int x = static_cast<int>(50 + (n - 0.5) * slot);
-    EXPECT_EQ(png.countInColumn(x, 50, 549, COLORS[0]) + png.countInColumn(x, 50, 549, COLORS[1]),
+    EXPECT_EQ(png.countInColumn(x, 50, 549, GetClusterColor(0)) +
+                  png.countInColumn(x, 50, 549, GetClusterColor(1)),
               500);
 }
 
@@ -205,9 +206,9 @@ TEST_F(ResultChartsTest, PredictedProbabilitiesPerLevelSideBySide) {
     EXPECT_EQ(png.pixel(290, 300), 0x000000);
     EXPECT_EQ(png.pixel(270, 300), kBackground);
     // Level 1 of covariate 1: 0.2 of cluster 1 over 500 pixels.
-    EXPECT_EQ(png.countInColumn(50 + 50 + 15, 100, 599, COLORS[0]), 100);
+    EXPECT_EQ(png.countInColumn(50 + 50 + 15, 100, 599, GetClusterColor(0)), 100);
     // Level 4 of covariate 2: half and half.
-    EXPECT_EQ(png.countInColumn(290 + 50 + 105, 100, 599, COLORS[1]), 250);
+    EXPECT_EQ(png.countInColumn(290 + 50 + 105, 100, 599, GetClusterColor(1)), 250);
 }
 
 TEST_F(ResultChartsTest, MixingProportionsAndKinshipCharts) {
@@ -220,8 +221,8 @@ TEST_F(ResultChartsTest, MixingProportionsAndKinshipCharts) {
     PngImage pie(mp);
     EXPECT_EQ(pie.width(), 600);
     EXPECT_EQ(pie.height(), 600);
-    EXPECT_EQ(pie.pixel(350, 250), COLORS[0]);  // first quarter, clockwise from 12 o'clock
-    EXPECT_EQ(pie.pixel(250, 350), COLORS[1]);
+    EXPECT_EQ(pie.pixel(350, 250), GetClusterColor(0));  // first quarter, clockwise from 12 o'clock
+    EXPECT_EQ(pie.pixel(250, 350), GetClusterColor(1));
     EXPECT_EQ(pie.pixel(300, 510), kBackground);
 
     std::string kin = TempPng("kin");
@@ -229,34 +230,17 @@ TEST_F(ResultChartsTest, MixingProportionsAndKinshipCharts) {
     PngImage bars(kin);
     EXPECT_EQ(bars.width(), 280);
     EXPECT_EQ(bars.height(), 600);
-    int tallest = bars.countInColumn(50 + 90, 50, 549, COLORS[0]);
-    int shortest = bars.countInColumn(50 + 30, 50, 549, COLORS[0]);
+    int tallest = bars.countInColumn(50 + 90, 50, 549, GetClusterColor(0));
+    int shortest = bars.countInColumn(50 + 30, 50, 549, GetClusterColor(0));
     EXPECT_GT(tallest, 2 * shortest);
 }
 
-TEST_F(ResultChartsTest, ColourTableOfEachProgram) {
-    const int first[] = {0xff3333, 0x33ff33, 0x6666ff, 0xffff00, 0xff66ff, 0x99ffff, 0xffcc33,
-                         0xcccccc, 0xcc9999, 0x339966, 0x999900, 0xcc3300, 0x669999, 0x993333,
-                         0x006600, 0x990099, 0xff9966, 0x99ff99, 0x9999ff, 0xcc6600, 0x33cc33,
-                         0xcc99ff, 0xff6666, 0x99cc66, 0x009999, 0xcc3333, 0x9933ff, 0xff0000,
-                         0x0000ff, 0x00ff00, 0xffcc99, 0x999999};
-    for (int i = 0; i < 32; ++i)
-        EXPECT_EQ(COLORS[i], first[i]) << i;
-    std::set<int> distinct(COLORS.begin(), COLORS.end());
-    EXPECT_EQ(distinct.size(), 216u);
-    for (int c : COLORS)
-        for (int shift : {0, 8, 16})
-            EXPECT_EQ(((c >> shift) & 0xff) % 0x33, 0) << std::hex << c;
-    for (int i = 33; i < 216; ++i)
-        EXPECT_LT(COLORS[i - 1], COLORS[i]) << i;
-    EXPECT_EQ(COLORS[32], 0x000000);
-
-    SetProgramFlavour(ProgramFlavour::Brelo);
-    EXPECT_EQ(GetNumOfColors(), 32);
-    EXPECT_EQ(GetClusterColor(33), COLORS[1]);
-    SetProgramFlavour(ProgramFlavour::BreloAdm);
-    EXPECT_EQ(GetNumOfColors(), 216);
-    EXPECT_EQ(GetClusterColor(215), COLORS[215]);
-    EXPECT_EQ(GetClusterColor(216), COLORS[0]);
-    EXPECT_EQ(GetClusterColor(217 + 216), COLORS[1]);
+// A cluster has one colour in every chart of both programs: the chart
+// palette's, whatever the program.
+TEST_F(ResultChartsTest, ClusterColoursAreThePalettesInBothPrograms) {
+    for (ProgramFlavour flavour : {ProgramFlavour::Brelo, ProgramFlavour::BreloAdm}) {
+        SetProgramFlavour(flavour);
+        for (int k = 0; k < 2 * Chart::kPaletteSize; ++k)
+            EXPECT_EQ(GetClusterColor(k), Chart::PaletteColor(k)) << k;
+    }
 }

@@ -4,7 +4,6 @@
 
 #include <fstream>
 #include <random>
-#include <set>
 #include <sstream>
 
 #include "chart/PngImage.h"
@@ -30,17 +29,6 @@ std::vector<SKSummary> Summaries(int N) {
 }
 
 }  // namespace
-
-TEST(StudyChartsTest, ClusterColoursStartWithOkabeItoAndStayDistinct) {
-    EXPECT_EQ(ClusterColor(0), 0xE69F00);
-    EXPECT_EQ(ClusterColor(1), 0x56B4E9);
-    EXPECT_EQ(ClusterColor(5), 0xD55E00);
-    std::set<int> colours;
-    for (int k = 0; k < 24; ++k)
-        colours.insert(ClusterColor(k));
-    EXPECT_EQ(colours.size(), 24u);
-    EXPECT_FALSE(colours.count(0xffffff));
-}
 
 TEST(StudyChartsTest, BarsGroupedWithoutGapsOnAWidthThatFollowsN) {
     // Two groups, given out of order: group 1 first, then by main cluster.

@@ -1,4 +1,3 @@
-#include <cairo.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -7,27 +6,17 @@
 #include <fstream>
 
 #include "VoronoiTestUtils.h"
+#include "chart/PngImage.h"
 #include "voronoi/Voronoi.h"
 
 using vtest::Site;
 
 namespace {
 
-// A PNG read back: its size and the colours of its pixels.
-class Png {
+// A PNG read back in the diagram's own pixels, and the colours near one.
+class Png : public PngImage {
   public:
-    explicit Png(const std::string& path)
-        : m_pSurface(cairo_image_surface_create_from_png(path.c_str())) {}
-    ~Png() { cairo_surface_destroy(m_pSurface); }
-    bool ok() const { return cairo_surface_status(m_pSurface) == CAIRO_STATUS_SUCCESS; }
-    int width() const { return cairo_image_surface_get_width(m_pSurface); }
-    int height() const { return cairo_image_surface_get_height(m_pSurface); }
-    int pixel(int x, int y) const {
-        const unsigned char* data = cairo_image_surface_get_data(m_pSurface);
-        const int stride = cairo_image_surface_get_stride(m_pSurface);
-        return static_cast<int>(reinterpret_cast<const uint32_t*>(data + y * stride)[x] &
-                                0xffffffu);
-    }
+    using PngImage::PngImage;
     // Whether any pixel within r of (x, y) has the colour.
     bool colourNear(int x, int y, int r, int colour) const {
         for (int dy = -r; dy <= r; ++dy)
@@ -36,9 +25,6 @@ class Png {
                     return true;
         return false;
     }
-
-  private:
-    cairo_surface_t* m_pSurface;
 };
 
 // Where the diagrams go: a temporary folder, or VORONOI_DRAWING_DIR to keep
