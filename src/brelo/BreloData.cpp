@@ -95,15 +95,15 @@ double TraceValuesPerSweep(int K, int beta_length) {
     return static_cast<double>(K - 1) * beta_length + 1.0 + 2.0 * K;
 }
 
-void CheckDataFile(const SBreloOptions& opts) {
-    CDataSet all;
-    LoadDataSet(MakeLayout(opts), all);
+void LoadInvocationData(const SBreloOptions& opts, SLoadedData& loaded) {
+    LoadDataSet(MakeLayout(opts), loaded.set);
+    const CDataSet& all = loaded.set;
     const int beta_length = all.Xtild.empty() ? 0 : static_cast<int>(all.Xtild[0].size());
     CheckTraceMemory(opts.TotalSweep, TraceValuesPerSweep(opts.K, beta_length));
 }
 
 void LoadBreloData(const SBreloOptions& opts, bool bFIT, bool bValOnIndiv,
-                   const CTrainingConfig& trainingConfig, SBreloData& data) {
+                   const CTrainingConfig& trainingConfig, SBreloData& data, SLoadedData* loaded) {
     data = SBreloData();
     data.bFIT = bFIT;
     data.bValOnIndiv = bFIT && bValOnIndiv;
@@ -126,7 +126,12 @@ void LoadBreloData(const SBreloOptions& opts, bool bFIT, bool bValOnIndiv,
     }
 
     CDataSet all;
-    LoadDataSet(MakeLayout(opts), all);
+    if (!loaded)
+        LoadDataSet(MakeLayout(opts), all);
+    else if (loaded->lastUse)
+        all = std::move(loaded->set);
+    else
+        all = loaded->set;
     data.nQualLevels = all.nQualLevels;
     if (!bFIT) {
         data.X = std::move(all.X);

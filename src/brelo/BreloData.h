@@ -9,6 +9,7 @@
 
 #include "brelo/BreloOptions.h"
 #include "core/VectorUtilities.h"
+#include "io/DataSet.h"
 #include "io/GenotypeStore.h"
 #include "io/ManipVector.h"
 
@@ -40,19 +41,28 @@ struct SBreloData {
     INT_VCTR_2D LevelCount_valid;  // individuals per level, over the NV
 };
 
-// Loads the data file of the options. With bFIT, keeps the 1-based indices
-// of trainingConfig (individuals when bValOnIndiv, else loci) as the training
-// part, in the order listed, and moves the others, in increasing order, to
-// the validation arrays; prints the sizes of both sets. The file is read and
-// coded as a whole, so both parts share the levels of the qualitative
-// covariates and the allele lists.
-void LoadBreloData(const SBreloOptions& opts, bool bFIT, bool bValOnIndiv,
-                   const CTrainingConfig& trainingConfig, SBreloData& data);
+// The data file of an invocation, read once and lent to its runs: each run
+// copies what it needs, and the run marked as the last use takes it.
+struct SLoadedData {
+    CDataSet set;
+    bool lastUse = false;
+    SGenotypeCounts Counts() const { return {set.X.N(), set.X.A(), set.X.L()}; }
+};
 
-// Reads the whole data file once and discards it: every reading error stops
+// Reads the data file of the options into loaded: every reading error stops
 // the program (one line, exit 1) before anything is written, and so does a
 // number of sweeps whose traces would not fit in memory.
-void CheckDataFile(const SBreloOptions& opts);
+void LoadInvocationData(const SBreloOptions& opts, SLoadedData& loaded);
+
+// The data of a run, taken from loaded (nullptr: the data file is read).
+// With bFIT, keeps the 1-based indices of trainingConfig (individuals when
+// bValOnIndiv, else loci) as the training part, in the order listed, and
+// moves the others, in increasing order, to the validation arrays; prints
+// the sizes of both sets. The file is read and coded as a whole, so both
+// parts share the levels of the qualitative covariates and the allele lists.
+void LoadBreloData(const SBreloOptions& opts, bool bFIT, bool bValOnIndiv,
+                   const CTrainingConfig& trainingConfig, SBreloData& data,
+                   SLoadedData* loaded = nullptr);
 
 // Values a run keeps for every sweep: the coefficient trace ((K-1) x B),
 // the log-likelihood, and the AIC and residual sum of squares of each

@@ -20,6 +20,7 @@ constexpr int kMaxAttemptsPerRun = 20;
 struct SRunTables {
     std::ofstream criteria;
     std::ofstream cvScore;
+    SLoadedData* data = nullptr;  // the data file, read once for every run
 };
 
 void EchoCommandLine(int argc, char** argv) {
@@ -57,7 +58,8 @@ bool CallSampler(int argc, char** argv, const std::string& run, SRunTables& tabl
                  CRunCriteria& criteria, bool bFIT, bool bValOnIndiv, CTrainingConfig& config,
                  bool repeat) {
     for (int attempt = 1;; ++attempt) {
-        if (brelo(argc, argv, run, tables.criteria, criteria, bFIT, bValOnIndiv, config))
+        if (brelo(argc, argv, run, tables.criteria, criteria, bFIT, bValOnIndiv, config,
+                  tables.data))
             return true;
         if (!repeat) {
             tables.criteria << std::endl;
@@ -85,6 +87,7 @@ bool RunTwoFoldPair(int argc, char** argv, const std::string& label, const std::
     const double first = criteria.dAL_valid / comp.size();
     tables.criteria << label << "b"
                     << "\t";
+    tables.data->lastUse = !repeat;
     const bool secondDone =
         CallSampler(argc, argv, runB, tables, criteria, true, bValOnIndiv, comp, repeat);
     tables.cvScore << label << "\t";
@@ -101,6 +104,8 @@ bool RunSingle(int argc, char** argv, const SDriverOptions& d, SRunTables& table
                CRunCriteria& criteria, bool bValOnIndiv, std::vector<CTrainingConfig>& configs,
                std::vector<CTrainingConfig>& comps) {
     CTrainingConfig emptyTrainingConfig;
+    // A single run is the last to use the data: it takes them.
+    tables.data->lastUse = !d.b2fold;
     if (!d.bFIT) {
         tables.criteria << d.F << "\t";
         return CallSampler(argc, argv, "", tables, criteria, false, bValOnIndiv,
@@ -254,9 +259,10 @@ int BreloMain(int argc, char** argv) {
     if (d.b2fold && !d.bFIT)
         RefuseInput("The option -2fold needs a partition file given with the option -v.");
 
-    // The data file first: it bounds -N and -L, which size the complements of
-    // the training configurations.
-    CheckDataFile(model);
+    // The data file first, read once for every run: it bounds -N and -L,
+    // which size the complements of the training configurations.
+    SLoadedData data;
+    LoadInvocationData(model, data);
 
     std::vector<CTrainingConfig> vTrainingConfig, vCompTrainingConfig;
     bool bValOnIndiv = false;
@@ -266,6 +272,7 @@ int BreloMain(int argc, char** argv) {
     }
 
     SRunTables tables;
+    tables.data = &data;
     OpenTables(d, d.K, tables);
     if (d.bFIT)
         std::cout << "Validation on " << (bValOnIndiv ? "individuals" : "loci") << ": "

@@ -219,14 +219,17 @@ void RefuseUnknownOption(const char* arg) {
     UsageAndExit();
 }
 
-void ParseBreloOptions(int argc, char** argv, SBreloOptions& opts) {
+void ParseBreloOptions(int argc, char** argv, SBreloOptions& opts, const SGenotypeCounts* known) {
     if (argc < 9 && !NamesInputFormat(argc, argv))
         UsageAndExit();
     for (int i = 1; i < argc; ++i)
         ParseOneOption(argv[i], opts);
-    if (opts.bF)
-        TakeCountsFromFile(opts.input, MakeInputPath(opts.FoI, opts.F), {opts.N, opts.bN},
-                           {opts.A, opts.bA}, {opts.L, opts.bL});
+    const std::string path = MakeInputPath(opts.FoI, opts.F);
+    if (opts.bF && known && opts.input.HasFormat())
+        TakeCounts(*known, path, {opts.N, opts.bN}, {opts.A, opts.bA}, {opts.L, opts.bL});
+    else if (opts.bF)
+        TakeCountsFromFile(opts.input, path, {opts.N, opts.bN}, {opts.A, opts.bA},
+                           {opts.L, opts.bL});
     if (!(opts.bF && opts.bN && opts.bA && opts.bL && opts.bK && opts.bD && opts.bS && opts.bB &&
           opts.bT))
         UsageAndExit();

@@ -47,8 +47,11 @@ void ShowUsage();
 // Fatal (exit 1): fewer than 9 arguments, an unknown option, a missing
 // required option (usage), dominant markers with a ploidy other than 2, a
 // trend degree outside -1..3, and every count that makes no sense (see
-// CheckBreloCounts).
-void ParseBreloOptions(int argc, char** argv, SBreloOptions& opts);
+// CheckBreloCounts). With a format (-f), N, A and L are those of the data
+// file: of known when given (a data set already loaded), else read from the
+// file.
+void ParseBreloOptions(int argc, char** argv, SBreloOptions& opts,
+                       const SGenotypeCounts* known = nullptr);
 
 // Refuses, with a one-line message and exit status 1, counts that make no
 // sense: N, A, L, K or S below 1, B or BS negative, no kept sweep left

@@ -730,10 +730,11 @@ bool RunSweep(SBreloChain& c, int s, gsl_rng*& rng) {
 }
 
 bool brelo(int argc, char** argv, std::string run, std::ofstream& ofsCriteria,
-           CRunCriteria& runCriteria, bool bFIT, bool bValOnIndiv,
-           CTrainingConfig& trainingConfig) {
+           CRunCriteria& runCriteria, bool bFIT, bool bValOnIndiv, CTrainingConfig& trainingConfig,
+           SLoadedData* loaded) {
     SBreloOptions opts;
-    ParseBreloOptions(argc, argv, opts);
+    const SGenotypeCounts counts = loaded ? loaded->Counts() : SGenotypeCounts();
+    ParseBreloOptions(argc, argv, opts, loaded ? &counts : nullptr);
     SRunRecord record = StartRunRecord(argc, argv, MakeInputPath(opts.FoI, opts.F));
     if (opts.bbase)
         std::cout << "Individuals chosen by user will be assigned to the reference cluster"
@@ -747,7 +748,7 @@ bool brelo(int argc, char** argv, std::string run, std::ofstream& ofsCriteria,
     const int numOfDigits = NumOfDigits(opts.TotalSweep);
 
     SBreloData data;
-    LoadBreloData(opts, bFIT, bValOnIndiv, trainingConfig, data);
+    LoadBreloData(opts, bFIT, bValOnIndiv, trainingConfig, data, loaded);
     SBreloChain chain;
     SetUpChain(chain, opts, std::move(data), run);
 

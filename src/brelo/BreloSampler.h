@@ -92,12 +92,14 @@ struct SBreloChain {
     CAcceptanceCounter labelAcceptance;
 };
 
-// Sampler entry: parses the model options, loads the data (split by
-// trainingConfig when bFIT), runs the chain and writes the results and the
-// criteria row. The value of -orun, when given, replaces run. False when the
-// run was abandoned (nothing of it is written).
+// Sampler entry: parses the model options, takes the data from loaded (or
+// loads the data file when it is null; split by trainingConfig when bFIT),
+// runs the chain and writes the results and the criteria row. The value of
+// -orun, when given, replaces run. False when the run was abandoned (nothing
+// of it is written).
 bool brelo(int argc, char** argv, std::string run, std::ofstream& ofsCriteria,
-           CRunCriteria& runCriteria, bool bFIT, bool bValOnIndiv, CTrainingConfig& trainingConfig);
+           CRunCriteria& runCriteria, bool bFIT, bool bValOnIndiv, CTrainingConfig& trainingConfig,
+           SLoadedData* loaded = nullptr);
 
 // Set-up of a run from its options and loaded data: allele coding, the
 // held-out-loci constant, the burn-in split ("No covariates" is printed when

@@ -496,26 +496,17 @@ void predictionFromCommandLine(int argc, char** argv) {
     AllocRNG(rng, gsl_rng_default);
 
     const std::vector<std::set<int>> levelS = LoadQualitativeLevels(o, hasSpatialCoord);
-    int nbQualColumns = 0;
-    for (const std::set<int>& levels : levelS)
-        nbQualColumns += static_cast<int>(levels.size()) - 1;
-    // -newN and the covariate counts are checked against the file before they
-    // size the design matrix.
-    if (!ScanNewData(o.newN, o.newER, o.newEC, o.nbQualVar, o.nbQuantVar, hasSpatialCoord,
-                     o.newF)) {
+    // One pass: -newN and the covariate counts are checked against the file
+    // before they size the design matrix.
+    DBL_VCTR_2D newDataXtild, newDataC;
+    if (!LoadNewDataFile(o.newN, o.newER, o.newEC, o.nbQuantVar, hasSpatialCoord, levelS, o.newF,
+                         newDataC, newDataXtild)) {
         std::cout << "Problem while loading data. Please verify command line options" << std::endl;
         FreeRNG(rng);
         UsageAndExit();
     }
-    const int nbXtildCol = nbQualColumns + o.nbQuantVar + (hasSpatialCoord ? 10 : 1);
-    DBL_VCTR_2D newDataXtild(o.newN, DBL_VCTR_1D(nbXtildCol, 0.0));
-    DBL_VCTR_2D newDataC(o.newN, DBL_VCTR_1D(2, 0.0));
-    if (!LoadNewData(newDataC, newDataXtild, o.newER, o.newEC, o.nbQuantVar, hasSpatialCoord,
-                     levelS, o.newF)) {
-        std::cout << "Problem while loading data. Please verify command line options" << std::endl;
-        FreeRNG(rng);
-        UsageAndExit();
-    }
+    const int nbXtildCol =
+        static_cast<int>(NewDesignColumns(levelS, o.nbQuantVar, hasSpatialCoord));
     // -K sizes the memberships and the coefficients: checked against the
     // coefficient file before either is given room.
     const int clusters = o.admixture ? o.K : o.K - 1;

@@ -16,6 +16,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "core/Messages.h"
 #include "core/ProgramExit.h"
 #include "core/ProgramFlavour.h"
 #include "core/TokenReader.h"
@@ -109,8 +110,7 @@ bool AnswerInfoOption(int argc, const char* const* argv, void (*showUsage)()) {
 }
 
 void RefuseInput(const std::string& message) {
-    (IsBreloAdm() ? std::cerr : std::cout) << message << std::endl;
-    ExitProgram(1);
+    Refuse(message);
 }
 
 void CheckChainSettings(int K, double lambda, int TotalSweep, int BurnIn, int BurnInStructure) {

@@ -51,8 +51,7 @@ bool IsRunLabelOption(const std::string& arg);
 bool AnswerInfoOption(int argc, const char* const* argv, void (*showUsage)());
 
 // Ends the run on input that makes no sense: prints message as one line on
-// the program's message stream (standard output in brelo, standard error in
-// breloAdm) and exits with status 1.
+// standard error and exits with status 1 (Refuse).
 [[noreturn]] void RefuseInput(const std::string& message);
 
 // Refuses, through RefuseInput, sampler settings that make no sense: fewer

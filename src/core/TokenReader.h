@@ -26,6 +26,8 @@ class CTokenReader {
 
     // True when nothing but white space is left.
     bool AtEnd() const;
+    // Bytes of the loaded text.
+    size_t TextSize() const { return m_text.size(); }
 
     // Rows: a row is one line of the file. BeginRow moves past white space
     // and blank lines to the next token and returns how many tokens its line
@@ -102,6 +104,13 @@ class CFieldReader {
         return Check(TokenStatus::Invalid, what, a, b);
     }
     bool AtEnd() const { return m_reader.AtEnd(); }
+    size_t TextSize() const { return m_reader.TextSize(); }
+    // True when the text is long enough for count values, each at least
+    // one character and a separator (a necessary condition only: what
+    // cannot be there is never given room).
+    bool CanHold(long double count) const {
+        return 2.0L * count - 1.0L <= static_cast<long double>(TextSize());
+    }
     // Reports a failure of the caller's own making, as one line, and returns
     // false.
     bool Refuse(const std::string& message);

@@ -1,8 +1,11 @@
 #include "io/DataSet.h"
 
+#include <algorithm>
 #include <iostream>
+#include <type_traits>
 #include <utility>
 
+#include "core/Messages.h"
 #include "core/MiscUtilities.h"
 #include "core/ProgramExit.h"
 #include "core/ProgramFlavour.h"
@@ -11,20 +14,6 @@
 #include "io/SideTable.h"
 
 namespace {
-
-void LoadOrdinaryLayout(const SDataLayout& layout, CDataSet& data) {
-    // The counts are checked against the file before they size anything.
-    if (!ScanDataFile(layout, IsBreloAdm() ? std::cerr : std::cout, "LoadData"))
-        ExitProgram(1);
-    data.X = CGenotypeStore(layout.N, layout.A, layout.L);
-    data.C.assign(static_cast<size_t>(layout.N) + layout.nd, DBL_VCTR_1D(2, 0.0));
-    data.XQual.assign(layout.N, INT_VCTR_1D(layout.nbQualVar, 0));
-    data.nQualLevels.assign(layout.nbQualVar, 0);
-    data.isBase.assign(layout.N, 0);
-    data.recAllele.assign(layout.L, 0);
-    LoadScannedData(layout, data.isBase, data.C, data.Xtild, data.XQual, data.LevelCount,
-                    data.nQualLevels, data.X, data.recAllele, &data.ids);
-}
 
 SSideColumns ColumnsAskedFor(const SDataLayout& layout) {
     SSideColumns wanted;
@@ -58,12 +47,13 @@ void BuildDesign(const SDataLayout& layout, const SSideValues& side, CDataSet& d
 
 void LoadOtherFormat(const SDataLayout& layout, CDataSet& data) {
     {
-        // The counts of the file, read with the options, size the store.
-        SGenotypeCounts counts;
-        counts.N = layout.N;
-        counts.A = layout.A;
-        counts.L = layout.L;
-        SGenotypeTable table = ReadGenotypeTable(layout.format, layout.File, counts);
+        SGenotypeTable table = TakeGenotypeTable(layout.format, layout.File);
+        if (table.N != layout.N || table.A != layout.A || table.L != layout.L)
+            RefuseInput("The file " + layout.File + " holds " + std::to_string(table.N) +
+                        " individuals, " + std::to_string(table.A) + " copies and " +
+                        std::to_string(table.L) + " loci, where the options give -N" +
+                        std::to_string(layout.N) + " -A" + std::to_string(layout.A) + " -L" +
+                        std::to_string(layout.L) + ".");
         data.X = std::move(table.genotypes);
         data.ids = std::move(table.ids);
         data.popIndex = std::move(table.popIndex);
@@ -128,16 +118,92 @@ void CheckSideTableOptions(const SDataLayout& layout) {
                     ": give them in a table with -C<file>.");
 }
 
+// "a, b, c and 4 more": the first names of a list that may be long.
+std::string FirstNames(const std::vector<std::string>& names) {
+    constexpr size_t kShown = 10;
+    std::string text;
+    for (size_t n = 0; n < names.size() && n < kShown; ++n)
+        text += (n > 0 ? ", " : "") + names[n];
+    if (names.size() > kShown)
+        text += " and " + std::to_string(names.size() - kShown) + " more";
+    return text;
+}
+
+// Individuals with at least one observed copy.
+std::vector<bool> ObservedIndividuals(const CGenotypeStore& X) {
+    std::vector<bool> observed(X.N(), false);
+    const size_t perIndividual = static_cast<size_t>(X.A()) * X.L();
+    X.VisitIndices([&](const auto* index) {
+        using T = std::remove_const_t<std::remove_pointer_t<decltype(index)>>;
+        const T missing = CGenotypeStore::MissingMarker<T>();
+        for (int i = 0; i < X.N(); ++i) {
+            const T* copy = index + i * perIndividual;
+            observed[i] =
+                std::any_of(copy, copy + perIndividual, [&](T v) { return v != missing; });
+        }
+        return 0;
+    });
+    return observed;
+}
+
 }  // namespace
+
+void CheckObservedAlleles(const CDataSet& data, const std::string& File) {
+    std::vector<std::string> loci, individuals;
+    for (int l = 0; l < data.X.L(); ++l)
+        if (data.X.J(l) == 0)
+            loci.push_back(std::to_string(l + 1));
+    if (static_cast<int>(loci.size()) == data.X.L())
+        RefuseInput(File + " holds no observed allele (every genotype is missing) - LoadData");
+    const std::vector<bool> observed = ObservedIndividuals(data.X);
+    for (int i = 0; i < data.X.N(); ++i)
+        if (!observed[i])
+            individuals.push_back(i < static_cast<int>(data.ids.size()) ? data.ids[i]
+                                                                        : std::to_string(i + 1));
+    const bool oneLocus = loci.size() == 1, oneIndividual = individuals.size() == 1;
+    if (!loci.empty())
+        PrintMessage("Warning: " + std::string(oneLocus ? "locus " : "loci ") + FirstNames(loci) +
+                     " of " + File + (oneLocus ? " has" : " have") +
+                     " no observed allele and tell" + (oneLocus ? "s" : "") +
+                     " nothing of the clusters.");
+    if (!individuals.empty())
+        PrintMessage("Warning: " + std::string(oneIndividual ? "individual " : "individuals ") +
+                     FirstNames(individuals) + " of " + File +
+                     (oneIndividual ? " has no observed allele: its cluster comes"
+                                    : " have no observed allele: their clusters come") +
+                     " from the prior alone.");
+}
 
 void LoadDataSet(const SDataLayout& layout, CDataSet& data) {
     data = CDataSet();
     if (layout.format == EInputFormat::Ordinary)
-        LoadOrdinaryLayout(layout, data);
+        LoadOrdinaryDataSet(layout, data);
     else
         LoadOtherFormat(layout, data);
     if (data.ids.empty())
         data.ids = PositionIds(layout.N);
+    CheckObservedAlleles(data, layout.File);
+}
+
+SDataLayout OrdinaryLayout(const std::string& File, int N, int A, int L, int nd, int ER, int EC,
+                           int nbQualVar, int nbQuantVar, int trendDegree, int nb_var_regr,
+                           bool specialFormat, bool isRecAllele, bool bbase) {
+    SDataLayout layout;
+    layout.File = File;
+    layout.N = N;
+    layout.A = A;
+    layout.L = L;
+    layout.nd = nd;
+    layout.ER = ER;
+    layout.EC = EC;
+    layout.nbQualVar = nbQualVar;
+    layout.nbQuantVar = nbQuantVar;
+    layout.trendDegree = trendDegree;
+    layout.nb_var_regr = nb_var_regr;
+    layout.specialFormat = specialFormat;
+    layout.isRecAllele = isRecAllele;
+    layout.bbase = bbase;
+    return layout;
 }
 
 std::vector<std::string> PositionIds(int N) {

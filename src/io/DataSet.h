@@ -55,6 +55,12 @@ struct CDataSet {
     INT_VCTR_1D popIndex;
 };
 
+// The ordinary layout of a file from its counts, as the loaders of the
+// design take them one by one.
+SDataLayout OrdinaryLayout(const std::string& File, int N, int A, int L, int nd, int ER, int EC,
+                           int nbQualVar, int nbQuantVar, int trendDegree, int nb_var_regr,
+                           bool specialFormat, bool isRecAllele, bool bbase);
+
 // "1", "2", ... "N": the ids of individuals the file does not name.
 std::vector<std::string> PositionIds(int N);
 
@@ -100,7 +106,13 @@ void CheckClusterCount(int K, const SDataLayout& layout);
 // reference flags, covariates and coordinates from the -C table, matched by
 // id; the arrays then have the shapes and the coding the ordinary layout
 // gives (design matrix included). Every failure of a reader is fatal (one
-// line, exit status 1).
+// line, exit status 1), and so are data without any observed allele
+// (CheckObservedAlleles). Each reading reads the file once.
 void LoadDataSet(const SDataLayout& layout, CDataSet& data);
+
+// Refuses (one line, exit status 1) data in which no copy is observed, and
+// warns, naming them (the first ten), about the loci and the individuals
+// that have no observed copy.
+void CheckObservedAlleles(const CDataSet& data, const std::string& File);
 
 #endif

@@ -5,12 +5,14 @@
 #include <sstream>
 
 #include "core/MiscUtilities.h"
+#include "io/GenotypeCollector.h"
 
 namespace {
 
-// "Pop", "POP", "pop 2", "Pop Lyon": a population separator.
+// "Pop", "POP", "pop 2", "Pop Lyon": a population separator. A line that
+// holds a comma is an individual ("pop x , 0101 0202"), whatever its name.
 bool IsPopLine(const std::string& line) {
-    if (line.size() < 3)
+    if (line.size() < 3 || line.find(',') != std::string::npos)
         return false;
     std::string head = line.substr(0, 3);
     for (char& c : head)
@@ -25,41 +27,38 @@ bool AllDigits(const std::string& token) {
     return !token.empty();
 }
 
-// One reading of the file: counting its individuals, copies and loci when
-// table is null, else storing ids, populations and genotypes into table,
-// whose store was sized by a counting reading.
+// One reading of the file, line by line: the genotypes of each individual
+// are collected, and go into a store of the counts read once the file ends.
 class CGenepopLoader {
   public:
-    CGenepopLoader(const std::string& File, SGenotypeTable* table) : m_file(File), m_table(table) {}
-    SGenotypeCounts Read();
+    explicit CGenepopLoader(const std::string& File) : m_file(File) {}
+    SGenotypeTable Read();
 
   private:
     [[noreturn]] void Fail(const std::string& what) const {
         RefuseInput(m_file + ", line " + std::to_string(m_nLine) + ": " + what + " - LoadGenepop");
     }
-    [[noreturn]] void FailChanged() const {
-        const CGenotypeStore& store = m_table->genotypes;
-        Fail("the file changed while it was read (it no longer holds the " +
-             std::to_string(store.N()) + " individuals, " + std::to_string(store.A()) +
-             " copies and " + std::to_string(store.L()) + " loci counted before)");
-    }
     bool NextLine(std::string& line);
     void ReadLocusNames(std::string& line);
     void ReadIndividual(const std::string& line);
-    void StoreGenotype(const std::string& token, int i, int l);
+    void ReadGenotype(const std::string& token, int l);
     void SetWidth(size_t length);
+    void CollectIndividual();
 
     std::string m_file;
-    SGenotypeTable* m_table;
     std::ifstream m_in;
     int m_nLine = 0;
     std::vector<std::string> m_loci;
     std::string m_id;  // of the individual being read
     int m_nPop = 0;
     int m_nInPop = 0;
-    size_t m_nWidth = 0;  // digits of a whole genotype
-    int m_nDigits = 0;    // digits of one allele copy
-    SGenotypeCounts m_counts;
+    size_t m_nWidth = 0;        // digits of a whole genotype
+    int m_nDigits = 0;          // digits of one allele copy
+    int m_nA = 0;               // copies, from the width
+    int m_nWhollyMissing = 0;   // individuals before the first genotype
+    std::vector<int> m_vCodes;  // the individual's codes, copy a at locus l at a L + l
+    SGenotypeTable m_table;
+    CGenotypeCollector m_collector;
 };
 
 // The next line that is not blank, trimmed; false at the end of the file.
@@ -86,9 +85,7 @@ void CGenepopLoader::ReadLocusNames(std::string& line) {
         Fail("no locus name before the first Pop line");
     if (!IsPopLine(line))
         Fail("the file ends before its first Pop line");
-    m_counts.L = static_cast<int>(m_loci.size());
-    if (m_table && m_counts.L != m_table->genotypes.L())
-        FailChanged();
+    m_vCodes.assign(2 * m_loci.size(), SGenotypeTable::kMissing);
 }
 
 void CGenepopLoader::SetWidth(size_t length) {
@@ -96,15 +93,12 @@ void CGenepopLoader::SetWidth(size_t length) {
         Fail("a genotype has " + std::to_string(length) +
              " digits: expected 4 or 6 (diploid) or 2 or 3 (haploid)");
     m_nWidth = length;
-    m_counts.A = length <= 3 ? 1 : 2;
-    m_nDigits = static_cast<int>(length) / m_counts.A;
-    if (m_table && m_counts.A != m_table->genotypes.A())
-        FailChanged();
+    m_nA = length <= 3 ? 1 : 2;
+    m_nDigits = static_cast<int>(length) / m_nA;
 }
 
-// A missing copy (0) or a wholly missing genotype (a lone 0) stays missing
-// in the store.
-void CGenepopLoader::StoreGenotype(const std::string& token, int i, int l) {
+// A missing copy (0) or a wholly missing genotype (a lone 0) stays missing.
+void CGenepopLoader::ReadGenotype(const std::string& token, int l) {
     const std::string where =
         " at locus " + m_loci[l] + " (genotype " + std::to_string(l + 1) + ")";
     if (!AllDigits(token))
@@ -116,13 +110,27 @@ void CGenepopLoader::StoreGenotype(const std::string& token, int i, int l) {
     if (token.size() != m_nWidth)
         Fail("genotype '" + token + "'" + where + " has " + std::to_string(token.size()) +
              " digits where the file's genotypes have " + std::to_string(m_nWidth));
-    if (!m_table)
-        return;
-    for (int a = 0; a < m_counts.A; ++a) {
+    const size_t L = m_loci.size();
+    for (int a = 0; a < m_nA; ++a) {
         const int code = std::stoi(token.substr(a * m_nDigits, m_nDigits));
-        if (code != 0)
-            m_table->genotypes.Put(i, a, l, code);
+        m_vCodes[a * L + l] = code != 0 ? code : SGenotypeTable::kMissing;
     }
+}
+
+// The individuals before the first genotype of the file are wholly missing:
+// they are collected once the ploidy is known.
+void CGenepopLoader::CollectIndividual() {
+    const size_t L = m_loci.size();
+    if (m_nA == 0) {
+        ++m_nWhollyMissing;
+        return;
+    }
+    if (m_nWhollyMissing > 0) {
+        m_collector.AppendMissing(static_cast<size_t>(m_nWhollyMissing) * m_nA * L);
+        m_nWhollyMissing = 0;
+    }
+    m_collector.Append(m_vCodes.data(), m_nA * L);
+    std::fill(m_vCodes.begin(), m_vCodes.end(), SGenotypeTable::kMissing);
 }
 
 void CGenepopLoader::ReadIndividual(const std::string& line) {
@@ -130,14 +138,9 @@ void CGenepopLoader::ReadIndividual(const std::string& line) {
     if (comma == std::string::npos)
         Fail("expected 'name, genotypes' or a Pop line, found '" + line.substr(0, 40) + "'");
     m_id = Trim(line.substr(0, comma));
-    const int i = m_counts.N++;
     ++m_nInPop;
-    if (m_table) {
-        if (i >= m_table->genotypes.N())
-            FailChanged();
-        m_table->ids.push_back(m_id);
-        m_table->popIndex.push_back(m_nPop);
-    }
+    m_table.ids.push_back(m_id);
+    m_table.popIndex.push_back(m_nPop);
     std::stringstream genotypes(line.substr(comma + 1));
     std::string token;
     int l = 0;
@@ -146,14 +149,15 @@ void CGenepopLoader::ReadIndividual(const std::string& line) {
         if (l == L)
             Fail("individual " + m_id + " has more than the " + std::to_string(L) +
                  " genotypes of the locus list");
-        StoreGenotype(token, i, l++);
+        ReadGenotype(token, l++);
     }
     if (l < L)
         Fail("individual " + m_id + " has " + std::to_string(l) +
              " genotypes where the locus list names " + std::to_string(L) + " loci");
+    CollectIndividual();
 }
 
-SGenotypeCounts CGenepopLoader::Read() {
+SGenotypeTable CGenepopLoader::Read() {
     m_in.open(m_file);
     if (!m_in)
         RefuseInput("Cannot open file " + m_file + " - LoadGenepop");
@@ -175,28 +179,15 @@ SGenotypeCounts CGenepopLoader::Read() {
         Fail("the last Pop block (" + std::to_string(m_nPop) + ") holds no individual");
     if (m_nWidth == 0)
         Fail("the file holds no genotype other than missing ones");
-    if (m_table && m_counts.N != m_table->genotypes.N())
-        FailChanged();
-    return m_counts;
+    m_table.N = static_cast<int>(m_table.ids.size());
+    m_table.A = m_nA;
+    m_table.L = static_cast<int>(m_loci.size());
+    m_table.genotypes = m_collector.IndividualsToStore(m_table.N, m_table.A, m_table.L);
+    return std::move(m_table);
 }
 
 }  // namespace
 
-SGenotypeCounts CountGenepop(const std::string& File) {
-    return CGenepopLoader(File, nullptr).Read();
-}
-
-SGenotypeTable ReadGenepop(const std::string& File, const SGenotypeCounts& counts) {
-    SGenotypeTable table;
-    table.genotypes = CGenotypeStore(counts.N, counts.A, counts.L);
-    const SGenotypeCounts read = CGenepopLoader(File, &table).Read();
-    table.N = read.N;
-    table.A = read.A;
-    table.L = read.L;
-    table.genotypes.Finish();
-    return table;
-}
-
 SGenotypeTable ReadGenepop(const std::string& File) {
-    return ReadGenepop(File, CountGenepop(File));
+    return CGenepopLoader(File).Read();
 }

@@ -9,7 +9,8 @@
 // Layout: a title line; the locus names, one a line or separated by commas
 // (on one or more lines); then populations, each opened by a line "Pop"
 // (any case, possibly followed by a blank and a name), each individual on one
-// line "name , genotype1 genotype2 ...", one genotype a locus. A genotype is
+// line "name , genotype1 genotype2 ...", one genotype a locus (a line that
+// holds a comma is an individual, even one named "pop ..."). A genotype is
 // written with 2 or 3 digits an allele copy: 4 or 6 digits for a diploid,
 // 2 or 3 for a haploid (e.g. 0102, 105110, 01, 105), the same width in the
 // whole file. An allele 0 (0, 00, 000) is a missing copy, and a lone "0" a
@@ -21,12 +22,7 @@
 // 1): no locus name, no Pop line, a Pop block without individual, a line
 // without comma, a wrong number of genotypes, a genotype that is not digits
 // or not of the file's width.
-// CountGenepop reads the whole file with these checks and keeps only its
-// counts; ReadGenepop(File, counts) stores the genotypes into a store of that
-// size (a file that no longer holds those counts is refused); ReadGenepop(File)
-// does both.
-SGenotypeCounts CountGenepop(const std::string& File);
-SGenotypeTable ReadGenepop(const std::string& File, const SGenotypeCounts& counts);
+// The file is read once, from its start to its end (a pipe will do).
 SGenotypeTable ReadGenepop(const std::string& File);
 
 #endif

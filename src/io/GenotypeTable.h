@@ -1,7 +1,6 @@
 // The genotypes of a file in a format that names its individuals and counts
-// its own loci (VCF, GENEPOP). Such a file is read twice: once to count its
-// individuals, copies and loci (nothing is kept), then into a genotype store
-// of that size.
+// its own loci (VCF, GENEPOP). Such a file is read once: its genotypes are
+// collected as they come and go into a genotype store of the counts read.
 #ifndef BRELO_IO_GENOTYPETABLE_H
 #define BRELO_IO_GENOTYPETABLE_H
 

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <iomanip>
 #include <iostream>
 #include <limits>
@@ -12,6 +13,7 @@
 #include <sstream>
 #include <utility>
 
+#include "core/Messages.h"
 #include "core/MiscUtilities.h"
 #include "core/ProgramExit.h"
 #include "core/ProgramFlavour.h"
@@ -22,14 +24,8 @@
 // Genotype data file
 
 namespace {
-// brelo reports data-file problems on standard output, breloAdm on stderr.
-std::ostream& LoadDataStream() {
-    return IsBreloAdm() ? std::cerr : std::cout;
-}
-
-[[noreturn]] void FailLoadData(const std::string& message, std::ostream& out) {
-    out << message << std::endl;
-    ExitProgram(1);
+[[noreturn]] void FailLoadData(const std::string& message) {
+    Refuse(message);
 }
 
 long long RecordCount(const SDataLayout& lay) {
@@ -232,80 +228,66 @@ bool BuildsXQuant(const SDataLayout& lay) {
 // reported like the other preconditions of LoadData.
 void CheckLoadDataArgs(const SDataLayout& lay, const INT_VCTR_1D& isBase,
                        const INT_VCTR_1D& recAllele, const INT_VCTR_2D& XQual) {
-    std::ostream& err = std::cerr;
     if (lay.nd < 0)
-        FailLoadData("C has fewer records than X - LoadData", err);
+        FailLoadData("C has fewer records than X - LoadData");
     if (lay.bbase && static_cast<int>(isBase.size()) < lay.N)
-        FailLoadData("Uninitialized isBase - LoadData", err);
+        FailLoadData("Uninitialized isBase - LoadData");
     if (lay.isRecAllele && static_cast<int>(recAllele.size()) < lay.L)
-        FailLoadData("Uninitialized recAllele - LoadData", err);
+        FailLoadData("Uninitialized recAllele - LoadData");
     if (lay.nbQualVar > 0 && static_cast<int>(XQual.size()) < lay.N)
-        FailLoadData("Uninitialized XQual - LoadData", err);
+        FailLoadData("Uninitialized XQual - LoadData");
     if (lay.trendDegree < -1 || lay.trendDegree > 3)
-        FailLoadData("Trend degree must lie between -1 and 3 - LoadData", err);
+        FailLoadData("Trend degree must lie between -1 and 3 - LoadData");
     if (lay.nb_var_regr < 0 || lay.nb_var_regr > 2)
-        FailLoadData("Number of trend coordinates must be 0, 1 or 2 - LoadData", err);
+        FailLoadData("Number of trend coordinates must be 0, 1 or 2 - LoadData");
     if (lay.EC < 0 || lay.ER < 0 || lay.nbQuantVar < 0)
-        FailLoadData("Negative count of extra rows, columns or covariates - LoadData", err);
+        FailLoadData("Negative count of extra rows, columns or covariates - LoadData");
 }
 }  // namespace
 
-bool ReadDataFile(const SDataLayout& layout, const SDataTargets& into, std::ostream& out,
-                  const char* func) {
-    CFieldReader reader(layout.File, func, out);
-    if (!reader.Open())
-        return reader.Refuse("Cannot open file " + layout.File);
+namespace {
+
+bool ReadOpenedDataFile(CFieldReader& reader, const SDataLayout& layout, const SDataTargets& into) {
     return ReadFileHead(reader, layout, into.recAllele) && ReadRecords(reader, layout, into) &&
            RefuseMoreRecords(reader, layout);
 }
 
-bool ScanDataFile(const SDataLayout& layout, std::ostream& out, const char* func) {
-    return ReadDataFile(layout, SDataTargets(), out, func);
+// True when the text is long enough for the values the layout announces.
+// Counted in floating point: the counts of a hostile command line overflow
+// 64 bits.
+bool TextCanHold(const CFieldReader& reader, const SDataLayout& lay) {
+    return reader.CanHold((lay.isRecAllele ? static_cast<long double>(lay.L) : 0.0L) +
+                          static_cast<long double>(RecordCount(lay)) * RowsPerRecord(lay) *
+                              ValuesPerRow(lay));
 }
 
-bool LoadData(bool bbase, INT_VCTR_1D& isBase, DBL_VCTR_2D& C, DBL_VCTR_2D& Xtild,
-              INT_VCTR_2D& XQual, INT_VCTR_2D& LevelCount, INT_VCTR_1D& nQualLevels,
-              CGenotypeStore& X, INT_VCTR_1D& recAllele, int ER, int EC, const std::string& File,
-              const bool& specialFormat, const int& nbQuantVar, const int& nb_var_regr,
-              const bool& isRecAllele, const int& trendDegree, std::vector<std::string>* ids) {
-    if (C.empty())
-        FailLoadData("Uninitialized C - LoadData", std::cerr);
-    if (X.empty())
-        FailLoadData("Uninitialized X - LoadData", std::cerr);
-    SDataLayout lay;
-    lay.File = File;
-    lay.N = X.N();
-    lay.A = X.A();
-    lay.L = X.L();
-    lay.nd = static_cast<int>(C.size()) - lay.N;
-    lay.ER = ER;
-    lay.EC = EC;
-    lay.nbQualVar = XQual.empty() ? 0 : static_cast<int>(XQual[0].size());
-    lay.nbQuantVar = nbQuantVar;
-    lay.trendDegree = trendDegree;
-    lay.nb_var_regr = nb_var_regr;
-    lay.bbase = bbase;
-    lay.specialFormat = specialFormat;
-    lay.isRecAllele = isRecAllele;
-    CheckLoadDataArgs(lay, isBase, recAllele, XQual);
-
-    // Checked before anything is sized from the counts: a count the file
-    // cannot hold ends here with its message, not in a failed allocation.
-    if (!ScanDataFile(lay, LoadDataStream(), "LoadData"))
-        ExitProgram(1);
-    LoadScannedData(lay, isBase, C, Xtild, XQual, LevelCount, nQualLevels, X, recAllele, ids);
-    return true;
+// The columns of XQuant: intercept, quantitative covariates, trend.
+size_t XQuantColumns(const SDataLayout& lay) {
+    return 1 + static_cast<size_t>(lay.nbQuantVar) + TrendSize(lay.trendDegree, lay.nb_var_regr);
 }
 
-void LoadScannedData(const SDataLayout& lay, INT_VCTR_1D& isBase, DBL_VCTR_2D& C,
-                     DBL_VCTR_2D& Xtild, INT_VCTR_2D& XQual, INT_VCTR_2D& LevelCount,
-                     INT_VCTR_1D& nQualLevels, CGenotypeStore& X, INT_VCTR_1D& recAllele,
-                     std::vector<std::string>* ids) {
-    DBL_VCTR_2D XQuant;
+// After the reading: the allele lists sorted, the trend columns computed and
+// the design matrix coded.
+void CodeLoadedData(const SDataLayout& lay, CGenotypeStore& X, const DBL_VCTR_2D& C,
+                    DBL_VCTR_2D& XQuant, INT_VCTR_2D& XQual, DBL_VCTR_2D& Xtild,
+                    INT_VCTR_1D& nQualLevels, INT_VCTR_2D& LevelCount) {
+    X.Finish();
+    AddTrendColumns(XQuant, C, lay);
+    Xtild.clear();
+    if (lay.nbQualVar == 0)
+        Xtild = std::move(XQuant);
+    else
+        TransformQualData(XQual, XQuant, Xtild, nQualLevels, LevelCount);
+}
+
+// Where a reading of the whole layout stores what it reads, the XQuant of
+// the design matrix included (sized here).
+SDataTargets AllTargets(const SDataLayout& lay, INT_VCTR_1D& isBase, DBL_VCTR_2D& C,
+                        INT_VCTR_2D& XQual, DBL_VCTR_2D& XQuant, CGenotypeStore& X,
+                        INT_VCTR_1D& recAllele, std::vector<std::string>* ids) {
+    XQuant.clear();
     if (BuildsXQuant(lay))
-        XQuant.assign(lay.N, DBL_VCTR_1D(1 + static_cast<size_t>(lay.nbQuantVar) +
-                                             TrendSize(lay.trendDegree, lay.nb_var_regr),
-                                         1.0));
+        XQuant.assign(lay.N, DBL_VCTR_1D(XQuantColumns(lay), 1.0));
     SDataTargets into;
     into.isBase = &isBase;
     into.C = &C;
@@ -318,16 +300,74 @@ void LoadScannedData(const SDataLayout& lay, INT_VCTR_1D& isBase, DBL_VCTR_2D& C
         if (lay.EC > 0)
             into.ids = ids;
     }
-    if (!ReadDataFile(lay, into, LoadDataStream(), "LoadData"))
-        ExitProgram(1);
-    X.Finish();
-    AddTrendColumns(XQuant, C, lay);
+    return into;
+}
 
-    Xtild.clear();
-    if (lay.nbQualVar == 0)
-        Xtild = XQuant;
-    else
-        TransformQualData(XQual, XQuant, Xtild, nQualLevels, LevelCount);
+}  // namespace
+
+bool ReadDataFile(const SDataLayout& layout, const SDataTargets& into, std::ostream& out,
+                  const char* func) {
+    CFieldReader reader(layout.File, func, out);
+    if (!reader.Open())
+        return reader.Refuse("Cannot open file " + layout.File);
+    return ReadOpenedDataFile(reader, layout, into);
+}
+
+bool LoadDataFile(const SDataLayout& layout, const std::function<SDataTargets()>& size,
+                  std::ostream& out, const char* func) {
+    CFieldReader reader(layout.File, func, out);
+    if (!reader.Open())
+        return reader.Refuse("Cannot open file " + layout.File);
+    if (TextCanHold(reader, layout))
+        return ReadOpenedDataFile(reader, layout, size());
+    // Too short for its counts: read without storing, the reading stops at
+    // the first value the file lacks and says which, and nothing was sized
+    // from counts the file cannot hold.
+    if (ReadOpenedDataFile(reader, layout, SDataTargets()))
+        reader.Refuse(layout.File + " is too short for the values its options announce");
+    return false;
+}
+
+bool LoadData(bool bbase, INT_VCTR_1D& isBase, DBL_VCTR_2D& C, DBL_VCTR_2D& Xtild,
+              INT_VCTR_2D& XQual, INT_VCTR_2D& LevelCount, INT_VCTR_1D& nQualLevels,
+              CGenotypeStore& X, INT_VCTR_1D& recAllele, int ER, int EC, const std::string& File,
+              const bool& specialFormat, const int& nbQuantVar, const int& nb_var_regr,
+              const bool& isRecAllele, const int& trendDegree, std::vector<std::string>* ids) {
+    if (C.empty())
+        FailLoadData("Uninitialized C - LoadData");
+    if (X.empty())
+        FailLoadData("Uninitialized X - LoadData");
+    const SDataLayout lay =
+        OrdinaryLayout(File, X.N(), X.A(), X.L(), static_cast<int>(C.size()) - X.N(), ER, EC,
+                       XQual.empty() ? 0 : static_cast<int>(XQual[0].size()), nbQuantVar,
+                       trendDegree, nb_var_regr, specialFormat, isRecAllele, bbase);
+    CheckLoadDataArgs(lay, isBase, recAllele, XQual);
+
+    // The caller sized the containers: the file is read into them at once.
+    DBL_VCTR_2D XQuant;
+    const SDataTargets into = AllTargets(lay, isBase, C, XQual, XQuant, X, recAllele, ids);
+    if (!ReadDataFile(lay, into, std::cerr, "LoadData"))
+        ExitProgram(1);
+    CodeLoadedData(lay, X, C, XQuant, XQual, Xtild, nQualLevels, LevelCount);
+    return true;
+}
+
+void LoadOrdinaryDataSet(const SDataLayout& lay, CDataSet& data) {
+    DBL_VCTR_2D XQuant;
+    auto size = [&]() {
+        data.X = CGenotypeStore(lay.N, lay.A, lay.L);
+        data.C.assign(static_cast<size_t>(lay.N) + lay.nd, DBL_VCTR_1D(2, 0.0));
+        data.XQual.assign(lay.N, INT_VCTR_1D(lay.nbQualVar, 0));
+        data.nQualLevels.assign(lay.nbQualVar, 0);
+        data.isBase.assign(lay.N, 0);
+        data.recAllele.assign(lay.L, 0);
+        return AllTargets(lay, data.isBase, data.C, data.XQual, XQuant, data.X, data.recAllele,
+                          &data.ids);
+    };
+    if (!LoadDataFile(lay, size, std::cerr, "LoadData"))
+        ExitProgram(1);
+    CodeLoadedData(lay, data.X, data.C, XQuant, data.XQual, data.Xtild, data.nQualLevels,
+                   data.LevelCount);
 }
 
 bool TransformQualData(INT_VCTR_2D& XQual, DBL_VCTR_2D& XQuant, DBL_VCTR_2D& Xtild,

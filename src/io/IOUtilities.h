@@ -5,6 +5,7 @@
 #define BRELO_IO_IOUTILITIES_H
 
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,8 +33,8 @@
 // without covariates and trend.
 // Each row of the file (a copy of an individual in the ordinary format, an
 // individual in the special one, the recessive-allele line) is one line.
-// Fatal (exit 1): containers not sized, file not readable (stderr in
-// breloAdm, stdout in brelo), a file that ends early or holds a malformed
+// Fatal (exit 1, the message on stderr): containers not sized, file not
+// readable, a file that ends early or holds a malformed
 // number (one line naming the file, the record and what was expected), a
 // line holding another number of values than the options give a row (the
 // line, both counts and those options named), and rows left after the M
@@ -61,20 +62,21 @@ struct SDataTargets {
 };
 
 // Reads the data file of the layout with the rules of LoadData (rows as
-// lines, exact counts, nothing left over). False after one line on out
-// ("... - " + func) at the first problem.
+// lines, exact counts, nothing left over) into containers sized as LoadData
+// wants them. False after one line on out ("... - " + func) at the first
+// problem.
 bool ReadDataFile(const SDataLayout& layout, const SDataTargets& into, std::ostream& out,
                   const char* func);
-// The same check without storing anything: memory does not depend on the
-// counts, so they can be checked against the file before any array is sized.
-bool ScanDataFile(const SDataLayout& layout, std::ostream& out, const char* func);
-
-// The second half of LoadData, for a layout that ScanDataFile accepted and
-// containers sized as LoadData wants them.
-void LoadScannedData(const SDataLayout& layout, INT_VCTR_1D& isBase, DBL_VCTR_2D& C,
-                     DBL_VCTR_2D& Xtild, INT_VCTR_2D& XQual, INT_VCTR_2D& LevelCount,
-                     INT_VCTR_1D& nQualLevels, CGenotypeStore& X, INT_VCTR_1D& recAllele,
-                     std::vector<std::string>* ids = nullptr);
+// The same reading in one pass, where the caller sizes the containers only
+// once the file is known to be long enough for the counts of the layout
+// (size returns where to store): a count the file cannot hold is refused
+// with the message of the value it lacks, before anything is sized from it.
+bool LoadDataFile(const SDataLayout& layout, const std::function<SDataTargets()>& size,
+                  std::ostream& out, const char* func);
+// The ordinary layout into data, in one pass, with the design matrix coded as
+// LoadData codes it (ids only where the file has extra columns). Every
+// failure is fatal (one line on stderr, exit status 1).
+void LoadOrdinaryDataSet(const SDataLayout& layout, CDataSet& data);
 
 // Effect coding of the qualitative covariates: the levels of covariate v are
 // its distinct codes in increasing order; the smallest is the base level

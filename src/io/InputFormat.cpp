@@ -88,21 +88,53 @@ void ShowInputFormatUsage() {
     std::cout << std::flush;
 }
 
-SGenotypeCounts CountGenotypes(EInputFormat format, const std::string& File) {
-    return format == EInputFormat::Vcf ? CountVcf(File) : CountGenepop(File);
+namespace {
+
+// The table a count read from the file, kept for the load that follows so
+// that the file is read once.
+struct SKeptTable {
+    EInputFormat format = EInputFormat::Ordinary;
+    std::string path;
+    SGenotypeTable table;
+};
+
+SKeptTable& KeptTable() {
+    static SKeptTable kept;
+    return kept;
 }
 
-SGenotypeTable ReadGenotypeTable(EInputFormat format, const std::string& File,
-                                 const SGenotypeCounts& counts) {
-    return format == EInputFormat::Vcf ? ReadVcf(File, counts) : ReadGenepop(File, counts);
+}  // namespace
+
+SGenotypeTable ReadGenotypeTable(EInputFormat format, const std::string& File) {
+    return format == EInputFormat::Vcf ? ReadVcf(File) : ReadGenepop(File);
+}
+
+SGenotypeTable TakeGenotypeTable(EInputFormat format, const std::string& File) {
+    SKeptTable& kept = KeptTable();
+    if (kept.format != format || kept.path != File)
+        return ReadGenotypeTable(format, File);
+    kept.format = EInputFormat::Ordinary;
+    kept.path.clear();
+    return std::move(kept.table);
+}
+
+void TakeCounts(const SGenotypeCounts& counts, const std::string& path, SCountOption N,
+                SCountOption A, SCountOption L) {
+    CheckCount(N, counts.N, "-N", "individuals", path);
+    CheckCount(A, counts.A, "-A", "allele copies per individual", path);
+    CheckCount(L, counts.L, "-L", "loci", path);
 }
 
 void TakeCountsFromFile(const SInputOptions& input, const std::string& path, SCountOption N,
                         SCountOption A, SCountOption L) {
     if (!input.HasFormat())
         return;
-    const SGenotypeCounts counts = CountGenotypes(input.format, path);
-    CheckCount(N, counts.N, "-N", "individuals", path);
-    CheckCount(A, counts.A, "-A", "allele copies per individual", path);
-    CheckCount(L, counts.L, "-L", "loci", path);
+    SKeptTable& kept = KeptTable();
+    if (kept.format != input.format || kept.path != path) {
+        kept.table = ReadGenotypeTable(input.format, path);
+        kept.format = input.format;
+        kept.path = path;
+    }
+    const SGenotypeTable& table = kept.table;
+    TakeCounts({table.N, table.A, table.L}, path, N, A, L);
 }

@@ -31,13 +31,12 @@ std::string FormatName(EInputFormat format);
 // Prints the usage lines of -f and -C (both programs end their usage so).
 void ShowInputFormatUsage();
 
-// The counts of a file of the given format (not the ordinary layout), read
-// with every check of its reader; nothing else is kept.
-SGenotypeCounts CountGenotypes(EInputFormat format, const std::string& File);
-// The genotypes of such a file, stored into a store of the given counts (a
-// file that does not hold them is refused).
-SGenotypeTable ReadGenotypeTable(EInputFormat format, const std::string& File,
-                                 const SGenotypeCounts& counts);
+// The genotypes of a file of the given format (not the ordinary layout),
+// read in one pass with every check of its reader.
+SGenotypeTable ReadGenotypeTable(EInputFormat format, const std::string& File);
+// The same, but the table TakeCountsFromFile read from that file is taken
+// (not read again) when there is one: the file is read once a process.
+SGenotypeTable TakeGenotypeTable(EInputFormat format, const std::string& File);
 
 // The counts of a command line, with whether each was given.
 struct SCountOption {
@@ -45,9 +44,14 @@ struct SCountOption {
     bool& given;
 };
 
-// With a format: reads N, A and L from the file at path and sets them, marked
-// as given. A count also given on the command line must agree, else the run
-// is refused naming both values. Nothing happens for the ordinary layout.
+// Sets N, A and L to the counts of the file at path, marked as given. A
+// count also given on the command line must agree, else the run is refused
+// naming both values.
+void TakeCounts(const SGenotypeCounts& counts, const std::string& path, SCountOption N,
+                SCountOption A, SCountOption L);
+// With a format: reads the file at path (once: the table is kept for
+// TakeGenotypeTable) and takes its counts. Nothing happens for the ordinary
+// layout.
 void TakeCountsFromFile(const SInputOptions& input, const std::string& path, SCountOption N,
                         SCountOption A, SCountOption L);
 

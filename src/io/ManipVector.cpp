@@ -1,5 +1,6 @@
 #include "io/ManipVector.h"
 
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -8,6 +9,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "core/Messages.h"
 #include "core/MiscUtilities.h"
 #include "core/ProgramExit.h"
 #include "core/TokenReader.h"
@@ -114,34 +116,25 @@ bool LoadQualInfoFromData(int N, int nbQualVar, int nbQuantVar, int L, int A, in
                           const bool& specialFormat, const bool& hasReferenceCol,
                           const bool& isRecAllele, const bool& hasSpatialCoord,
                           std::vector<std::set<int>>& levelS, const std::string& F, int nd) {
-    SDataLayout layout;
-    layout.File = F;
-    layout.N = N;
-    layout.A = A;
-    layout.L = L;
-    layout.nd = nd;
-    layout.ER = ER;
-    layout.EC = EC;
-    layout.nbQuantVar = nbQuantVar;
-    layout.nbQualVar = nbQualVar;
-    layout.trendDegree = hasSpatialCoord ? 0 : -1;
-    layout.specialFormat = specialFormat;
-    layout.isRecAllele = isRecAllele;
-    layout.bbase = hasReferenceCol;
-    if (!std::ifstream(F).is_open()) {
-        std::cout << "Cannot open file " << F << " - LoadQualInfoFromData" << std::endl;
+    const SDataLayout layout =
+        OrdinaryLayout(F, N, A, L, nd, ER, EC, nbQualVar, nbQuantVar, hasSpatialCoord ? 0 : -1, 2,
+                       specialFormat, isRecAllele, hasReferenceCol);
+    if (access(F.c_str(), R_OK) != 0) {
+        PrintMessage("Cannot open file " + F + " - LoadQualInfoFromData");
         ExitProgram(1);
     }
-    // The same rules as the estimation run read the file with; the counts are
-    // checked before the codes are given room (-XL sizes the sets too).
+    // The same rules as the estimation run read the file with, in one pass;
+    // -XL sizes the codes only once the file can hold the counts.
     levelS.clear();
-    if (!ScanDataFile(layout, std::cout, "LoadQualInfoFromData"))
-        return false;
-    levelS.assign(nbQualVar > 0 ? nbQualVar : 0, std::set<int>());
-    INT_VCTR_2D XQual(N, INT_VCTR_1D(levelS.size(), 0));
-    SDataTargets into;
-    into.XQual = &XQual;
-    if (!ReadDataFile(layout, into, std::cout, "LoadQualInfoFromData"))
+    INT_VCTR_2D XQual;
+    auto size = [&]() {
+        levelS.assign(nbQualVar > 0 ? nbQualVar : 0, std::set<int>());
+        XQual.assign(N, INT_VCTR_1D(levelS.size(), 0));
+        SDataTargets into;
+        into.XQual = &XQual;
+        return into;
+    };
+    if (!LoadDataFile(layout, size, std::cerr, "LoadQualInfoFromData"))
         return false;
     for (const INT_VCTR_1D& codes : XQual)
         for (size_t v = 0; v < codes.size(); ++v)
@@ -151,7 +144,7 @@ bool LoadQualInfoFromData(int N, int nbQualVar, int nbQuantVar, int L, int A, in
 
 namespace {
 bool RefuseNewData(const std::string& message) {
-    std::cerr << message << std::endl;
+    PrintMessage(message);
     return false;
 }
 
@@ -181,6 +174,18 @@ struct SNewDataShape {
         return options.empty() ? std::string("-X0 -XL0 -T-1") : options;
     }
 };
+
+SNewDataShape NewDataShape(long long newN, int newER, int newEC, int nbQualVar, int nbQuantVar,
+                           bool hasSpatialCoord) {
+    SNewDataShape shape;
+    shape.newN = newN;
+    shape.newER = newER;
+    shape.newEC = newEC;
+    shape.nbQualVar = nbQualVar;
+    shape.nbQuantVar = nbQuantVar;
+    shape.hasSpatialCoord = hasSpatialCoord;
+    return shape;
+}
 
 // Effect-codes each qualitative code of the row with the levels of the
 // estimation data; a code those data never had cannot be predicted. Without
@@ -257,21 +262,12 @@ bool ReadNewRows(CFieldReader& reader, const SNewDataShape& shape,
 }
 }  // namespace
 
-bool ScanNewData(int newN, int newER, int newEC, int nbQualVar, int nbQuantVar,
-                 bool hasSpatialCoord, const std::string& newF) {
-    SNewDataShape shape;
-    shape.newN = newN;
-    shape.newER = newER;
-    shape.newEC = newEC;
-    shape.nbQualVar = nbQualVar;
-    shape.nbQuantVar = nbQuantVar;
-    shape.hasSpatialCoord = hasSpatialCoord;
-    CFieldReader reader(newF, "LoadNewData", std::cout);
-    if (!reader.Open()) {
-        std::cout << "Cannot open file " << newF << " - LoadNewData" << std::endl;
-        return false;
-    }
-    return ReadNewRows(reader, shape, {}, nullptr, nullptr);
+size_t NewDesignColumns(const std::vector<std::set<int>>& levelS, int nbQuantVar,
+                        bool hasSpatialCoord) {
+    size_t columns = 1 + static_cast<size_t>(nbQuantVar) + (hasSpatialCoord ? 9 : 0);
+    for (const auto& levels : levelS)
+        columns += levels.size() - 1;
+    return columns;
 }
 
 bool LoadNewData(DBL_VCTR_2D& newDataC, DBL_VCTR_2D& newDataXtild, int newER, int newEC,
@@ -281,29 +277,39 @@ bool LoadNewData(DBL_VCTR_2D& newDataC, DBL_VCTR_2D& newDataXtild, int newER, in
         return RefuseNewData("Uninitialized C - LoadNewData");
     if (newDataXtild.empty())
         return RefuseNewData("Uninitialized Xtild - LoadNewData");
-    int nbQualColumns = 0;
-    for (const auto& levels : levelS)
-        nbQualColumns += static_cast<int>(levels.size()) - 1;
-    const size_t needed =
-        1 + static_cast<size_t>(nbQualColumns) + nbQuantVar + (hasSpatialCoord ? 9 : 0);
+    const size_t needed = NewDesignColumns(levelS, nbQuantVar, hasSpatialCoord);
     for (const auto& row : newDataXtild)
         if (row.size() < needed)
             return RefuseNewData("Xtild has too few columns - LoadNewData");
     if (hasSpatialCoord && newDataC.size() < newDataXtild.size())
         return RefuseNewData("C has fewer rows than Xtild - LoadNewData");
 
-    SNewDataShape shape;
-    shape.newN = static_cast<long long>(newDataXtild.size());
-    shape.newER = newER;
-    shape.newEC = newEC;
-    shape.nbQualVar = static_cast<int>(levelS.size());
-    shape.nbQuantVar = nbQuantVar;
-    shape.hasSpatialCoord = hasSpatialCoord;
-    CFieldReader reader(newF, "LoadNewData", std::cout);
-    if (!reader.Open()) {
-        std::cout << "Cannot open file " << newF << " - LoadNewData" << std::endl;
+    const SNewDataShape shape =
+        NewDataShape(static_cast<long long>(newDataXtild.size()), newER, newEC,
+                     static_cast<int>(levelS.size()), nbQuantVar, hasSpatialCoord);
+    CFieldReader reader(newF, "LoadNewData", std::cerr);
+    if (!reader.Open())
+        return reader.Refuse("Cannot open file " + newF);
+    return ReadNewRows(reader, shape, levelS, &newDataXtild, &newDataC);
+}
+
+bool LoadNewDataFile(int newN, int newER, int newEC, int nbQuantVar, bool hasSpatialCoord,
+                     const std::vector<std::set<int>>& levelS, const std::string& newF,
+                     DBL_VCTR_2D& newDataC, DBL_VCTR_2D& newDataXtild) {
+    const SNewDataShape shape = NewDataShape(newN, newER, newEC, static_cast<int>(levelS.size()),
+                                             nbQuantVar, hasSpatialCoord);
+    CFieldReader reader(newF, "LoadNewData", std::cerr);
+    if (!reader.Open())
+        return reader.Refuse("Cannot open file " + newF);
+    if (!reader.CanHold(static_cast<long double>(shape.newN) * shape.ValuesPerRow())) {
+        // Read without storing: the reading says what the file lacks.
+        if (ReadNewRows(reader, shape, levelS, nullptr, nullptr))
+            reader.Refuse(newF + " is too short for the values its options announce");
         return false;
     }
+    newDataXtild.assign(newN,
+                        DBL_VCTR_1D(NewDesignColumns(levelS, nbQuantVar, hasSpatialCoord), 0.0));
+    newDataC.assign(newN, DBL_VCTR_1D(2, 0.0));
     return ReadNewRows(reader, shape, levelS, &newDataXtild, &newDataC);
 }
 

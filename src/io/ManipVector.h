@@ -58,11 +58,18 @@ bool LoadNewData(DBL_VCTR_2D& newDataC, DBL_VCTR_2D& newDataXtild, int newER, in
                  const int& nbQuantVar, const bool& hasSpatialCoord,
                  const std::vector<std::set<int>>& levelS, const std::string& newF);
 
-// The checks of LoadNewData without storing anything, so that -newN and the
-// covariate counts are checked against the file before they size the
-// design matrix. False after one line on stdout.
-bool ScanNewData(int newN, int newER, int newEC, int nbQualVar, int nbQuantVar,
-                 bool hasSpatialCoord, const std::string& newF);
+// Columns of the design matrix of the new covariates: intercept, the
+// effect-coded blocks of levelS, nbQuantVar, and 9 trend columns with
+// coordinates.
+size_t NewDesignColumns(const std::vector<std::set<int>>& levelS, int nbQuantVar,
+                        bool hasSpatialCoord);
+// LoadNewData in one pass of newN rows into newDataC and newDataXtild, sized
+// here (NewDesignColumns) once the file is known to be long enough for what
+// -newN and the covariate counts announce: a count the file cannot hold is
+// refused with the message of the value it lacks, before it sizes anything.
+bool LoadNewDataFile(int newN, int newER, int newEC, int nbQuantVar, bool hasSpatialCoord,
+                     const std::vector<std::set<int>>& levelS, const std::string& newF,
+                     DBL_VCTR_2D& newDataC, DBL_VCTR_2D& newDataXtild);
 
 // One value per line / one line per row with every value followed by a tab
 // (6 significant digits). An open failure is fatal (stdout, exit 1).

@@ -18,14 +18,12 @@
 // ('.' or './.') is missing at every copy whatever its written ploidy.
 // FILTER and QUAL are not looked at: every record is read.
 // Fatal (one line, exit status 1): a file that cannot be opened or is not a
-// VCF/BCF, a malformed record, a record without GT, an allele index beyond
-// the record's alleles, mixed ploidy, a file without sample, record or
-// called genotype.
-// CountVcf reads the whole file with these checks and keeps only its counts;
-// ReadVcf(File, counts) stores the genotypes into a store of that size (a
-// file that no longer holds those counts is refused); ReadVcf(File) does both.
-SGenotypeCounts CountVcf(const std::string& File);
-SGenotypeTable ReadVcf(const std::string& File, const SGenotypeCounts& counts);
+// VCF/BCF, a compressed file without its end-of-file block (cut short), a
+// malformed record, a record of VCF text with another number of genotype
+// columns than the header has samples, a record without GT, an allele index
+// beyond the record's alleles, mixed ploidy, a file without sample, record
+// or called genotype.
+// The file is read once, from its start to its end (a pipe will do).
 SGenotypeTable ReadVcf(const std::string& File);
 
 #endif

@@ -179,6 +179,29 @@ TEST(InputFormatsCli, BreloGivesTheSameMembershipsFromVcfGenepopAndTheOrdinaryLa
     EXPECT_FALSE(FileExists(dir + "/plain.txtlabels.txt"));
 }
 
+// The data file is read once: a named pipe, which can be read only once,
+// gives the run of the file itself, in every format.
+TEST(InputFormatsCli, BreloReadsItsDataFromAPipeInOnePass) {
+    const std::string dir = DataFolder("pipe");
+    const std::vector<std::pair<std::string, std::string>> runs = {
+        {"plain.txt", " -N40 -A2 -L40 -c1 -T-1"},
+        {"sim.vcf.gz", " -fvcf -T-1"},
+        {"sim.gen", " -fgenepop -T-1"}};
+    for (const auto& [file, options] : runs) {
+        SCOPED_TRACE(file);
+        const std::string pipe = "pipe_" + file;
+        RunOk("brelo", dir, "-F" + file + options + kBrelo);
+        ASSERT_EQ(RunShellIn(dir, "mkfifo " + pipe).status, 0);
+        // A program that opened the pipe a second time would wait for a
+        // writer that has gone: the timeout turns that into a failure.
+        const SCliResult r = RunShellIn(
+            dir, "(cat " + file + " > " + pipe + " &) && GSL_RNG_SEED=12345 timeout 30 '" +
+                     BRELO_BIN_DIR + "/brelo' -F" + pipe + options + kBrelo);
+        ASSERT_EQ(r.status, 0) << r.output;
+        EXPECT_EQ(Read(dir + "/" + pipe + "Q.txt"), Read(dir + "/" + file + "Q.txt"));
+    }
+}
+
 TEST(InputFormatsCli, BreloTakesCovariatesAndCoordinatesFromTheSideTable) {
     const std::string dir = DataFolder("brelo_covariates");
     RunOk("brelo", dir, "-Ffull.txt -N40 -A2 -L40 -c1 -X1 -T1" + kBrelo);

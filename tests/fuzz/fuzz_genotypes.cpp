@@ -19,8 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::string file = in.WriteBody(kind == 0 ? "data.vcf" : "data.gen");
         return RunFuzzCase([&] {
             const EInputFormat format = kind == 0 ? EInputFormat::Vcf : EInputFormat::Genepop;
-            const SGenotypeTable table =
-                ReadGenotypeTable(format, file, CountGenotypes(format, file));
+            const SGenotypeTable table = ReadGenotypeTable(format, file);
             table.genotypes.ToCodes();
         });
     }

@@ -1,6 +1,6 @@
-// The new covariate file of brelo -predict: checked against -newN and the
-// covariate counts before the design matrix is sized, then coded with the
-// levels of the estimation data.
+// The new covariate file of brelo -predict, read in one pass: the design
+// matrix is sized only once the file can hold what -newN and the covariate
+// counts announce, and coded with the levels of the estimation data.
 // Parameters: newN newER newEC nbQuantVar hasSpatialCoord, then the number
 // of levels of each qualitative covariate (levels 1..n).
 #include <set>
@@ -24,13 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const std::string file = in.WriteBody("new.txt");
     return RunFuzzCase([&] {
-        if (!ScanNewData(newN, newER, newEC, static_cast<int>(levelS.size()), nbQuantVar, coords,
-                         file))
-            ExitProgram(1);
-        size_t columns = 1 + static_cast<size_t>(nbQuantVar) + (coords ? 9 : 0);
-        for (const auto& levels : levelS)
-            columns += levels.size() - 1;
-        DBL_VCTR_2D C(newN, DBL_VCTR_1D(2, 0.0)), Xtild(newN, DBL_VCTR_1D(columns, 0.0));
-        LoadNewData(C, Xtild, newER, newEC, nbQuantVar, coords, levelS, file);
+        DBL_VCTR_2D C, Xtild;
+        LoadNewDataFile(newN, newER, newEC, nbQuantVar, coords, levelS, file, C, Xtild);
     });
 }

@@ -391,3 +391,35 @@ TEST(LoadDataSet, ImpossibleCountsEndOnTheFileNotInAnAllocation) {
     manyHeaderRows.ER = 2147483647;
     ExpectRefused(manyHeaderRows, "Unexpected end of file in .*sim2pop.txt, header");
 }
+
+// Data with no observed allele at all give nothing to estimate: refused in
+// every format. Loci and individuals without one are named in a warning.
+TEST(LoadDataSet, DataWithoutObservedAllelesAreRefusedAndEmptyLociNamed) {
+    SDataLayout ordinary;
+    ordinary.N = 2;
+    ordinary.A = 2;
+    ordinary.L = 2;
+    ordinary.EC = 1;
+    ordinary.File = WriteTempFile("missing.txt", "a -9 -9\na -9 -9\nb -1 -9\nb -9 -9\n");
+    ExpectRefused(ordinary,
+                  "^.*missing.txt holds no observed allele \\(every genotype is "
+                  "missing\\) - LoadData\n$");
+    SDataLayout genepop;
+    genepop.format = EInputFormat::Genepop;
+    genepop.N = 2;
+    genepop.A = 2;
+    genepop.L = 2;
+    genepop.File = WriteTempFile("missing.gen", "t\nL1, L2\nPop\na, 0000 0000\nb, 0000 0\n");
+    ExpectRefused(genepop, "missing.gen holds no observed allele");
+
+    ordinary.File = WriteTempFile("some.txt", "a -9 3\na -9 4\nb -9 -9\nb -9 -9\n");
+    CDataSet data;
+    testing::internal::CaptureStderr();
+    LoadDataSet(ordinary, data);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Warning: locus 1 of " + ordinary.File +
+                  " has no observed allele and tells nothing of the clusters.\n"
+                  "Warning: individual b of " +
+                  ordinary.File +
+                  " has no observed allele: its cluster comes from the prior alone.\n");
+}

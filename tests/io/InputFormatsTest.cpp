@@ -1,6 +1,11 @@
 // The readers of VCF/BCF and GENEPOP files and of the -C side table, and the
 // data set they make, compared with the ordinary layout of the same data.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <thread>
+#include <utility>
 
 #include "core/TestSupport.h"
 #include "io/DataSet.h"
@@ -122,26 +127,62 @@ TEST(VcfReaderDeath, RefusesWhatCannotBeRepresented) {
                        "lists 2 alleles\\)");
 }
 
-// The genotypes are stored into a store sized by a first reading: a file
-// that no longer holds those counts is refused before anything is stored
-// out of place.
-TEST(GenotypeFormatsDeath, AFileThatNoLongerHoldsItsCountsIsRefused) {
-    FlavourScope brelo(ProgramFlavour::Brelo);
+// What a VCF holds beyond what it announces, or less than its compression
+// promises: a download cut at a block boundary (the end-of-file block
+// missing, every record before it whole) and a record with more genotype
+// columns than the header has samples.
+TEST(VcfReaderDeath, RefusesTruncatedFilesAndRecordsWiderThanTheHeader) {
+    std::vector<std::string> lines;
+    for (int pos = 1; pos <= 40; ++pos)
+        lines.push_back(VariantLine(pos, "G", {"0/1", "1/1"}));
+    for (const char* mode : {"wz", "wb"}) {
+        const std::string whole = WriteVcf("cut.vcf.gz", mode, {"a", "b"}, lines);
+        std::string bytes = ReadWholeFile(whole);
+        ASSERT_GT(bytes.size(), 28u);
+        bytes.resize(bytes.size() - 28);  // the empty block that ends a BGZF file
+        const std::string cut = WriteTempFile("cut.vcf.gz", bytes);
+        EXPECT_EXIT(ReadVcf(cut), ::testing::ExitedWithCode(1),
+                    "^.*cut.vcf.gz: the file is truncated \\(its compressed data lack the "
+                    "end-of-file block\\).* - LoadVcf\n$")
+            << mode;
+    }
+    const std::string wide = HandWrittenVcf("wide.vcf",
+                                            "1\t5\t.\tA\tC\t.\t.\t.\tGT\t0/1\t1/1\n"
+                                            "2\t7\t.\tA\tC\t.\t.\t.\tGT\t0/1\t1/1\t0/0\n");
+    EXPECT_EXIT(ReadVcf(wide), ::testing::ExitedWithCode(1),
+                "wide.vcf: record 2 \\(2:7\\): it holds 3 genotype columns where the header "
+                "names 2 samples - LoadVcf");
+    // Blanks or a carriage return after the last column are no column.
+    const SGenotypeTable trailing =
+        ReadVcf(HandWrittenVcf("trail.vcf", "1\t5\t.\tA\tC\t.\t.\t.\tGT\t0/1\t1/1\t\r\n"));
+    EXPECT_EQ(trailing.L, 1);
+}
+
+// The files are read once, from their start to their end: a named pipe,
+// which can be read only once, gives the same genotypes as the file.
+TEST(GenotypeFormats, ANamedPipeIsReadInOnePass) {
     const std::string vcf =
         WriteVcf("c.vcf", "w", {"a", "b"},
-                 {VariantLine(5, "C", {"0/1", "1/1"}), VariantLine(9, "C", {"0/0", "0/1"})});
-    const SGenotypeCounts counts = CountVcf(vcf);
-    EXPECT_EQ(counts.N, 2);
-    EXPECT_EQ(counts.A, 2);
-    EXPECT_EQ(counts.L, 2);
-    for (SGenotypeCounts other : {SGenotypeCounts{3, 2, 2}, SGenotypeCounts{2, 1, 2},
-                                  SGenotypeCounts{2, 2, 1}, SGenotypeCounts{2, 2, 3}})
-        EXPECT_EXIT_STDOUT(ReadVcf(vcf, other), "c.vcf: the file changed while it was read");
+                 {VariantLine(5, "C", {"0/1", "1/1"}), VariantLine(9, "C", {"0/0", "./."})});
     const std::string gen = WriteTempFile("c.gen", "t\nL1, L2\nPop\na, 0101 0102\nb, 0202 0\n");
-    for (SGenotypeCounts other : {SGenotypeCounts{1, 2, 2}, SGenotypeCounts{3, 2, 2},
-                                  SGenotypeCounts{2, 1, 2}, SGenotypeCounts{2, 2, 1}})
-        EXPECT_EXIT_STDOUT(ReadGenepop(gen, other),
-                           "c.gen, line .*: the file changed while it was read");
+    for (const auto& [file, format] : {std::pair<std::string, EInputFormat>{vcf, EInputFormat::Vcf},
+                                       {gen, EInputFormat::Genepop}}) {
+        const SGenotypeTable direct = ReadGenotypeTable(format, file);
+        const std::string fifo = TempPath("pipe");
+        std::remove(fifo.c_str());
+        ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+        std::thread writer([&] {
+            std::ofstream out(fifo, std::ios::binary);
+            out << ReadWholeFile(file);
+        });
+        const SGenotypeTable piped = ReadGenotypeTable(format, fifo);
+        writer.join();
+        EXPECT_EQ(piped.N, 2);
+        EXPECT_EQ(piped.L, 2);
+        EXPECT_EQ(piped.A, direct.A);
+        EXPECT_EQ(piped.ids, direct.ids);
+        EXPECT_EQ(piped.genotypes.ToCodes(), direct.genotypes.ToCodes());
+    }
 }
 
 TEST(GenepopReader, ReadsBothLocusListsWidthsAndMissingCodes) {
@@ -171,6 +212,27 @@ TEST(GenepopReader, ReadsBothLocusListsWidthsAndMissingCodes) {
     EXPECT_EQ(h.L, 3);
     EXPECT_EQ(h.popIndex, (INT_VCTR_1D{1, 1, 2}));
     EXPECT_EQ(h.genotypes.ToCodes(), (INT_VCTR_3D{{{kMiss, 1, 2}}, {{3, kMiss, 12}}, {{1, 1, 1}}}));
+}
+
+// An individual whose name begins with "pop" is an individual: the comma
+// tells it from a Pop line, and the populations after it keep their numbers.
+TEST(GenepopReader, ANameBeginningWithPopIsAnIndividual) {
+    const SGenotypeTable t =
+        ReadGenepop(WriteTempFile("p.gen",
+                                  "t\nL1\nL2\nPop\npop x , 0101 0202\nPOP\nb, 0102 0101\n"
+                                  "Popular,0202 0202\npop 3\nc, 0101 0101\n"));
+    EXPECT_EQ(t.ids, (std::vector<std::string>{"pop x", "b", "Popular", "c"}));
+    EXPECT_EQ(t.popIndex, (INT_VCTR_1D{1, 2, 2, 3}));
+    EXPECT_EQ(Copies(t, 0, 1), (std::vector<int>{2, 2}));
+}
+
+// Codes of up to three digits are kept whole, also once some exceed what one
+// byte holds while the file is read.
+TEST(GenepopReader, ThreeDigitCodesKeepTheirValues) {
+    const SGenotypeTable t =
+        ReadGenepop(WriteTempFile("w.gen", "t\nL1, L2\nPop\na, 001254 0\nb, 999255 000998\n"));
+    EXPECT_EQ(t.genotypes.ToCodes(),
+              (INT_VCTR_3D{{{1, kMiss}, {254, kMiss}}, {{999, kMiss}, {255, 998}}}));
 }
 
 TEST(GenepopReaderDeath, RefusalsNameTheLineAndTheFault) {

@@ -36,32 +36,32 @@ TEST(QualInfo, LevelsOfTheEstimationDataInBothFormats) {
     EXPECT_EQ(QualInfo(WriteTempFile("s.txt", kSpecial), true)[0], expected);
 
     std::vector<std::set<int>> levelS;
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     EXPECT_FALSE(
         LoadQualInfoFromData(3, 1, 1, 2, 2, 1, 1, true, false, false, true, levelS,
                              WriteTempFile("t.txt", "header\ni1 3 0.1 1 2 11 12 13 14\n")));
-    EXPECT_THAT(testing::internal::GetCapturedStdout(),
+    EXPECT_THAT(testing::internal::GetCapturedStderr(),
                 ::testing::MatchesRegex("Unexpected end of file in .*t.txt, record 2: expected "
                                         "a row of 9 values - LoadQualInfoFromData\n"));
     // The same rules as the estimation run: the dummy record must be announced
     // (-d), a row of another length is refused.
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     EXPECT_FALSE(
         LoadQualInfoFromData(3, 1, 1, 2, 2, 1, 1, false, false, false, true, levelS, ordinaryFile));
-    EXPECT_THAT(testing::internal::GetCapturedStdout(),
+    EXPECT_THAT(testing::internal::GetCapturedStderr(),
                 ::testing::EndsWith("o.txt holds 4 records of 2 rows (-A2), where -N3 announces "
                                     "3 - LoadQualInfoFromData\n"));
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     EXPECT_FALSE(LoadQualInfoFromData(3, 1, 1, 2, 2, 1, 1, false, false, false, false, levelS,
                                       ordinaryFile, 1));
-    EXPECT_THAT(testing::internal::GetCapturedStdout(),
+    EXPECT_THAT(testing::internal::GetCapturedStderr(),
                 ::testing::HasSubstr("holds 7 values, where -c1 -XL1 -X1 -L2 expect 5 values"));
     // -XL at a count no row holds ends on the file, before a set per
     // covariate is given room (a fuzzing finding: 888888888 sets).
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     EXPECT_FALSE(LoadQualInfoFromData(3, 888888888, 1, 2, 2, 1, 1, false, false, false, true,
                                       levelS, ordinaryFile, 1));
-    EXPECT_THAT(testing::internal::GetCapturedStdout(),
+    EXPECT_THAT(testing::internal::GetCapturedStderr(),
                 ::testing::HasSubstr("where -c1 -XL888888888 -X1 -T0 -L2 expect 888888894 values"));
     EXPECT_TRUE(levelS.empty());
     EXPECT_EXIT_STDOUT(
@@ -87,24 +87,29 @@ TEST(NewData, CodedLikeTheEstimationDataWithAllTrendTerms) {
     EXPECT_EQ(noCoordXtild[0], (DBL_VCTR_1D{1, 4.5}));
     // A row of another length, or more rows than -newN, would be read out of
     // step or in part.
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     EXPECT_FALSE(
         LoadNewData(C, noCoordXtild, 0, 0, 1, false, {}, WriteTempFile("l.txt", "4.5 2\n")));
-    EXPECT_THAT(testing::internal::GetCapturedStdout(),
+    EXPECT_THAT(testing::internal::GetCapturedStderr(),
                 ::testing::MatchesRegex("Line 1 of .*l.txt \\(row 1\\) holds 2 values, where -X1 "
                                         "expects 1 value a row - LoadNewData\n"));
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     EXPECT_FALSE(
         LoadNewData(C, noCoordXtild, 0, 0, 1, false, {}, WriteTempFile("m.txt", "4.5\n2\n")));
     EXPECT_THAT(
-        testing::internal::GetCapturedStdout(),
+        testing::internal::GetCapturedStderr(),
         ::testing::EndsWith("m.txt holds 2 rows, where -newN1 announces 1 - LoadNewData\n"));
     // The checks come before the design matrix is sized: -newN and -X at
-    // values no file can hold end on the file.
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(ScanNewData(2147483647, 1, 1, 1, 1, true, file));
-    EXPECT_FALSE(ScanNewData(2, 1, 1, 1, 2147483647, true, file));
-    EXPECT_THAT(testing::internal::GetCapturedStdout(),
+    // values no file can hold end on the file, and nothing is given room.
+    testing::internal::CaptureStderr();
+    DBL_VCTR_2D unsizedC, unsizedXtild;
+    const std::vector<std::set<int>> oneLevel = {{1, 2}};
+    EXPECT_FALSE(
+        LoadNewDataFile(2147483647, 1, 1, 1, true, oneLevel, file, unsizedC, unsizedXtild));
+    EXPECT_FALSE(
+        LoadNewDataFile(2, 1, 1, 2147483647, true, oneLevel, file, unsizedC, unsizedXtild));
+    EXPECT_TRUE(unsizedC.empty() && unsizedXtild.empty());
+    EXPECT_THAT(testing::internal::GetCapturedStderr(),
                 ::testing::MatchesRegex("Unexpected end of file in .*new.txt, row 3: expected a "
                                         "row of 5 values - LoadNewData\n"
                                         "Line 2 of .*new.txt \\(row 1\\) holds 5 values, where "
@@ -116,20 +121,20 @@ TEST(NewData, RefusesUnknownLevelsShortFilesAndUnsizedContainers) {
     const std::vector<std::set<int>> levelS = {{3, 7, 9}};
     DBL_VCTR_2D C(2, DBL_VCTR_1D(2, 0.0));
     DBL_VCTR_2D Xtild(2, DBL_VCTR_1D(4, 0.0));
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     EXPECT_FALSE(
         LoadNewData(C, Xtild, 0, 0, 1, false, levelS, WriteTempFile("u.txt", "7 0.5\n8 1.5\n")));
-    EXPECT_EQ(testing::internal::GetCapturedStdout().find("Unknown level 8 of qualitative "
+    EXPECT_EQ(testing::internal::GetCapturedStderr().find("Unknown level 8 of qualitative "
                                                           "covariate 1 in "),
               0u);
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     EXPECT_FALSE(LoadNewData(C, Xtild, 0, 0, 1, false, levelS, WriteTempFile("t.txt", "7 0.5\n")));
-    EXPECT_THAT(testing::internal::GetCapturedStdout(),
+    EXPECT_THAT(testing::internal::GetCapturedStderr(),
                 ::testing::MatchesRegex("Unexpected end of file in .*t.txt, row 2: expected "
                                         "a row of 2 values - LoadNewData\n"));
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     EXPECT_FALSE(LoadNewData(C, Xtild, 0, 0, 1, false, levelS, "/no/such/n"));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "Cannot open file /no/such/n - LoadNewData\n");
 
     DBL_VCTR_2D empty;
