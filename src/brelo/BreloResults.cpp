@@ -409,7 +409,13 @@ SRunDiagnostics DiagnoseChain(const SBreloChain& c) {
 SRunDiagnostics WriteRunResults(SBreloChain& c, const SBreloOptions& opts, const std::string& FOFN,
                                 std::ofstream& ofsCriteria, CRunCriteria& runCriteria,
                                 const std::string& configName) {
-    const SRunDiagnostics diagnostics = DiagnoseChain(c);
+    SRunDiagnostics diagnostics = DiagnoseChain(c);
+    // The trace charts the run writes (named by their suffix, as the report
+    // of every run reads alike): BH only with coefficients.
+    for (const std::string& chart :
+         {FigureFile("LH.png"), c.hasRegression ? FigureFile("BH.png") : ""})
+        if (!chart.empty())
+            diagnostics.charts.push_back(chart);
     SRunSummary sum;
     NormaliseSums(c);
     if (c.hasRegression) {
@@ -426,7 +432,7 @@ SRunDiagnostics WriteRunResults(SBreloChain& c, const SBreloOptions& opts, const
         const DBL_VCTR_2D uniform(c.N, DBL_VCTR_1D(c.K, 1.0 / c.K));
         sum.cor = Correlation(c.cpAverage, uniform);
     }
-    ReportMembershipCorrelation(sum.cor, FOFN + "COR.txt");
+    ReportMembershipCorrelation(sum.cor, FOFN + "COR.txt", HasCovariates(c));
     WriteReport(c, opts, FOFN, sum.pi, diagnostics);
     SaveToMyFileClumppFormat(c.cpAverage, FOFN + "AP.txt", false, "");
     PlotAP(FOFN + "AP.png", c.cpAverage, "Assignment Probabilities");

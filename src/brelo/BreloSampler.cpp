@@ -5,6 +5,7 @@
 #include <ctime>
 #include <iostream>
 #include <limits>
+#include <sstream>
 
 #include <gsl/gsl_errno.h>
 #include <gsl/gsl_randist.h>
@@ -13,6 +14,7 @@
 #include "brelo/BreloSweepSteps.h"
 #include "brelo/TruncatedGaussian.h"
 #include "core/MatrixUtilities.h"
+#include "core/Messages.h"
 #include "core/MiscUtilities.h"
 #include "core/ProgramExit.h"
 #include "core/RNGUtilities.h"
@@ -332,6 +334,20 @@ void UpdateLabelByGibbs(SBreloChain& c, int i, gsl_rng*& rng) {
 }
 
 // Gibbs update of the utilities of individual i given its label: the
+// A number as the stream writes it.
+std::string Number(double value) {
+    std::ostringstream text;
+    text << value;
+    return text.str();
+}
+
+// A sweep that reaches a numeric dead end abandons the run: said in one
+// line, with the sweep and the run.
+bool AbandonSweep(const SBreloChain& c, int s, const std::string& what) {
+    PrintMessage("sweep " + std::to_string(s) + ": " + what + " - exit " + c.run);
+    return false;
+}
+
 // utility of its own cluster above every other (and above 0), the others
 // below it.
 bool UpdateUtilities(SBreloChain& c, int i, int s, gsl_rng*& rng) {
@@ -341,30 +357,20 @@ bool UpdateUtilities(SBreloChain& c, int i, int s, gsl_rng*& rng) {
         const double bound = FindBound(w, k);
         if (k == c.spSweep.z[i]) {
             w[k] = TruncGauss_Left(mean, 1, bound, rng);
-            if (!std::isfinite(w[k])) {
-                std::cout << "sweep " << s << ": Error in simulating rtrun( " << mean << " ,1, "
-                          << bound << " ,Inf ) with cdf inversion method" << std::endl
-                          << "Exit " << c.run << std::endl;
-                return false;
-            }
-            if (w[k] < bound) {
-                std::cout << "sweep " << s << ": spSweep.w[i][k]<lower" << std::endl
-                          << "exit " << c.run << std::endl;
-                return false;
-            }
+            if (!std::isfinite(w[k]))
+                return AbandonSweep(c, s,
+                                    "Error in simulating rtrun( " + Number(mean) + " ,1, " +
+                                        Number(bound) + " ,Inf ) with cdf inversion method");
+            if (w[k] < bound)
+                return AbandonSweep(c, s, "spSweep.w[i][k]<lower");
         } else {
             w[k] = TruncGauss_Right(mean, 1, bound, rng);
-            if (!std::isfinite(w[k])) {
-                std::cout << "sweep " << s << ": Error in simulating rtrun( " << mean
-                          << " ,1,-Inf, " << bound << " ) with cdf inversion method" << std::endl
-                          << "Exit " << c.run << std::endl;
-                return false;
-            }
-            if (w[k] > bound) {
-                std::cout << "sweep " << s << ": spSweep.w[i][k]>upper" << std::endl
-                          << "exit " << c.run << std::endl;
-                return false;
-            }
+            if (!std::isfinite(w[k]))
+                return AbandonSweep(c, s,
+                                    "Error in simulating rtrun( " + Number(mean) + " ,1,-Inf, " +
+                                        Number(bound) + " ) with cdf inversion method");
+            if (w[k] > bound)
+                return AbandonSweep(c, s, "spSweep.w[i][k]>upper");
         }
     }
     return true;
@@ -438,9 +444,8 @@ namespace {
 // step has used up its proposals.
 bool FallbackLabel(SBreloChain& c, int i, gsl_rng*& rng) {
     if (++c.loop_sup_PROPOSAL_MAX >= LOOP_SUP_PROPOSAL_MAX) {
-        std::cout << "Too much reject loops (" << LOOP_SUP_PROPOSAL_MAX
-                  << ") are replaced by the alternative method so we leave " << c.run << std::endl
-                  << std::endl;
+        PrintMessage("Too much reject loops (" + std::to_string(LOOP_SUP_PROPOSAL_MAX) +
+                     ") are replaced by the alternative method so we leave " + c.run);
         return false;
     }
     for (int k = 0; k < c.K; ++k)
@@ -448,8 +453,8 @@ bool FallbackLabel(SBreloChain& c, int i, gsl_rng*& rng) {
     gsl_ran_discrete_t* table = gsl_ran_discrete_preproc(c.K, c.classProbs.data());
     const int zi = static_cast<int>(gsl_ran_discrete(rng, table));
     gsl_ran_discrete_free(table);
-    std::cout << "cluster choosen for individual " << i << " with a sample function : " << zi
-              << std::endl;
+    PrintMessage("cluster choosen for individual " + std::to_string(i) +
+                 " with a sample function : " + std::to_string(zi));
     c.spSweep.z[i] = zi;
     return true;
 }
@@ -499,9 +504,10 @@ void UpdateCoefficients(SBreloChain& c, gsl_rng*& rng) {
         std::copy(beta.begin(), beta.end(), c.betaPrev.begin());
         MultivariateGauss(c.beta_mean[k], c.V_chol, beta, rng);
         if (!std::isfinite(beta[0])) {
-            std::cout << "Warning beta[" << k << "][0]=" << beta[0] << std::endl;
+            const std::string value = Number(beta[0]);
             std::copy(c.betaPrev.begin(), c.betaPrev.end(), beta.begin());
-            std::cout << "spSweep.beta replaced by previous beta, for k=" << k << std::endl;
+            PrintMessage("Warning beta[" + std::to_string(k) + "][0]=" + value +
+                         ": spSweep.beta replaced by previous beta, for k=" + std::to_string(k));
         }
     }
 }

@@ -11,6 +11,7 @@
 
 #include <gsl/gsl_randist.h>
 
+#include "core/Messages.h"
 #include "core/MiscUtilities.h"
 #include "core/ProgramExit.h"
 #include "core/RNGUtilities.h"
@@ -285,7 +286,7 @@ std::vector<std::set<int>> LoadQualitativeLevels(const SPredictOptions& o, bool 
 std::vector<DBL_VCTR_1D> ReadCoefficientLines(const std::string& File) {
     std::ifstream ifs(File);
     if (!ifs.is_open()) {
-        std::cout << "Cannot open file " << File << " - LoadBeta" << std::endl;
+        PrintMessage(std::string("Cannot open file ") + File + " - LoadBeta");
         ExitProgram(1);
     }
     std::vector<DBL_VCTR_1D> lines;
@@ -357,7 +358,7 @@ int NumberOfCoefficients(int nbXtildCol, int trendDegree) {
 
 void LoadBeta(DBL_VCTR_2D& beta, const std::string& File) {
     if (beta.empty() || beta[0].empty()) {
-        std::cerr << "Uninitialized beta - LoadBeta" << std::endl;
+        PrintMessage("Uninitialized beta - LoadBeta");
         ExitProgram(1);
     }
     const size_t rows = beta.size(), clusters = beta[0].size();
@@ -381,23 +382,23 @@ void LoadBeta(DBL_VCTR_2D& beta, const std::string& File) {
 
 void TroncateAndMult(DBL_VCTR_2D& Res, const DBL_VCTR_2D& A, const DBL_VCTR_2D& B) {
     if (A.empty() || A[0].empty() || B.empty() || B[0].empty()) {
-        std::cerr << " Uninitialized Matrix - TroncateAndMult" << std::endl;
+        PrintMessage(" Uninitialized Matrix - TroncateAndMult");
         ExitProgram(1);
     }
     const size_t rowsA = A.size(), colsA = A[0].size(), rowsB = B.size(), colsB = B[0].size();
     if (colsA < rowsB) {
-        std::cerr << colsA << " vs " << rowsB << std::endl;
-        std::cerr << "TroncateAndMult: Matrices have inadequate dimensions to be multiplied, and A "
-                     "cannot be troncated to avoid the problem. Exiting..."
-                  << std::endl;
+        PrintMessage(std::to_string(colsA) + " vs " + std::to_string(rowsB));
+        PrintMessage(std::string(
+            "TroncateAndMult: Matrices have inadequate dimensions to be multiplied, and A "
+            "cannot be troncated to avoid the problem. Exiting..."));
         ExitProgram(1);
     }
     if (Res.empty()) {
         Res.assign(rowsA, DBL_VCTR_1D(colsB, 0.0));
     } else if (Res.size() != rowsA || Res[0].size() != colsB) {
-        std::cout << "TroncateAndMult: Res matrix has inadequate dimensions to contain the result "
-                     "of the matrices multiplication. Exiting..."
-                  << std::endl;
+        PrintMessage(std::string(
+            "TroncateAndMult: Res matrix has inadequate dimensions to contain the result "
+            "of the matrices multiplication. Exiting..."));
         ExitProgram(1);
     }
     for (size_t i = 0; i < rowsA; ++i)

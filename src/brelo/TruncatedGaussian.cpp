@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "core/MatrixUtilities.h"
+#include "core/Messages.h"
 #include "core/ProgramExit.h"
 
 namespace {
@@ -145,9 +146,7 @@ double TruncGaussRightAt(double mu, double sigma, double upper, double u) {
 
 double TruncGaussAt(double mu, double sigma, double lower, double upper, double u) {
     if (lower > upper) {
-        std::cerr << "\bError lower bound is greater than upper bound in TruncGauss. Exiting..."
-                  << std::endl;
-        ExitProgram(1);
+        Refuse("Error lower bound is greater than upper bound in TruncGauss. Exiting...");
     }
     if (lower == upper)
         return lower;
@@ -206,13 +205,14 @@ int ProbitClass(const DBL_VCTR_1D& utilities, int base) {
 void MultiProbitModel(INT_VCTR_1D& Z, DBL_VCTR_2D& Xtild, DBL_VCTR_2D& Beta_vrai, int M, int base,
                       gsl_rng*& rng) {
     if (!Z.empty()) {
-        std::cout << "Warning : Z has already been initialized. Exit from MultiProbitModel...";
+        PrintMessage("Warning : Z has already been initialized. Exit from MultiProbitModel...");
         return;
     }
     // Refused rather than read out of bounds.
     if (Beta_vrai.empty() || M < 0 || (!Xtild.empty() && Xtild.size() != size_t(M))) {
-        std::cout << "Warning : Xtild or Beta_vrai do not fit M individuals. Exit from "
-                     "MultiProbitModel...";
+        PrintMessage(
+            "Warning : Xtild or Beta_vrai do not fit M individuals. Exit from "
+            "MultiProbitModel...");
         return;
     }
     if (Xtild.empty())

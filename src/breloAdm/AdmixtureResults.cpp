@@ -219,12 +219,16 @@ void WriteValue(const std::string& File, double value) {
     CloseResultFile(os, File, "WriteValue");
 }
 
-void WritePredictiveMemberships(const SAdmOptions& opt, const SAdmEstimates& est) {
+void WritePredictiveMemberships(const SAdmOptions& opt, const SAdmSetup& setup,
+                                const SAdmEstimates& est) {
     SaveToMyFileClumppFormat(est.nb_cluster_individual, opt.FOFN + "PPM.txt", true,
                              "Predicted Clustering Probabilities for Samples");
     PlotAP(opt.FOFN + "PPM.png", est.nb_cluster_individual, "Predicted Assignment Probabilities");
     const double cor = Correlation(est.cpAverage, est.nb_cluster_individual);
-    ReportMembershipCorrelation(cor, opt.FOFN + "COR.txt");
+    // Predicted from the intercept alone, the memberships are the same for
+    // every individual: there is nothing to correlate.
+    const bool covariates = !est.nb_cluster_individual.empty() && setup.beta_length > 1;
+    ReportMembershipCorrelation(cor, opt.FOFN + "COR.txt", covariates);
     for (size_t v = 0; v < est.nClusterQualVar.size(); ++v)
         SaveToMyFileClumppFormat(est.nClusterQualVar[v],
                                  opt.FOFN + "PPMvar" + std::to_string(v + 1) + ".txt", false, "");
@@ -258,6 +262,9 @@ void SummariseChain(const SAdmOptions& opt, const SAdmSetup& setup, const SAdmCh
             est.pi[k] += row[k] / opt.N;
     ComputeCriteria(opt, setup, chain, est);
     DiagnoseChain(opt, chain, est.diagnostics);
+    for (const std::string& chart : {FigureFile("LH.png"), FigureFile("BH.png")})
+        if (!chart.empty())
+            est.diagnostics.charts.push_back(chart);
 }
 
 void WriteAdmResults(const SAdmOptions& opt, const SAdmSetup& setup, const CSpatialPrior& prior,
@@ -268,7 +275,7 @@ void WriteAdmResults(const SAdmOptions& opt, const SAdmSetup& setup, const CSpat
     WriteReport(opt, setup, prior, chain, est);
     PlotAP(opt.FOFN + "AP.png", est.cpAverage, "Assignment Probabilities");
     WriteResultTables(opt, setup, est);
-    WritePredictiveMemberships(opt, est);
+    WritePredictiveMemberships(opt, setup, est);
     WriteValue(opt.FOFN + "AL.txt", est.dAL);
     WriteValue(opt.FOFN + "PD.txt", est.pd);
     WriteValue(opt.FOFN + "PD2.txt", est.pd2);

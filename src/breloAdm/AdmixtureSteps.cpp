@@ -8,6 +8,7 @@
 #include <numeric>
 
 #include "core/MatrixUtilities.h"
+#include "core/Messages.h"
 #include "core/RNGUtilities.h"
 #include "core/StatUtilities.h"
 
@@ -156,7 +157,7 @@ void UpdateAlleleFrequencies(SAdmSampler& S) {
             for (int j = 0; j < S.setup.J[l]; ++j) {
                 const double v = S.sp.p[k][l][j];
                 if (!(v > 0.0))
-                    std::cout << "warning: N_LIMIT used for logp" << std::endl;
+                    PrintMessageOnce("warning: N_LIMIT used for logp");
                 S.logp[k][l][j] = SafeLog(v);
             }
 }

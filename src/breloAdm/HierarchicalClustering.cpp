@@ -1,4 +1,5 @@
 #include "breloAdm/HierarchicalClustering.h"
+#include "core/Messages.h"
 #include "core/ProgramExit.h"
 
 #include <algorithm>
@@ -11,8 +12,7 @@ namespace {
 const double INF = 1e300;
 
 [[noreturn]] void Fail(const char* message) {
-    std::cerr << message << std::endl;
-    ExitProgram(1);
+    Refuse(message);
 }
 
 // ---------------------------------------------------------------------------

@@ -10,6 +10,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "core/Messages.h"
 #include "core/ProgramExit.h"
 #include "core/RNGUtilities.h"
 #include "core/TokenReader.h"
@@ -18,8 +19,7 @@
 namespace {
 
 [[noreturn]] void Fail(const std::string& message) {
-    std::cerr << message << std::endl;
-    ExitProgram(1);
+    Refuse(message);
 }
 
 void ReadMapHeader(CFieldReader& reader, double& NoData, double& XLL, double& YLL, double& CellSize,
@@ -195,13 +195,12 @@ bool SavePredictionToMyFile(const DBL_VCTR_2D& prediction_clust, const std::stri
 void RunMapPrediction(const std::string& mapFile, bool covariatesGiven, const std::string& FOFN,
                       const DBL_VCTR_2D& betaHat, MapPrediction mode) {
     if (covariatesGiven) {
-        std::cout << "Warning: BRELO command line or gui do NOT predict on map if there are "
-                     "covariates other than spatial in the data file"
-                  << std::endl;
-        std::cout << "Option -m" << mapFile << "ignored" << std::endl;
-        std::cout << "Use R scripts provided along with the software to forecast "
-                     "membership/admixture coefficients on maps"
-                  << std::endl;
+        PrintMessage(
+            "Warning: BRELO command line or gui do NOT predict on map if there are "
+            "covariates other than spatial in the data file: option -m" +
+            mapFile +
+            " ignored (use R scripts provided along with the software to forecast "
+            "membership/admixture coefficients on maps)");
         return;
     }
     const clock_t start = clock();

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/MatrixUtilities.h"
+#include "core/Messages.h"
 #include "core/ProgramExit.h"
 #include "core/RNGUtilities.h"
 #include "core/SparseMatrix.h"
@@ -16,8 +17,7 @@
 namespace {
 
 [[noreturn]] void Fail(const std::string& message) {
-    std::cerr << message << std::endl;
-    ExitProgram(1);
+    Refuse(message);
 }
 
 void BuildNeighbourWeights(CSpatialPrior& prior, const INT_VCTR_2D& vvnNS, const DBL_VCTR_2D& geo,

@@ -1,4 +1,5 @@
 #include "core/KMeans.h"
+#include "core/Messages.h"
 #include "core/ProgramExit.h"
 
 #include <algorithm>
@@ -24,8 +25,7 @@ namespace {
 const double kInf = std::numeric_limits<double>::infinity();
 
 [[noreturn]] void FailStderr(const char* message) {
-    std::cerr << message << std::endl;
-    ExitProgram(1);
+    Refuse(message);
 }
 const int kMaxIterations = 1000;
 

@@ -11,6 +11,7 @@
 #include <iostream>
 #include <vector>
 
+#include "core/Messages.h"
 #include "core/ProgramExit.h"
 #include "core/ProgramFlavour.h"
 
@@ -33,8 +34,7 @@ size_t Cols(const DBL_VCTR_2D& M) {
 
 // breloAdm speaks French, brelo English.
 [[noreturn]] void Fail(const char* french, const char* english) {
-    std::cout << (IsBreloAdm() ? french : english) << std::endl;
-    ExitProgram(1);
+    Refuse(IsBreloAdm() ? french : english);
 }
 
 [[noreturn]] void FailBoth(const char* message) {
@@ -42,14 +42,13 @@ size_t Cols(const DBL_VCTR_2D& M) {
 }
 
 [[noreturn]] void FailStderr(const char* message) {
-    std::cerr << message << std::endl;
-    ExitProgram(1);
+    Refuse(message);
 }
 
 void CheckInnerSizes(size_t a, size_t b, const char* french, const char* english) {
     if (a == b)
         return;
-    std::cout << a << " vs " << b << std::endl;
+    PrintMessage(std::to_string(a) + " vs " + std::to_string(b));
     Fail(french, english);
 }
 
@@ -271,8 +270,7 @@ void InverseWithChol(DBL_VCTR_2D& res, const DBL_VCTR_2D& A) {
 void choldc(DBL_VCTR_2D& matrix, const DBL_VCTR_2D& mat) {
     const size_t n = Rows(mat);
     if (n != Cols(mat)) {
-        std::cout << "Error in cholewsky : problem in matrix dimension" << std::flush;
-        ExitProgram(1);
+        Refuse("Error in cholewsky : problem in matrix dimension");
     }
     if (!matrix.empty() && (Rows(matrix) != n || Cols(matrix) != n))
         FailBoth(

@@ -195,7 +195,7 @@ int RunProgram(int (*body)(int, char**), int argc, char** argv) {
     } catch (const std::length_error&) {
         OutOfMemory();
     } catch (const std::exception& e) {
-        (IsBreloAdm() ? std::cerr : std::cout) << "Internal error: " << e.what() << std::endl;
+        PrintMessage(std::string("Internal error: ") + e.what());
         return 1;
     }
 }

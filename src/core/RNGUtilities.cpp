@@ -10,6 +10,7 @@
 #include <ctime>
 #include <iostream>
 
+#include "core/Messages.h"
 #include "core/ProgramExit.h"
 #include "core/ProgramFlavour.h"
 
@@ -50,7 +51,7 @@ unsigned long AllocRNG(gsl_rng*& rng, const gsl_rng_type* T) {
     g_nLastSeed = seed;
     rng = gsl_rng_alloc(T);
     if (rng == nullptr) {
-        std::cerr << "Cannot allocate the random number generator - AllocRNG" << std::endl;
+        PrintMessage("Cannot allocate the random number generator - AllocRNG");
         ExitProgram(1);
     }
     gsl_rng_set(rng, seed);
@@ -90,7 +91,7 @@ void MultivariateGauss(const DBL_VCTR_1D& mu, const DBL_VCTR_2D& v_chol, DBL_VCT
                        const gsl_rng* rng) {
     const size_t n = v_chol.size();
     if (mu.size() < n || (n > 0 && v_chol[0].size() != n)) {
-        std::cout << "MultivariateGauss : error, dimensions don't match. Exiting..." << std::endl;
+        PrintMessage("MultivariateGauss : error, dimensions don't match. Exiting...");
         ExitProgram(1);
     }
     DBL_VCTR_1D& z = g_vNormalDraws;
@@ -107,7 +108,7 @@ void MultivariateGauss(const DBL_VCTR_1D& mu, const DBL_VCTR_2D& v_chol, DBL_VCT
         Y[i] = y;
     }
     if (!IsBreloAdm() && n > 0 && Y[0] > DBL_MAX) {
-        std::cout << "Y[0] == infini in Multivariate Gaussian" << std::endl;
+        PrintMessage("Y[0] == infini in Multivariate Gaussian");
         PrintVctr(mu);
         PrintVctr(z);
         PrintVctr(v_chol);

@@ -13,13 +13,13 @@
 #include <utility>
 
 #include "core/MatrixUtilities.h"
+#include "core/Messages.h"
 #include "core/ProgramExit.h"
 
 namespace {
 
 [[noreturn]] void FailStderr(const char* message) {
-    std::cerr << message << std::endl;
-    ExitProgram(1);
+    Refuse(message);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "core/StatUtilities.h"
+#include "core/Messages.h"
 #include "core/ProgramExit.h"
 
 #include <gsl/gsl_sf_gamma.h>
@@ -53,9 +54,7 @@ std::string CI(const double* V, int size, double inf, double sup) {
 
 double Correlation(const DBL_VCTR_2D& X, const DBL_VCTR_2D& Y) {
     if (X.empty() || X.size() != Y.size() || X[0].size() != Y[0].size() || X[0].empty()) {
-        std::cout << "Correlation: Matrices have inadequate dimensions to be multiplied. Exiting..."
-                  << std::endl;
-        ExitProgram(1);
+        Refuse("Correlation: Matrices have inadequate dimensions to be multiplied. Exiting...");
     }
     const size_t K = X[0].size();
     double Sxy = 0.0, Sxx = 0.0, Syy = 0.0;

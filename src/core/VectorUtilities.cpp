@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "core/Messages.h"
 #include "core/ProgramExit.h"
 #include "core/ProgramFlavour.h"
 #include "core/TokenReader.h"
@@ -20,8 +21,7 @@ void CopyVctr(const DBL_VCTR_2D& source, DBL_VCTR_2D& target) {
     bool rowsMatch = target.size() == source.size();
     bool colsMatch = rowsMatch && !source.empty() && target[0].size() == source[0].size();
     if (!rowsMatch || !colsMatch) {
-        std::cout << "CopyVctr : error, dimensions don't match. Exiting..." << std::endl;
-        ExitProgram(1);
+        Refuse("CopyVctr : error, dimensions don't match. Exiting...");
     }
     for (size_t i = 0; i < source.size(); ++i)
         target[i] = source[i];
@@ -121,8 +121,7 @@ bool PrintVctr(const int* V, int size) {
 
 namespace {
 [[noreturn]] void FailMatrixFile(const std::string& message) {
-    std::cerr << message << std::endl;
-    ExitProgram(1);
+    Refuse(message);
 }
 }  // namespace
 

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "core/Messages.h"
 #include "io/IOUtilities.h"
 
 namespace {
@@ -37,7 +38,7 @@ std::string FolderOf(const std::string& file) {
 bool Rename(const std::string& from, const std::string& to) {
     if (std::rename(from.c_str(), to.c_str()) == 0)
         return true;
-    std::cerr << "Cannot rename " << from << " to " << to << " - WriteBestRun" << std::endl;
+    PrintMessage(std::string("Cannot rename ") + from + " to " + to + " - WriteBestRun");
     return false;
 }
 
@@ -105,8 +106,8 @@ bool WriteBestRun(const std::string& FIFN, int K, int trendDegree, double DIC,
     bool written =
         SaveCF(sigma, beta, alpha, q, zadmix, p, cfTmp) && SaveML(trendDegree, DIC, recordTmp);
     if (written && !(Sync(cfTmp, O_RDONLY) && Sync(recordTmp, O_RDONLY))) {
-        std::cerr << "Cannot write the best-run files " << record << " and " << cf
-                  << " to the disk - WriteBestRun" << std::endl;
+        PrintMessage(std::string("Cannot write the best-run files ") + record + " and " + cf +
+                     " to the disk - WriteBestRun");
         written = false;
     }
     if (!written) {

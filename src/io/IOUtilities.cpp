@@ -416,7 +416,7 @@ bool TransformQualData(INT_VCTR_2D& XQual, DBL_VCTR_2D& XQuant, DBL_VCTR_2D& Xti
 namespace {
 bool RefuseIfEmpty(bool empty, const char* what, const char* func) {
     if (empty)
-        std::cerr << "Uninitialized " << what << " - " << func << std::endl;
+        PrintMessage(std::string("Uninitialized ") + what + " - " + func);
     return empty;
 }
 
@@ -426,7 +426,7 @@ bool CloseWritten(std::ofstream& ofs, const std::string& File, const char* func)
     ofs.close();
     if (!ofs.fail())
         return true;
-    std::cerr << "Cannot write file " << File << " - " << func << std::endl;
+    PrintMessage(std::string("Cannot write file ") + File + " - " + func);
     return false;
 }
 
@@ -468,7 +468,7 @@ bool SaveCF(const DBL_VCTR_1D& sigma, const DBL_VCTR_2D& beta, const DBL_VCTR_2D
         return false;
     std::ofstream ofs(File);
     if (!ofs.is_open()) {
-        std::cerr << "Cannot open file " << File << " - SaveCF" << std::endl;
+        PrintMessage(std::string("Cannot open file ") + File + " - SaveCF");
         return false;
     }
     ofs << s.K << " " << s.L << " ";
@@ -639,12 +639,12 @@ bool LoadCF(DBL_VCTR_1D& sigma, DBL_VCTR_2D& beta, DBL_VCTR_2D& alpha, DBL_VCTR_
     const SCFShape s = ShapeOf(beta, zadmix, p);
     CFieldReader reader(File, "LoadCF", std::cerr);
     if (!reader.Open()) {
-        std::cerr << "Cannot open file " << File << " - LoadCF" << std::endl;
+        PrintMessage(std::string("Cannot open file ") + File + " - LoadCF");
         return false;
     }
     const HeaderField header = ReadCFHeader(reader, s);
     if (header == HeaderField::Conflicts)
-        std::cerr << "CF file conflicts with command-line options - LoadCF" << std::endl;
+        PrintMessage("CF file conflicts with command-line options - LoadCF");
     if (header != HeaderField::Agrees)
         return false;
     // Read into copies so that a file that fails half way leaves the state
@@ -661,7 +661,7 @@ bool LoadCF(DBL_VCTR_1D& sigma, DBL_VCTR_2D& beta, DBL_VCTR_2D& alpha, DBL_VCTR_
     // header: a file written with more of either leaves values over, which
     // would otherwise have been read into the wrong fields.
     if (!reader.AtEnd()) {
-        std::cerr << "CF file conflicts with command-line options - LoadCF" << std::endl;
+        PrintMessage("CF file conflicts with command-line options - LoadCF");
         return false;
     }
     sigma.swap(newSigma);
@@ -676,7 +676,7 @@ bool LoadCF(DBL_VCTR_1D& sigma, DBL_VCTR_2D& beta, DBL_VCTR_2D& alpha, DBL_VCTR_
 bool SaveML(const int& trendDeg, const double& minDIC, const std::string& File) {
     std::ofstream ofs(File);
     if (!ofs.is_open()) {
-        std::cerr << "Cannot open file " << File << " - SaveML" << std::endl;
+        PrintMessage(std::string("Cannot open file ") + File + " - SaveML");
         return false;
     }
     // Full precision: the record decides which run is best, and a DIC cut to
@@ -690,7 +690,7 @@ bool LoadML(int& trendDeg, double& minDIC, const std::string& File, bool quiet) 
     CFieldReader reader(File, "LoadML", std::cerr);
     if (!reader.Open()) {
         if (!quiet)
-            std::cerr << "Cannot open file " << File << " - LoadML" << std::endl;
+            PrintMessage(std::string("Cannot open file ") + File + " - LoadML");
         return false;
     }
     reader.SetWhere("record", 1);
@@ -731,7 +731,7 @@ bool SaveToMyFileClumppFormat(const DBL_VCTR_2D& V, const std::string& File, boo
                               const std::string& title) {
     std::ofstream ofs(File);
     if (!ofs.is_open()) {
-        std::cout << "Cannot open file " << File << " - SaveToMyFileClusterFormat" << std::endl;
+        PrintMessage(std::string("Cannot open file ") + File + " - SaveToMyFileClusterFormat");
         ExitProgram(1);
     }
     if (header)

@@ -27,8 +27,7 @@ void CTrainingConfig::Print() const {
 
 namespace {
 [[noreturn]] void FailTraining(const std::string& message) {
-    std::cout << message << std::endl;
-    ExitProgram(1);
+    Refuse(message);
 }
 
 bool Contains(const std::string& line, const char* a, const char* b, const char* c) {
@@ -320,7 +319,7 @@ namespace {
 std::ofstream OpenOrExit(const std::string& File, const char* func) {
     std::ofstream ofs(File);
     if (!ofs.is_open()) {
-        std::cout << "Cannot open file " << File << " - " << func << std::endl;
+        PrintMessage(std::string("Cannot open file ") + File + " - " + func);
         ExitProgram(1);
     }
     return ofs;
@@ -356,7 +355,7 @@ bool SaveBetaToMyFile(const DBL_VCTR_3D& Beta, const std::string& File) {
             shaped = shaped && trace.size() == nb_cycles;
     }
     if (!shaped) {
-        std::cout << "Uninitialized Beta - SaveBetaToMyFile" << std::endl;
+        PrintMessage("Uninitialized Beta - SaveBetaToMyFile");
         return false;
     }
     {

@@ -119,10 +119,11 @@ std::string CriterionText(double value) {
     return text.str();
 }
 
-void ReportMembershipCorrelation(double cor, const std::string& file) {
-    const std::string text = CriterionText(cor);
-    std::cout << "Correlation between estimated and predicted membership coeff = " << text
-              << std::endl;
+void ReportMembershipCorrelation(double cor, const std::string& file, bool meaningful) {
+    const std::string text = meaningful ? CriterionText(cor) : std::string("NA");
+    if (meaningful)
+        std::cout << "Correlation between estimated and predicted membership coeff = " << text
+                  << std::endl;
     std::ofstream ofs = OpenResultFile(file, "ReportMembershipCorrelation");
     ofs << text;
     CloseResultFile(ofs, file, "ReportMembershipCorrelation");

@@ -48,8 +48,10 @@ std::string CriterionText(double value);
 
 // Prints "Correlation between estimated and predicted membership coeff = "
 // with the value and writes the value alone, without line end, to file.
-// The correlation with a constant matrix (the uniform reference of a run
-// without covariates) is undefined and reads "NA" in both places.
-void ReportMembershipCorrelation(double cor, const std::string& file);
+// The correlation with a constant matrix is undefined and reads "NA" in both
+// places. Without covariates (meaningful false: the memberships predicted
+// from an intercept alone are the same for everyone) nothing is printed and
+// the file reads "NA".
+void ReportMembershipCorrelation(double cor, const std::string& file, bool meaningful = true);
 
 #endif

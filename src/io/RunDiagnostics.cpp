@@ -90,8 +90,14 @@ std::string ConvergenceWarning(const SRunDiagnostics& d) {
     }
     if (flagged == 0)
         return std::string();
-    return "Warning: the chain has not mixed for " + os.str() +
-           ": run more sweeps (-S), and look at LH.png and BH.png.";
+    std::string look;
+    for (size_t c = 0; c < d.charts.size(); ++c)
+        look += (c == 0                     ? ", and look at "
+                 : c + 1 == d.charts.size() ? " and "
+                                            : ", ") +
+                d.charts[c];
+    return "Warning: the chain has not mixed for " + os.str() + ": run more sweeps (-S)" + look +
+           ".";
 }
 
 bool WarnIfNotConverged(const SRunDiagnostics& d) {

@@ -29,6 +29,9 @@ struct SRunDiagnostics {
     };
     std::vector<SStep> steps;
     std::vector<STrace> traces;
+    // The trace charts the run writes, by the suffix of their files (LH.png,
+    // BH.pdf...), for the warning to point to (none when it writes none).
+    std::vector<std::string> charts;
 };
 
 // The acceptance counts of one Metropolis step; a step never proposed is
@@ -44,8 +47,9 @@ void AddTraceDiagnostic(SRunDiagnostics& d, const std::string& name, const doubl
 // warning, which the screen gets once from WarnIfNotConverged.
 void ReportRunDiagnostics(std::ostream& report, const SRunDiagnostics& d);
 
-// "Warning: ..." naming every flagged trace with its reason and suggesting
-// more sweeps; empty when no trace is flagged.
+// "Warning: ..." naming every flagged trace with its reason, suggesting
+// more sweeps and pointing to the trace charts of d.charts; empty when no
+// trace is flagged.
 std::string ConvergenceWarning(const SRunDiagnostics& d);
 // Writes that warning on the error stream (PrintMessage) when there is one;
 // true when it did.

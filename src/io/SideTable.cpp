@@ -7,6 +7,7 @@
 #include <map>
 #include <sstream>
 
+#include "core/Messages.h"
 #include "core/MiscUtilities.h"
 #include "core/TokenReader.h"
 
@@ -120,11 +121,12 @@ void CSideTableLoader::ReadHeader() {
     m_map.qual.assign(others.begin(), others.begin() + m_wanted.nbQualVar);
     m_map.quant.assign(others.begin() + m_wanted.nbQualVar, others.begin() + asked);
     if (others.size() > asked) {
-        std::cout << "Note: column(s)";
+        std::string note = "Note: column(s)";
         for (size_t c = asked; c < others.size(); ++c)
-            std::cout << " " << m_header[others[c]];
-        std::cout << " of " << m_file << " are not used (-XL" << m_wanted.nbQualVar << " -X"
-                  << m_wanted.nbQuantVar << ")." << std::endl;
+            note += " " + m_header[others[c]];
+        PrintMessage(note + " of " + m_file + " are not used (-XL" +
+                     std::to_string(m_wanted.nbQualVar) + " -X" +
+                     std::to_string(m_wanted.nbQuantVar) + ").");
     }
 }
 
@@ -201,8 +203,8 @@ void CSideTableLoader::Read(const std::vector<std::string>& ids, const std::stri
             RefuseInput("Individual " + ids[i] + " of " + dataFile + " has no row in " + m_file +
                         " - LoadSideTable");
     if (unused > 0)
-        std::cout << "Note: " << unused << " row(s) of " << m_file << " name no individual of "
-                  << dataFile << " and are not used." << std::endl;
+        PrintMessage("Note: " + std::to_string(unused) + " row(s) of " + m_file +
+                     " name no individual of " + dataFile + " and are not used.");
 }
 
 }  // namespace

@@ -8,6 +8,11 @@
 #include "core/ProgramExit.h"
 #include "core/ProgramFlavour.h"
 
+std::string FigureFile(const std::string& pngFile) {
+    const Chart::FigureFormats formats = Chart::GetFigureFormats();
+    return formats.png ? pngFile : formats.pdf ? Chart::PdfTwin(pngFile) : std::string();
+}
+
 namespace {
 
 const int kChartBackground = 0xffffcc;

@@ -27,6 +27,10 @@ int GetClusterColor(int label);
 // else is refused (one line, exit status 1).
 void SetFigureFormatsOption(const std::string& formats);
 
+// The file where a chart written under pngFile can be looked at: the PNG,
+// else its PDF twin, or "" when -w turns both off.
+std::string FigureFile(const std::string& pngFile);
+
 // Colour of the line that marks the end of the burn-in on the histories.
 constexpr int kBurnInMarkColor = 0x0000ff;
 

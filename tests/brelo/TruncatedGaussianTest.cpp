@@ -192,10 +192,10 @@ TEST(MultiProbitModel, ReferenceClassAndColumnMapping) {
     MultiProbitModel(Zbase, X2, below, 1, 1, rng.get());
     EXPECT_EQ(Zbase, INT_VCTR_1D{1});
 
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     MultiProbitModel(Z, Xtild, Beta, 3, 0, rng.get());
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Warning : Z has already been initialized. Exit from MultiProbitModel...");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Warning : Z has already been initialized. Exit from MultiProbitModel...\n");
     EXPECT_EQ(Z.size(), 3u);
 }
 

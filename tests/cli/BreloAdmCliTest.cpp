@@ -488,7 +488,7 @@ TEST(BreloAdmCli, MapPredictionOnTheElevationRaster) {
     withX.push_back("-X0");
     r = RunAdm(blocked, withX);
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(Contains(r.out, "Option -mrupica_elevation.ascignored\n"));
+    EXPECT_TRUE(Contains(r.err, "option -mrupica_elevation.asc ignored (use R scripts")) << r.err;
     EXPECT_FALSE(FileExists(blocked + "/rupica.txtPrediction_cluster_1.txt"));
 }
 
@@ -528,4 +528,24 @@ TEST(BreloAdmCli, AResultFileThatCannotBeWrittenEndsTheRun) {
                          "\nCannot rename sim2pop.txtMDIC_admCAR_K2.tmp to "
                          "sim2pop.txtMDIC_admCAR_K2 - WriteBestRun\n"))
         << r.err;
+}
+
+// Without covariates or trend the predicted proportions are the same for
+// everyone: no correlation is printed, COR.txt reads NA. The report goes to
+// standard output, the messages to standard error, each once.
+TEST(BreloAdmCli, NoCorrelationWithoutCovariatesAndMessagesOnStandardError) {
+    const std::string dir = DirWith("nocovariates", "sim2pop.txt");
+    std::vector<std::string> args = Sim2pop({});
+    for (std::string& a : args)
+        if (a == "-T1")
+            a = "-T0";
+    const SResult r = RunAdm(dir, args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(Contains(r.out, "Correlation between")) << r.out;
+    EXPECT_EQ(ReadFile(dir + "/sim2pop.txtCOR.txt"), "NA");
+    const std::string warning = "Warning: the chain has not mixed";
+    EXPECT_FALSE(Contains(r.out, warning)) << r.out;
+    ASSERT_TRUE(Contains(r.err, warning)) << r.err;
+    EXPECT_EQ(r.err.find(warning), r.err.rfind(warning));
+    EXPECT_TRUE(Contains(r.err, "look at LH.png and BH.png.")) << r.err;
 }

@@ -327,3 +327,29 @@ TEST(BreloDriverCli, ConvergenceWarningOnlyWhereTheChainHasNotMixed) {
         << longRun.output;
     EXPECT_FALSE(Contains(longRun.output, warning)) << longRun.output;
 }
+
+// Without covariates there is no coefficient chart and nothing to correlate:
+// the warning points to the charts the run wrote (PNG, else PDF, none when
+// neither is written) and the correlation line is not printed.
+TEST(BreloDriverCli, MessagesPointOnlyToWhatTheRunWrote) {
+    const std::string dir = Folder("pointers");
+    const std::string warning = "Warning: the chain has not mixed for log-likelihood";
+    const std::string plain = kSim + "-X0 -XL0 -K2 -T0 -S60 -B10 ";
+    const SCliResult png = RunBreloIn(dir, plain + "-orunA");
+    ASSERT_EQ(png.status, 0) << png.output;
+    EXPECT_TRUE(Contains(png.output, warning + " (effective sample size ")) << png.output;
+    EXPECT_TRUE(Contains(png.output, "and look at LH.png.")) << png.output;
+    EXPECT_FALSE(Contains(png.output, "BH.")) << png.output;
+    EXPECT_FALSE(Contains(png.output, "Correlation between")) << png.output;
+    EXPECT_TRUE(FileExists(dir + "/sim2pop.txt_RUNA_LH.png"));
+
+    const SCliResult pdf = RunBreloIn(dir, plain + "-wpdf -orunB");
+    EXPECT_TRUE(Contains(pdf.output, "and look at LH.pdf.")) << pdf.output;
+    const SCliResult none = RunBreloIn(dir, plain + "-wnone -orunC");
+    EXPECT_TRUE(Contains(none.output, "run more sweeps (-S).")) << none.output;
+
+    // With covariates both charts exist and the correlation means something.
+    const SCliResult regression = RunBreloIn(dir, kSim + "-X0 -XL0 -K2 -T1 -S60 -B10 -orunD");
+    EXPECT_TRUE(Contains(regression.output, "look at LH.png and BH.png.")) << regression.output;
+    EXPECT_TRUE(Contains(regression.output, "Correlation between estimated and predicted"));
+}

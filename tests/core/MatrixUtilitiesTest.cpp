@@ -111,7 +111,7 @@ TEST(Cholesky, FailuresInBothPrograms) {
     }
     FlavourScope f(ProgramFlavour::Brelo);
     EXPECT_EXIT_STDOUT(choldc(L, indefinite), "^Choldc Failed! Exiting\\.\\.\\.\nexit\n$");
-    EXPECT_EXIT_STDOUT(choldc(L, A23), "^Error in cholewsky : problem in matrix dimension$");
+    EXPECT_EXIT_STDOUT(choldc(L, A23), "^Error in cholewsky : problem in matrix dimension\n$");
     DBL_VCTR_2D wrong = {{0}};
     EXPECT_EXIT_STDOUT(choldc(wrong, SPD3),
                        "^choldc : error, cholesky matrix is already initialized with wrong "
