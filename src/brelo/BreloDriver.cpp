@@ -248,6 +248,10 @@ int BreloMain(int argc, char** argv) {
         ShowUsage();
         return 1;
     }
+    if (d.bg && d.test_inf > d.test_sup)
+        RefuseInput("The series of runs -g" + std::to_string(d.test_inf) + " -h" +
+                    std::to_string(d.test_sup) +
+                    " is empty: its first run (-g) must not come after its last (-h).");
     if (d.bg && !d.run.empty())
         RefuseInput("You can not use -orun parameter at the same time as -g -h parameters");
     // Every model option is checked here once, so that a refused command line

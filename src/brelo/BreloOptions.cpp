@@ -251,7 +251,7 @@ void CheckBreloCounts(const SBreloOptions& opts) {
         RefuseInput("The structure burn-in (-BS) must not be negative.");
     CheckChainSettings(opts.K, opts.lambda, opts.TotalSweep, opts.BurnIn, opts.BurnInStructure);
     CheckKMeansStart(opts.kmeansStart, opts.K);
-    CheckClusterCount(opts.K, MakeDataLayout(opts, opts.F));
+    CheckClusterCount(opts.K, MakeDataLayout(opts, opts.F), false);
     if (opts.nb_var_regr < 0 || opts.nb_var_regr > 2)
         RefuseInput("Number of variables in the regression must be in {0,1,2}");
 }

@@ -82,7 +82,8 @@ void DrawStartingValues(SAdmSampler& S) {
 // I5: the state of a continuation file; only the field is drawn.
 bool LoadStartingValues(SAdmSampler& S) {
     CSweepParams& sp = S.sp;
-    if (S.opt.CF.empty() || !LoadCF(sp.sigma, sp.beta, sp.alpha, sp.q, sp.zadMix, sp.p, S.opt.CF))
+    if (S.opt.CF.empty() ||
+        !LoadCF(sp.sigma, sp.beta, sp.alpha, sp.q, sp.zadMix, sp.p, S.opt.CF, &S.setup.data.Xtild))
         return false;
     // The coefficient draws were set up with the variances of -x.
     for (int k = 0; k < S.K; ++k)

@@ -368,7 +368,7 @@ void CheckCounts(const SAdmOptions& opt) {
     if (opt.N < 2)
         RefuseInput("The spatial model needs at least 2 individuals (-N).");
     CheckChainSettings(opt.K, opt.lambda, opt.TotalSweep, opt.BurnIn, 0);
-    CheckClusterCount(opt.K, MakeDataLayout(opt, opt.F));
+    CheckClusterCount(opt.K, MakeDataLayout(opt, opt.F), true);
     if (opt.K > CCopyLabels::kMaxClusters)
         RefuseInput(
             "breloAdm keeps the cluster of each allele copy in one byte: -K must be at most " +

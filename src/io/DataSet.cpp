@@ -236,7 +236,11 @@ void CheckDataLayout(const SDataLayout& layout) {
     CheckSideTableOptions(layout);
 }
 
-void CheckClusterCount(int K, const SDataLayout& layout) {
+void CheckClusterCount(int K, const SDataLayout& layout, bool admixture) {
+    if (!admixture && K > layout.N)
+        RefuseInput("The number of clusters (-K" + std::to_string(K) + ") must not exceed the " +
+                    std::to_string(layout.N) + " individuals of the data (-N" +
+                    std::to_string(layout.N) + "): each individual belongs to one cluster.");
     const long long copies = static_cast<long long>(layout.N) * layout.A;
     if (K > copies)
         RefuseInput("The number of clusters (-K" + std::to_string(K) + ") must not exceed the " +

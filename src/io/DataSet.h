@@ -95,9 +95,10 @@ SDataLayout MakeDataLayout(const Options& opts, const std::string& path) {
 void CheckDataLayout(const SDataLayout& layout);
 
 // Refuses, through RefuseInput, more clusters (-K) than the allele copies
-// of the data (N x A): the clusters beyond would stay empty, and each one
-// costs memory and time.
-void CheckClusterCount(int K, const SDataLayout& layout);
+// of the data (N x A) with admixture, than the individuals without (each
+// individual then belongs to one cluster): the clusters beyond would stay
+// empty, and each one costs memory and time.
+void CheckClusterCount(int K, const SDataLayout& layout, bool admixture);
 
 // Sizes the arrays of data for the layout and reads the file into them,
 // the ids included; the ordinary layout is first checked against every

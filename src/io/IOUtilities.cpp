@@ -591,6 +591,56 @@ bool ReadProportions(CFieldReader& reader, DBL_VCTR_2D& q) {
     return true;
 }
 
+// The Dirichlet parameters of each individual: positive, and summing to a
+// number (a sum beyond the largest double turns every draw into NaN).
+bool ReadDirichletParameters(CFieldReader& reader, DBL_VCTR_2D& alpha) {
+    reader.SetWhere("latent values");
+    const char* what = "alpha of individual %d, cluster %d (a positive number)";
+    for (size_t i = 0; i < alpha.size(); ++i) {
+        const int ii = static_cast<int>(i + 1);
+        double sum = 0.0;
+        for (size_t k = 0; k < alpha[i].size(); ++k) {
+            if (!reader.Real(alpha[i][k], what, ii, static_cast<int>(k + 1)))
+                return false;
+            if (!(alpha[i][k] > 0.0))
+                return reader.RejectLast(what, ii, static_cast<int>(k + 1));
+            sum += alpha[i][k];
+        }
+        if (!std::isfinite(sum))
+            return reader.Refuse("The latent values of individual " + std::to_string(ii) + " in " +
+                                 reader.File() + " sum beyond the largest number");
+    }
+    return true;
+}
+
+// The trend of cluster k at individual i, Xtild[i] . beta[k], is the log of
+// a Dirichlet parameter: beyond log(DBL_MAX) its exponential overflows.
+// Names the coefficient that weighs most in the first trend out of range.
+bool CheckTrendRange(const DBL_VCTR_2D& Xtild, const DBL_VCTR_2D& beta, const std::string& File) {
+    const double limit = std::log(std::numeric_limits<double>::max());
+    for (size_t k = 0; k < beta.size(); ++k)
+        for (size_t i = 0; i < Xtild.size(); ++i) {
+            double trend = 0.0;
+            size_t heaviest = 0;
+            for (size_t b = 0; b < beta[k].size() && b < Xtild[i].size(); ++b) {
+                trend += Xtild[i][b] * beta[k][b];
+                if (std::fabs(Xtild[i][b] * beta[k][b]) >
+                    std::fabs(Xtild[i][heaviest] * beta[k][heaviest]))
+                    heaviest = b;
+            }
+            if (std::fabs(trend) <= limit)
+                continue;
+            std::ostringstream msg;
+            msg << "The coefficient beta of cluster " << k + 1 << ", coefficient " << heaviest + 1
+                << " in " << File << " (" << beta[k][heaviest] << ") gives individual " << i + 1
+                << " a trend of " << trend << ", whose exponential overflows (beyond " << limit
+                << ") - LoadCF";
+            PrintMessage(msg.str());
+            return false;
+        }
+    return true;
+}
+
 bool ReadCFBody(CFieldReader& reader, DBL_VCTR_1D& sigma, DBL_VCTR_2D& beta, DBL_VCTR_2D& alpha,
                 DBL_VCTR_2D& q, CCopyLabels& zadmix, DBL_VCTR_3D& p) {
     if (!ReadFrequencies(reader, p))
@@ -611,8 +661,7 @@ bool ReadCFBody(CFieldReader& reader, DBL_VCTR_1D& sigma, DBL_VCTR_2D& beta, DBL
                     return reader.RejectLast(label, i + 1, a + 1);
                 zadmix[i][a][l] = static_cast<uint8_t>(v);
             }
-    if (!ReadProportions(reader, q) ||
-        !ReadCFMatrix(reader, alpha, "latent values", "alpha of individual %d, cluster %d") ||
+    if (!ReadProportions(reader, q) || !ReadDirichletParameters(reader, alpha) ||
         !ReadCFMatrix(reader, beta, "regression coefficients",
                       "beta of cluster %d, coefficient %d"))
         return false;
@@ -631,7 +680,8 @@ bool ReadCFBody(CFieldReader& reader, DBL_VCTR_1D& sigma, DBL_VCTR_2D& beta, DBL
 }  // namespace
 
 bool LoadCF(DBL_VCTR_1D& sigma, DBL_VCTR_2D& beta, DBL_VCTR_2D& alpha, DBL_VCTR_2D& q,
-            CCopyLabels& zadmix, DBL_VCTR_3D& p, const std::string& File) {
+            CCopyLabels& zadmix, DBL_VCTR_3D& p, const std::string& File,
+            const DBL_VCTR_2D* Xtild) {
     if (RefuseIfEmpty(beta.empty(), "beta", "LoadCF") || RefuseIfEmpty(q.empty(), "Q", "LoadCF") ||
         RefuseIfEmpty(zadmix.empty(), "zadmix", "LoadCF") ||
         RefuseIfEmpty(p.empty(), "p", "LoadCF"))
@@ -664,6 +714,8 @@ bool LoadCF(DBL_VCTR_1D& sigma, DBL_VCTR_2D& beta, DBL_VCTR_2D& alpha, DBL_VCTR_
         PrintMessage("CF file conflicts with command-line options - LoadCF");
         return false;
     }
+    if (Xtild && !CheckTrendRange(*Xtild, newBeta, File))
+        return false;
     sigma.swap(newSigma);
     beta.swap(newBeta);
     alpha.swap(newAlpha);

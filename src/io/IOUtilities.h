@@ -101,10 +101,14 @@ bool SaveCF(const DBL_VCTR_1D& sigma, const DBL_VCTR_2D& beta, const DBL_VCTR_2D
 // for another ploidy or design matrix), it ends early, holds a malformed
 // number or a copy label outside 0..K-1, or holds a state no run can be in:
 // a frequency or admixture coefficient outside 0..1, frequencies of a locus
-// or coefficients of an individual that do not sum to 1, a sigma that is not
-// positive (the message names the file and the value).
+// or coefficients of an individual that do not sum to 1, a sigma or a
+// latent value (alpha) that is not positive, latent values of an individual
+// whose sum overflows, and, given the design matrix Xtild, coefficients
+// whose trend (Xtild . beta, the log of a latent value) overflows its
+// exponential (the message names the file and the value).
 bool LoadCF(DBL_VCTR_1D& sigma, DBL_VCTR_2D& beta, DBL_VCTR_2D& alpha, DBL_VCTR_2D& q,
-            CCopyLabels& zadmix, DBL_VCTR_3D& p, const std::string& File);
+            CCopyLabels& zadmix, DBL_VCTR_3D& p, const std::string& File,
+            const DBL_VCTR_2D* Xtild = nullptr);
 
 // Best-run record: "minDIC trendDeg 1 " on one line without line end. False
 // on an open or write failure (message on stderr).

@@ -77,11 +77,21 @@ class CSideTableLoader {
     SColumnMap m_map;
 };
 
+// The one column whose name matches; two (x and longitude, say) would leave
+// the choice to their order: refused, naming both.
 int CSideTableLoader::FindColumn(bool (*matches)(const std::string&), const char* name) const {
-    for (size_t c = 0; c < m_header.size(); ++c)
-        if (matches(Lower(m_header[c])))
-            return static_cast<int>(c);
-    RefuseInput(m_file + ": no column named '" + name + "' in the header line - LoadSideTable");
+    int found = -1;
+    for (size_t c = 0; c < m_header.size(); ++c) {
+        if (!matches(Lower(m_header[c])))
+            continue;
+        if (found >= 0)
+            Fail("columns '" + m_header[found] + "' and '" + m_header[c] + "' both stand for '" +
+                 name + "': keep one of them");
+        found = static_cast<int>(c);
+    }
+    if (found < 0)
+        RefuseInput(m_file + ": no column named '" + name + "' in the header line - LoadSideTable");
+    return found;
 }
 
 void CSideTableLoader::ReadHeader() {

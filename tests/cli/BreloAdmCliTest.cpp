@@ -549,3 +549,32 @@ TEST(BreloAdmCli, NoCorrelationWithoutCovariatesAndMessagesOnStandardError) {
     EXPECT_EQ(r.err.find(warning), r.err.rfind(warning));
     EXPECT_TRUE(Contains(r.err, "look at LH.png and BH.png.")) << r.err;
 }
+
+// A continuation file whose coefficient overflows the exponential of the
+// trend is refused, naming file and value; the run starts afresh and its
+// results hold numbers, not inf or NaN.
+TEST(BreloAdmCli, AContinuationFileWhoseTrendOverflowsIsRefused) {
+    const std::string dir = DirWith("cli_cf_overflow", "sim2pop.txt");
+    ASSERT_EQ(RunAdm(dir, Sim2pop({}, 40, 10)).status, 0);
+    // The file ends with the K x B coefficients (B = 3 with -T1), then K sigmas.
+    std::istringstream in(ReadFile(dir + "/sim2pop.txtCFadmCAR_K2"));
+    std::vector<std::string> values;
+    for (std::string v; in >> v;)
+        values.push_back(v);
+    ASSERT_GT(values.size(), 8u);
+    values[values.size() - 8] = "1e308";
+    std::ofstream cf(dir + "/big.cf");
+    for (const std::string& v : values)
+        cf << v << " ";
+    cf.close();
+    const SResult r = RunAdm(dir, Sim2pop({"-pbig.cf", "-orunbig"}, 20, 5));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(
+        Contains(r.err, "The coefficient beta of cluster 1, coefficient 1 in big.cf (1e+308)"))
+        << r.err;
+    for (const char* suffix : {"TR.txt", "DIC.txt", "Q.txt", "betaHat.txt"}) {
+        const std::string text = ReadFile(dir + "/sim2pop.txt_RUNbig_" + suffix);
+        EXPECT_EQ(text.find("nan"), std::string::npos) << suffix;
+        EXPECT_EQ(text.find("inf"), std::string::npos) << suffix;
+    }
+}

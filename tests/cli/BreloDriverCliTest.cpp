@@ -54,6 +54,20 @@ TEST(BreloDriverCli, RefusedCommandLinesExitWithStatusOneAndWriteNothing) {
     SCliResult onlyG = RunBreloIn(dir, kSim + kShort + "-K2 -T0 -g1");
     EXPECT_EQ(onlyG.status, 1);
 
+    // An empty series, and more clusters than individuals, in one line.
+    SCliResult backwards = RunBreloIn(dir, kSim + kShort + "-K2 -T0 -g3 -h1");
+    EXPECT_EQ(backwards.status, 1);
+    EXPECT_TRUE(Contains(backwards.output,
+                         "The series of runs -g3 -h1 is empty: its first run "
+                         "(-g) must not come after its last (-h).\n"))
+        << backwards.output;
+    SCliResult tooMany = RunBreloIn(dir, kSim + kShort + "-K131 -T0");
+    EXPECT_EQ(tooMany.status, 1);
+    EXPECT_TRUE(Contains(tooMany.output,
+                         "The number of clusters (-K131) must not exceed the 130 "
+                         "individuals of the data (-N130)"))
+        << tooMany.output;
+
     SCliResult noKept = RunBreloIn(dir, kSim + "-S30 -B30 -K2 -T0");
     EXPECT_EQ(noKept.status, 1);
     EXPECT_TRUE(Contains(noKept.output, "must be smaller than the total number of sweeps"));
@@ -125,9 +139,11 @@ TEST(BreloDriverCli, SeriesOfRunsNameTheirTablesAndFiles) {
     EXPECT_NE(ReadWholeFile(dir + "/sim2pop.txt_RUN2_LHstock.txt"),
               ReadWholeFile(dir + "/sim2pop.txt_RUN3_LHstock.txt"));
 
+    // A series whose first run comes after its last is refused, and writes
+    // no table.
     SCliResult none = RunBreloIn(dir, kSim + kShort + "-K2 -T0 -g3 -h2");
-    ASSERT_EQ(none.status, 0);
-    EXPECT_EQ(ReadLines(dir + "/sim2pop.txt_g3h2_allCriteria.txt").size(), 1u);
+    EXPECT_EQ(none.status, 1);
+    EXPECT_FALSE(FileExists(dir + "/sim2pop.txt_g3h2_allCriteria.txt"));
     EXPECT_FALSE(FileExists(dir + "/sim2pop.txt_g3h2_cvScore.txt"));
 }
 

@@ -228,6 +228,21 @@ TEST(InputFormatsCli, BreloAdmGivesTheSameProportionsFromEveryFormat) {
 TEST(InputFormatsCli, BadFilesAndOptionsAreRefusedInOneLine) {
     const std::string dir = DataFolder("refusals");
     std::ofstream(dir + "/bad.gen") << "t\nsnp1, snp2\nPop\na, 0101 0102\nb, 0101\n";
+    std::ofstream(dir + "/missing.gen") << "t\nsnp1, snp2\nPop\na, 0000 0000\nb, 0000 0\n";
+    // A download cut at a block boundary: the end-of-file block is missing.
+    const std::string whole = Read(dir + "/sim.vcf.gz");
+    std::ofstream(dir + "/cut.vcf.gz", std::ios::binary) << whole.substr(0, whole.size() - 28);
+    std::ofstream(dir + "/wide.vcf")
+        << "##fileformat=VCFv4.2\n##contig=<ID=7>\n"
+           "##FORMAT=<ID=GT,Number=1,Type=String,Description=\"GT\">\n"
+           "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT\ta\tb\n"
+           "7\t5\t.\tA\tC\t.\t.\t.\tGT\t0/1\t1/1\n7\t9\t.\tA\tC\t.\t.\t.\tGT\t0/1\t1/1\t0/0\n";
+    std::istringstream side(Read(dir + "/side.txt"));
+    std::ofstream twoX(dir + "/twox.txt");
+    bool header = true;
+    for (std::string line; std::getline(side, line); header = false)
+        twoX << line << (header ? "\tlongitude\n" : "\t45.2\n");
+    twoX.close();
     struct SCase {
         std::string program, args, message;
     };
@@ -243,6 +258,15 @@ TEST(InputFormatsCli, BadFilesAndOptionsAreRefusedInOneLine) {
          "The option -c describes the ordinary layout"},
         {"breloAdm", "-Fplain.txt -N40 -A2 -L40 -c1 -Cside.txt" + kAdm,
          "the ordinary layout holds its own"},
+        {"brelo", "-Fcut.vcf.gz -fvcf -T-1" + kBrelo,
+         "cut.vcf.gz: the file is truncated (its compressed data lack the end-of-file block)"},
+        {"brelo", "-Fwide.vcf -fvcf -T-1" + kBrelo,
+         "wide.vcf: record 2 (7:9): it holds 3 genotype columns where the header names 2 "
+         "samples"},
+        {"brelo", "-Fmissing.gen -fgenepop -T-1" + kBrelo,
+         "missing.gen holds no observed allele (every genotype is missing)"},
+        {"breloAdm", "-Fsim.vcf.gz -fvcf -Ctwox.txt" + kAdm,
+         "twox.txt, line 1: columns 'x' and 'longitude' both stand for 'x': keep one of them"},
     };
     for (const SCase& c : cases) {
         const SCliResult r = RunProgramIn(c.program, dir, c.args);

@@ -183,6 +183,58 @@ TEST(CFFile, LeftOverValuesAndForeignLabelsAreRefused) {
               "Cannot write file /dev/full - SaveML\nCannot write file /dev/full - SaveCF\n");
 }
 
+// Values a run could not use without overflowing: latent values whose sum
+// is beyond the largest double, and coefficients whose trend (with the
+// design matrix) has an exponential beyond it. Refused naming file and value;
+// the state stays as it was.
+TEST(CFFile, ValuesWhoseUseOverflowsAreRefused) {
+    const SState written = MakeState(2, {2, 3}, 3, 2, 2, 0.0);
+    const DBL_VCTR_2D Xtild = {{1.0, 2.0}, {1.0, -3.0}, {1.0, 0.5}};
+    const std::string file = TempPath("CF");
+    ASSERT_TRUE(Save(written, file));
+    SState read = MakeState(2, {2, 3}, 3, 2, 2, 0.0);
+    ASSERT_TRUE(
+        LoadCF(read.sigma, read.beta, read.alpha, read.q, read.zadmix, read.p, file, &Xtild));
+
+    SState huge = written;
+    huge.beta[1][1] = 1e308;
+    ASSERT_TRUE(Save(huge, file));
+    SState kept = MakeState(2, {2, 3}, 3, 2, 2, 0.5);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(
+        LoadCF(kept.sigma, kept.beta, kept.alpha, kept.q, kept.zadmix, kept.p, file, &Xtild));
+    EXPECT_THAT(
+        testing::internal::GetCapturedStderr(),
+        ::testing::MatchesRegex("The coefficient beta of cluster 2, coefficient 2 in .*CF "
+                                "\\(1e\\+308\\) gives individual 1 a trend of inf, "
+                                "whose exponential overflows \\(beyond 709.78.*\\) - LoadCF\n"));
+    EXPECT_EQ(kept.beta, MakeState(2, {2, 3}, 3, 2, 2, 0.5).beta);
+    // 800 is finite, its exponential is not.
+    huge.beta[1][1] = 0.0;
+    huge.beta[0][0] = 800.0;
+    ASSERT_TRUE(Save(huge, file));
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(
+        LoadCF(kept.sigma, kept.beta, kept.alpha, kept.q, kept.zadmix, kept.p, file, &Xtild));
+    EXPECT_THAT(testing::internal::GetCapturedStderr(), ::testing::HasSubstr("(800) gives"));
+
+    SState alpha = written;
+    alpha.alpha[2][0] = 1.7e308;
+    alpha.alpha[2][1] = 1.7e308;
+    ASSERT_TRUE(Save(alpha, file));
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(Load(kept, file));
+    alpha.alpha[2][1] = -4.0;
+    ASSERT_TRUE(Save(alpha, file));
+    EXPECT_FALSE(Load(kept, file));
+    EXPECT_THAT(testing::internal::GetCapturedStderr(),
+                ::testing::MatchesRegex(
+                    "The latent values of individual 3 in .*CF sum beyond the largest number - "
+                    "LoadCF\n"
+                    "Invalid number '-4' in .*CF, latent values \\(line 1\\): expected alpha of "
+                    "individual 3, cluster 2 \\(a positive number\\) - LoadCF\n"));
+}
+
 TEST(MLFile, RecordRule) {
     const std::string file = TempPath("MDIC_admCAR");
     int degree = -5;
