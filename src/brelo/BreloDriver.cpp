@@ -237,17 +237,13 @@ int BreloMain(int argc, char** argv) {
         predictionFromCommandLine(argc, argv);
         return 0;
     }
-    // With a format (-f) the counts come from the data file.
-    const bool countsFromFile = NamesInputFormat(argc, argv);
-    if (argc < 9 && !countsFromFile) {
+    if (argc == 1) {
         ShowUsage();
         return 1;
     }
     SDriverOptions d = ScanDriverOptions(argc, argv);
-    if (!(d.bF && ((d.bN && d.bL) || countsFromFile)) || d.bg != d.bh) {
-        ShowUsage();
-        return 1;
-    }
+    if (d.bg != d.bh)
+        RefuseInput("The options -g<first> and -h<last> make a series together: give both.");
     if (d.bg && d.test_inf > d.test_sup)
         RefuseInput("The series of runs -g" + std::to_string(d.test_inf) + " -h" +
                     std::to_string(d.test_sup) +

@@ -4,8 +4,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <iterator>
+#include <string>
+#include <vector>
 
 #include "core/MiscUtilities.h"
+#include "core/OptionNames.h"
 #include "core/ProgramExit.h"
 #include "io/DataSet.h"
 #include "plot/PlotUtilities.h"
@@ -15,48 +19,61 @@ namespace {
 const char* const kUsage[] = {
     "\bTo use PREDICTION UTILITIES for NEW values of covariates, please run brelo -predict",
     "Here, we explain command-line usage for classical BRELO utilities.",
-    "Options can be specified in any order.",
+    "Options can be specified in any order; each is one word, the value glued to its name",
+    "(-K3, -Fdata.txt, -T-1).",
     "Typical Usages:",
     "     * No Validation and No Covariates:",
-    "     brelo -FF -NN -AA -LL -KK -DD -SS -BB -T-1 -X0 -XL0",
+    "     brelo -F<file> -N<n> -A<ploidy> -L<loci> -K<k> -D<lambda> -S<sweeps> -B<burn-in> -T-1 "
+    "-X0 -XL0",
     "",
     "     * No Validation and Covariates:",
-    "     brelo -FF -NN -AA -LL -KK -DD -SS -BB -TT -XX -XLXL",
+    "     brelo -F<file> -N<n> -A<ploidy> -L<loci> -K<k> -D<lambda> -S<sweeps> -B<burn-in> "
+    "-T<degree> -X<n> -XL<n>",
     "     * Split-Sample Validation:",
-    "     brelo -FF -vv -NN -AA -LL -KK -DD -SS -BB -TT -XX -XLXL",
+    "     brelo -F<file> -v<partition> -N<n> -A<ploidy> -L<loci> -K<k> -D<lambda> -S<sweeps> "
+    "-B<burn-in> -T<degree> -X<n> -XL<n>",
     "     * 2-fold Cross-Validation:",
-    "     brelo -FF -vv -2fold -NN -AA -LL -KK -DD -SS -BB -TT -XX -XLXL",
+    "     brelo -F<file> -v<partition> -2fold -N<n> -A<ploidy> -L<loci> -K<k> -D<lambda> "
+    "-S<sweeps> -B<burn-in> -T<degree> -X<n> -XL<n>",
     "",
     "Required Parameters:",
-    "-FF: F = File Name of Input Data File",
-    "         If file name contains spaces, input it as \"F\".",
-    "-NN: N = Number of Individuals",
-    "-AA: A = Ploidy (1 = Haploid, 2 = Diploid, ...)",
-    "-LL: L = Number of Loci",
-    "-KK: K = Number of Clusters",
-    "-XLXL: XL = Number of Qualitative Covariates",
-    "-XX: X = Number of Quantitative Covariates (other than spatial coordinates)",
-    "-TT :    T = Degree of Trend",
-    "             -1: NO Spatial Coord. in datafile F",
-    "              0: Spatial Coord. NOT used",
-    "             {1,2,3}: Degree 1, 2 or 3",
-    "-DD: D = Parameter of Dirichlet Allele Frequency Model",
-    "-SS: S = Total Number of Sweeps of MCMC",
-    "-BB: B = Burn In Number of Sweeps of MCMC",
+    "-F<file>:     File Name of Input Data File",
+    "              If file name contains spaces, input it as \"-F<file>\".",
+    "-N<n>:        Number of Individuals",
+    "-A<ploidy>:   Ploidy (1 = Haploid, 2 = Diploid, ...)",
+    "-L<loci>:     Number of Loci",
+    "-K<k>:        Number of Clusters (at most N)",
+    "-XL<n>:       Number of Qualitative Covariates, Default: 0",
+    "-X<n>:        Number of Quantitative Covariates (other than spatial coordinates), Default: 0",
+    "-T<degree>:   Degree of Trend",
+    "              -1: NO Spatial Coord. in datafile F",
+    "               0: Spatial Coord. NOT used",
+    "              {1,2,3}: Degree 1, 2 or 3",
+    "-D<lambda>:   Parameter of Dirichlet Allele Frequency Model",
+    "-S<sweeps>:   Total Number of Sweeps of MCMC",
+    "-B<burn-in>:  Burn In Number of Sweeps of MCMC",
     "",
     "Optional Parameters:",
-    "-rr:     r = Number of Extra Rows in Data File, Default: 0",
-    "-cc:     c = Number of Extra Columns in Data File, Default: 0",
-    "-ii:     i = Folder Name of Input Data File, Default: Current Folder",
-    "             If folder name contains spaces, input it as \"i\".",
-    "-oo:     o = Folder Name of Output Result Files, Default: Current Folder",
-    "             If folder name contains spaces, input it as \"o\".",
-    "-orunorun: orun = String to Append to Output Result Files Names, e.g. a Run Number",
-    "-spsp: sp = SPecial data format: one individual = one row",
-    "       sp = y, Yes",
-    "       sp = n, No (Default)",
-    "-gg -hh: Launch multiple runs for file F. Outfiles will be indexed from _RUNg to _RUNh",
-    "-vv:     v = Partition File Name for Split-Sample Validation (no option -2fold) or "
+    "-r<n>:        Number of Extra Rows in Data File, Default: 0",
+    "-c<n>:        Number of Extra Columns in Data File, Default: 0",
+    "-i<folder>:   Folder Name of Input Data File, Default: Current Folder",
+    "              If folder name contains spaces, input it as \"-i<folder>\".",
+    "-o<folder>:   Folder Name of Output Result Files, Default: Current Folder",
+    "              If folder name contains spaces, input it as \"-o<folder>\".",
+    "-orun<label>: String to Append to Output Result Files Names, e.g. a Run Number",
+    "-sp<y|n>:     SPecial data format: one individual = one row",
+    "              y, Yes",
+    "              n, No (Default)",
+    "-rc<y|n>:     Recessive allele(s): the data file starts with a line of L recessive",
+    "              allele codes (diploids only); Default: n",
+    "-d<n>:        Number of dummy records after the N individuals (only their coordinates",
+    "              are read), Default: 0",
+    "-n<n>:        Coordinates used in the trend: 2 (x and y, Default), 1 (the second), 0 none",
+    "-BS<n>:       Burn-in sweeps spent on the genetic structure only, Default: 5 % of the",
+    "              burn-in, at most 50",
+    "-g<first> -h<last>: Launch multiple runs for file F. Outfiles will be indexed from",
+    "              _RUN<first>_ to _RUN<last>_",
+    "-v<partition>: Partition File Name for Split-Sample Validation (no option -2fold) or "
     "Cross-Validation (option -2fold).",
     "             Should contained the Loci Index (or the Individuals Index) for the Training "
     "Data",
@@ -72,26 +89,36 @@ const char* const kUsage[] = {
     "         (best of 10 runs; with -ref, reference individuals start in cluster K)",
     "-zg :    Draw each label from its full conditional over the K clusters in structure sweeps",
     "         (Gibbs step, instead of a Metropolis step with a uniform proposal)",
-    "-ww :    w = Files of every chart: png, pdf, png,pdf or none, Default: png,pdf",
+    "-w<formats>: Files of every chart: png, pdf, png,pdf or none, Default: png,pdf",
     "         (a PNG image at 192 dpi and its PDF twin, text kept as text)",
+    "--help :    this text",
+    "--version : the version of the program",
 };
 
-[[noreturn]] void UsageAndExit() {
-    ShowUsage();
-    ExitProgram(1);
+// Every line of the usage, the input formats' included.
+std::vector<std::string> UsageLines() {
+    std::vector<std::string> lines(std::begin(kUsage), std::end(kUsage));
+    for (const std::string& line : InputFormatUsageLines())
+        lines.push_back(line);
+    return lines;
 }
 
-// -spy/-spn, -rcy/-rcn: the fourth character is the answer.
+// -spy/-spn, -rcy/-rcn: the fourth and last character is the answer.
 bool ReadYesNo(const char* arg) {
-    if (strlen(arg) < 4 || (arg[3] != 'y' && arg[3] != 'n'))
+    if (strlen(arg) != 4 || (arg[3] != 'y' && arg[3] != 'n'))
         RefuseUnknownOption(arg);
     return arg[3] == 'y';
 }
 
+// A switch is its name alone: -refine or -jkx is not -ref or -jk.
+void ExpectExactly(const char* arg, const char* name) {
+    if (strcmp(arg, name) != 0)
+        RefuseUnknownOption(arg);
+}
+
 void ParseROption(const char* arg, SBreloOptions& opts) {
     if (arg[2] == 'e') {
-        if (arg[3] != 'f')
-            RefuseUnknownOption(arg);
+        ExpectExactly(arg, "-ref");
         opts.bbase = true;
     } else if (arg[2] == 'c') {
         opts.isRecAllele = ReadYesNo(arg);
@@ -183,13 +210,11 @@ void ParseOneOption(const char* arg, SBreloOptions& opts) {
             opts.nd = ReadIntOption(arg, 2);
             break;
         case 'j':
-            if (arg[2] != 'k')
-                RefuseUnknownOption(arg);
+            ExpectExactly(arg, "-jk");
             opts.kmeansStart = true;
             break;
         case 'z':
-            if (arg[2] != 'g')
-                RefuseUnknownOption(arg);
+            ExpectExactly(arg, "-zg");
             opts.gibbsLabels = true;
             break;
         case 'w':
@@ -208,20 +233,16 @@ void ParseOneOption(const char* arg, SBreloOptions& opts) {
 }  // namespace
 
 void ShowUsage() {
-    for (const char* line : kUsage)
+    for (const std::string& line : UsageLines())
         std::cout << line << "\n";
     std::cout << std::flush;
-    ShowInputFormatUsage();
 }
 
 void RefuseUnknownOption(const char* arg) {
-    std::cout << "Unknown Option - " << arg << std::endl;
-    UsageAndExit();
+    RefuseUnknownOption(arg, UsageLines(), "brelo");
 }
 
 void ParseBreloOptions(int argc, char** argv, SBreloOptions& opts, const SGenotypeCounts* known) {
-    if (argc < 9 && !NamesInputFormat(argc, argv))
-        UsageAndExit();
     for (int i = 1; i < argc; ++i)
         ParseOneOption(argv[i], opts);
     const std::string path = MakeInputPath(opts.FoI, opts.F);
@@ -230,16 +251,25 @@ void ParseBreloOptions(int argc, char** argv, SBreloOptions& opts, const SGenoty
     else if (opts.bF)
         TakeCountsFromFile(opts.input, path, {opts.N, opts.bN}, {opts.A, opts.bA},
                            {opts.L, opts.bL});
-    if (!(opts.bF && opts.bN && opts.bA && opts.bL && opts.bK && opts.bD && opts.bS && opts.bB &&
-          opts.bT))
-        UsageAndExit();
+    const std::string missing = MissingOptionsLine({{"-F<file>", opts.bF},
+                                                    {"-N<n>", opts.bN},
+                                                    {"-A<ploidy>", opts.bA},
+                                                    {"-L<loci>", opts.bL},
+                                                    {"-K<k>", opts.bK},
+                                                    {"-D<lambda>", opts.bD},
+                                                    {"-S<sweeps>", opts.bS},
+                                                    {"-B<burn-in>", opts.bB},
+                                                    {"-T<degree>", opts.bT}},
+                                                   "brelo");
+    if (!missing.empty())
+        RefuseInput(missing);
     if (opts.isRecAllele && opts.A != 2)
         RefuseInput("Dominant markers allowed for diploid individuals only ...");
-    if (opts.trendDegree < -1 || opts.trendDegree > 3) {
-        std::cout << "The trend degree must be in {-1,0,1,2,3}." << std::endl;
-        std::cout << "(value -1 if the datafile do NOT contained spatial coordinates)" << std::endl;
-        UsageAndExit();
-    }
+    if (opts.trendDegree < -1 || opts.trendDegree > 3)
+        RefuseInput(
+            "The trend degree must be in {-1,0,1,2,3} (-1 if the data file holds no "
+            "spatial coordinates), not -T" +
+            std::to_string(opts.trendDegree) + ".");
     CheckBreloCounts(opts);
 }
 

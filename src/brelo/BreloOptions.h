@@ -40,14 +40,15 @@ struct SBreloOptions {
 // Prints the usage text of brelo on standard output.
 void ShowUsage();
 
-// Prints "Unknown Option - " + arg, the usage, and exits with status 1.
+// Refuses arg in one line naming it as written and the nearest options of
+// the usage (exit status 1).
 [[noreturn]] void RefuseUnknownOption(const char* arg);
 
 // Second stage of the command line: reads every option of argv into opts.
-// Fatal (exit 1): fewer than 9 arguments, an unknown option, a missing
-// required option (usage), dominant markers with a ploidy other than 2, a
-// trend degree outside -1..3, and every count that makes no sense (see
-// CheckBreloCounts). With a format (-f), N, A and L are those of the data
+// Fatal (one line, exit 1): an unknown option (named with the nearest known
+// ones), the required options that are missing (named), dominant markers
+// with a ploidy other than 2, a trend degree outside -1..3, and every count
+// that makes no sense (see CheckBreloCounts). With a format (-f), N, A and L are those of the data
 // file: of known when given (a data set already loaded), else read from the
 // file.
 void ParseBreloOptions(int argc, char** argv, SBreloOptions& opts,

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <set>
 #include <sstream>
 #include <vector>
@@ -13,11 +14,14 @@
 
 #include "core/Messages.h"
 #include "core/MiscUtilities.h"
+#include "core/OptionNames.h"
 #include "core/ProgramExit.h"
 #include "core/RNGUtilities.h"
 #include "core/TokenReader.h"
 #include "io/IOUtilities.h"
+#include "io/InputFormat.h"
 #include "io/ManipVector.h"
+#include "io/SideTable.h"
 #include "plot/PlotUtilities.h"
 
 namespace {
@@ -29,58 +33,69 @@ const char* const kUsagePrediction[] = {
     "",
     "Typical Usages:",
     "     * No Qualitative Covariates in the Data:",
-    "     brelo -predict -BETAbeta -newFnewF -newNnewN -newCnewC -newRnewR -XX -XLXL -TT -admadm "
-    "-oo",
+    "     brelo -predict -BETA<file> -newF<file> -newN<n> -newC<n> -newR<n> -X<n> -XL<n> "
+    "-T<degree> -adm<y|n> -o<name>",
     "     * Qualitative Covariates in the Data:",
-    "     brelo -predict -BETAbeta -newFnewF -newNnewN -newCnewC -newRnewR -XX -XLXL -TT -admadm "
-    "-oo -FF -NN -AA -LL -cc -rr",
+    "     brelo -predict -BETA<file> -newF<file> -newN<n> -newC<n> -newR<n> -X<n> -XL<n> "
+    "-T<degree> -adm<y|n> -o<name> -F<file> -N<n> -A<ploidy> -L<loci> -c<n> -r<n>",
+    "     * Qualitative Covariates in the -C table of a -fvcf or -fgenepop data file:",
+    "     brelo -predict -BETA<file> -newF<file> -newN<n> -X<n> -XL<n> -T<degree> -adm<y|n> "
+    "-o<name> -F<file> -f<format> -C<file>",
     "Parameters:",
     "     * Parameters for Data without Qualitative Covariates:",
-    "-newFnewF: newF = File Name of Data File containing the New Values of Covariates",
-    "                  If file name contains spaces, input it as \"F\".",
-    "-newNnewN: N = Number of Individuals in newF",
-    "-newCnewC: newC = Number of Extra Columns in newF, Default: 0",
-    "-newRnewR: newR = Number of Extra Rows in newF, Default: 0",
-    "-oo:       o = Name for Outputs ",
-    "-ww:       w = Files of the chart: png, pdf, png,pdf or none, Default: png,pdf",
-    "-BETAbeta: beta = File Name of Data File containing the Estimated Regression Coefficients "
+    "-newF<file>:  File Name of Data File containing the New Values of Covariates",
+    "              If file name contains spaces, input it as \"-newF<file>\".",
+    "-newN<n>:     Number of Individuals in newF",
+    "-newC<n>:     Number of Extra Columns in newF, Default: 0",
+    "-newR<n>:     Number of Extra Rows in newF, Default: 0",
+    "-o<name>:     Name for Outputs ",
+    "-plot<y|n>:   Draw the chart of the predicted memberships, Default: y",
+    "-w<formats>:  Files of the chart: png, pdf, png,pdf or none, Default: png,pdf",
+    "-BETA<file>:  File Name of Data File containing the Estimated Regression Coefficients "
     "from which you want to predict",
-    "                  If file name contains spaces, input it as \"beta\".",
+    "              If file name contains spaces, input it as \"-BETA<file>\".",
     "   !Warning: Following parameters have to correspond to the parameters of the run that "
     "estimated beta!",
-    "-admadm: adm = Was this run with or without admixture?",
-    "         adm = y, Yes",
-    "         adm = n, No",
-    "-KK:     K = Number of Clusters",
-    "-XLXL:   XL = Number of Qualitative Covariates",
-    "-XX:     X = Number of Quantitative Covariates (other than spatial coordinates)",
-    "-TT:     T = Degree of Trend",
-    "             -1: NO Spatial Coord. in datafile F",
-    "              0: Spatial Coord. NOT used",
-    "             {1,2,3}: Degree 1, 2 or 3",
+    "-adm<y|n>:    Was this run with or without admixture?",
+    "              y, Yes",
+    "              n, No",
+    "-K<k>:        Number of Clusters",
+    "-XL<n>:       Number of Qualitative Covariates",
+    "-X<n>:        Number of Quantitative Covariates (other than spatial coordinates)",
+    "-T<degree>:   Degree of Trend",
+    "              -1: NO Spatial Coord. in datafile F",
+    "               0: Spatial Coord. NOT used",
+    "              {1,2,3}: Degree 1, 2 or 3",
     "     * Additional Parameters for Data with Qualitative Covariates:",
     "BRELO need additional informations to load the original data (with genotypes) that were "
     "used for the estimation of beta",
     "Values for these parameters should be the same as when you launched brelo to analyse the "
     "original data",
-    "-FF: F = File Name of Input Data File",
-    "         If file name contains spaces, input it as \"F\".",
-    "-NN: N = Number of Individuals",
-    "-AA: A = Ploidy (1 = Haploid, 2 = Diploid, ...)",
-    "-LL: L = Number of Loci",
+    "-F<file>:     File Name of Input Data File",
+    "              If file name contains spaces, input it as \"-F<file>\".",
+    "-i<folder>:   Folder Name of Input Data File, Default: Current Folder",
+    "-N<n>:        Number of Individuals",
+    "-A<ploidy>:   Ploidy (1 = Haploid, 2 = Diploid, ...)",
+    "-L<loci>:     Number of Loci",
     " Optional:",
-    "-rr:   r = Number of Extra Rows in Data File, Default: 0",
-    "-cc:   c = Number of Extra Columns in Data File, Default: 0",
-    "-spsp: sp = SPecial data format: one individual = one row",
-    "       sp = y, Yes",
-    "       sp = n, No (Default)",
-    "-ref:  The 1st non-extra column of datafile F indicates Individuals to assigned to the "
-    "Reference Cluster",
-    "       (value 1 for ref. indiv., 0 for others)",
+    "-r<n>:        Number of Extra Rows in Data File, Default: 0",
+    "-c<n>:        Number of Extra Columns in Data File, Default: 0",
+    "-d<n>:        Number of dummy records after the N individuals, Default: 0",
+    "-sp<y|n>:     SPecial data format: one individual = one row",
+    "              y, Yes",
+    "              n, No (Default)",
+    "-rc<y|n>:     Recessive allele line at the top of the data file, Default: n",
+    "-ref:         The 1st non-extra column of datafile F indicates Individuals to assigned to "
+    "the Reference Cluster",
+    "              (value 1 for ref. indiv., 0 for others)",
+    "-f<format> -C<file>: the estimation data file is a -fvcf or -fgenepop file whose",
+    "              covariates came from the -C table (as in the run): the levels are read",
+    "              from its rows of the data file's individuals; -N, -A, -L come from the file",
+    "--help:       this text",
 };
 
 struct SPredictOptions {
-    std::string betaF, newF, outfile, F;
+    std::string betaF, newF, outfile, F, FoI;
     int newN = 0, newER = 0, newEC = 0;
     int K = 0, trendDegree = -1, nbQuantVar = 0, nbQualVar = 0;
     int N = 0, A = 0, L = 0, ER = 0, EC = 0, nd = 0;
@@ -88,16 +103,15 @@ struct SPredictOptions {
     bool specialFormat = false, isRecAllele = false, hasReferenceCol = false;
     bool bBeta = false, bNewF = false, bNewN = false, bK = false, bT = false, bX = false,
          bXL = false, bAdm = false, bF = false, bN = false, bA = false, bL = false;
+    SInputOptions input;  // -f and -C of the estimation data file
 };
 
-[[noreturn]] void UsageAndExit() {
-    ShowUsagePrediction();
-    ExitProgram(1);
+std::vector<std::string> UsageLines() {
+    return std::vector<std::string>(std::begin(kUsagePrediction), std::end(kUsagePrediction));
 }
 
 [[noreturn]] void RefuseOption(const char* arg) {
-    std::cout << "Unknown Option - " << arg << std::endl;
-    UsageAndExit();
+    RefuseUnknownOption(arg, UsageLines(), "brelo -predict");
 }
 
 // The answer letter of a -xxxy / -xxxn option at position pos.
@@ -125,13 +139,13 @@ void ParseNewOption(const char* arg, SPredictOptions& o) {
             o.newEC = ReadIntOption(arg, 5);
             break;
         default:
-            break;  // "-new" followed by another letter names no option
+            RefuseOption(arg);
     }
 }
 
 void ParseROption(const char* arg, SPredictOptions& o) {
     if (arg[2] == 'e') {
-        if (arg[3] != 'f')
+        if (strcmp(arg, "-ref") != 0)
             RefuseOption(arg);
         o.hasReferenceCol = true;
     } else if (arg[2] == 'c') {
@@ -144,6 +158,8 @@ void ParseROption(const char* arg, SPredictOptions& o) {
 void ParsePredictOption(const char* arg, SPredictOptions& o) {
     if (arg[0] != '-')
         RefuseOption(arg);
+    if (ParseInputOption(arg, o.input))
+        return;
     const char* value = arg + 2;
     switch (arg[1]) {
         case 'p':
@@ -153,10 +169,8 @@ void ParsePredictOption(const char* arg, SPredictOptions& o) {
                 RefuseOption(arg);
             break;
         case 'B':
-            if (strncmp(arg, "-BETA", 5) != 0) {
-                std::cout << "Unknown Option : " << arg << std::endl;
-                UsageAndExit();
-            }
+            if (strncmp(arg, "-BETA", 5) != 0)
+                RefuseOption(arg);
             o.betaF = arg + 5;
             o.bBeta = true;
             break;
@@ -223,7 +237,8 @@ void ParsePredictOption(const char* arg, SPredictOptions& o) {
             o.nd = ReadIntOption(arg, 2);  // dummy records of the estimation data file
             break;
         case 'i':
-            break;  // the estimation data file is read by its -F name
+            o.FoI = value;
+            break;
         case 'w':
             SetFigureFormatsOption(value);
             break;
@@ -233,15 +248,24 @@ void ParsePredictOption(const char* arg, SPredictOptions& o) {
 }
 
 void CheckPredictOptions(const SPredictOptions& o) {
-    if (!(o.bBeta && o.bNewF && o.bNewN && o.bK && o.bT && o.bX && o.bXL) || !o.bAdm) {
-        std::cout << "Some options are missing" << std::endl;
-        UsageAndExit();
-    }
-    if (o.trendDegree < -1 || o.trendDegree > 3) {
-        std::cout << "The trend degree must be in {-1,0,1,2,3}." << std::endl;
-        std::cout << "(value -1 if the datafile do NOT contained spatial coordinates)" << std::endl;
-        UsageAndExit();
-    }
+    const std::string missing = MissingOptionsLine({{"-BETA<file>", o.bBeta},
+                                                    {"-newF<file>", o.bNewF},
+                                                    {"-newN<n>", o.bNewN},
+                                                    {"-K<k>", o.bK},
+                                                    {"-T<degree>", o.bT},
+                                                    {"-X<n>", o.bX},
+                                                    {"-XL<n>", o.bXL},
+                                                    {"-adm<y|n>", o.bAdm}},
+                                                   "brelo -predict");
+    if (!missing.empty())
+        RefuseInput(missing);
+    if (o.trendDegree < -1 || o.trendDegree > 3)
+        RefuseInput(
+            "The trend degree must be in {-1,0,1,2,3} (-1 if the data file holds no "
+            "spatial coordinates), not -T" +
+            std::to_string(o.trendDegree) + ".");
+    if (!o.input.sideTable.empty() && !o.input.HasFormat())
+        RefuseInput("The option -C gives the covariates of a -fvcf or -fgenepop data file (-f).");
     if (o.K < 1)
         RefuseInput("The number of clusters (-K) must be at least 1.");
     if (o.newN < 1)
@@ -254,30 +278,51 @@ void CheckPredictOptions(const SPredictOptions& o) {
         RefuseInput("The numbers of covariates (-X, -XL) must not be negative.");
 }
 
+// The levels of the qualitative covariates as a run on a -f file took them
+// from its -C table: the codes of the rows of the file's individuals.
+std::vector<std::set<int>> LevelsOfSideTable(const SPredictOptions& o, bool hasSpatialCoord) {
+    if (!o.bF || o.input.sideTable.empty())
+        RefuseInput("With qualitative covariates and " + FormatName(o.input.format) +
+                    ", the estimation data file (-F<file>) and its table (-C<file>) are needed.");
+    const std::string dataFile = MakeInputPath(o.FoI, o.F);
+    const SGenotypeTable table = ReadGenotypeTable(o.input.format, dataFile);
+    SSideColumns wanted;
+    wanted.ref = o.hasReferenceCol;
+    wanted.nbQualVar = o.nbQualVar;
+    wanted.nbQuantVar = o.nbQuantVar;
+    wanted.coordinates = hasSpatialCoord;
+    SSideValues side;
+    ReadSideTable(o.input.sideTable, wanted, table.ids, dataFile, side);
+    std::vector<std::set<int>> levelS(o.nbQualVar);
+    for (const INT_VCTR_1D& codes : side.XQual)
+        for (int v = 0; v < o.nbQualVar; ++v)
+            levelS[v].insert(codes[v]);
+    return levelS;
+}
+
 std::vector<std::set<int>> LoadQualitativeLevels(const SPredictOptions& o, bool hasSpatialCoord) {
     std::vector<std::set<int>> levelS;
     if (o.nbQualVar < 1)
         return levelS;
-    if (!(o.bF && o.bN && o.bA && o.bL)) {
-        std::cout << "Error: With qualitative covariates, more parameters are required to compute "
-                     "prediction"
-                  << std::endl;
-        UsageAndExit();
-    }
+    if (o.input.HasFormat())
+        return LevelsOfSideTable(o, hasSpatialCoord);
+    if (!(o.bF && o.bN && o.bA && o.bL))
+        RefuseInput(
+            "Error: With qualitative covariates, more parameters are required to compute "
+            "prediction: " +
+            MissingOptionsLine(
+                {{"-F<file>", o.bF}, {"-N<n>", o.bN}, {"-A<ploidy>", o.bA}, {"-L<loci>", o.bL}},
+                "brelo -predict"));
     if (o.N < 1 || o.A < 1 || o.L < 1 || o.ER < 0 || o.EC < 0 || o.nd < 0)
         RefuseInput(
             "The sizes of the estimation data file (-N, -A, -L, -r, -c, -d) must be positive.");
-    const bool ok =
-        LoadQualInfoFromData(o.N, o.nbQualVar, o.nbQuantVar, o.L, o.A, o.ER, o.EC, o.specialFormat,
-                             o.hasReferenceCol, o.isRecAllele, hasSpatialCoord, levelS, o.F, o.nd);
-    if (!ok || static_cast<int>(levelS.size()) != o.nbQualVar) {
-        std::cout << "Error while loading info. Please verify command line options." << std::endl;
-        std::cout << "Have you changed the main datafile since the project creation ? If yes, the "
-                     "project parameters may be obsolete. Please try to create a new project or "
-                     "use the same data as before."
-                  << std::endl;
-        UsageAndExit();
-    }
+    const bool ok = LoadQualInfoFromData(o.N, o.nbQualVar, o.nbQuantVar, o.L, o.A, o.ER, o.EC,
+                                         o.specialFormat, o.hasReferenceCol, o.isRecAllele,
+                                         hasSpatialCoord, levelS, MakeInputPath(o.FoI, o.F), o.nd);
+    if (!ok || static_cast<int>(levelS.size()) != o.nbQualVar)
+        RefuseInput(
+            "Error while loading info. Please verify command line options (have you changed "
+            "the main datafile since the estimation?).");
     return levelS;
 }
 
@@ -344,7 +389,7 @@ void CheckCoefficientLayout(const std::vector<DBL_VCTR_1D>& lines, size_t rows, 
 }  // namespace
 
 void ShowUsagePrediction() {
-    for (const char* line : kUsagePrediction)
+    for (const std::string& line : UsageLines())
         std::cout << line << "\n";
     std::cout << std::flush;
 }
@@ -502,9 +547,8 @@ void predictionFromCommandLine(int argc, char** argv) {
     DBL_VCTR_2D newDataXtild, newDataC;
     if (!LoadNewDataFile(o.newN, o.newER, o.newEC, o.nbQuantVar, hasSpatialCoord, levelS, o.newF,
                          newDataC, newDataXtild)) {
-        std::cout << "Problem while loading data. Please verify command line options" << std::endl;
-        FreeRNG(rng);
-        UsageAndExit();
+        FreeRNG(rng);  // the reader said what is wrong, in one line
+        ExitProgram(1);
     }
     const int nbXtildCol =
         static_cast<int>(NewDesignColumns(levelS, o.nbQuantVar, hasSpatialCoord));
@@ -515,10 +559,8 @@ void predictionFromCommandLine(int argc, char** argv) {
         CheckCoefficientLayout(ReadCoefficientLines(o.betaF),
                                NumberOfCoefficients(nbXtildCol, o.trendDegree), clusters, o.betaF);
     if (!predict(o.admixture, o.betaF, newDataXtild, o.K, o.trendDegree, o.outfile, o.bplot, rng)) {
-        std::cout << "Problem while prediction computation. Please verify command line options"
-                  << std::endl;
         FreeRNG(rng);
-        UsageAndExit();
+        Refuse("Problem while prediction computation. Please verify command line options");
     }
     FreeRNG(rng);
 }

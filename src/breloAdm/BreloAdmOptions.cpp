@@ -6,9 +6,13 @@
 #include <cmath>
 #include <cstdlib>
 #include <iostream>
+#include <iterator>
+#include <string>
+#include <vector>
 
 #include "core/CopyLabels.h"
 #include "core/MiscUtilities.h"
+#include "core/OptionNames.h"
 #include "core/ProgramExit.h"
 #include "io/DataSet.h"
 #include "plot/PlotUtilities.h"
@@ -16,86 +20,101 @@
 namespace {
 
 const char* const USAGE_LINES[] = {
-    "Typical Usage: breloAdm -FF -NN -AA -LL -KK -XX -XLXL -TT -PP -DD -SS -BB",
-    "Options can be specified in any order.",
+    "Typical Usage: breloAdm -F<file> -N<n> -A<ploidy> -L<loci> -K<k> -X<n> -XL<n> -T<degree> "
+    "-P<psi> -D<lambda> -S<sweeps> -B<burn-in>",
+    "Options can be specified in any order; each is one word, the value glued to its name",
+    "(-K3, -Fdata.txt, -P0.6).",
     "",
     "Required Options:",
-    "-FF: F = File Name of Input Data File",
-    "     For file name contains spaces, input it as \"F\".",
-    "-NN: N = Number of Individuals",
-    "-AA: A = Ploidy (1 = Haploid, 2 = Diploid, ...)",
-    "-LL: L = Number of Loci",
-    "-KK: K = Number of Clusters",
-    "-XLXL: XL = Number of Qualitative Covariates",
-    "-XX: X = Number of Quantitative Covariates (other than spatial coordinates)",
-    "-TT: T = Degree of Trend",
-    "             -1: NO Spatial Coord. in datafile F",
+    "-F<file>:     File Name of Input Data File",
+    "              For file name contains spaces, input it as \"-F<file>\".",
+    "-N<n>:        Number of Individuals",
+    "-A<ploidy>:   Ploidy (1 = Haploid, 2 = Diploid, ...)",
+    "-L<loci>:     Number of Loci",
+    "-K<k>:        Number of Clusters",
+    "-XL<n>:       Number of Qualitative Covariates, Default: 0",
+    "-X<n>:        Number of Quantitative Covariates (other than spatial coordinates), Default: 0",
+    "-T<degree>:   Degree of Trend",
     "              0: Spatial Coord. NOT used",
-    "             {1,2,3}: Degree 1, 2 or 3",
-    "-PP: P = SPatial interaction parameter",
-    "-DD: D = Parameter of Dirichlet Allele Frequency Model (no F-model)",
-    "-SS: S = Total Number of Sweeps of MCMC",
-    "-BB: B = Burn In Number of Sweeps of MCMC",
+    "              {1,2,3}: Degree 1, 2 or 3",
+    "-P<psi>:      SPatial interaction parameter (below 1)",
+    "-D<lambda>:   Parameter of Dirichlet Allele Frequency Model (no F-model)",
+    "-S<sweeps>:   Total Number of Sweeps of MCMC",
+    "-B<burn-in>:  Burn In Number of Sweeps of MCMC",
     "",
     "Optional Options:",
-    "-rr: r = Number of Extra Rows in Data File, Default: 0",
-    "-cc: c = Number of Extra Columns in Data File, Default: 0",
-    "-ii: i = Folder Name of Input Data File, Default: Current Folder",
-    "     For folder name contains spaces, input it as \"i\".",
-    "-oo: o = Folder Name of Output Result Files, Default: Current Folder",
-    "     For folder name contains spaces, input it as \"o\".",
-    "-orunorun: orun = String to Append to Output Result Files Names, e.g. a Run Number",
-    "-pp: p = Configuration File for Continue from Highest Likelihood Run, Default: NULL",
-    "     For file name contains spaces, input it as \"p\".",
-    "-dd: d = Number of dummy individuals, Default: 0",
-    "-uu: u = Update sigma?",
-    "     u = y, Yes (Default)",
-    "     u = n, No",
-    "-upup: up = Update Psi?",
-    "     up = y, Yes",
-    "     up = n, No (Default)",
-    "-xx: x = Variance of CAR, Default: 30.0",
-    "-mm: m = Name of file containing map (ascii-raster format) to predict admixture "
+    "-r<n>:        Number of Extra Rows in Data File, Default: 0",
+    "-c<n>:        Number of Extra Columns in Data File, Default: 0",
+    "-i<folder>:   Folder Name of Input Data File, Default: Current Folder",
+    "              For folder name contains spaces, input it as \"-i<folder>\".",
+    "-o<folder>:   Folder Name of Output Result Files, Default: Current Folder",
+    "              For folder name contains spaces, input it as \"-o<folder>\".",
+    "-orun<label>: String to Append to Output Result Files Names, e.g. a Run Number",
+    "-p<file>:     Configuration File for Continue from Highest Likelihood Run, Default: NULL",
+    "              For file name contains spaces, input it as \"-p<file>\".",
+    "-d<n>:        Number of dummy individuals, Default: 0",
+    "-u<y|n>:      Update sigma?",
+    "              y, Yes (Default)",
+    "              n, No",
+    "-up<y|n>:     Update Psi?",
+    "              y, Yes",
+    "              n, No (Default)",
+    "-x<variance>: Variance of CAR, Default: 10.0",
+    "-m<file>:     Name of file containing map (ascii-raster format) to predict admixture "
     "coefficients on (optional)",
-    "     For file name contains spaces, input it as \"m\".",
-    "-nn: n = number of coordinates to use in regression. Default: 2.",
-    "     If n = 1, the second coordinate is used. n=0 dis the same as T=0",
-    "-ss: s = Shuffle update order for MCMC?",
-    "     s = y, Yes",
-    "     s = n, No (Default)",
-    "-jj: j = Init the run with Neighbor Joining tree",
-    "     j = y, Yes",
-    "     j = n, No (Default)",
-    "     j = k, Init the run with the k-means clusters of the allele counts",
-    "-gg: g = Name of file containing Geographic distances between individuals (optional) ",
-    "     For file name contains spaces, input it as \"g\".",
-    "-rcrc: rc = Recessive Allele(s) in the data?",
-    "       rc = y, Yes",
-    "       rc = n, No (Default)",
-    "-scsc: sc = scale parameter for geographic distances. User predefined value or enter one. "
+    "              For file name contains spaces, input it as \"-m<file>\".",
+    "-n<n>:        number of coordinates to use in regression. Default: 2.",
+    "              If n = 1, the second coordinate is used. n=0 dis the same as T=0",
+    "-s<y|n>:      Shuffle update order for MCMC?",
+    "              y, Yes",
+    "              n, No (Default)",
+    "-j<y|n>:      Init the run with Neighbor Joining tree",
+    "              y, Yes",
+    "              n, No (Default)",
+    "-jk:          Init the run with the k-means clusters of the allele counts",
+    "-g<file>:     Name of file containing Geographic distances between individuals (optional)",
+    "              For file name contains spaces, input it as \"-g<file>\".",
+    "-v<file>:     The tessellation file (VC) an earlier run wrote for these sites, read",
+    "              instead of computing the tessellation again",
+    "-rc<y|n>:     Recessive Allele(s) in the data?",
+    "              y, Yes",
+    "              n, No (Default)",
+    "-sc<scale>:   scale parameter for geographic distances. User predefined value or enter one. "
     "Ignored if no geographic distance file is given.",
-    "       sc = m, Mean distance between individuals (default)",
-    "       sc = d, meDian distance between individuals",
-    "       sc = x, maX distance between individuals",
-    "       sc = value of the scale parameter (e.g. 10.4)",
-    "-spsp: sp = SPecial data format: one individual = one row",
-    "       sp = y, Yes",
-    "       sp = n, No (Default)",
-    "-bsbs: bs = Burn-In Structure, Default: 0",
-    "-qdraw: with -m, each cell gets one random draw of the admixture proportions",
-    "        (a simulated map) instead of their expected values",
-    "-sgsg: sg = shape,scale of the inverse-gamma prior of the CAR variance, Default: 1,2",
-    "-bgbg: bg = scale tau of a Gaussian prior of the regression coefficients,",
-    "       N(0, tau^2 N (X'X)^-1), under which each trend term varies over the sites",
-    "       by about tau; Default: the flat prior (0), under which the common level",
-    "       of the fields is not identified",
-    "-joint: the field and the copy labels with the admixture proportions integrated",
-    "        out, and moves of whole fields: each trend shifted with its field, the",
-    "        level of all clusters together, each residual field scaled with its",
-    "        variance (same posterior, better mixing; use with -bg)",
-    "-ww: w = Files of every chart: png, pdf, png,pdf or none, Default: png,pdf",
-    "     (a PNG image at 192 dpi and its PDF twin, text kept as text)",
+    "              m, Mean distance between individuals (default)",
+    "              d, meDian distance between individuals",
+    "              x, maX distance between individuals",
+    "              a number, the value of the scale parameter (e.g. -sc10.4)",
+    "-sp<y|n>:     SPecial data format: one individual = one row",
+    "              y, Yes",
+    "              n, No (Default)",
+    "-bs<n>:       Burn-In Structure, Default: 0",
+    "-ref:         The 1st non-extra column of datafile F indicates Individuals to assigned to",
+    "              the Reference Cluster (value 1 for ref. indiv., 0 for others)",
+    "-qdraw:       with -m, each cell gets one random draw of the admixture proportions",
+    "              (a simulated map) instead of their expected values",
+    "-sg<shape,scale>: shape,scale of the inverse-gamma prior of the CAR variance, Default: 1,2",
+    "-bg<tau>:     scale tau of a Gaussian prior of the regression coefficients,",
+    "              N(0, tau^2 N (X'X)^-1), under which each trend term varies over the sites",
+    "              by about tau; Default: the flat prior (0), under which the common level",
+    "              of the fields is not identified",
+    "-joint:       the field and the copy labels with the admixture proportions integrated",
+    "              out, and moves of whole fields: each trend shifted with its field, the",
+    "              level of all clusters together, each residual field scaled with its",
+    "              variance (same posterior, better mixing; use with -bg)",
+    "-w<formats>:  Files of every chart: png, pdf, png,pdf or none, Default: png,pdf",
+    "              (a PNG image at 192 dpi and its PDF twin, text kept as text)",
+    "--help:       this text",
+    "--version:    the version of the program",
 };
+
+// Every line of the usage, the input formats' included.
+std::vector<std::string> UsageLines() {
+    std::vector<std::string> lines(std::begin(USAGE_LINES), std::end(USAGE_LINES));
+    for (const std::string& line : InputFormatUsageLines())
+        lines.push_back(line);
+    return lines;
+}
 
 [[noreturn]] void ExitWithUsage() {
     ShowUsage();
@@ -103,8 +122,13 @@ const char* const USAGE_LINES[] = {
 }
 
 [[noreturn]] void RefuseOption(const std::string& arg) {
-    std::cout << "Unknown Option - " << arg << std::endl;
-    ExitWithUsage();
+    RefuseUnknownOption(arg, UsageLines(), "breloAdm");
+}
+
+// A switch is its name alone: -jointly or -qdraws is not -joint or -qdraw.
+void ExpectExactly(const std::string& arg, const char* name) {
+    if (arg != name)
+        RefuseOption(arg);
 }
 
 // Which of the required options were given.
@@ -132,8 +156,11 @@ double DoubleFrom(const std::string& arg, size_t i) {
     return ReadDoubleOption(arg.c_str(), i);
 }
 
-// y / n answers of the switches; anything else is an unknown option.
+// y / n answers of the switches, the last character of the option; anything
+// else is an unknown option.
 bool YesNo(const std::string& arg, size_t i) {
+    if (arg.size() != i + 1)
+        RefuseOption(arg);
     char c = At(arg, i);
     if (c == 'y')
         return true;
@@ -144,8 +171,7 @@ bool YesNo(const std::string& arg, size_t i) {
 
 void ParseR(const std::string& arg, SAdmOptions& opt) {
     if (At(arg, 2) == 'e') {
-        if (At(arg, 3) != 'f')
-            RefuseOption(arg);
+        ExpectExactly(arg, "-ref");
         opt.bbase = true;
     } else if (At(arg, 2) == 'c') {
         opt.isRecAllele = YesNo(arg, 3);
@@ -210,7 +236,7 @@ void ParseS(const std::string& arg, SAdmOptions& opt) {
 
 void ParseU(const std::string& arg, SAdmOptions& opt) {
     if (At(arg, 2) == 'p')
-        opt.updatePsi = At(arg, 3) == 'y';
+        opt.updatePsi = YesNo(arg, 3);
     else
         opt.updateSigma = YesNo(arg, 2);
 }
@@ -303,7 +329,7 @@ void ParseOne(const std::string& arg, SAdmOptions& opt, SRequired& given) {
         case 'j':
             if (arg == "-joint")
                 opt.jointMoves = true;
-            else if (At(arg, 2) == 'k')
+            else if (arg == "-jk")
                 opt.kmeansStart = true;
             else
                 opt.nj = YesNo(arg, 2);
@@ -324,8 +350,7 @@ void ParseOne(const std::string& arg, SAdmOptions& opt, SRequired& given) {
             ParseB(arg, opt);
             break;
         case 'q':
-            if (arg != "-qdraw")
-                RefuseOption(arg);
+            ExpectExactly(arg, "-qdraw");
             opt.drawMap = true;
             break;
         case 'w':
@@ -342,22 +367,15 @@ void CheckModelSettings(const SAdmOptions& opt) {
     if (opt.isRecAllele && opt.A != 2)
         RefuseInput("Dominant markers allowed for diploid individuals only ...");
     // A value that is not a finite number would poison every matrix.
-    if (!std::isfinite(opt.psiUser) || opt.psiUser >= 1.0) {
-        std::cerr << "The spatial interaction parameter must be stricly inferior to 1."
-                  << std::endl;
-        ExitWithUsage();
-    }
-    if (opt.trendDegree < 0 || opt.trendDegree > 3) {
-        std::cerr << "The trend degree must be in {0,1,2,3}." << std::endl;
-        ExitWithUsage();
-    }
+    if (!std::isfinite(opt.psiUser) || opt.psiUser >= 1.0)
+        RefuseInput("The spatial interaction parameter must be stricly inferior to 1.");
+    if (opt.trendDegree < 0 || opt.trendDegree > 3)
+        RefuseInput("The trend degree must be in {0,1,2,3}.");
 }
 
 void CheckRegressionVariables(const SAdmOptions& opt) {
-    if (opt.nb_var_regr < 0 || opt.nb_var_regr > 2) {
-        std::cerr << "Number of variables in the regression must be in {0,1,2}" << std::endl;
-        ExitWithUsage();
-    }
+    if (opt.nb_var_regr < 0 || opt.nb_var_regr > 2)
+        RefuseInput("Number of variables in the regression must be in {0,1,2}");
 }
 
 // Counts that make no sense would size arrays negatively, leave no sweep to
@@ -429,14 +447,13 @@ void DeriveNames(SAdmOptions& opt) {
 }  // namespace
 
 void ShowUsage() {
-    for (const char* line : USAGE_LINES)
+    for (const std::string& line : UsageLines())
         std::cout << line << "\n";
     std::cout << std::flush;
-    ShowInputFormatUsage();
 }
 
 void ParseAdmOptions(int argc, const char* const* argv, SAdmOptions& opt) {
-    if (argc < 10 && !NamesInputFormat(argc, argv))
+    if (argc == 1)
         ExitWithUsage();
     SRequired given;
     for (int i = 1; i < argc; ++i)
@@ -444,8 +461,19 @@ void ParseAdmOptions(int argc, const char* const* argv, SAdmOptions& opt) {
     if (given.F)
         TakeCountsFromFile(opt.input, MakeInputPath(opt.FoI, opt.F), {opt.N, given.N},
                            {opt.A, given.A}, {opt.L, given.L});
-    if (!given.All())
-        ExitWithUsage();
+    const std::string missing = MissingOptionsLine({{"-F<file>", given.F},
+                                                    {"-N<n>", given.N},
+                                                    {"-A<ploidy>", given.A},
+                                                    {"-L<loci>", given.L},
+                                                    {"-K<k>", given.K},
+                                                    {"-T<degree>", given.T},
+                                                    {"-P<psi>", given.P},
+                                                    {"-D<lambda>", given.D},
+                                                    {"-S<sweeps>", given.S},
+                                                    {"-B<burn-in>", given.B}},
+                                                   "breloAdm");
+    if (!missing.empty())
+        RefuseInput(missing);
     CheckModelSettings(opt);
     DeriveNames(opt);
     CheckRegressionVariables(opt);

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 #include <iostream>
+#include <iterator>
 
 #include "core/MiscUtilities.h"
 #include "io/GenepopReader.h"
@@ -17,7 +18,7 @@ const char* const kFormatUsage[] = {
     "-fgenepop: the data file F is a GENEPOP file (2- or 3-digit alleles, 0 = missing);",
     "         ids are the names before the comma; <prefix>labels.txt gets the Pop block",
     "         number of each individual",
-    "-CC:     C = table of ids with the reference flag, covariates and coordinates of a",
+    "-C<file>: table of ids with the reference flag, covariates and coordinates of a",
     "         -fvcf or -fgenepop file (header line; columns id, ref, x, y, then the",
     "         qualitative and the quantitative covariates)",
 };
@@ -51,8 +52,7 @@ bool ParseInputOption(const char* arg, SInputOptions& input) {
         else if (name == "genepop")
             input.format = EInputFormat::Genepop;
         else
-            RefuseInput("Unknown input format '" + std::string(arg + 2) +
-                        "' (-f): use -fvcf or -fgenepop, or no -f for the ordinary layout.");
+            return false;  // an unknown option, for the program to name
         return true;
     }
     if (arg[1] == 'C') {
@@ -82,10 +82,8 @@ std::string FormatName(EInputFormat format) {
     }
 }
 
-void ShowInputFormatUsage() {
-    for (const char* line : kFormatUsage)
-        std::cout << line << "\n";
-    std::cout << std::flush;
+std::vector<std::string> InputFormatUsageLines() {
+    return std::vector<std::string>(std::begin(kFormatUsage), std::end(kFormatUsage));
 }
 
 namespace {

@@ -5,6 +5,7 @@
 #define BRELO_IO_INPUTFORMAT_H
 
 #include <string>
+#include <vector>
 
 #include "io/GenotypeTable.h"
 
@@ -17,8 +18,9 @@ struct SInputOptions {
 };
 
 // Reads arg when it is -f<name> (vcf, bcf or genepop, in any case) or
-// -C<file>, and returns true; false for any other option. A format name it
-// does not know or an empty -C is refused (one line, exit status 1).
+// -C<file>, and returns true; false for any other option, a format name it
+// does not know included (the program refuses it as an unknown option). An
+// empty -C is refused (one line, exit status 1).
 bool ParseInputOption(const char* arg, SInputOptions& input);
 
 // True when one of the arguments chooses a format (-f...): the counts -N,
@@ -28,8 +30,8 @@ bool NamesInputFormat(int argc, const char* const* argv);
 // "-fvcf", "-fgenepop" or "the ordinary layout", for messages.
 std::string FormatName(EInputFormat format);
 
-// Prints the usage lines of -f and -C (both programs end their usage so).
-void ShowInputFormatUsage();
+// The usage lines of -f and -C (both programs end their usage so).
+std::vector<std::string> InputFormatUsageLines();
 
 // The genotypes of a file of the given format (not the ordinary layout),
 // read in one pass with every check of its reader.

@@ -60,11 +60,12 @@ TEST(BreloOptionsDeathTest, RefusesUnknownOrMalformedOptions) {
     EXPECT_EXIT(Parse(With(Valid(), "stray")), ExitedWithCode(1), "Unknown Option - stray");
     EXPECT_EXIT(Parse(With(Valid(), "-jy")), ExitedWithCode(1), "Unknown Option - -jy");
     EXPECT_EXIT(Parse(With(Valid(), "-zm")), ExitedWithCode(1), "Unknown Option - -zm");
-    // A missing required option gives the usage.
+    // A missing required option is named, in one line.
     std::vector<std::string> noD = Valid();
     noD.erase(noD.begin() + 5);
     noD.push_back("-X0");
-    EXPECT_EXIT(Parse(noD), ExitedWithCode(1), "Typical Usages:");
+    EXPECT_EXIT(Parse(noD), ExitedWithCode(1),
+                "^Missing option\\(s\\): -D<lambda> \\(brelo --help lists them all\\)\\.\n$");
     EXPECT_EXIT(Parse(With(With(Valid(), "-A1"), "-rcy")), ExitedWithCode(1),
                 "Dominant markers allowed for diploid individuals only");
     EXPECT_EXIT(Parse(With(Valid(), "-T4")), ExitedWithCode(1),

@@ -129,33 +129,50 @@ double Agreement(const INT_VCTR& a, const INT_VCTR& b) {
 
 }  // namespace
 
-TEST(BreloAdmCli, TooFewArgumentsOrMissingRequiredShowUsage) {
+// Missing required options are named in one line; the program alone shows
+// its usage.
+TEST(BreloAdmCli, MissingRequiredOptionsAreNamed) {
     const std::string dir = admtest::MakeScratchDir("cli_usage");
     SResult r = RunAdm(dir, {"-Fa", "-N3"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(HasUsage(r.out));
-    // Nine arguments but no -B: usage alone.
+    EXPECT_EQ(r.err,
+              "Missing option(s): -A<ploidy>, -L<loci>, -K<k>, -T<degree>, -P<psi>, "
+              "-D<lambda>, -S<sweeps>, -B<burn-in> (breloAdm --help lists them all).\n");
+    EXPECT_FALSE(HasUsage(r.out));
     r = RunAdm(dir, {"-Fa", "-N3", "-A2", "-L1", "-K2", "-T1", "-P0.5", "-D1", "-S10"});
     EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Missing option(s): -B<burn-in> (breloAdm --help lists them all).\n");
+    r = RunAdm(dir, {});
+    EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(HasUsage(r.out));
-    EXPECT_EQ(r.err, "");
-    EXPECT_TRUE(Contains(r.out, "-bsbs: bs = Burn-In Structure, Default: 0"));
+    EXPECT_TRUE(Contains(r.out, "-bs<n>:       Burn-In Structure, Default: 0"));
 }
 
+// An unknown option is named as written, in one line, with the nearest
+// known ones; a switch is its name alone (-upq, -jointly, -jkx are not
+// -up<y|n>, -joint, -jk).
 TEST(BreloAdmCli, UnknownOptionsAreNamed) {
     const std::string dir = admtest::MakeScratchDir("cli_unknown");
-    for (const std::string bad : {"-uq", "-q3", "-jx", "-bx", "-rex", "-rcq", "-spz", "-sz"}) {
+    for (const std::string bad : {"-uq", "-q3", "-jx", "-bx", "-rex", "-rcq", "-spz", "-sz", "-upq",
+                                  "-upyes", "-jkx", "-refs"}) {
         SResult r = RunAdm(dir, Sim2pop({bad}));
         EXPECT_EQ(r.status, 1) << bad;
-        EXPECT_TRUE(Contains(r.out, "Unknown Option - " + bad + "\n")) << bad;
-        EXPECT_TRUE(HasUsage(r.out)) << bad;
+        EXPECT_EQ(r.err.rfind("Unknown Option - " + bad + ": the nearest known option", 0), 0u)
+            << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_FALSE(HasUsage(r.out)) << bad;
     }
-    // -upq is accepted (update of psi off): the run goes on to the next
-    // refusal, here a sweep count of 0.
-    SResult r = RunAdm(dir, Sim2pop({"-upq", "-S0"}));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_FALSE(Contains(r.out, "Unknown Option"));
-    EXPECT_TRUE(Contains(r.err, "-S"));
+    const std::vector<std::pair<std::string, std::string>> nearest = {
+        {"-jointly", "are -joint, -j<y|n> and -jk (breloAdm --help lists them all)."},
+        {"-qdraws", "is -qdraw "},
+        {"-foo", "are -fvcf and -fgenepop"},
+        {"-spz", " -sp<y|n>"},
+        {"-upyes", " -up<y|n>"}};
+    for (const auto& [bad, shown] : nearest) {
+        SResult r = RunAdm(dir, Sim2pop({bad}));
+        EXPECT_EQ(r.status, 1);
+        EXPECT_TRUE(Contains(r.err, shown)) << r.err;
+    }
 }
 
 TEST(BreloAdmCli, ModelSettingRefusalsWithTheirStreams) {
@@ -168,18 +185,18 @@ TEST(BreloAdmCli, ModelSettingRefusalsWithTheirStreams) {
         r = RunAdm(dir, Sim2pop({psi}));
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.err, "The spatial interaction parameter must be stricly inferior to 1.\n");
-        EXPECT_TRUE(HasUsage(r.out));
+        EXPECT_FALSE(HasUsage(r.out));
     }
     // -P-0.5 passes; the trend degree is checked next.
     r = RunAdm(dir, Sim2pop({"-P-0.5", "-T-1"}));
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "The trend degree must be in {0,1,2,3}.\n");
-    EXPECT_TRUE(HasUsage(r.out));
+    EXPECT_FALSE(HasUsage(r.out));
     r = RunAdm(dir, Sim2pop({"-n3", "-orun7"}));
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Number of variables in the regression must be in {0,1,2}\n");
     EXPECT_TRUE(Contains(r.out, "RUN= 7\n"));
-    EXPECT_TRUE(HasUsage(r.out));
+    EXPECT_FALSE(HasUsage(r.out));
 }
 
 TEST(BreloAdmCli, CountsThatMakeNoSenseAreRefusedBeforeAnyWork) {

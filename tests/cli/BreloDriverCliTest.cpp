@@ -31,20 +31,44 @@ std::string WritePartition(const std::string& dir, const std::string& text) {
 
 TEST(BreloDriverCli, RefusedCommandLinesExitWithStatusOneAndWriteNothing) {
     const std::string dir = Folder("refusals");
+    // Missing options are named in one line; brelo alone shows its usage.
     SCliResult fewOptions = RunBreloIn(dir, "-Fsim2pop.txt -N130 -L20");
     EXPECT_EQ(fewOptions.status, 1);
-    EXPECT_TRUE(Contains(fewOptions.output, "Typical Usages:"));
+    EXPECT_TRUE(Contains(fewOptions.output,
+                         "\nMissing option(s): -A<ploidy>, -K<k>, -D<lambda>, -S<sweeps>, "
+                         "-B<burn-in>, -T<degree> (brelo --help lists them all).\n"))
+        << fewOptions.output;
+    EXPECT_FALSE(Contains(fewOptions.output, "Typical Usages:"));
+    SCliResult bare = RunBreloIn(dir, "");
+    EXPECT_EQ(bare.status, 1);
     // The usage has blank lines only where its sections call for them.
-    EXPECT_TRUE(Contains(fewOptions.output, "any order.\nTypical Usages:\n"));
-    EXPECT_TRUE(Contains(fewOptions.output, "sp format.\nOptions:\n"));
+    EXPECT_TRUE(Contains(bare.output, "(-K3, -Fdata.txt, -T-1).\nTypical Usages:\n"));
+    EXPECT_TRUE(Contains(bare.output, "sp format.\nOptions:\n"));
 
     SCliResult unknown2 = RunBreloIn(dir, kSim + kShort + "-K2 -T0 -2folds");
     EXPECT_EQ(unknown2.status, 1);
-    EXPECT_TRUE(Contains(unknown2.output, "Unknown Option - -2folds"));
+    EXPECT_TRUE(Contains(unknown2.output,
+                         "Unknown Option - -2folds: the nearest known option is -2fold (brelo "
+                         "--help lists them all).\n"))
+        << unknown2.output;
+
+    // The example: an option that is not -f<format> is named as written.
+    SCliResult foo = RunBreloIn(dir, kSim + kShort + "-K2 -T0 -foo");
+    EXPECT_EQ(foo.status, 1);
+    EXPECT_TRUE(Contains(foo.output,
+                         "Unknown Option - -foo: the nearest known options are "
+                         "-fvcf and -fgenepop"))
+        << foo.output;
+    for (const char* bad : {"-refs", "-jkx", "-zgibbs", "-spyes"}) {
+        SCliResult r = RunBreloIn(dir, kSim + kShort + "-K2 -T0 " + bad);
+        EXPECT_EQ(r.status, 1) << bad;
+        EXPECT_TRUE(Contains(r.output, "Unknown Option - " + std::string(bad) + ": the nearest"))
+            << r.output;
+    }
 
     SCliResult noF = RunBreloIn(dir, "-N130 -A2 -L20 -D1 -c2 -S30 -B10 -K2 -T0 -X0");
     EXPECT_EQ(noF.status, 1);
-    EXPECT_TRUE(Contains(noF.output, "Typical Usages:"));
+    EXPECT_TRUE(Contains(noF.output, "Missing option(s): -F<file> (brelo --help"));
 
     SCliResult orun = RunBreloIn(dir, kSim + kShort + "-K2 -T0 -g1 -h3 -orunX");
     EXPECT_EQ(orun.status, 1);
@@ -75,6 +99,7 @@ TEST(BreloDriverCli, RefusedCommandLinesExitWithStatusOneAndWriteNothing) {
     SCliResult predictLater = RunBreloIn(dir, kSim + kShort + "-K2 -T0 -predict");
     EXPECT_EQ(predictLater.status, 1);
     EXPECT_TRUE(Contains(predictLater.output, "Unknown Option - -predict"));
+    EXPECT_FALSE(Contains(predictLater.output, "Typical Usages:"));
 
     WritePartition(dir, "Validation on Individuals\nall: ");
     std::string everybody;

@@ -100,7 +100,7 @@ TEST(BreloPredictCli, TheTrendDegreeSetsTheCoefficientsUsed) {
     WriteText(dir + "/beta10.txt", "0 0 0 0 0 0 0 0 0 0\n0 0 0 0 0 0 0 -1 0 0\n");
     SCliResult t3 = RunBreloIn(dir,
                                "-predict -BETAbeta10.txt -newFnew.txt -newN2 -K3 -T3 -X0 -XL0 "
-                               "-admn -ot3 -newX5");
+                               "-admn -ot3");
     ASSERT_EQ(t3.status, 0) << t3.output;
     DBL_VCTR_2D t3table = ReadMembershipTable(dir + "/t3.txt");
     ASSERT_EQ(t3table.size(), 2u);
@@ -146,7 +146,10 @@ TEST(BreloPredictCli, QualitativeLevelsComeFromTheEstimationData) {
     WriteText(dir + "/new.txt", "3\n9\n7\n");
     SCliResult absent = RunBreloIn(dir, common + "-oabsent");
     EXPECT_EQ(absent.status, 1);
-    EXPECT_TRUE(Contains(absent.output, "Problem while loading data"));
+    EXPECT_TRUE(Contains(absent.output,
+                         "Unknown level 9 of qualitative covariate 1 in new.txt, "
+                         "row 2 (absent from the estimation data) - LoadNewData"))
+        << absent.output;
     EXPECT_FALSE(FileExists(dir + "/absent.txt"));
 
     SCliResult noData = RunBreloIn(dir,
@@ -154,6 +157,45 @@ TEST(BreloPredictCli, QualitativeLevelsComeFromTheEstimationData) {
                                    "-XL1 -admn");
     EXPECT_EQ(noData.status, 1);
     EXPECT_TRUE(Contains(noData.output, "With qualitative covariates, more parameters"));
+}
+
+// A run on a GENEPOP or VCF file takes its covariates from the -C table;
+// prediction reads the levels the same way, from the table's rows of the
+// file's individuals (a row of another id is not used).
+TEST(BreloPredictCli, QualitativeLevelsComeFromTheSideTableOfAFormat) {
+    const std::string dir = FreshFolder("predict_side");
+    std::string gen = "title\nloc1\nloc2\nPop\n";
+    std::string side = "id\thabitat\n";
+    for (int i = 0; i < 6; ++i) {
+        gen += "ind" + std::to_string(i) + " , 0101 0202\n";
+        side += "ind" + std::to_string(i) + "\t" + std::to_string(3 + 2 * (i % 3)) + "\n";
+    }
+    side += "stranger\t11\n";  // level 11 is not one of the data's
+    WriteText(dir + "/est.gen", gen);
+    WriteText(dir + "/side.txt", side);
+    WriteText(dir + "/beta.txt", "0 -50 50\n");
+    WriteText(dir + "/new.txt", "3\n5\n7\n");
+    const std::string common =
+        "-predict -BETAbeta.txt -newFnew.txt -newN3 -K2 -T-1 -X0 -XL1 -admn -Fest.gen -fgenepop "
+        "-Cside.txt ";
+    SCliResult ok = RunBreloIn(dir, common + "-oq");
+    ASSERT_EQ(ok.status, 0) << ok.output;
+    DBL_VCTR_2D table = ReadMembershipTable(dir + "/q.txt");
+    ASSERT_EQ(table.size(), 3u);
+    EXPECT_EQ(table[1], (DBL_VCTR_1D{0.0, 1.0}));  // level 5: (1, 0) coding
+    EXPECT_EQ(table[2], (DBL_VCTR_1D{1.0, 0.0}));  // level 7: (0, 1)
+
+    WriteText(dir + "/new.txt", "3\n11\n7\n");
+    SCliResult stranger = RunBreloIn(dir, common + "-ostranger");
+    EXPECT_EQ(stranger.status, 1);
+    EXPECT_TRUE(Contains(stranger.output, "Unknown level 11 of qualitative covariate 1"))
+        << stranger.output;
+    SCliResult noTable =
+        RunBreloIn(dir,
+                   "-predict -BETAbeta.txt -newFnew.txt -newN3 -K2 -T-1 -X0 -XL1 -admn -Fest.gen "
+                   "-fgenepop");
+    EXPECT_EQ(noTable.status, 1);
+    EXPECT_TRUE(Contains(noTable.output, "(-C<file>) are needed")) << noTable.output;
 }
 
 TEST(BreloPredictCli, AdmixtureCoefficientsGiveOneDirichletDrawPerRow) {
@@ -176,18 +218,27 @@ TEST(BreloPredictCli, RefusalsExitWithStatusOne) {
     WriteText(dir + "/beta.txt", "0.5 1\n");
     const std::string base = "-predict -BETAbeta.txt -newFnew.txt -newN2 -X1 -XL0 ";
     const std::pair<std::string, std::string> cases[] = {
-        {base + "-K2 -T-1", "Some options are missing"},
-        {base + "-K2 -admn", "Some options are missing"},
-        {base + "-K2 -T5 -admn", "The trend degree must be in {-1,0,1,2,3}."},
+        {base + "-K2 -T-1", "Missing option(s): -adm<y|n> (brelo -predict --help lists them all)."},
+        {base + "-K2 -admn", "Missing option(s): -T<degree>"},
+        {base + "-K2 -T5 -admn", "The trend degree must be in {-1,0,1,2,3}"},
         {base + "-K1 -T-1 -admn", "Uninitialized beta - LoadBeta"},
         {"-predict -BETAnone.txt -newFnew.txt -newN2 -X1 -XL0 -K2 -T-1 -admn",
          "Cannot open file none.txt - LoadBeta"},
         {"-predict -BETAbeta.txt -newFnone.txt -newN2 -X1 -XL0 -K2 -T-1 -admn",
-         "Problem while loading data"},
-        {base + "-K2 -T-1 -admx", "Unknown Option - -admx"},
-        {base + "-K2 -T-1 -admn -Bx", "Unknown Option : -Bx"},
-        {base + "-K2 -T-1 -admn -ploty2", "Unknown Option - -ploty2"},
-        {base + "-K2 -T-1 -admn -S100", "Unknown Option - -S100"},
+         "Cannot open file none.txt - LoadNewData"},
+        {base + "-K2 -T-1 -admx", "Unknown Option - -admx: the nearest known option is -adm<y|n>"},
+        {base + "-K2 -T-1 -admn -Bx",
+         "Unknown Option - -Bx: the nearest known option is "
+         "-BETA<file>"},
+        {base + "-K2 -T-1 -admn -ploty2",
+         "Unknown Option - -ploty2: the nearest known option "
+         "is -plot<y|n>"},
+        {base + "-K2 -T-1 -admn -S100",
+         "Unknown Option - -S100: the nearest known option is "
+         "-sp<y|n>"},
+        {base + "-K2 -T-1 -admn -newX5",
+         "Unknown Option - -newX5: the nearest known options are "
+         "-newF<file>, -newN<n> and -newC<n>"},
         {base + "-K0 -T-1 -admn", "number of clusters (-K) must be at least 1"},
     };
     for (const auto& c : cases) {

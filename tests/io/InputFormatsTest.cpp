@@ -276,7 +276,9 @@ TEST(InputFormat, OptionsAndCountsFromTheFile) {
     int A3 = 3;
     EXPECT_EXIT_STDOUT(TakeCountsFromFile(input, gen, {N, bN}, {A3, bA}, {L, bL}),
                        "The file .*c.gen holds 2 allele copies per individual, but -A3 was given");
-    EXPECT_EXIT_STDOUT(ParseInputOption("-fplink", input), "Unknown input format 'plink'");
+    // A format it does not know is no input option: the program names it.
+    EXPECT_FALSE(ParseInputOption("-fstructure", input));
+    EXPECT_EQ(input.format, EInputFormat::Genepop);
 }
 
 // The same individuals in the ordinary layout (id, qualitative and
