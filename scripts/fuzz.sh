@@ -4,8 +4,9 @@
 # example and test data.
 #
 # Usage: scripts/fuzz.sh <reader> <seconds> [libFuzzer options...]
+#        scripts/fuzz.sh all <seconds>   every harness in turn, one at a time
 #   reader: datafile distance statefiles training voronoi rastermap
-#           coefficients newdata genotypes
+#           coefficients newdata genotypes formats
 #
 # The build goes to build-fuzz/ (clang, -DBRELO_FUZZ=ON). The corpus grows in
 # build-fuzz/fuzz/<reader>/corpus; an input that crashes, leaks or hangs is
@@ -16,12 +17,30 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 if [ $# -lt 2 ]; then
-  sed -n '2,14p' "$0"
+  sed -n '2,15p' "$0"
   exit 1
 fi
 reader=$1
 seconds=$2
 shift 2
+if [ "${reader}" = "all" ]; then
+  # One harness after the other; the summary gives each one's executions,
+  # coverage at the end and findings. The status is 1 when one found any.
+  status=0
+  summary=""
+  for harness in tests/fuzz/fuzz_*.cpp; do
+    name=$(basename "${harness}" .cpp)
+    name=${name#fuzz_}
+    log="build-fuzz/fuzz/${name}.log"
+    mkdir -p build-fuzz/fuzz
+    if "$0" "${name}" "${seconds}" "$@" > "${log}" 2>&1; then result=none; else result=FOUND; status=1; fi
+    runs=$(grep -o 'stat::number_of_executed_units: [0-9]*' "${log}" | grep -o '[0-9]*$' || true)
+    cov=$(grep -o 'cov: [0-9]*' "${log}" | tail -1 | grep -o '[0-9]*$' || true)
+    summary+=$(printf '%-13s %12s executions  cov %6s  findings: %s' "${name}" "${runs:-?}" "${cov:-?}" "${result}")$'\n'
+  done
+  printf '%s' "${summary}"
+  exit ${status}
+fi
 if [ ! -f "tests/fuzz/fuzz_${reader}.cpp" ]; then
   echo "No harness for '${reader}': see tests/fuzz/fuzz_*.cpp" >&2
   exit 1

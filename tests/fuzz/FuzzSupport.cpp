@@ -45,9 +45,12 @@ int CFuzzInput::Param(int lo, int hi) {
     return value < lo ? lo : value > hi ? hi : value;
 }
 
+std::string ScratchPath(const std::string& name) {
+    return ScratchFolder() + "/brelo_fuzz_" + std::to_string(getpid()) + "_" + name;
+}
+
 std::string CFuzzInput::WriteBody(const std::string& name) const {
-    const std::string path =
-        ScratchFolder() + "/brelo_fuzz_" + std::to_string(getpid()) + "_" + name;
+    const std::string path = ScratchPath(name);
     if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
         std::fwrite(m_body.data(), 1, m_body.size(), f);
         std::fclose(f);
@@ -55,19 +58,26 @@ std::string CFuzzInput::WriteBody(const std::string& name) const {
     return path;
 }
 
-int RunFuzzCase(const std::function<void()>& body) {
+bool RunRefusableCase(const std::function<void()>& body) {
     // As in the programs' main: GSL failures come back as status codes.
     gsl_set_error_handler_off();
     const ExitHook previous = SetExitHook(ThrowOnExit);
     std::cout.setstate(std::ios::badbit);
     std::cerr.setstate(std::ios::badbit);
+    bool refused = false;
     try {
         body();
     } catch (const SProgramExit&) {
         // A refused input: the program would have ended with its message.
+        refused = true;
     }
     std::cout.clear();
     std::cerr.clear();
     SetExitHook(previous);
+    return refused;
+}
+
+int RunFuzzCase(const std::function<void()>& body) {
+    RunRefusableCase(body);
     return 0;
 }

@@ -34,8 +34,14 @@ class CFuzzInput {
     std::string m_body;
 };
 
+// A scratch file of this process, for a harness that writes its own files.
+std::string ScratchPath(const std::string& name);
+
 // Runs one case with the program's messages silenced and its exit on a
 // refusal caught. Returns 0 (what libFuzzer expects).
 int RunFuzzCase(const std::function<void()>& body);
+// The same, for a harness that checks the outcome: true when the case was
+// refused (the program would have ended with status 1).
+bool RunRefusableCase(const std::function<void()>& body);
 
 #endif
