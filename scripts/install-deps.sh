@@ -13,6 +13,7 @@ PACKAGES=(
   libcairo2-dev
   libpng-dev
   libhts-dev
+  libgdal-dev
   fonts-liberation
   libgtest-dev
   libgmock-dev

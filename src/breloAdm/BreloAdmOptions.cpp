@@ -15,6 +15,7 @@
 #include "core/OptionNames.h"
 #include "core/ProgramExit.h"
 #include "io/DataSet.h"
+#include "io/RasterFiles.h"
 #include "plot/PlotUtilities.h"
 
 namespace {
@@ -60,8 +61,8 @@ const char* const USAGE_LINES[] = {
     "              y, Yes",
     "              n, No (Default)",
     "-x<variance>: Variance of CAR, Default: 10.0",
-    "-m<file>:     Name of file containing map (ascii-raster format) to predict admixture "
-    "coefficients on (optional)",
+    "-m<file>:     Name of file containing map (any raster GDAL reads, e.g. GeoTIFF or ESRI "
+    "ASCII grid) to predict admixture coefficients on (optional)",
     "              For file name contains spaces, input it as \"-m<file>\".",
     "-n<n>:        number of coordinates to use in regression. Default: 2.",
     "              If n = 1, the second coordinate is used. n=0 dis the same as T=0",
@@ -102,6 +103,8 @@ const char* const USAGE_LINES[] = {
     "              out, and moves of whole fields: each trend shifted with its field, the",
     "              level of all clusters together, each residual field scaled with its",
     "              variance (same posterior, better mixing; use with -bg)",
+    "-crs<EPSG:code>: reference system of the predicted GeoTIFF (with -m), e.g.",
+    "              -crsEPSG:4326; Default: the map's own, or none",
     "-w<formats>:  Files of every chart: png, pdf, png,pdf or none, Default: png,pdf",
     "              (a PNG image at 192 dpi and its PDF twin, text kept as text)",
     "--help:       this text",
@@ -303,7 +306,13 @@ void ParseOne(const std::string& arg, SAdmOptions& opt, SRequired& given) {
             ParseR(arg, opt);
             break;
         case 'c':
-            opt.EC = IntFrom(arg, 2);
+            // -crs is no -c count: a count is a whole number.
+            if (arg.compare(0, 4, "-crs") == 0) {
+                opt.crs = From(arg, 4);
+                opt.crsGiven = true;
+            } else {
+                opt.EC = IntFrom(arg, 2);
+            }
             break;
         case 'd':
             opt.nd = IntFrom(arg, 2);
@@ -423,6 +432,15 @@ void CheckMapPrediction(const SAdmOptions& opt) {
             "it cannot be used with -n1.");
 }
 
+// The code of -crs is checked before the run, and kept as WKT.
+void CheckReferenceSystem(SAdmOptions& opt) {
+    if (!opt.crsGiven)
+        return;
+    std::string error;
+    if (!ReferenceSystemFromEpsg(opt.crs, opt.crsWkt, error))
+        RefuseInput("Option -crs: " + error);
+}
+
 // The result files are written only after the whole chain: a folder that
 // cannot take them is refused before the work rather than after it.
 void CheckOutputFolder(const SAdmOptions& opt) {
@@ -479,6 +497,7 @@ void ParseAdmOptions(int argc, const char* const* argv, SAdmOptions& opt) {
     CheckRegressionVariables(opt);
     CheckCounts(opt);
     CheckMapPrediction(opt);
+    CheckReferenceSystem(opt);
     CheckOutputFolder(opt);
     // The k-means start is the clustering start with other clusters.
     opt.nj = opt.nj || opt.kmeansStart;

@@ -41,6 +41,9 @@ struct SAdmOptions {
     bool jointMoves = false;
     std::string mapFile;
     bool drawMap = false;  // -qdraw: the map cells get a Dirichlet draw, not the expected values
+    std::string crs;       // -crsEPSG:<code>: reference system of the predicted GeoTIFF
+    bool crsGiven = false;
+    std::string crsWkt;  // the same as WKT, derived by ParseAdmOptions
     int nb_var_regr = 2;
     bool shuffle = false;
     bool nj = false;           // start from clustered labels: -jy, or -jk (below)

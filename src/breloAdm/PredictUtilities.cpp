@@ -13,8 +13,8 @@
 #include "core/Messages.h"
 #include "core/ProgramExit.h"
 #include "core/RNGUtilities.h"
-#include "core/TokenReader.h"
 #include "io/CovariateCoding.h"
+#include "io/RasterFiles.h"
 
 namespace {
 
@@ -22,47 +22,49 @@ namespace {
     Refuse(message);
 }
 
-void ReadMapHeader(CFieldReader& reader, double& NoData, double& XLL, double& YLL, double& CellSize,
-                   int& nrow, int& ncol) {
-    reader.SetWhere("header");
-    if (!(reader.Skip("the NCOLS keyword") && reader.Int(ncol, "the number of columns") &&
-          reader.Skip("the NROWS keyword") && reader.Int(nrow, "the number of rows") &&
-          reader.Skip("the XLLCENTER keyword") && reader.Real(XLL, "the x of the left column") &&
-          reader.Skip("the YLLCENTER keyword") && reader.Real(YLL, "the y of the bottom row") &&
-          reader.Skip("the CELLSIZE keyword") && reader.Real(CellSize, "the cell size") &&
-          reader.Skip("the NODATA_VALUE keyword") && reader.Real(NoData, "the no-data value")))
-        ExitProgram(1);
-    if (ncol < 1 || nrow < 1 || !(CellSize > 0))
-        Fail("Map " + reader.File() +
-             " describes no grid (rows and columns must be at least 1, the cell size "
-             "positive) - LoadMap");
+// The no-data mark of the cells: the map's own value, unless a cell centre
+// lies at that very coordinate (a no-data value of 0 on a grid through 0),
+// where the cell would be taken for a cell without data.
+double NoDataMark(const SRasterGrid& grid) {
+    double mark = grid.noData;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        bool clash = false;
+        for (int i = 0; i < grid.nrow && !clash; ++i)
+            clash = grid.CellY(i) == mark;
+        for (int j = 0; j < grid.ncol && !clash; ++j)
+            clash = grid.CellX(j) == mark;
+        if (!clash)
+            return mark;
+        mark = attempt == 0 ? -9999.0 : -1e300;
+    }
+    return mark;
 }
 
 }  // namespace
 
+void LoadMap(DBL_VCTR_2D& map, SRasterGrid& grid, const std::string& File) {
+    std::vector<char> hasData;
+    std::string error;
+    if (!ReadRasterMap(File, "LoadMap", grid, hasData, error))
+        Fail(error);
+    grid.noData = NoDataMark(grid);
+    map.assign(hasData.size(), DBL_VCTR_1D(2, grid.noData));
+    for (int i = 0, cell = 0; i < grid.nrow; ++i)
+        for (int j = 0; j < grid.ncol; ++j, ++cell)
+            if (hasData[cell])
+                map[cell] = {grid.CellX(j), grid.CellY(i)};
+}
+
 void LoadMap(DBL_VCTR_2D& map, double& NoData, double& XLL, double& YLL, double& CellSize,
              int& nrow, int& ncol, const std::string& File) {
-    CFieldReader reader(File, "LoadMap", std::cerr);
-    if (!reader.Open())
-        Fail("Cannot open file " + File + " - LoadMap");
-    ReadMapHeader(reader, NoData, XLL, YLL, CellSize, nrow, ncol);
-    // The cells grow as they are read: a header that promises more cells than
-    // the file holds ends at the first missing value, not in an allocation of
-    // the promised size.
-    map.clear();
-    const double Ymax = std::round((nrow - 1) * CellSize + YLL);
-    for (int i = 0; i < nrow; ++i) {
-        reader.SetWhere("row", i + 1);
-        for (int j = 0; j < ncol; ++j) {
-            double v = 0;
-            if (!reader.Real(v, "the value of column %d", j + 1))
-                ExitProgram(1);
-            if (v != NoData)
-                map.push_back({j * CellSize + XLL, Ymax - i * CellSize});
-            else
-                map.push_back({NoData, NoData});
-        }
-    }
+    SRasterGrid grid;
+    LoadMap(map, grid, File);
+    NoData = grid.noData;
+    XLL = grid.xllCenter;
+    YLL = grid.yllCenter;
+    CellSize = grid.cellSize;
+    nrow = grid.nrow;
+    ncol = grid.ncol;
 }
 
 int TrendDegreeOfDesign(int beta_length) {
@@ -167,33 +169,31 @@ bool SavePredictionToMyFile(const DBL_VCTR_2D& prediction_clust, const std::stri
                             double noData, double XLL, double YLL, double CellSize) {
     if (prediction_clust.empty())
         Fail("Uninitialized prediction -- SavePredictionToMyFile");
-    std::ofstream os(File, std::ios::out | std::ios::trunc);
-    if (!os.is_open())
-        Fail("Cannot open file " + File + " - SavePredictionToMyFile");
-    os << "#NCOLS   " << prediction_clust[0].size() << "\n";
-    os << "#NROWS   " << prediction_clust.size() << "\n";
-    // The georeference keeps its digits: six significant digits would move a
-    // map in metric coordinates by metres.
-    os << std::setprecision(12);
-    os << "#XLLCENTER   " << XLL << "\n";
-    os << "#YLLCENTER   " << YLL << "\n";
-    os << "#CELLSIZE   " << CellSize << "\n";
-    os << "#NODATA_VALUE   " << noData << "\n";
-    os << std::setprecision(6);
-    for (const DBL_VCTR_1D& row : prediction_clust) {
-        for (double v : row)
-            os << v << "\t";
-        os << "\n";
-    }
-    os << "\n\n\n";
-    os.close();
-    if (!os)
-        Fail("Cannot write file " + File + " - SavePredictionToMyFile");
+    SRasterGrid grid;
+    grid.nrow = static_cast<int>(prediction_clust.size());
+    grid.ncol = static_cast<int>(prediction_clust[0].size());
+    grid.xllCenter = XLL;
+    grid.yllCenter = YLL;
+    grid.cellSize = CellSize;
+    grid.noData = noData;
+    std::string error;
+    if (!WriteTextRaster(File, grid, prediction_clust, error))
+        Fail(error);
     return true;
 }
 
+void SavePredictionGeoTiff(const DBL_VCTR_3D& prediction, const SRasterGrid& grid,
+                           const std::string& File) {
+    std::vector<std::string> names;
+    for (size_t k = 1; k <= prediction.size(); ++k)
+        names.push_back("Cluster " + std::to_string(k));
+    std::string error;
+    if (!WriteGeoTiff(File, grid, prediction, names, error))
+        Fail(error);
+}
+
 void RunMapPrediction(const std::string& mapFile, bool covariatesGiven, const std::string& FOFN,
-                      const DBL_VCTR_2D& betaHat, MapPrediction mode) {
+                      const DBL_VCTR_2D& betaHat, MapPrediction mode, const std::string& crsWkt) {
     if (covariatesGiven) {
         PrintMessage(
             "Warning: BRELO command line or gui do NOT predict on map if there are "
@@ -206,16 +206,18 @@ void RunMapPrediction(const std::string& mapFile, bool covariatesGiven, const st
     const clock_t start = clock();
     std::cout << "Prediction started ..." << std::endl;
     DBL_VCTR_2D map;
-    double noData = 0, XLL = 0, YLL = 0, CellSize = 0;
-    int nrow = 0, ncol = 0;
-    LoadMap(map, noData, XLL, YLL, CellSize, nrow, ncol, mapFile);
+    SRasterGrid grid;
+    LoadMap(map, grid, mapFile);
+    if (!crsWkt.empty())
+        grid.crsWkt = crsWkt;
     DBL_VCTR_3D prediction;
-    InitVctr3D(prediction, static_cast<int>(betaHat.size()), nrow, ncol, 0.0);
-    predictFromBetaHat(prediction, map, betaHat, noData, mode);
+    InitVctr3D(prediction, static_cast<int>(betaHat.size()), grid.nrow, grid.ncol, 0.0);
+    predictFromBetaHat(prediction, map, betaHat, grid.noData, mode);
     for (size_t k = 1; k <= betaHat.size(); ++k)
         SavePredictionToMyFile(prediction[k - 1],
-                               FOFN + "Prediction_cluster_" + std::to_string(k) + ".txt", noData,
-                               XLL, YLL, CellSize);
+                               FOFN + "Prediction_cluster_" + std::to_string(k) + ".txt",
+                               grid.noData, grid.xllCenter, grid.yllCenter, grid.cellSize);
+    SavePredictionGeoTiff(prediction, grid, FOFN + kPredictionGeoTiffSuffix);
     std::ostringstream line;
     line << "Prediction took " << std::fixed << std::setprecision(3)
          << static_cast<double>(clock() - start) / CLOCKS_PER_SEC

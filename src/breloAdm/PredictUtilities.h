@@ -1,20 +1,26 @@
 // Map prediction of breloAdm: the posterior mean trend of every cluster
-// projected onto the cells of an ASCII raster, the admixture proportions
+// projected onto the cells of a raster map, the admixture proportions
 // predicted in each cell (their expected values, or one draw from their
-// Dirichlet law), one raster written per cluster.
+// Dirichlet law), one text raster written per cluster and one GeoTIFF of
+// all clusters.
 #ifndef BRELO_BRELOADM_PREDICTUTILITIES_H
 #define BRELO_BRELOADM_PREDICTUTILITIES_H
 
 #include <string>
 
 #include "core/VectorUtilities.h"
+#include "io/RasterFiles.h"
 
-// Reads the raster File: six header pairs (keyword, value: ncol, nrow, XLL,
-// YLL, CellSize, NoData) then nrow x ncol cell values, top row first. map
-// receives one row (x, y) per cell in row-major order, (NoData, NoData) for
-// a cell holding NoData. Fatal (stderr, exit 1): a file that cannot be read,
-// that ends early or holds a malformed number, or a header that describes no
-// grid (no row or column, cell size not positive).
+// Reads the raster map File (any raster GDAL reads, or the text layout of
+// the predicted maps: see ReadRasterMap) into its grid and map: one row
+// (x, y) per cell in row-major order from the top row, the centre of the
+// cell, or (noData, noData) for a cell without data. grid.noData is the
+// map's no-data value, or -9999 when it has none or a cell centre lies at
+// that coordinate. Fatal (stderr, exit 1): every refusal of ReadRasterMap.
+void LoadMap(DBL_VCTR_2D& map, SRasterGrid& grid, const std::string& File);
+// The same with the header values apart: ncol, nrow, XLL (x of the centre
+// of the left column), YLL (y of the centre of the bottom row), CellSize,
+// NoData.
 void LoadMap(DBL_VCTR_2D& map, double& NoData, double& XLL, double& YLL, double& CellSize,
              int& nrow, int& ncol, const std::string& File);
 
@@ -43,10 +49,20 @@ void predictFromBetaHat(DBL_VCTR_3D& prediction, const DBL_VCTR_2D& map, const D
 bool SavePredictionToMyFile(const DBL_VCTR_2D& prediction_clust, const std::string& File,
                             double noData, double XLL, double YLL, double CellSize);
 
+// The K predicted rasters as one GeoTIFF of K bands ("Cluster k"), on the
+// grid of the map with its no-data value and reference system. Fatal
+// (stderr, exit 1) when it cannot be written.
+void SavePredictionGeoTiff(const DBL_VCTR_3D& prediction, const SRasterGrid& grid,
+                           const std::string& File);
+constexpr const char* kPredictionGeoTiffSuffix = "Prediction.tif";
+
 // The driving steps of -m after the results: the covariate warning when -X
 // or -XL was given, otherwise load, predict, write FOFN +
-// "Prediction_cluster_" + k + ".txt" for k = 1..K and report the time.
+// "Prediction_cluster_" + k + ".txt" for k = 1..K and FOFN +
+// "Prediction.tif", and report the time. crsWkt, when set, is the reference
+// system of the GeoTIFF (otherwise the map's own, if it has one).
 void RunMapPrediction(const std::string& mapFile, bool covariatesGiven, const std::string& FOFN,
-                      const DBL_VCTR_2D& betaHat, MapPrediction mode = MapPrediction::Expected);
+                      const DBL_VCTR_2D& betaHat, MapPrediction mode = MapPrediction::Expected,
+                      const std::string& crsWkt = "");
 
 #endif

@@ -20,6 +20,10 @@ const char* const HEADER =
 
 }  // namespace
 
+// The cells lie at their centres, the top row (nrow - 1) cells above the
+// bottom one: with YLL = 0.5, CellSize = 1 and 3 rows, at y = 2.5, 1.5, 0.5
+// (the top row's y was once rounded to a whole number, 3, which moved every
+// cell of a map in degrees by up to half a degree).
 TEST(LoadMap, CellCentresFromTheTopRowAndNoDataCells) {
     const std::string path = WriteMap(std::string(HEADER) + "5 6\n-9999 7\n8 9\n");
     DBL_VCTR_2D map;
@@ -29,13 +33,26 @@ TEST(LoadMap, CellCentresFromTheTopRowAndNoDataCells) {
     EXPECT_EQ(nrow, 3);
     EXPECT_EQ(ncol, 2);
     EXPECT_EQ(noData, -9999);
+    EXPECT_EQ(YLL, 0.5);
     ASSERT_EQ(map.size(), 6u);
-    // Ymax = 2.5 rounded = 3: rows at y = 3, 2, 1.
-    EXPECT_EQ(map[0], (DBL_VCTR_1D{10, 3}));
-    EXPECT_EQ(map[1], (DBL_VCTR_1D{11, 3}));
+    EXPECT_EQ(map[0], (DBL_VCTR_1D{10, 2.5}));
+    EXPECT_EQ(map[1], (DBL_VCTR_1D{11, 2.5}));
     EXPECT_EQ(map[2], (DBL_VCTR_1D{-9999, -9999}));
-    EXPECT_EQ(map[3], (DBL_VCTR_1D{11, 2}));
-    EXPECT_EQ(map[5], (DBL_VCTR_1D{11, 1}));
+    EXPECT_EQ(map[3], (DBL_VCTR_1D{11, 1.5}));
+    EXPECT_EQ(map[5], (DBL_VCTR_1D{11, 0.5}));
+}
+
+// A no-data value that a cell centre takes as a coordinate (0 on a grid
+// through 0) would mark that cell as without data: another mark is used.
+TEST(LoadMap, NoDataValueThatIsACoordinateIsReplaced) {
+    const std::string path = WriteMap(
+        "ncols 2\nnrows 1\nxllcenter 0\nyllcenter 5\ncellsize 1\nNODATA_value 0\n"
+        "3 0\n");
+    DBL_VCTR_2D map;
+    SRasterGrid grid;
+    LoadMap(map, grid, path);
+    EXPECT_EQ(grid.noData, -9999);
+    EXPECT_EQ(map, (DBL_VCTR_2D{{0, 5}, {-9999, -9999}}));
 }
 
 TEST(LoadMap, UnreadableTruncatedOrMalformedMapsAreFatal) {
@@ -44,21 +61,26 @@ TEST(LoadMap, UnreadableTruncatedOrMalformedMapsAreFatal) {
     int r = 0, c = 0;
     EXPECT_EXIT(LoadMap(map, nd, x, y, cs, r, c, "/nonexistent/map.asc"),
                 ::testing::ExitedWithCode(1), "Cannot open file /nonexistent/map.asc - LoadMap");
-    const std::string truncated = WriteMap(std::string(HEADER) + "5 6\n1\n");
+    // The text layout of the predicted maps says where it fails.
+    const std::string layout = "#NCOLS 2\n#NROWS 3\n#XLL 10\n#YLL 0.5\n#CS 1\n#ND -9999\n";
+    const std::string truncated = WriteMap(layout + "5 6\n1\n");
     EXPECT_EXIT(LoadMap(map, nd, x, y, cs, r, c, truncated), ::testing::ExitedWithCode(1),
                 "Unexpected end of file in .*map.asc, row 2: expected the value of column 2 - "
                 "LoadMap");
-    const std::string malformed = WriteMap(std::string(HEADER) + "5 6\n1 x\n");
+    const std::string malformed = WriteMap(layout + "5 6\n1 x\n");
     EXPECT_EXIT(LoadMap(map, nd, x, y, cs, r, c, malformed), ::testing::ExitedWithCode(1),
                 "Invalid number 'x'");
-    // A header with a typo promising ten billion cells stops at the end of
-    // the few cells the file holds.
+    // A header with a typo promising ten billion cells is refused at once.
     const std::string huge = WriteMap("ncols 100000\nnrows 100000\nx 0\ny 0\ncs 1\nnd -9\n1 2 3\n");
     EXPECT_EXIT(LoadMap(map, nd, x, y, cs, r, c, huge), ::testing::ExitedWithCode(1),
-                "Unexpected end of file in .*map.asc, row 1: expected the value of column 4");
+                "holds 100000 x 100000 cells, more than 20000000: give it coarser cells - LoadMap");
     const std::string noGrid = WriteMap("ncols 0\nnrows 3\nx 0\ny 0\ncs 1\nnd -9\n");
     EXPECT_EXIT(LoadMap(map, nd, x, y, cs, r, c, noGrid), ::testing::ExitedWithCode(1),
                 "describes no grid");
+    // An ESRI grid whose cells end early, read through GDAL.
+    const std::string esri = WriteMap(std::string(HEADER) + "5 6\n1\n");
+    EXPECT_EXIT(LoadMap(map, nd, x, y, cs, r, c, esri), ::testing::ExitedWithCode(1),
+                "Cannot read the cells of map .*map.asc: 3 rows of 2 values expected .* - LoadMap");
 }
 
 TEST(PredictFromBetaHat, ProportionsFollowTheTrendAndNoDataCellsStayNoData) {
