@@ -47,19 +47,18 @@ build/bin/breloStudy -run -Pbrelo -K1:4 -R3 -j2 -seed2024 -o$OUT/study \
 sed -n '/^  K  chains/,$p' "$OUT/study.log" | sed 's/^/   /'
 
 # --- breloAdm ----------------------------------------------------------------
-# breloAdm writes its tessellation files and its best-run record next to the
-# data file, so it runs on a copy of the data inside the results folder.
+# -auxout: the tessellation files and the best-run record go to the results
+# folder too, not beside the data in examples/.
 cmake --build build -j2 --target breloAdm_exe
 ADM_OUT=$OUT/adm
 mkdir -p "$ADM_OUT"
-cp examples/sim2pop.txt "$ADM_OUT/"
 # -bg1: a Gaussian prior of the coefficients, without which the common level of
 # the fields has no proper posterior; -joint: moves that keep the posterior and
 # mix it far better (README: "The level of the fields").
 echo "== breloAdm: admixture with a spatial prior, K = 2, hierarchical start, map prediction (5000 sweeps)"
 start=$(date +%s%N)
-build/bin/breloAdm -Fsim2pop.txt -i$ADM_OUT -o$ADM_OUT -N130 -A2 -L20 -c2 -K2 -T1 -P0.6 -D1 \
-  -S5000 -B1000 -jy -bg1 -joint -mexamples/sim2pop_grid.asc > "$ADM_OUT/breloAdm.log"
+build/bin/breloAdm -Fsim2pop.txt -iexamples -o$ADM_OUT -auxout -N130 -A2 -L20 -c2 -K2 -T1 -P0.6 \
+  -D1 -S5000 -B1000 -jy -bg1 -joint -mexamples/sim2pop_grid.asc > "$ADM_OUT/breloAdm.log"
 ms=$(( ($(date +%s%N) - start) / 1000000 ))
 echo "   done in ${ms} ms (log: $ADM_OUT/breloAdm.log)  DIC=$(cat "$ADM_OUT/sim2pop.txtDIC.txt")"
 grep "Correlation between" "$ADM_OUT/breloAdm.log" | sed 's/^/   /'
@@ -92,5 +91,6 @@ Results of breloAdm are in $ADM_OUT/:
   sim2pop.txtDIC.txt        DIC (DIC2, DIC3: variants); MDIC_admCAR_K2 and CFadmCAR_K2
                             keep the best K = 2 run so far (continue from it with -p)
   sim2pop.txtPrediction_cluster_1.txt, _2.txt  admixture proportions predicted over
-                            examples/sim2pop_grid.asc (one raster per cluster)
+                            examples/sim2pop_grid.asc (one raster per cluster);
+                            Prediction.tif: the same as one GeoTIFF of two bands
 MSG

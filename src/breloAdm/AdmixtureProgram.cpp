@@ -1,5 +1,7 @@
 #include "breloAdm/AdmixtureProgram.h"
 
+#include <iostream>
+
 #include "breloAdm/AdmixtureResults.h"
 #include "breloAdm/AdmixtureSampler.h"
 #include "breloAdm/BreloAdmOptions.h"
@@ -20,6 +22,11 @@ int RunBreloAdm(int argc, const char* const* argv) {
     SAdmSetup setup;
     gsl_rng* rng = nullptr;
     RunAdmSetup(opt, setup, rng);
+    if (opt.tessellationOnly) {
+        FreeRNG(rng);
+        std::cout << "Tessellation of the sites in " << opt.FAFN << "VC" << std::endl;
+        return 0;
+    }
 
     CSpatialPrior prior;
     SAdmChain chain;

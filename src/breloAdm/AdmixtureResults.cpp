@@ -287,9 +287,9 @@ void WriteAdmResults(const SAdmOptions& opt, const SAdmSetup& setup, const CSpat
 
 bool UpdateBestRunRecord(const SAdmOptions& opt, const SAdmEstimates& est) {
     SBestRun best;
-    if (ReadBestRun(opt.FIFN, opt.K, best) && !(best.DIC > est.DIC))
+    if (ReadBestRun(opt.FAFN, opt.K, best) && !(best.DIC > est.DIC))
         return false;
-    if (!WriteBestRun(opt.FIFN, opt.K, opt.trendDegree, est.DIC, est.mean.sigma, est.mean.beta,
+    if (!WriteBestRun(opt.FAFN, opt.K, opt.trendDegree, est.DIC, est.mean.sigma, est.mean.beta,
                       est.mean.alpha, est.mean.q, est.hcAdmix, est.mean.p))
         ExitProgram(1);
     return true;

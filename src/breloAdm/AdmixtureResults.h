@@ -1,6 +1,6 @@
 // Results of a breloAdm run: posterior means, hard assignments, predictive
 // memberships, the three DIC variants, the result files and charts, and the
-// best-run record with its continuation file next to the input file.
+// best-run record with its continuation file.
 #ifndef BRELO_BRELOADM_ADMIXTURERESULTS_H
 #define BRELO_BRELOADM_ADMIXTURERESULTS_H
 
@@ -37,7 +37,7 @@ void SummariseChain(const SAdmOptions& opt, const SAdmSetup& setup, const SAdmCh
 void WriteAdmResults(const SAdmOptions& opt, const SAdmSetup& setup, const CSpatialPrior& prior,
                      const SAdmChain& chain, const SAdmEstimates& est);
 
-// Keeps the best-run record and its continuation file of this K (FIFN
+// Keeps the best-run record and its continuation file of this K (FAFN
 // prefix, see BestRunRecord) for the run of lowest DIC: both are replaced
 // when there is no readable record for K or its DIC is higher than this
 // run's. True when they were replaced; a pair that cannot be written ends

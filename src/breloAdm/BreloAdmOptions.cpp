@@ -105,6 +105,10 @@ const char* const USAGE_LINES[] = {
     "              variance (same posterior, better mixing; use with -bg)",
     "-crs<EPSG:code>: reference system of the predicted GeoTIFF (with -m), e.g.",
     "              -crsEPSG:4326; Default: the map's own, or none",
+    "-auxout:      The tessellation files (VD.png, ND.png, VC) and the best-run record and",
+    "              continuation file in the output folder, not beside the data file",
+    "              (they go there anyway when the data folder cannot be written)",
+    "-tessonly:    Stop once the tessellation and its files are written",
     "-w<formats>:  Files of every chart: png, pdf, png,pdf or none, Default: png,pdf",
     "              (a PNG image at 192 dpi and its PDF twin, text kept as text)",
     "--help:       this text",
@@ -251,8 +255,19 @@ void ParseO(const std::string& arg, SAdmOptions& opt) {
         opt.FoO = From(arg, 2);
 }
 
+// Options of whole words, matched as they are before the letters.
+bool ParseWord(const std::string& arg, SAdmOptions& opt) {
+    if (arg == "-auxout")
+        opt.auxInOutput = true;
+    else if (arg == "-tessonly")
+        opt.tessellationOnly = true;
+    else
+        return false;
+    return true;
+}
+
 void ParseOne(const std::string& arg, SAdmOptions& opt, SRequired& given) {
-    if (ParseInputOption(arg.c_str(), opt.input))
+    if (ParseInputOption(arg.c_str(), opt.input) || ParseWord(arg, opt))
         return;
     switch (At(arg, 1)) {
         case 'F':
@@ -441,17 +456,40 @@ void CheckReferenceSystem(SAdmOptions& opt) {
         RefuseInput("Option -crs: " + error);
 }
 
+// The folder part of a path or prefix ("." when there is none).
+std::string FolderOf(const std::string& prefix) {
+    const size_t slash = prefix.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : prefix.substr(0, slash);
+}
+
+bool WritableFolder(const std::string& folder) {
+    struct stat info;
+    return stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           access(folder.c_str(), W_OK) == 0;
+}
+
 // The result files are written only after the whole chain: a folder that
 // cannot take them is refused before the work rather than after it.
 void CheckOutputFolder(const SAdmOptions& opt) {
-    const size_t slash = opt.FOFN.rfind('/');
-    const std::string folder = slash == std::string::npos ? "."
-                               : slash == 0               ? "/"
-                                                          : opt.FOFN.substr(0, slash);
-    struct stat info;
-    if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
-        access(folder.c_str(), W_OK) != 0)
+    const std::string folder = FolderOf(opt.FOFN);
+    if (!WritableFolder(folder))
         RefuseInput("Cannot write the result files in folder " + folder + " - ParseAdmOptions");
+}
+
+// The tessellation and best-run files go beside the data file, unless
+// -auxout puts them in the output folder or the data folder cannot take
+// them (a read-only share, another user's folder).
+void PlaceTessellationAndBestRunFiles(SAdmOptions& opt) {
+    opt.FAFN = opt.FIFN;
+    const std::string output = MakeOutputPrefix(opt.FoO, opt.F, "");
+    if (opt.auxInOutput) {
+        opt.FAFN = output;
+    } else if (!WritableFolder(FolderOf(opt.FIFN))) {
+        opt.FAFN = output;
+        std::cout << "The data folder " << FolderOf(opt.FIFN)
+                  << " cannot be written: the tessellation and best-run files go to "
+                  << FolderOf(output) << "." << std::endl;
+    }
 }
 
 void DeriveNames(SAdmOptions& opt) {
@@ -499,6 +537,7 @@ void ParseAdmOptions(int argc, const char* const* argv, SAdmOptions& opt) {
     CheckMapPrediction(opt);
     CheckReferenceSystem(opt);
     CheckOutputFolder(opt);
+    PlaceTessellationAndBestRunFiles(opt);
     // The k-means start is the clustering start with other clusters.
     opt.nj = opt.nj || opt.kmeansStart;
 }

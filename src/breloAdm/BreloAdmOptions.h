@@ -60,10 +60,19 @@ struct SAdmOptions {
     bool updatePsi = false;
     std::string Voronoi;
     SInputOptions input;  // -f -C
+    // -auxout: the tessellation files and the best-run pair in the output
+    // folder rather than beside the data file.
+    bool auxInOutput = false;
+    // -tessonly: stop once the tessellation and its files are made.
+    bool tessellationOnly = false;
 
     // Derived by ParseAdmOptions.
     std::string FIFN;  // input path
     std::string FOFN;  // prefix of the result files
+    // Prefix of the tessellation files ("VD.png", "ND.png", "VC") and of the
+    // best-run pair: FIFN, or the output folder + "/" + F (no run label)
+    // with -auxout or when the data folder cannot be written.
+    std::string FAFN;
     int NumOfDigits = 1;
 };
 
@@ -72,8 +81,10 @@ void ShowUsage();
 // Parses argv into opt and applies every refusal: usage text, messages and
 // exit status 1 as the command line of breloAdm defines them, then the count
 // checks and a check that the output folder can take the result files.
-// Prints "RUN= " + run when a run label is set. Returns only for a command
-// line that can be run.
+// Prints "RUN= " + run when a run label is set, and a one-line notice when
+// the data folder cannot be written (the tessellation and best-run files
+// then go to the output folder). Returns only for a command line that can
+// be run.
 void ParseAdmOptions(int argc, const char* const* argv, SAdmOptions& opt);
 
 #endif

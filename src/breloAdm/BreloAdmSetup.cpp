@@ -118,16 +118,16 @@ void ComputeTessellation(const SAdmOptions& opt, const DBL_VCTR_2D& C, STessella
     CVoronoi::GetVoronoi(tess.vptC, tess.vbKeep, tess.vdDataMinMax, tess.vdDataScale,
                          tess.veVoronoi);
     CVoronoi::DrawVoronoi(tess.vptC, opt.N, tess.vbKeep, tess.vdDataMinMax, tess.veVoronoi, false,
-                          opt.FIFN + "VD.png");
+                          opt.FAFN + "VD.png");
     CVoronoi::GetNeighborhoodSystem(opt.N, tess.veVoronoi, tess.vvnNS);
     // Individuals that the tessellation left without an edge still need a row.
     if (tess.vvnNS.size() < static_cast<size_t>(opt.N))
         tess.vvnNS.resize(opt.N);
     DropRepeatedNeighbours(tess.vvnNS);
     CVoronoi::DrawNeighborhoodSystem(tess.vptC, tess.vdDataScale, tess.vvnNS, true,
-                                     opt.FIFN + "ND.png");
+                                     opt.FAFN + "ND.png");
     CVoronoi::SaveVoronoi(tess.vptC, tess.vbKeep, tess.vdDataMinMax, tess.vdDataScale,
-                          tess.veVoronoi, tess.vvnNS, opt.FIFN + "VC");
+                          tess.veVoronoi, tess.vvnNS, opt.FAFN + "VC");
     std::cout << "Done" << std::endl;
 }
 

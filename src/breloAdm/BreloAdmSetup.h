@@ -66,7 +66,7 @@ void DropRepeatedNeighbours(INT_VCTR_2D& vvnNS);
 
 // The neighbourhood system: reloaded from opt.Voronoi when that file loads
 // and fits the sites, otherwise jitter, tessellation, drawings "VD.png" and
-// "ND.png" and the file "VC", all next to the input file; each neighbour
+// "ND.png" and the file "VC", all with the prefix opt.FAFN; each neighbour
 // listed once.
 void BuildNeighborhoodSystem(const SAdmOptions& opt, DBL_VCTR_2D& C, const gsl_rng* rng,
                              STessellation& tess);

@@ -229,9 +229,8 @@ namespace {
 // became of those that ended.
 class ChainScheduler {
   public:
-    ChainScheduler(const std::vector<SChainPlan>& plan, const std::string& dataPath, int jobs)
-        : m_strDataPath(dataPath),
-          m_nJobs(jobs),
+    ChainScheduler(const std::vector<SChainPlan>& plan, int jobs)
+        : m_nJobs(jobs),
           m_pending(Pending(plan)),
           m_progress(static_cast<int>(plan.size()),
                      static_cast<int>(plan.size() - m_pending.size())) {}
@@ -329,7 +328,7 @@ class ChainScheduler {
             std::string error;
             std::filesystem::remove(FailedMarker(c.folder));
             pid_t pid = -1;
-            if (!PrepareChainFolder(c, m_strDataPath, error) || (pid = SpawnChain(c, error)) < 0) {
+            if (!PrepareChainFolder(c, error) || (pid = SpawnChain(c, error)) < 0) {
                 failed(c, "not started", error);
                 continue;
             }
@@ -339,7 +338,6 @@ class ChainScheduler {
         return any;
     }
 
-    std::string m_strDataPath;
     int m_nJobs;
     std::vector<const SChainPlan*> m_pending;
     size_t m_next = 0;
@@ -350,6 +348,27 @@ class ChainScheduler {
 
 }  // namespace
 
-SRunOutcome RunChains(const std::vector<SChainPlan>& plan, const std::string& dataPath, int jobs) {
-    return ChainScheduler(plan, dataPath, jobs).run();
+SRunOutcome RunChains(const std::vector<SChainPlan>& plan, int jobs) {
+    return ChainScheduler(plan, jobs).run();
+}
+
+int RunToEnd(const SChainPlan& run, std::string& error) {
+    if (!PrepareChainFolder(run, error))
+        return -1;
+    const pid_t pid = SpawnChain(run, error);
+    if (pid < 0)
+        return -1;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR) {
+            error = std::strerror(errno);
+            return -1;
+        }
+    if (!WIFEXITED(status)) {
+        error = "signal " + std::to_string(WTERMSIG(status));
+        return -1;
+    }
+    if (WEXITSTATUS(status) != 0)
+        error = "exit status " + std::to_string(WEXITSTATUS(status));
+    return WEXITSTATUS(status);
 }

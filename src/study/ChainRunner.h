@@ -24,7 +24,12 @@ struct SRunOutcome {
 // Runs the chains of plan that have no done marker; alreadyDone of the total
 // ended in an earlier command. Prints one progress line, refreshed as chains
 // end, and one line per failed chain with the last message of its log.
-SRunOutcome RunChains(const std::vector<SChainPlan>& plan, const std::string& dataPath, int jobs);
+SRunOutcome RunChains(const std::vector<SChainPlan>& plan, int jobs);
+
+// Runs one program run of the study (its folder made, its output in its
+// run.log, its seed in GSL_RNG_SEED) and waits for its end: its exit status,
+// or -1 when it could not start or a signal ended it (error says which).
+int RunToEnd(const SChainPlan& run, std::string& error);
 
 // The environment of a chain: this process's, with GSL_RNG_SEED set.
 std::vector<std::string> ChainEnvironment(unsigned long seed);

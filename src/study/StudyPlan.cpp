@@ -40,44 +40,61 @@ std::string ChainLog(const std::string& folder) {
     return folder + "/run.log";
 }
 
+bool SharesTessellation(const SStudySettings& s) {
+    if (s.program != StudyProgram::BreloAdm)
+        return false;
+    for (const std::string& a : s.programOptions)
+        if (a.compare(0, 2, "-v") == 0)
+            return false;
+    return true;
+}
+
+std::string TessellationFile(const SStudySettings& s) {
+    return s.studyDir + "/tessellation/" + s.dataFile + "VC";
+}
+
+// The program with the study's options, K and its output folder; breloAdm
+// keeps its tessellation and best-run files there (-auxout).
+SChainPlan ProgramRun(const SStudySettings& s, int K, const std::string& folder) {
+    SChainPlan c;
+    c.K = K;
+    c.folder = folder;
+    c.argv.push_back(s.programPath);
+    for (const std::string& a : s.programOptions)
+        c.argv.push_back(a);
+    c.argv.push_back("-K" + std::to_string(K));
+    c.argv.push_back("-o" + c.folder);
+    if (s.program == StudyProgram::BreloAdm)
+        c.argv.push_back("-auxout");
+    return c;
+}
+
+SChainPlan TessellationPlan(const SStudySettings& s) {
+    SChainPlan c = ProgramRun(s, s.kMin, s.studyDir + "/tessellation");
+    c.seed = s.seed;
+    c.argv.push_back("-tessonly");
+    return c;
+}
+
 std::vector<SChainPlan> PlanChains(const SStudySettings& s) {
     std::vector<SChainPlan> chains;
     for (int K = s.kMin; K <= s.kMax; ++K)
         for (int r = 1; r <= s.replicates; ++r) {
-            SChainPlan c;
-            c.K = K;
+            SChainPlan c = ProgramRun(s, K, ChainFolder(s.studyDir, K, r));
             c.replicate = r;
             c.seed = ChainSeed(s.seed, K, r);
-            c.folder = ChainFolder(s.studyDir, K, r);
-            c.argv.push_back(s.programPath);
-            for (const std::string& a : s.programOptions)
-                if (a.compare(0, 2, "-i") != 0)
-                    c.argv.push_back(a);
-            c.argv.push_back("-K" + std::to_string(K));
-            c.argv.push_back("-i" + c.folder);
-            c.argv.push_back("-o" + c.folder);
+            if (SharesTessellation(s))
+                c.argv.push_back("-v" + TessellationFile(s));
             chains.push_back(c);
         }
     return chains;
 }
 
-bool PrepareChainFolder(const SChainPlan& chain, const std::string& dataPath, std::string& error) {
+bool PrepareChainFolder(const SChainPlan& chain, std::string& error) {
     std::error_code ec;
     fs::create_directories(chain.folder, ec);
     if (ec) {
         error = "cannot create " + chain.folder + ": " + ec.message();
-        return false;
-    }
-    const fs::path link = fs::path(chain.folder) / fs::path(dataPath).filename();
-    const fs::path target = fs::absolute(dataPath).lexically_normal();
-    fs::remove(link, ec);
-    fs::create_symlink(target, link, ec);
-    if (ec) {
-        ec.clear();
-        fs::copy_file(target, link, ec);
-    }
-    if (ec) {
-        error = "cannot place the data file in " + chain.folder + ": " + ec.message();
         return false;
     }
     return true;

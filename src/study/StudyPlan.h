@@ -33,13 +33,23 @@ std::string FailedMarker(const std::string& folder);
 std::string ChainLog(const std::string& folder);
 
 // The chains of K = kMin .. kMax, replicates 1 .. replicates: each gets the
-// program's options with -i replaced by its own folder, then -K and -o.
+// program's options, then -K and -o with its own folder. breloAdm chains
+// also get -auxout (their tessellation and best-run files in their folder,
+// never beside the data) and, unless the options give one, -v with the
+// study's tessellation.
 std::vector<SChainPlan> PlanChains(const SStudySettings& s);
 
-// Creates the chain's folder and links the data file into it (a copy where
-// links cannot be made): the programs write files next to their input, so
-// chains running at once each need their own. False with a message on error.
-bool PrepareChainFolder(const SChainPlan& chain, const std::string& dataPath, std::string& error);
+// Whether the chains share one tessellation of the sites, computed once per
+// study: breloAdm, when its options give no -v.
+bool SharesTessellation(const SStudySettings& s);
+// The study's tessellation: <study>/tessellation/<data file>VC.
+std::string TessellationFile(const SStudySettings& s);
+// The breloAdm run that makes it (-tessonly, K = kMin, the base seed) in
+// <study>/tessellation.
+SChainPlan TessellationPlan(const SStudySettings& s);
+
+// Creates the chain's folder. False with a message on error.
+bool PrepareChainFolder(const SChainPlan& chain, std::string& error);
 
 // study.txt: the program, its options, the base seed, the working folder,
 // the range of K and replicates run so far, and the labels file (absolute)

@@ -82,14 +82,24 @@ int ExitStatus(const SCollectOutcome& outcome) {
     return 2;
 }
 
-std::string DataPath(const SStudySettings& s) {
-    return s.inputDir.empty() ? s.dataFile : s.inputDir + "/" + s.dataFile;
+// breloAdm chains share one tessellation of the sites: made once, before
+// the chains, unless an earlier command of the study made it.
+void PrepareTessellation(const SStudySettings& s) {
+    if (!SharesTessellation(s) || fs::exists(TessellationFile(s)))
+        return;
+    const SChainPlan run = TessellationPlan(s);
+    std::string error;
+    if (RunToEnd(run, error) != 0 || !fs::exists(TessellationFile(s)))
+        RefuseStudy("the tessellation of the sites failed (" +
+                    (error.empty() ? "no " + TessellationFile(s) : error) + "): " +
+                    LastMessageOfLog(ChainLog(run.folder)) + "  [" + ChainLog(run.folder) + "]");
 }
 
 int RunStudy(SStudySettings& s) {
     std::string workingDir;
     std::vector<SChainPlan> plan = SetUpStudy(s, workingDir);
-    SRunOutcome outcome = RunChains(plan, DataPath(s), s.jobs);
+    PrepareTessellation(s);
+    SRunOutcome outcome = RunChains(plan, s.jobs);
     if (outcome.signal != 0) {
         std::cout << "Stopped: " << outcome.stopped
                   << " chains cut short. Give the same command again to run the chains that "
@@ -108,9 +118,10 @@ int RunStudy(SStudySettings& s) {
 int WriteJobs(SStudySettings& s) {
     std::string workingDir;
     std::vector<SChainPlan> plan = SetUpStudy(s, workingDir);
+    PrepareTessellation(s);
     for (const SChainPlan& c : plan) {
         std::string error;
-        if (!PrepareChainFolder(c, DataPath(s), error))
+        if (!PrepareChainFolder(c, error))
             RefuseStudy(error);
     }
     const int lines = WriteJobFiles(s.studyDir, plan, workingDir);

@@ -103,8 +103,32 @@ TEST(StudyPlanTest, EveryChainHasItsOwnSeedFolderAndCommand) {
     EXPECT_EQ(plan[4].folder, "/x/study/K2/rep2");
     const std::vector<std::string>& argv = plan[4].argv;
     EXPECT_EQ(argv.front(), s.programPath);
-    EXPECT_EQ(std::count(argv.begin(), argv.end(), "-i" BRELO_TEST_DATA_DIR), 0);
-    EXPECT_EQ(argv[argv.size() - 3], "-K2");
-    EXPECT_EQ(argv[argv.size() - 2], "-i/x/study/K2/rep2");
+    // The data are read where they are; the chain writes in its folder.
+    EXPECT_EQ(std::count(argv.begin(), argv.end(), "-i" BRELO_TEST_DATA_DIR), 1);
+    EXPECT_EQ(argv[argv.size() - 2], "-K2");
     EXPECT_EQ(argv.back(), "-o/x/study/K2/rep2");
+}
+
+// breloAdm chains keep their side files in their folder and share the
+// study's tessellation, made once by a -tessonly run; a -v of the user's
+// is theirs.
+TEST(StudyPlanTest, BreloAdmChainsShareOneTessellation) {
+    SStudySettings s = ParseStudyOptions(RunLine({"-seed100"}));
+    s.studyDir = "/x/study";
+    s.program = StudyProgram::BreloAdm;
+    const std::vector<SChainPlan> plan = PlanChains(s);
+    const std::vector<std::string>& argv = plan[2].argv;  // K2 rep1
+    EXPECT_EQ(argv[argv.size() - 3], "-o/x/study/K2/rep1");
+    EXPECT_EQ(argv[argv.size() - 2], "-auxout");
+    EXPECT_EQ(argv.back(), "-v/x/study/tessellation/sim2pop.txtVC");
+    EXPECT_EQ(TessellationFile(s), "/x/study/tessellation/sim2pop.txtVC");
+    const SChainPlan t = TessellationPlan(s);
+    EXPECT_EQ(t.seed, 100u);
+    EXPECT_EQ(t.folder, "/x/study/tessellation");
+    const std::vector<std::string> tail(t.argv.end() - 4, t.argv.end());
+    EXPECT_EQ(tail,
+              (std::vector<std::string>{"-K1", "-o/x/study/tessellation", "-auxout", "-tessonly"}));
+    s.programOptions.push_back("-vmine.VC");
+    EXPECT_FALSE(SharesTessellation(s));
+    EXPECT_EQ(PlanChains(s)[0].argv.back(), "-auxout");
 }
