@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "core/MatrixUtilities.h"
+#include "core/Messages.h"
 #include "core/MiscUtilities.h"
 #include "core/ProgramExit.h"
 #include "core/RNGUtilities.h"
@@ -101,10 +102,9 @@ bool ReloadTessellation(const SAdmOptions& opt, const DBL_VCTR_2D& C, STessellat
     fits =
         fits && SitesMatch(tess.vptC, C, opt.N) && BoundsFit(tess.vdDataMinMax, tess.vdDataScale);
     if (!fits) {
-        std::cerr << "Voronoi file " << opt.Voronoi
-                  << " does not fit the data (other sites or no finite box); computing the "
-                     "tessellation"
-                  << std::endl;
+        PrintMessage("Voronoi file " + opt.Voronoi +
+                     " does not fit the data (other sites or no finite box); computing the "
+                     "tessellation");
         tess = STessellation();
         return false;
     }
@@ -156,9 +156,8 @@ void LoadGeoDistances(const SAdmOptions& opt, SAdmSetup& setup) {
     if (!opt.scSpecified)
         computeSymmMatrixStat(setup.theta, setup.geo, opt.scOpt);
     if (!(setup.theta > 0.0) || !std::isfinite(setup.theta)) {
-        std::cerr << "The distance scale derived from " << opt.geoFile
-                  << " is not a positive number - LoadGeoDistances" << std::endl;
-        ExitProgram(1);
+        Refuse("The distance scale derived from " + opt.geoFile +
+               " is not a positive number - LoadGeoDistances");
     }
 }
 

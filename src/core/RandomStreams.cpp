@@ -3,6 +3,7 @@
 #include <iostream>
 #include <utility>
 
+#include "core/Messages.h"
 #include "core/ProgramExit.h"
 
 uint64_t SplitMix64(uint64_t& state) {
@@ -31,8 +32,7 @@ CRandomStream::CRandomStream(unsigned long runSeed, uint64_t streamId, const gsl
     : m_seed(DeriveStreamSeed(runSeed, streamId)) {
     m_rng = gsl_rng_alloc(T != nullptr ? T : gsl_rng_default);
     if (m_rng == nullptr) {
-        std::cerr << "Cannot allocate a random number generator - CRandomStream" << std::endl;
-        ExitProgram(1);
+        Refuse("Cannot allocate a random number generator - CRandomStream");
     }
     gsl_rng_set(m_rng, m_seed);
 }

@@ -7,8 +7,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <system_error>
+
+#include "core/Messages.h"
 
 namespace {
 bool IsSpace(char c) {
@@ -189,7 +192,7 @@ bool CFieldReader::Check(TokenStatus status, const char* what, int a, int b) {
         return true;
     char text[256];
     std::snprintf(text, sizeof text, what, a, b);
-    m_out << TokenErrorMessage(status, m_reader, m_file, Where(), text, m_func) << std::endl;
+    Say(TokenErrorMessage(status, m_reader, m_file, Where(), text, m_func));
     return false;
 }
 
@@ -217,8 +220,17 @@ bool CFieldReader::Text(std::string& value, const char* what, int a, int b) {
 }
 
 bool CFieldReader::Refuse(const std::string& message) {
-    m_out << message << " - " << m_func << std::endl;
+    Say(message + " - " + m_func);
     return false;
+}
+
+// Messages for standard error go through the programs' message function (one
+// line, once, after the report already written).
+void CFieldReader::Say(const std::string& message) {
+    if (&m_out == &std::cerr)
+        PrintMessage(message);
+    else
+        m_out << message << std::endl;
 }
 
 bool CFieldReader::Row(long long expected, const std::string& options, const char* what, int a,

@@ -122,6 +122,7 @@ class CFieldReader {
 
   private:
     bool Check(TokenStatus status, const char* what, int a, int b);
+    void Say(const std::string& message);
 
     CTokenReader m_reader;
     std::string m_file;

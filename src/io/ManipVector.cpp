@@ -200,9 +200,10 @@ bool ReadNewQualCodes(CFieldReader& reader, const SNewDataShape& shape,
             continue;
         auto it = levelS[v].find(code);
         if (it == levelS[v].end()) {
-            reader.Out() << "Unknown level " << code << " of qualitative covariate " << v + 1
-                         << " in " << reader.File() << ", row " << rowNumber
-                         << " (absent from the estimation data) - LoadNewData" << std::endl;
+            PrintMessage("Unknown level " + std::to_string(code) + " of qualitative covariate " +
+                         std::to_string(v + 1) + " in " + reader.File() + ", row " +
+                         std::to_string(rowNumber) + " (absent from the estimation data) - " +
+                         "LoadNewData");
             return false;
         }
         const int nLevels = static_cast<int>(levelS[v].size());

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "chart/Chart.h"
+#include "core/Messages.h"
 #include "plot/PlotUtilities.h"
 #include "voronoi/FortuneStructures.h"
 #include "voronoi/Voronoi.h"
@@ -21,7 +22,7 @@ const int kShortSide = 500;  // pixels of the shorter side of the plot area
 const int kMargin = 50;
 
 int Fail(const std::string& message) {
-    std::cerr << message << std::endl;
+    PrintMessage(message);
     return -1;
 }
 
@@ -34,9 +35,10 @@ void PlotAreaSize(double W, double H, int& nW, int& nH) {
     int shortSide = kShortSide;
     double longSide = std::floor(shortSide * ratio + 0.5);
     if (longSide > longest) {
-        std::cout << "Membership map too elongated for the image limit; its shorter side is "
-                     "drawn shorter than "
-                  << kShortSide << " pixels." << std::endl;
+        PrintMessage(
+            "Membership map too elongated for the image limit; its shorter side is "
+            "drawn shorter than " +
+            std::to_string(kShortSide) + " pixels.");
         longSide = longest;
         shortSide = std::max(1, static_cast<int>(longest / ratio));
     }

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "chart/Chart.h"
+#include "core/Messages.h"
 #include "core/MiscUtilities.h"
 #include "core/ProgramExit.h"
 #include "core/ProgramFlavour.h"
@@ -89,7 +90,7 @@ void MarkBurnIn(XYChart& c, size_t n, int firstKept, const std::string& text) {
 int WriteChart(BaseChart& c, const std::string& file, const std::string& function) {
     if (c.makeChart(file))
         return 0;
-    Report(std::cerr, "Unable to make chart - " + function);
+    PrintMessage("Unable to make chart - " + function);
     return -1;
 }
 
@@ -111,7 +112,7 @@ int GetClusterColor(int label) {
 
 int PlotLH(const std::string& file, const DBL_VCTR_1D& history, int firstKept) {
     if (AnyBelow(history, kOutOfRange)) {
-        Report(std::cerr, "Data Out Of Range, No Chart Plotted - PlotLH");
+        PrintMessage("Data Out Of Range, No Chart Plotted - PlotLH");
         return -1;
     }
     XYChart c(900, 600, kChartBackground, kChartEdge, 1);
@@ -162,13 +163,13 @@ std::unique_ptr<XYChart> CoefficientChart(const DBL_VCTR_1D& values, int firstKe
 int PlotBetaHist(const std::string& file, const DBL_VCTR_3D& betaHist,
                  const INT_VCTR_1D& nQualLevels, int nbQuantVar, int trendDegree, int firstKept) {
     if (betaHist.empty()) {
-        Report(std::cerr, "Uninitialized betaHist - PlotBetaHist");
+        PrintMessage("Uninitialized betaHist - PlotBetaHist");
         ExitProgram(1);
     }
     const size_t K = betaHist.size(), B = betaHist[0].size();
     for (const DBL_VCTR_2D& cluster : betaHist)
         if (B == 0 || cluster.size() != B) {
-            Report(std::cerr, "Wrong betaHist - PlotBetaHist");
+            PrintMessage("Wrong betaHist - PlotBetaHist");
             return -1;
         }
     MultiChart m(static_cast<int>(350 * B + 100), static_cast<int>(250 * K + 100), kChartBackground,
@@ -180,7 +181,7 @@ int PlotBetaHist(const std::string& file, const DBL_VCTR_3D& betaHist,
                   "timesbi.ttf", 12, 0x000000, Chart::Center, 90);
         for (size_t b = 0; b < B; ++b) {
             if (AnyBelow(betaHist[k][b], kOutOfRange)) {
-                Report(std::cerr, "Data Out Of Range, No Chart Plotted - PlotBetaHist");
+                PrintMessage("Data Out Of Range, No Chart Plotted - PlotBetaHist");
                 return -1;
             }
             charts.push_back(CoefficientChart(betaHist[k][b], firstKept));
@@ -197,7 +198,7 @@ int PlotBetaHist(const std::string& file, const DBL_VCTR_3D& betaHist,
 
 int PlotAP(const std::string& file, const DBL_VCTR_2D& ap, const std::string& title) {
     if (!IsRectangular(ap)) {
-        Report(std::cerr, "Wrong Assignment Probabilities - PlotAP");
+        PrintMessage("Wrong Assignment Probabilities - PlotAP");
         return -1;
     }
     const int N = static_cast<int>(ap.size());
@@ -236,7 +237,7 @@ int PlotPPMqual(const std::string& file, const DBL_VCTR_3D& ap) {
     for (const DBL_VCTR_2D& levels : ap)
         valid = valid && IsRectangular(levels);
     if (!valid) {
-        Report(std::cerr, "Wrong Predicted Probabilities - PlotPPMqual");
+        PrintMessage("Wrong Predicted Probabilities - PlotPPMqual");
         return -1;
     }
     std::vector<int> x;
@@ -261,7 +262,7 @@ int PlotPPMqual(const std::string& file, const DBL_VCTR_3D& ap) {
 int PlotMP(const std::string& file, const DBL_VCTR_1D& mp) {
     std::cout << "Entering Plot MP ... " << std::endl;
     if (mp.empty()) {
-        Report(std::cerr, "No Mixing Proportions - PlotMP");
+        PrintMessage("No Mixing Proportions - PlotMP");
         return -1;
     }
     std::cout << "Labels written ..." << std::endl;
@@ -281,7 +282,7 @@ int PlotMP(const std::string& file, const DBL_VCTR_1D& mp) {
 int PlotKin(const std::string& file, const DBL_VCTR_1D& values,
             const std::vector<std::string>& labels) {
     if (values.empty()) {
-        Report(std::cerr, "No Kinship Coefficients - PlotKin");
+        PrintMessage("No Kinship Coefficients - PlotKin");
         return -1;
     }
     const int n = static_cast<int>(values.size());

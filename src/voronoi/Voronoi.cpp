@@ -6,6 +6,7 @@
 #include <iterator>
 #include <set>
 
+#include "core/Messages.h"
 #include "voronoi/HalfEdgeList.h"
 #include "voronoi/PriorityQueue.h"
 #include "voronoi/VoronoiGeometry.h"
@@ -66,11 +67,11 @@ bool CheckSites(const std::vector<SPoint>& vptX) {
     const int n = static_cast<int>(vptX.size());
     for (const SPoint& pt : vptX) {
         if (!std::isfinite(X(pt)) || !std::isfinite(Y(pt))) {
-            std::cerr << "Non-finite Voronoi Point - CVoronoi::GetVoronoi" << std::endl;
+            PrintMessage("Non-finite Voronoi Point - CVoronoi::GetVoronoi");
             return false;
         }
         if (pt.m_nIndex < 0 || pt.m_nIndex >= n) {
-            std::cerr << "Wrong Voronoi Point Index - CVoronoi::GetVoronoi" << std::endl;
+            PrintMessage("Wrong Voronoi Point Index - CVoronoi::GetVoronoi");
             return false;
         }
     }
@@ -259,7 +260,7 @@ bool CVoronoi::GetVoronoi(std::vector<SPoint> vptX, std::vector<bool>& vbKeep,
                           std::vector<double>& vdDataMinMax, std::vector<double>& vdDataScale,
                           std::vector<CEdge>& veResult) {
     if (vptX.empty()) {
-        std::cerr << "No Voronoi Points - CVoronoi::GetVoronoi" << std::endl;
+        PrintMessage("No Voronoi Points - CVoronoi::GetVoronoi");
         return false;
     }
     if (vptX.size() == 1)
@@ -289,7 +290,7 @@ bool CVoronoi::GetVoronoi(std::vector<SPoint> vptX, std::vector<bool>& vbKeep,
     CSweep(vptX, hel, pq, geo, veResult).Run();
 
     if (veResult.empty()) {
-        std::cerr << "Failed to find any Voronoi edge - CVoronoi::GetVoronoi" << std::endl;
+        PrintMessage("Failed to find any Voronoi edge - CVoronoi::GetVoronoi");
         return false;
     }
     return true;
@@ -319,7 +320,7 @@ static void ReserveRows(int nNoP, const std::vector<CEdge>& veVoronoi,
 bool CVoronoi::GetNeighborhoodSystem(int nNoP, const std::vector<CEdge>& veVoronoi,
                                      std::vector<std::vector<int>>& vvnNS) {
     if (veVoronoi.empty()) {
-        std::cerr << "No Voronoi Edges - CVoronoi::GetNeighborhoodSystem";
+        PrintMessage("No Voronoi Edges - CVoronoi::GetNeighborhoodSystem");
         return false;
     }
     vvnNS.clear();
@@ -353,19 +354,19 @@ bool CVoronoi::GetNeighborhoodSystem(const std::vector<SPoint>& vptX,
                                      const std::vector<CEdge>& veVoronoi,
                                      std::vector<std::vector<CNeighbor>>& vvnNS, bool bUseWeight) {
     if (vptX.empty()) {
-        std::cerr << "No Voronoi Points - CVoronoi::GetNeighborhoodSystem" << std::endl;
+        PrintMessage("No Voronoi Points - CVoronoi::GetNeighborhoodSystem");
         return false;
     }
     if (static_cast<int>(vptX.size()) < N) {
-        std::cerr << "Wrong Number of Data Points - CVoronoi::GetNeighborhoodSystem" << std::endl;
+        PrintMessage("Wrong Number of Data Points - CVoronoi::GetNeighborhoodSystem");
         return false;
     }
     if (veVoronoi.empty()) {
-        std::cerr << "No Voronoi Edges - CVoronoi::GetNeighborhoodSystem" << std::endl;
+        PrintMessage("No Voronoi Edges - CVoronoi::GetNeighborhoodSystem");
         return false;
     }
     if (bUseWeight && vdDataMinMax.size() != 4) {
-        std::cerr << "Wrong Data Min Max - CVoronoi::GetNeighborhoodSystem" << std::endl;
+        PrintMessage("Wrong Data Min Max - CVoronoi::GetNeighborhoodSystem");
         return false;
     }
     vvnNS.clear();

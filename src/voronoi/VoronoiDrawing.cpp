@@ -7,6 +7,7 @@
 #include <string>
 
 #include "chart/Chart.h"
+#include "core/Messages.h"
 #include "voronoi/Voronoi.h"
 #include "voronoi/VoronoiGeometry.h"
 
@@ -109,7 +110,7 @@ void AddGreyLine(XYChart& c, const SPosition& one, const SPosition& two) {
 }
 
 bool Refuse(const char* problem, const char* function) {
-    std::cerr << problem << " - CVoronoi::" << function << std::endl;
+    PrintMessage(std::string(problem) + " - CVoronoi::" + function);
     return false;
 }
 

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "core/Messages.h"
 #include "voronoi/Voronoi.h"
 
 namespace {
@@ -36,7 +37,7 @@ bool CheckSaveInputs(const std::vector<SPoint>& vptX, const std::vector<bool>& v
         problem = "No Voronoi Neighborhood System";
     if (problem == nullptr)
         return true;
-    std::cerr << problem << " - CVoronoi::SaveVoronoi" << std::endl;
+    PrintMessage(std::string(problem) + " - CVoronoi::SaveVoronoi");
     return false;
 }
 
@@ -140,13 +141,13 @@ bool CVoronoi::SaveVoronoi(const std::vector<SPoint>& vptX, const std::vector<bo
         return false;
     std::ofstream os(File, std::ios::out | std::ios::trunc);
     if (!os) {
-        std::cerr << "Cannot open file " << File << " - CVoronoi::SaveVoronoi" << std::endl;
+        PrintMessage(std::string("Cannot open file ") + File + " - CVoronoi::SaveVoronoi");
         return false;
     }
     WriteVoronoiBody(os, vptX, vbKeep, vdDataMinMax, vdDataScale, veVoronoi, vvnNS);
     os.close();
     if (!os) {
-        std::cerr << "Cannot write file " << File << " - CVoronoi::SaveVoronoi" << std::endl;
+        PrintMessage(std::string("Cannot write file ") + File + " - CVoronoi::SaveVoronoi");
         return false;
     }
     return true;
@@ -159,19 +160,19 @@ bool CVoronoi::LoadVoronoi(std::vector<SPoint>& vptX, std::vector<bool>& vbKeep,
     ClearAll(vptX, vbKeep, vdDataMinMax, vdDataScale, veVoronoi, vvnNS);
     std::ifstream is(File);
     if (!is) {
-        std::cerr << "Cannot open file " << File << " - CVoronoi::LoadVoronoi" << std::endl;
+        PrintMessage(std::string("Cannot open file ") + File + " - CVoronoi::LoadVoronoi");
         return false;
     }
     std::string tag;
     if (!(is >> tag) || tag != kVoronoiVersion) {
-        std::cerr << "Unknown or Old Version Voronoi File - CVoronoi::LoadVoronoi" << std::endl;
+        PrintMessage("Unknown or Old Version Voronoi File - CVoronoi::LoadVoronoi");
         return false;
     }
     if (!ReadVoronoiBody(is, vptX, vbKeep, vdDataMinMax, vdDataScale, veVoronoi, vvnNS)) {
         // A partial tessellation is of no use to anybody: hand back nothing.
         ClearAll(vptX, vbKeep, vdDataMinMax, vdDataScale, veVoronoi, vvnNS);
-        std::cerr << "Truncated or Malformed Voronoi File " << File << " - CVoronoi::LoadVoronoi"
-                  << std::endl;
+        PrintMessage(std::string("Truncated or Malformed Voronoi File ") + File +
+                     " - CVoronoi::LoadVoronoi");
         return false;
     }
     return true;
@@ -180,7 +181,7 @@ bool CVoronoi::LoadVoronoi(std::vector<SPoint>& vptX, std::vector<bool>& vbKeep,
 bool CVoronoi::WriteNStoMyFile(const std::vector<std::vector<int>>& vvnNS,
                                const std::string& File) {
     if (vvnNS.empty()) {
-        std::cerr << "No Voronoi Neighborhood System - CVoronoi::WriteNStoMyFile" << std::endl;
+        PrintMessage("No Voronoi Neighborhood System - CVoronoi::WriteNStoMyFile");
         return false;
     }
     // Every line holds exactly R values; a longer row (repeated neighbours)
@@ -188,13 +189,13 @@ bool CVoronoi::WriteNStoMyFile(const std::vector<std::vector<int>>& vvnNS,
     const size_t R = vvnNS.size();
     for (const std::vector<int>& row : vvnNS) {
         if (row.size() > R) {
-            std::cerr << "Neighborhood Row Too Long - CVoronoi::WriteNStoMyFile" << std::endl;
+            PrintMessage("Neighborhood Row Too Long - CVoronoi::WriteNStoMyFile");
             return false;
         }
     }
     std::ofstream os(File, std::ios::out | std::ios::trunc);
     if (!os) {
-        std::cerr << "Cannot open file " << File << " - CVoronoi::WriteNStoMyFile" << std::endl;
+        PrintMessage(std::string("Cannot open file ") + File + " - CVoronoi::WriteNStoMyFile");
         return false;
     }
     for (const std::vector<int>& row : vvnNS) {
@@ -206,7 +207,7 @@ bool CVoronoi::WriteNStoMyFile(const std::vector<std::vector<int>>& vvnNS,
     }
     os.close();
     if (!os) {
-        std::cerr << "Cannot write file " << File << " - CVoronoi::WriteNStoMyFile" << std::endl;
+        PrintMessage(std::string("Cannot write file ") + File + " - CVoronoi::WriteNStoMyFile");
         return false;
     }
     return true;
@@ -215,11 +216,11 @@ bool CVoronoi::WriteNStoMyFile(const std::vector<std::vector<int>>& vvnNS,
 bool CVoronoi::LoadNS(std::vector<std::vector<int>>& vvnNS, int N, const std::string& File) {
     std::ifstream is(File);
     if (!is) {
-        std::cerr << "Cannot open file " << File << " - CVoronoi::LoadNS" << std::endl;
+        PrintMessage(std::string("Cannot open file ") + File + " - CVoronoi::LoadNS");
         return false;
     }
     if (N > 0 && vvnNS.size() < static_cast<size_t>(N)) {
-        std::cerr << "Wrong Neighborhood System - CVoronoi::LoadNS" << std::endl;
+        PrintMessage("Wrong Neighborhood System - CVoronoi::LoadNS");
         return false;
     }
     // Read the whole table first so that a bad file leaves the rows as given.
@@ -228,8 +229,8 @@ bool CVoronoi::LoadNS(std::vector<std::vector<int>>& vvnNS, int N, const std::st
         for (int k = 0; k < N; ++k) {
             int o = 0;
             if (!(is >> o) || o < -1 || o >= N) {
-                std::cerr << "Truncated or Malformed NS File " << File << " - CVoronoi::LoadNS"
-                          << std::endl;
+                PrintMessage(std::string("Truncated or Malformed NS File ") + File +
+                             " - CVoronoi::LoadNS");
                 return false;
             }
             if (o != -1)

@@ -65,7 +65,7 @@ TEST(NeighborhoodSystem, EmptyEdgeListKeepsThePreviousSystem) {
     testing::internal::CaptureStderr();
     EXPECT_FALSE(CVoronoi::GetNeighborhoodSystem(2, {}, ns));
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "No Voronoi Edges - CVoronoi::GetNeighborhoodSystem");
+              "No Voronoi Edges - CVoronoi::GetNeighborhoodSystem\n");
     EXPECT_EQ(ns, (NS{{1}, {0}}));
     EXPECT_TRUE(CVoronoi::GetNeighborhoodSystem(0, {EdgeBetween(0, 1)}, ns));
     EXPECT_TRUE(ns.empty());
