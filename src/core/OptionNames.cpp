@@ -119,8 +119,8 @@ std::vector<std::string> NearestOptions(const std::string& arg,
     std::vector<std::string> nearest;
     // Near enough to be what was meant: any that begins as arg does; of its
     // letter, within two edits of the nearest; of another letter, also within
-    // half of what was written.
-    const size_t limit = anyLetter ? SIZE_MAX : std::max<size_t>(2, wrote.size() / 2);
+    // an edit for every three characters written (-predcit, not -Q).
+    const size_t limit = anyLetter ? SIZE_MAX : wrote.size() / 3;
     for (const auto& [distance, spelling] : ranked) {
         if (nearest.size() == 3 || distance > limit ||
             (!anyStart && distance > ranked[0].first + 2))

@@ -9,13 +9,41 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 
 #include "chart/Figure.h"
+#include "core/OptionNames.h"
 #include "study/StudyPlan.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+const char* const kStudyUsage[] = {
+    "breloStudy: many chains of brelo or breloAdm over a range of K, labels aligned,",
+    "modes found, K chosen.",
+    "",
+    "  breloStudy -run -P<program> -K<first>:<last> [-R<n>] [-j<n>] -o<study> [-seed<n>]",
+    "             [-labels<file>] [-modes<x>] [-w<formats>] -- <options of the program>",
+    "  breloStudy -jobs (the same options)   writes <study>/jobs.txt and study.sbatch",
+    "  breloStudy -collect -o<study> [-labels<file>] [-modes<x>] [-w<formats>]",
+    "",
+    "-run:            run the chains on this computer",
+    "-jobs:           write the chains as jobs for GNU parallel or a Slurm array",
+    "-collect:        align, group and sum up the chains of a study",
+    "-P<program>:     brelo or breloAdm (found next to breloStudy, then on PATH)",
+    "-K<first>:<last>: the range of K, for example -K1:6",
+    "-R<n>:           chains per K (default 5)",
+    "-j<n>:           chains run at once (default: the number of cores)",
+    "-o<study>:       the study folder (created when missing)",
+    "-seed<n>:        base seed of the chains (default: drawn and printed)",
+    "-labels<file>:   one label a line for each individual (e.g. its sampling site)",
+    "-modes<x>:       chains more similar than this fall in one mode (default 0.9)",
+    "-w<formats>:     files of the study's charts: png, pdf, png,pdf (default) or none",
+    "After --, the options of the program without -K, -o, -orun (and -g, -h for brelo).",
+    "Exit status: 0, 1 for a refused command line, 2 when chains failed (the study is",
+    "collected from the others), 128 + the signal when stopped.",
+};
 
 bool StartsWith(const std::string& s, const std::string& prefix) {
     return s.compare(0, prefix.size(), prefix) == 0;
@@ -113,7 +141,7 @@ void ParseStudyOption(const std::string& a, SStudySettings& s) {
     else if (StartsWith(a, "-w"))
         ParseFigureFormats(a.substr(2));
     else
-        RefuseStudy("unknown option " + a + " (options of the program come after --)");
+        RefuseUnknownOption(a, StudyUsageLines(), "breloStudy");
 }
 
 // Options of the program that the study sets for each chain, or that would
@@ -197,6 +225,10 @@ void CheckRunOptions(SStudySettings& s) {
 }
 
 }  // namespace
+
+std::vector<std::string> StudyUsageLines() {
+    return std::vector<std::string>(std::begin(kStudyUsage), std::end(kStudyUsage));
+}
 
 void RefuseStudy(const std::string& message) {
     std::cerr << "breloStudy: " << message << std::endl;

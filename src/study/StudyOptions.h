@@ -40,6 +40,10 @@ constexpr int kMaxReplicates = 1000;
 // Prints message as the one line of a refusal and exits with status 1.
 [[noreturn]] void RefuseStudy(const std::string& message);
 
+// The usage text of breloStudy (--help), from which an unknown option is
+// refused with the nearest known ones.
+std::vector<std::string> StudyUsageLines();
+
 // Parses and checks the command line (program found, data file present,
 // options the study sets itself absent, labels matching -N ...).
 SStudySettings ParseStudyOptions(const std::vector<std::string>& args);

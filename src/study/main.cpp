@@ -20,25 +20,9 @@ namespace fs = std::filesystem;
 namespace {
 
 void ShowUsage() {
-    std::cout
-        << "breloStudy: many chains of brelo or breloAdm over a range of K, labels aligned,\n"
-           "modes found, K chosen.\n\n"
-           "  breloStudy -run -P<program> -K<first>:<last> [-R<n>] [-j<n>] -o<study> [-seed<n>]\n"
-           "             [-labels<file>] [-modes<x>] [-w<formats>] -- <options of the program>\n"
-           "  breloStudy -jobs (the same options)   writes <study>/jobs.txt and study.sbatch\n"
-           "  breloStudy -collect -o<study> [-labels<file>] [-modes<x>] [-w<formats>]\n\n"
-           "-P        brelo or breloAdm (found next to breloStudy, then on PATH)\n"
-           "-K        the range of K, for example -K1:6\n"
-           "-R        chains per K (default 5)\n"
-           "-j        chains run at once (default: the number of cores)\n"
-           "-o        the study folder (created when missing)\n"
-           "-seed     base seed of the chains (default: drawn and printed)\n"
-           "-labels   one label a line for each individual (e.g. its sampling site)\n"
-           "-modes    chains more similar than this fall in one mode (default 0.9)\n"
-           "-w        files of the study's charts: png, pdf, png,pdf (default) or none\n"
-           "After --, the options of the program without -K, -o, -orun (and -g, -h for brelo).\n"
-           "Exit status: 0, 1 for a refused command line, 2 when chains failed (the study is\n"
-           "collected from the others), 128 + the signal when stopped.\n";
+    for (const std::string& line : StudyUsageLines())
+        std::cout << line << "\n";
+    std::cout << std::flush;
 }
 
 // The -run and -jobs set-up: the study folder, its record (an earlier
