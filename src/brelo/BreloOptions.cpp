@@ -97,10 +97,7 @@ const char* const kUsage[] = {
 
 // Every line of the usage, the input formats' included.
 std::vector<std::string> UsageLines() {
-    std::vector<std::string> lines(std::begin(kUsage), std::end(kUsage));
-    for (const std::string& line : InputFormatUsageLines())
-        lines.push_back(line);
-    return lines;
+    return WithInputFormatUsage({std::begin(kUsage), std::end(kUsage)});
 }
 
 // -spy/-spn, -rcy/-rcn: the fourth and last character is the answer.

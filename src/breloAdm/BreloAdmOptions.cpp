@@ -117,10 +117,7 @@ const char* const USAGE_LINES[] = {
 
 // Every line of the usage, the input formats' included.
 std::vector<std::string> UsageLines() {
-    std::vector<std::string> lines(std::begin(USAGE_LINES), std::end(USAGE_LINES));
-    for (const std::string& line : InputFormatUsageLines())
-        lines.push_back(line);
-    return lines;
+    return WithInputFormatUsage({std::begin(USAGE_LINES), std::end(USAGE_LINES)});
 }
 
 [[noreturn]] void ExitWithUsage() {

@@ -82,8 +82,9 @@ std::string FormatName(EInputFormat format) {
     }
 }
 
-std::vector<std::string> InputFormatUsageLines() {
-    return std::vector<std::string>(std::begin(kFormatUsage), std::end(kFormatUsage));
+std::vector<std::string> WithInputFormatUsage(std::vector<std::string> lines) {
+    lines.insert(lines.end(), std::begin(kFormatUsage), std::end(kFormatUsage));
+    return lines;
 }
 
 namespace {

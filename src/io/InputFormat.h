@@ -30,8 +30,9 @@ bool NamesInputFormat(int argc, const char* const* argv);
 // "-fvcf", "-fgenepop" or "the ordinary layout", for messages.
 std::string FormatName(EInputFormat format);
 
-// The usage lines of -f and -C (both programs end their usage so).
-std::vector<std::string> InputFormatUsageLines();
+// A program's usage lines followed by those of -f and -C (both programs end
+// their usage so).
+std::vector<std::string> WithInputFormatUsage(std::vector<std::string> lines);
 
 // The genotypes of a file of the given format (not the ordinary layout),
 // read in one pass with every check of its reader.
