@@ -14,6 +14,8 @@ PACKAGES=(
   libpng-dev
   libhts-dev
   libgdal-dev
+  # gdalinfo: the tests read the predicted GeoTIFF back with it, as a user would.
+  gdal-bin
   fonts-liberation
   libgtest-dev
   libgmock-dev
