@@ -271,7 +271,7 @@ void WriteAdmResults(const SAdmOptions& opt, const SAdmSetup& setup, const CSpat
                      const SAdmChain& chain, const SAdmEstimates& est) {
     SaveVector2D(est.mean.beta, opt.FOFN + "betaHat.txt");
     const STessellation& t = setup.tess;
-    PlotHC(opt.FOFN + "HC.png", t.vptC, t.vbKeep, t.vdDataMinMax, t.veVoronoi, est.hc);
+    PlotHC(opt.FOFN + "HC.png", t.vptC, t.vbKeep, t.vdDataMinMax, t.veVoronoi, est.hc, opt.K);
     WriteReport(opt, setup, prior, chain, est);
     PlotAP(opt.FOFN + "AP.png", est.cpAverage, "Assignment Probabilities");
     WriteResultTables(opt, setup, est);

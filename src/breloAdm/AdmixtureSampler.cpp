@@ -24,7 +24,7 @@ namespace {
 
 void PlotInitialMembership(const SAdmSampler& S, const INT_VCTR_1D& labels) {
     const STessellation& t = S.setup.tess;
-    PlotHC(S.opt.FOFN + "IM.png", t.vptC, t.vbKeep, t.vdDataMinMax, t.veVoronoi, labels);
+    PlotHC(S.opt.FOFN + "IM.png", t.vptC, t.vbKeep, t.vdDataMinMax, t.veVoronoi, labels, S.opt.K);
 }
 
 // I2: labels and frequencies of the hierarchical (or k-means) start.

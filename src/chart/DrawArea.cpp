@@ -551,14 +551,26 @@ void DrawArea::merge(const DrawArea& src, int x, int y) {
 }
 
 void DrawArea::mergeScaled(const DrawArea& src, int x, int y, int w, int h) {
+    paintImage(src, x, y, w, h, true);
+}
+
+void DrawArea::image(const DrawArea& src, double x, double y, double w, double h, bool smooth) {
+    paintImage(src, x + 0.5, y + 0.5, w, h, smooth);
+}
+
+void DrawArea::paintImage(const DrawArea& src, double x, double y, double w, double h,
+                          bool smooth) {
     cairo_surface_flush(src.m_pSurface);
     cairo_save(m_pCairo);
     cairo_translate(m_pCairo, x, y);
-    cairo_scale(m_pCairo, static_cast<double>(w) / src.m_nWidth,
-                static_cast<double>(h) / src.m_nHeight);
+    cairo_scale(m_pCairo, w / src.m_nWidth, h / src.m_nHeight);
     cairo_set_source_surface(m_pCairo, src.m_pSurface, 0, 0);
-    cairo_pattern_set_filter(cairo_get_source(m_pCairo), CAIRO_FILTER_GOOD);
-    cairo_paint(m_pCairo);
+    cairo_pattern_set_filter(cairo_get_source(m_pCairo),
+                             smooth ? CAIRO_FILTER_GOOD : CAIRO_FILTER_NEAREST);
+    // The pixels at the border are not blended with what lies outside.
+    cairo_pattern_set_extend(cairo_get_source(m_pCairo), CAIRO_EXTEND_PAD);
+    cairo_rectangle(m_pCairo, 0, 0, src.m_nWidth, src.m_nHeight);
+    cairo_fill(m_pCairo);
     cairo_restore(m_pCairo);
 }
 

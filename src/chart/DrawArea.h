@@ -105,6 +105,11 @@ class DrawArea {
     void merge(const DrawArea& src, int x, int y);
     // Copies another image scaled to fit w x h pixels at (x, y).
     void mergeScaled(const DrawArea& src, int x, int y, int w, int h);
+    // Draws another image scaled to fill the box w x h whose top left
+    // corner lies at (x, y) (in the frame of the primitives below), smoothed
+    // or with each of its pixels a sharp rectangle (a raster of map cells);
+    // a recording keeps it as one image (in a PDF, an embedded image).
+    void image(const DrawArea& src, double x, double y, double w, double h, bool smooth);
     // Restricts drawing to a rectangle of pixels (within the canvas);
     // clearClip lifts it.
     void setClipRect(int x, int y, int w, int h);
@@ -114,6 +119,8 @@ class DrawArea {
     struct RecordingTag {};
     DrawArea(int width, int height, int bgColor, RecordingTag);
     unsigned int* row(int y) const;
+    // src scaled into the box w x h at (x, y) in cairo's coordinates.
+    void paintImage(const DrawArea& src, double x, double y, double w, double h, bool smooth);
     void setSource(int color);
     void initialise(int bgColor);
     void noteText(const std::string& utf8, double ox, double oy);

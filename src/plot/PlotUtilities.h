@@ -54,9 +54,35 @@ int PlotKin(const std::string& file, const DBL_VCTR_1D& values,
 // Membership map: the Voronoi cells of the kept data points painted in the
 // colour of their cluster hc[i]; sites 0..hc.size()-1 of vptX are data
 // points, the rest dummy points.
+// The cells are polygons (a vector PDF twin); the legend names K clusters
+// (at least those of hc).
 int PlotHC(const std::string& file, const std::vector<SPoint>& vptX,
            const std::vector<bool>& vbKeep, const DBL_VCTR_1D& vdDataMinMax,
-           const std::vector<CEdge>& veVoronoi, const INT_VCTR_1D& hc);
+           const std::vector<CEdge>& veVoronoi, const INT_VCTR_1D& hc, int K = 0);
+// Map of the admixture proportions (MAP.png): the Voronoi cells of the
+// sampling sites in the colour of each site's main cluster, paler where it
+// holds less (its share as opacity over white), a pie of each site's mean
+// proportions at the site, axes in the data's own coordinates and a
+// legend. q[i][k]: proportions of data point i (sites 0..q.size()-1 of
+// vptX); siteOf[i]: the sampling site of i (individuals at one place share
+// one; empty: a site each); (shiftX, shiftY): what the tessellation's
+// coordinates add to the data's own. Returns 0, or -1 when refused or not
+// written.
+int PlotAdmixtureMap(const std::string& file, const std::vector<SPoint>& vptX,
+                     const std::vector<bool>& vbKeep, const DBL_VCTR_1D& vdDataMinMax,
+                     const std::vector<CEdge>& veVoronoi, const DBL_VCTR_2D& q,
+                     const INT_VCTR_1D& siteOf, double shiftX, double shiftY);
+
+// Map of the predicted proportions (PredictionMap.png): each raster cell in
+// the colour of its main predicted cluster, paler where it holds less, the
+// sampling sites on top, a legend, and under it one small map per cluster
+// of its proportion. prediction[k][row][col] on ncol x nrow cells of side
+// cellSize, rows from the top, the centre of the bottom-left cell at (xll,
+// yll), noData where nothing is predicted; sites: (x, y) in the same
+// coordinates. Returns 0, or -1 when refused or not written.
+int PlotPredictionMap(const std::string& file, const DBL_VCTR_3D& prediction, double xll,
+                      double yll, double cellSize, double noData, const DBL_VCTR_2D& sites);
+
 // The individuals as a scatter chart, one symbol and colour per cluster,
 // optionally labelled with their index + 1.
 int PlotHC(const std::string& file, const std::vector<SPoint>& vptX, const DBL_VCTR_1D& vdDataScale,

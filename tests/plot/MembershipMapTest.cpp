@@ -98,6 +98,21 @@ int CheckCells(const PngImage& png, const Tessellation& t, const INT_VCTR_1D& hc
     return checked;
 }
 
+// The plot area of a map of the tessellation's box: 500 pixels on the
+// shorter side, the legend to its right.
+void PlotArea(const Tessellation& t, int& nW, int& nH) {
+    const double W = t.vdDataScale[1] - t.vdDataScale[0], H = t.vdDataScale[3] - t.vdDataScale[2];
+    nW = W > H ? static_cast<int>(500 * W / H + 0.5) : 500;
+    nH = W > H ? 500 : static_cast<int>(500 * H / W + 0.5);
+}
+
+// The legend's keys, right of the plot area: a square of each cluster's
+// colour.
+void ExpectLegend(const PngImage& png, int nW, int K) {
+    for (int k = 0; k < K; ++k)
+        EXPECT_EQ(png.pixel(50 + nW + 15 + 5, 50 + 5 + 16 * k), GetClusterColor(k)) << k;
+}
+
 class MembershipMapTest : public ::testing::Test {
   protected:
     void SetUp() override { SetProgramFlavour(ProgramFlavour::BreloAdm); }
@@ -115,11 +130,13 @@ TEST_F(MembershipMapTest, CellsOfABoxTwiceAsWideAsHighTakeTheirClusterColours) {
     EXPECT_EQ(PlotHC(file, t.vptX, t.vbKeep, t.vdDataMinMax, t.veVoronoi, hc), 0);
     PngImage png(file);
     ASSERT_TRUE(png.ok());
-    EXPECT_EQ(png.width(), 1100);
+    // The plot area of 1000 x 500 pixels, the legend beside it.
+    EXPECT_GT(png.width(), 1100);
     EXPECT_EQ(png.height(), 600);
     EXPECT_EQ(png.pixel(25, 300), 0xffffcc);
     EXPECT_EQ(png.pixel(0, 300), kBlack);
     EXPECT_GT(CheckCells(png, t, hc, 1000, 500), 75000);
+    ExpectLegend(png, 1000, 4);
     // No pixel of the plot area is left white: every cell has a data site.
     int white = 0;
     for (int y = 50; y < 550; ++y)
@@ -146,7 +163,8 @@ TEST_F(MembershipMapTest, RegionNearestToADummyPointStaysWhite) {
     EXPECT_EQ(PlotHC(file, t.vptX, t.vbKeep, t.vdDataMinMax, t.veVoronoi, hc), 0);
     PngImage png(file);
     ASSERT_TRUE(png.ok());
-    int nW = png.width() - 100, nH = png.height() - 100;
+    int nW, nH;
+    PlotArea(t, nW, nH);
     EXPECT_GT(CheckCells(png, t, hc, nW, nH), 25000);
     // The dummy's mark: black edge, white centre.
     const double scale = nW / (t.vdDataScale[1] - t.vdDataScale[0]);
@@ -165,7 +183,9 @@ TEST_F(MembershipMapTest, LabelsBeyondTheColourTableWrapAround) {
     PngImage png(file);
     ASSERT_TRUE(png.ok());
     EXPECT_EQ(GetClusterColor(51), GetClusterColor(0));
-    EXPECT_GT(CheckCells(png, t, hc, png.width() - 100, png.height() - 100), 12500);
+    int nW, nH;
+    PlotArea(t, nW, nH);
+    EXPECT_GT(CheckCells(png, t, hc, nW, nH), 12500);
 }
 
 TEST_F(MembershipMapTest, RefusalsWriteNothing) {
