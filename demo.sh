@@ -85,6 +85,8 @@ Results of breloAdm are in $ADM_OUT/:
                             coefficients with significance and intervals, sigma, psi
   sim2pop.txtHC.png         the Voronoi cells painted by most probable cluster
                             (IM.png: the starting labels; VD.png, ND.png: the tessellation)
+  sim2pop.txtMAP.png        the sampling sites: cells in their main cluster's colour,
+                            pies of their admixture proportions
   sim2pop.txtAP.png         admixture proportions of each individual
   sim2pop.txtPPM.txt / .png memberships predicted from the spatial trend
   sim2pop.txtQ.txt, P.txt   admixture proportions with ids, allele frequencies (run.txt: provenance)
@@ -92,5 +94,6 @@ Results of breloAdm are in $ADM_OUT/:
                             keep the best K = 2 run so far (continue from it with -p)
   sim2pop.txtPrediction_cluster_1.txt, _2.txt  admixture proportions predicted over
                             examples/sim2pop_grid.asc (one raster per cluster);
-                            Prediction.tif: the same as one GeoTIFF of two bands
+                            Prediction.tif: the same as one GeoTIFF of two bands;
+                            PredictionMap.png: the prediction drawn
 MSG

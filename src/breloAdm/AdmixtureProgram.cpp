@@ -43,6 +43,7 @@ int RunBreloAdm(int argc, const char* const* argv) {
 
     if (!opt.mapFile.empty())
         RunMapPrediction(opt.mapFile, opt.covariatesGiven, opt.FOFN, est.mean.beta,
+                         SitesInDataCoordinates(setup, opt.N),
                          opt.drawMap ? MapPrediction::Draw : MapPrediction::Expected, opt.crsWkt);
     WarnIfNotConverged(est.diagnostics);
     return 0;

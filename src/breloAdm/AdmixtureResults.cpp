@@ -272,6 +272,8 @@ void WriteAdmResults(const SAdmOptions& opt, const SAdmSetup& setup, const CSpat
     SaveVector2D(est.mean.beta, opt.FOFN + "betaHat.txt");
     const STessellation& t = setup.tess;
     PlotHC(opt.FOFN + "HC.png", t.vptC, t.vbKeep, t.vdDataMinMax, t.veVoronoi, est.hc, opt.K);
+    PlotAdmixtureMap(opt.FOFN + "MAP.png", t.vptC, t.vbKeep, t.vdDataMinMax, t.veVoronoi,
+                     est.cpAverage, setup.siteOf, setup.shift.m_dX, setup.shift.m_dY);
     WriteReport(opt, setup, prior, chain, est);
     PlotAP(opt.FOFN + "AP.png", est.cpAverage, "Assignment Probabilities");
     WriteResultTables(opt, setup, est);

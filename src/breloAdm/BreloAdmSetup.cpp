@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iostream>
+#include <map>
 #include <sstream>
 
 #include "core/MatrixUtilities.h"
@@ -176,7 +177,7 @@ void LoadAdmData(const SAdmOptions& opt, SAdmSetup& setup) {
         setup.Xobs = setup.data.X;
 }
 
-bool TranslateCoordinates(DBL_VCTR_2D& C) {
+bool TranslateCoordinates(DBL_VCTR_2D& C, SPosition* shift) {
     if (C.empty() || C[0].size() != 2)
         return false;
     double minX = 1e300, maxX = -1e300, minY = 1e300, maxY = -1e300;
@@ -192,7 +193,20 @@ bool TranslateCoordinates(DBL_VCTR_2D& C) {
         row[0] += shiftX;
         row[1] += shiftY;
     }
+    if (shift)
+        *shift = SPosition{shiftX, shiftY};
     return true;
+}
+
+INT_VCTR_1D SamplingSites(const DBL_VCTR_2D& C, int N) {
+    std::map<std::pair<double, double>, int> sites;
+    INT_VCTR_1D siteOf;
+    for (int i = 0; i < N && i < static_cast<int>(C.size()); ++i) {
+        const auto place = std::make_pair(C[i][0], C[i][1]);
+        const auto found = sites.emplace(place, static_cast<int>(sites.size())).first;
+        siteOf.push_back(found->second);
+    }
+    return siteOf;
 }
 
 double JitterStandardDeviation(const DBL_VCTR_2D& C, int N) {
@@ -220,13 +234,24 @@ void BuildNeighborhoodSystem(const SAdmOptions& opt, DBL_VCTR_2D& C, const gsl_r
     ComputeTessellation(opt, C, tess);
 }
 
+DBL_VCTR_2D SitesInDataCoordinates(const SAdmSetup& setup, int N) {
+    DBL_VCTR_2D sites;
+    const STessellation& t = setup.tess;
+    for (int i = 0; i < N && i < static_cast<int>(t.vptC.size()); ++i)
+        if (i < static_cast<int>(t.vbKeep.size()) && t.vbKeep[i])
+            sites.push_back({t.vptC[i].m_psXY.m_dX - setup.shift.m_dX,
+                             t.vptC[i].m_psXY.m_dY - setup.shift.m_dY});
+    return sites;
+}
+
 void RunAdmSetup(const SAdmOptions& opt, SAdmSetup& setup, gsl_rng*& rng) {
     LoadGeoDistances(opt, setup);
     LoadAdmData(opt, setup);
     setup.s_clock = clock();
     gsl_rng_env_setup();
     setup.seed = AllocRNG(rng, gsl_rng_default);
-    TranslateCoordinates(setup.data.C);
+    TranslateCoordinates(setup.data.C, &setup.shift);
+    setup.siteOf = SamplingSites(setup.data.C, opt.N);
     BuildNeighborhoodSystem(opt, setup.data.C, rng, setup.tess);
     setup.alleleV = setup.data.X.AlleleLists();
     setup.J = setup.data.X.AlleleCounts();

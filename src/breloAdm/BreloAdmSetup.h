@@ -33,6 +33,8 @@ struct SAdmSetup {
     DBL_VCTR_2D geo;     // N x N distances, only with -g
     double theta = 1.0;  // distance scale
     STessellation tess;
+    SPosition shift;      // added to the coordinates: the data's own are C - shift
+    INT_VCTR_1D siteOf;   // the sampling site of each individual (one place, one site)
     INT_VCTR_2D alleleV;  // the allele lists of data.X
     INT_VCTR_1D J;
     clock_t s_clock = 0;     // processor time at the start of the run
@@ -46,9 +48,14 @@ void LoadGeoDistances(const SAdmOptions& opt, SAdmSetup& setup);
 void LoadAdmData(const SAdmOptions& opt, SAdmSetup& setup);
 
 // Moves the sites so that the smallest coordinate on each axis becomes twice
-// that axis's range (over all rows, dummies included). False, and nothing
-// done, when C is empty or its rows are not pairs.
-bool TranslateCoordinates(DBL_VCTR_2D& C);
+// that axis's range (over all rows, dummies included); *shift, when given,
+// receives what was added on each axis. False, and nothing done, when C is
+// empty or its rows are not pairs.
+bool TranslateCoordinates(DBL_VCTR_2D& C, SPosition* shift = nullptr);
+
+// The sampling site of each of the first N rows of C: rows at the same
+// place share one, numbered from 0 in the order of their first row.
+INT_VCTR_1D SamplingSites(const DBL_VCTR_2D& C, int N);
 
 // Standard deviation of the jitter that separates coincident individuals:
 // ten times below the last decimal shown by the six-digit rendering of the
@@ -70,6 +77,10 @@ void DropRepeatedNeighbours(INT_VCTR_2D& vvnNS);
 // listed once.
 void BuildNeighborhoodSystem(const SAdmOptions& opt, DBL_VCTR_2D& C, const gsl_rng* rng,
                              STessellation& tess);
+
+// Where the first N sites of the tessellation lie in the data's own
+// coordinates (those kept by the tessellation), as rows (x, y).
+DBL_VCTR_2D SitesInDataCoordinates(const SAdmSetup& setup, int N);
 
 // The whole set-up in the order of the program, the generator allocated in
 // between (rng receives it).

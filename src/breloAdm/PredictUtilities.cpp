@@ -15,6 +15,7 @@
 #include "core/RNGUtilities.h"
 #include "io/CovariateCoding.h"
 #include "io/RasterFiles.h"
+#include "plot/PlotUtilities.h"
 
 namespace {
 
@@ -193,7 +194,8 @@ void SavePredictionGeoTiff(const DBL_VCTR_3D& prediction, const SRasterGrid& gri
 }
 
 void RunMapPrediction(const std::string& mapFile, bool covariatesGiven, const std::string& FOFN,
-                      const DBL_VCTR_2D& betaHat, MapPrediction mode, const std::string& crsWkt) {
+                      const DBL_VCTR_2D& betaHat, const DBL_VCTR_2D& sites, MapPrediction mode,
+                      const std::string& crsWkt) {
     if (covariatesGiven) {
         PrintMessage(
             "Warning: BRELO command line or gui do NOT predict on map if there are "
@@ -218,6 +220,8 @@ void RunMapPrediction(const std::string& mapFile, bool covariatesGiven, const st
                                FOFN + "Prediction_cluster_" + std::to_string(k) + ".txt",
                                grid.noData, grid.xllCenter, grid.yllCenter, grid.cellSize);
     SavePredictionGeoTiff(prediction, grid, FOFN + kPredictionGeoTiffSuffix);
+    PlotPredictionMap(FOFN + "PredictionMap.png", prediction, grid.xllCenter, grid.yllCenter,
+                      grid.cellSize, grid.noData, sites);
     std::ostringstream line;
     line << "Prediction took " << std::fixed << std::setprecision(3)
          << static_cast<double>(clock() - start) / CLOCKS_PER_SEC

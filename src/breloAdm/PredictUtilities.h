@@ -59,10 +59,11 @@ constexpr const char* kPredictionGeoTiffSuffix = "Prediction.tif";
 // The driving steps of -m after the results: the covariate warning when -X
 // or -XL was given, otherwise load, predict, write FOFN +
 // "Prediction_cluster_" + k + ".txt" for k = 1..K and FOFN +
-// "Prediction.tif", and report the time. crsWkt, when set, is the reference
-// system of the GeoTIFF (otherwise the map's own, if it has one).
+// "Prediction.tif", draw FOFN + "PredictionMap.png" (sites: the sampling
+// sites (x, y) drawn on it) and report the time. crsWkt, when set, is the
+// reference system of the GeoTIFF (otherwise the map's own, if it has one).
 void RunMapPrediction(const std::string& mapFile, bool covariatesGiven, const std::string& FOFN,
-                      const DBL_VCTR_2D& betaHat, MapPrediction mode = MapPrediction::Expected,
-                      const std::string& crsWkt = "");
+                      const DBL_VCTR_2D& betaHat, const DBL_VCTR_2D& sites,
+                      MapPrediction mode = MapPrediction::Expected, const std::string& crsWkt = "");
 
 #endif

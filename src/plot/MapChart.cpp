@@ -112,6 +112,10 @@ int ClusterKeysWidth(int K) {
     return kSwatch + kKeyGap + static_cast<int>(std::ceil(widest)) + 2;
 }
 
+int ClusterKeysHeight(int K) {
+    return K * kKeyRow;
+}
+
 void DrawClusterKeys(DrawArea& d, double x, double y, int K) {
     for (int k = 0; k < K; ++k) {
         const int top = static_cast<int>(y) + k * kKeyRow;

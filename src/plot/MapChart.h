@@ -71,8 +71,9 @@ void SiteMark(DrawArea& d, const CMapChart& c, double x, double y, int r, int ed
               int fillColor);
 
 // The keys "Cluster 1" ... "Cluster K" in the clusters' colours, a column
-// from (x, y); its width in pixels.
+// from (x, y); its width and height in pixels.
 int ClusterKeysWidth(int K);
+int ClusterKeysHeight(int K);
 void DrawClusterKeys(DrawArea& d, double x, double y, int K);
 
 // Writes the chart; "Unable to make chart - " + function on the error

@@ -37,10 +37,20 @@ int MainCluster(const DBL_VCTR_1D& q) {
     return static_cast<int>(std::max_element(q.begin(), q.end()) - q.begin());
 }
 
+const int kNoteRow = 14;
+
 // Notes under the legend's keys, one a line.
 void DrawNotes(DrawArea& d, double x, double y, const std::vector<std::string>& lines) {
     for (size_t i = 0; i < lines.size(); ++i)
-        d.text(lines[i], "", 8, x, y + 14.0 * i, kBlack, Chart::TopLeft);
+        d.text(lines[i], "", 8, x, y + kNoteRow * static_cast<double>(i), kBlack, Chart::TopLeft);
+}
+
+// The legend: K keys from kTop, then the notes.
+double NotesTop(int K) {
+    return kTop + ClusterKeysHeight(K) + 10.0;
+}
+int LegendBottom(int K, const std::vector<std::string>& notes) {
+    return static_cast<int>(NotesTop(K)) + kNoteRow * static_cast<int>(notes.size()) + 15;
 }
 
 int NotesWidth(const std::vector<std::string>& lines) {
@@ -189,7 +199,8 @@ int PlotAdmixtureMap(const std::string& file, const std::vector<SPoint>& vptX,
                                             "of the site."};
     const int legendW = std::max(ClusterKeysWidth(K), NotesWidth(notes));
     auto c = std::make_unique<CMapChart>(kLeft + nW + kLegendGap + legendW + kRight,
-                                         kTop + nH + kBottom, kChartBackground, kBlack, 1);
+                                         std::max(kTop + nH + kBottom, LegendBottom(K, notes)),
+                                         kChartBackground, kBlack, 1);
     AddTitle(*c, "Admixture Proportions of the Sampling Sites");
     c->setPlotArea(kLeft, kTop, nW, nH, kWhite, -1, -1, Chart::Transparent, Chart::Transparent);
     c->setPlane(x0, x1, y0, y1, shiftX, shiftY, true);
@@ -218,7 +229,7 @@ int PlotAdmixtureMap(const std::string& file, const std::vector<SPoint>& vptX,
     c->setOverPainter([&](DrawArea& d, const CMapChart&) {
         const double x = kLeft + nW + kLegendGap;
         DrawClusterKeys(d, x, kTop, K);
-        DrawNotes(d, x, kTop + 16.0 * K + 10, notes);
+        DrawNotes(d, x, NotesTop(K), notes);
     });
     return WriteMap(*c, file, "PlotAdmixtureMap");
 }
@@ -301,7 +312,8 @@ int PlotPredictionMap(const std::string& file, const DBL_VCTR_3D& prediction, do
         "Colour: the main predicted", "cluster of the cell,", "paler where it holds less.",
         "Small maps: the proportion", "of each cluster.",     "Dots: the sampling sites."};
     const int legendW = std::max(ClusterKeysWidth(K), NotesWidth(notes));
-    const int mainW = kLeft + nW + kLegendGap + legendW + kRight, mainH = nH + kTop + kBottom;
+    const int mainW = kLeft + nW + kLegendGap + legendW + kRight;
+    const int mainH = std::max(nH + kTop + kBottom, LegendBottom(K, notes));
     CMapChart main(mainW, mainH, kChartBackground, Chart::Transparent, 0);
     main.setPlotArea(kLeft, kTop, nW, nH, kWhite, -1, -1, Chart::Transparent, Chart::Transparent);
     main.setPlane(x0, x1, y0, y1, 0, 0, true);
@@ -317,17 +329,16 @@ int PlotPredictionMap(const std::string& file, const DBL_VCTR_3D& prediction, do
     main.setOverPainter([&](DrawArea& d, const CMapChart&) {
         const double x = kLeft + nW + kLegendGap;
         DrawClusterKeys(d, x, kTop, K);
-        DrawNotes(d, x, kTop + 16.0 * K + 10, notes);
+        DrawNotes(d, x, NotesTop(K), notes);
     });
 
     // One small panel per cluster, four to a row: its proportion in each
     // cell, from white (0) to the cluster's colour (1).
     const int columns = std::min(K, 4);
-    const int panelW = std::max(120, (mainW - 20) / columns);
-    int pW, pH;
-    PlotAreaSize(x1 - x0, y1 - y0, 100, panelW - 20, pW, pH);
-    if (pW > panelW - 20)
-        pW = panelW - 20;
+    const int panelW = std::min(300, std::max(140, (mainW - 20) / columns));
+    const double fit = std::min((panelW - 20) / (x1 - x0), 180 / (y1 - y0));
+    const int pW = std::max(1, static_cast<int>((x1 - x0) * fit));
+    const int pH = std::max(1, static_cast<int>((y1 - y0) * fit));
     const int panelH = pH + 35;
     std::vector<std::unique_ptr<CMapChart>> panels;
     std::vector<std::unique_ptr<DrawArea>> images;
@@ -349,13 +360,14 @@ int PlotPredictionMap(const std::string& file, const DBL_VCTR_3D& prediction, do
         panels.push_back(std::move(p));
     }
     const int rows = (K + columns - 1) / columns;
-    const int width = std::max(mainW, 10 + columns * panelW);
+    const int width = std::max(mainW, 20 + columns * panelW);
+    const int panelsLeft = (width - columns * panelW) / 2;
     const int titleH = 30;
     MultiChart m(width, titleH + mainH + rows * panelH + 10, kChartBackground, kBlack, 1);
     AddTitle(m, "Predicted Admixture Proportions");
     m.addChart(0, titleH, &main);
     for (int k = 0; k < K; ++k)
-        m.addChart(10 + (k % columns) * panelW, titleH + mainH + (k / columns) * panelH,
+        m.addChart(panelsLeft + (k % columns) * panelW, titleH + mainH + (k / columns) * panelH,
                    panels[k].get());
     return WriteMap(m, file, "PlotPredictionMap");
 }

@@ -35,11 +35,12 @@ void PlotAreaSize(double W, double H, int& nW, int& nH) {
 
 // The common frame of the membership map: title, white plot area without
 // grids, axes spanning the box exactly and showing only their line, room
-// on the right for a legend of legendWidth pixels.
+// on the right for a legend of legendWidth x legendHeight pixels.
 std::unique_ptr<CMapChart> MapChart(double x0, double x1, double y0, double y1, int nW, int nH,
-                                    int legendWidth = 0) {
+                                    int legendWidth = 0, int legendHeight = 0) {
     const int legend = legendWidth > 0 ? kLegendGap + legendWidth : 0;
-    auto c = std::make_unique<CMapChart>(nW + 2 * kMargin + legend, nH + 2 * kMargin,
+    auto c = std::make_unique<CMapChart>(nW + 2 * kMargin + legend,
+                                         std::max(nH, legendHeight + 10) + 2 * kMargin,
                                          kChartBackground, kBlack, 1);
     c->addTitle("Membership of Individuals", "timesbi.ttf", 14, 0xffffff, Chart::Transparent,
                 Chart::Transparent)
@@ -118,7 +119,8 @@ int PlotHC(const std::string& file, const std::vector<SPoint>& vptX,
         K = std::max(K, label + 1);
     int nW, nH;
     PlotAreaSize(x1 - x0, y1 - y0, nW, nH);
-    std::unique_ptr<CMapChart> c = MapChart(x0, x1, y0, y1, nW, nH, ClusterKeysWidth(K));
+    std::unique_ptr<CMapChart> c =
+        MapChart(x0, x1, y0, y1, nW, nH, ClusterKeysWidth(K), ClusterKeysHeight(K));
     // The cells reach two pixels beyond the plot area, which clips them:
     // their fill covers it to its edges.
     const double pad = 2 * (x1 - x0) / nW;

@@ -74,9 +74,10 @@ std::vector<std::string> Sim2pop(std::vector<std::string> extra, int S = 40, int
     return args;
 }
 
-const char* const RESULT_SUFFIXES[] = {
-    "betaHat.txt", "HC.png",  "TR.txt",  "AP.png",   "PPM.txt",  "PPM.png", "COR.txt", "AL.txt",
-    "PD.txt",      "PD2.txt", "DIC.txt", "DIC2.txt", "DIC3.txt", "LH.png",  "BH.png",  "IM.png"};
+const char* const RESULT_SUFFIXES[] = {"betaHat.txt", "HC.png",   "TR.txt",   "AP.png", "PPM.txt",
+                                       "PPM.png",     "COR.txt",  "AL.txt",   "PD.txt", "PD2.txt",
+                                       "DIC.txt",     "DIC2.txt", "DIC3.txt", "LH.png", "BH.png",
+                                       "IM.png",      "MAP.png",  "MAP.pdf"};
 
 void ExpectAllResults(const std::string& prefix, const std::string& inputPrefix) {
     for (const char* suffix : RESULT_SUFFIXES)

@@ -119,6 +119,9 @@ TEST(BreloAdmMapFiles, AnyRasterInOneGeoTiffOut) {
     EXPECT_EQ(PredictionFiles(dir + "/sim2pop.txt_RUNtif_"), fromAsc);
     EXPECT_EQ(PredictionFiles(dir + "/sim2pop.txt_RUNtxt_"), fromAsc);
 
+    // The map of the prediction, with its PDF twin.
+    EXPECT_TRUE(FileExists(dir + "/sim2pop.txt_RUNasc_PredictionMap.png"));
+    EXPECT_TRUE(FileExists(dir + "/sim2pop.txt_RUNasc_PredictionMap.pdf"));
     const std::string tif = dir + "/sim2pop.txt_RUNasc_Prediction.tif";
     Dataset ds(GDALOpen(tif.c_str(), GA_ReadOnly));
     ASSERT_TRUE(ds);

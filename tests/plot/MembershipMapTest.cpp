@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <random>
 #include <string>
 
+#include "chart/Figure.h"
+#include "chart/PdfTools.h"
 #include "chart/PngImage.h"
 #include "core/ProgramFlavour.h"
 #include "plot/PlotUtilities.h"
@@ -295,4 +298,25 @@ TEST_F(MembershipMapTest, DummySiteOnALineLeavesTheLinesBlack) {
     EXPECT_GT(black, 1000);                 // the cell borders are still drawn
     EXPECT_EQ(png.pixel(49, 300), kBlack);  // and the y axis
     EXPECT_GT(CheckCells(png, t, hc, 500, 500), 25000);
+}
+
+// The PDF twin draws the cells as shapes: no image in it, the title and the
+// legend as text.
+TEST_F(MembershipMapTest, PdfTwinIsVector) {
+    if (!PdfTools::Installed() || std::system("command -v pdfimages > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "poppler-utils (pdfimages, pdftotext) are not installed: PDF not read";
+    Tessellation t = Tessellate(RandomSites(30, 11));
+    INT_VCTR_1D hc;
+    for (size_t i = 0; i < t.vptX.size(); ++i)
+        hc.push_back(static_cast<int>(i % 3));
+    const std::string file = TempPng("vector");
+    ASSERT_EQ(PlotHC(file, t.vptX, t.vbKeep, t.vdDataMinMax, t.veVoronoi, hc, 3), 0);
+    const std::string pdf = Chart::PdfTwin(file);
+    const std::string images = PdfTools::Run("pdfimages -list '" + pdf + "'");
+    EXPECT_EQ(std::count(images.begin(), images.end(), '\n'), 2) << images;
+    std::string words;
+    for (const PdfTools::Word& w : PdfTools::Words(pdf).words)
+        words += w.text + " ";
+    EXPECT_NE(words.find("Membership of Individuals"), std::string::npos) << words;
+    EXPECT_NE(words.find("Cluster 3"), std::string::npos) << words;
 }
