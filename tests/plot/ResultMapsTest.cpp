@@ -13,6 +13,7 @@
 #include "plot/MapChart.h"
 #include "plot/PlotUtilities.h"
 #include "voronoi/Voronoi.h"
+#include "voronoi/VoronoiTestUtils.h"
 
 namespace {
 
@@ -23,13 +24,7 @@ std::string TempPng(const std::string& name) {
     return file;
 }
 
-SPoint Site(double x, double y, int index) {
-    SPoint p;
-    p.m_psXY.m_dX = x;
-    p.m_psXY.m_dY = y;
-    p.m_nIndex = index;
-    return p;
-}
+using vtest::Site;
 
 // The images a PDF holds (pdfimages -list, after its two header lines).
 int PdfImages(const std::string& pdf) {
