@@ -244,30 +244,47 @@ struct SGridView {
     double left, right, bottom, top;  // the raster's outer edges
 };
 
-// One pixel a raster cell: the colour of each cell with data, from its K
-// predicted proportions; the no-data colour elsewhere.
+// The raster as an image: one pixel for each step x step block of cells,
+// the colour of the block's top-left cell when it holds data, the no-data
+// colour otherwise. A raster larger than the map's pixels is sampled so.
 template <class Colour>
-std::unique_ptr<DrawArea> RasterImage(const DBL_VCTR_3D& prediction, double noData, Colour colour) {
+std::unique_ptr<DrawArea> RasterImage(const DBL_VCTR_3D& prediction, double noData, int step,
+                                      Colour colour) {
     const int nrow = static_cast<int>(prediction[0].size());
     const int ncol = static_cast<int>(prediction[0][0].size());
-    auto image = std::make_unique<DrawArea>(ncol, nrow, kNoDataColor);
+    auto image = std::make_unique<DrawArea>((ncol + step - 1) / step, (nrow + step - 1) / step,
+                                            kNoDataColor);
     DBL_VCTR_1D q(prediction.size());
-    for (int i = 0; i < nrow; ++i)
-        for (int j = 0; j < ncol; ++j) {
+    for (int i = 0; i < nrow; i += step)
+        for (int j = 0; j < ncol; j += step) {
             bool data = true;
             for (size_t k = 0; k < prediction.size(); ++k) {
                 q[k] = prediction[k][i][j];
                 data = data && q[k] != noData && std::isfinite(q[k]);
             }
             if (data)
-                image->setPixel(j, i, colour(q));
+                image->setPixel(j / step, i / step, colour(q));
         }
     return image;
 }
 
-void PaintRaster(DrawArea& d, const CMapChart& c, const DrawArea& image, const SGridView& g) {
-    d.image(image, c.px(g.left), c.py(g.top), c.px(g.right) - c.px(g.left),
-            c.py(g.bottom) - c.py(g.top), false);
+// Cells a pixel of the raster's image, so that the image has about as many
+// pixels as the PNG shows on pixels of the map (two a layout pixel).
+int SamplingStep(const SGridView& g, int pixels) {
+    const int most = 2 * std::max(1, pixels);
+    return std::max(1, (std::max(g.ncol, g.nrow) + most - 1) / most);
+}
+
+// The image of step x step blocks covers whole blocks: its right and
+// bottom edges lie beyond the raster's when a block is cut, and the plot
+// area clips them.
+void PaintRaster(DrawArea& d, const CMapChart& c, const DrawArea& image, const SGridView& g,
+                 int step) {
+    const double cell = (g.right - g.left) / g.ncol;
+    const double right = g.left + image.getWidth() * step * cell;
+    const double bottom = g.top - image.getHeight() * step * cell;
+    d.image(image, c.px(g.left), c.py(g.top), c.px(right) - c.px(g.left),
+            c.py(bottom) - c.py(g.top), false);
 }
 
 void PaintSites(DrawArea& d, const CMapChart& c, const DBL_VCTR_2D& sites, int r) {
@@ -317,13 +334,13 @@ int PlotPredictionMap(const std::string& file, const DBL_VCTR_3D& prediction, do
     CMapChart main(mainW, mainH, kChartBackground, Chart::Transparent, 0);
     main.setPlotArea(kLeft, kTop, nW, nH, kWhite, -1, -1, Chart::Transparent, Chart::Transparent);
     main.setPlane(x0, x1, y0, y1, 0, 0, true);
-    const std::unique_ptr<DrawArea> mainImage =
-        RasterImage(prediction, noData, [](const DBL_VCTR_1D& q) {
+    const std::unique_ptr<DrawArea> mainImage = RasterImage(
+        prediction, noData, SamplingStep(g, std::max(nW, nH)), [](const DBL_VCTR_1D& q) {
             const int k = MainCluster(q);
             return OverWhite(GetClusterColor(k), q[k]);
         });
     main.setMapPainter([&](DrawArea& d, const CMapChart& c) {
-        PaintRaster(d, c, *mainImage, g);
+        PaintRaster(d, c, *mainImage, g, SamplingStep(g, std::max(nW, nH)));
         PaintSites(d, c, sites, 2);
     });
     main.setOverPainter([&](DrawArea& d, const CMapChart&) {
@@ -340,6 +357,7 @@ int PlotPredictionMap(const std::string& file, const DBL_VCTR_3D& prediction, do
     const int pW = std::max(1, static_cast<int>((x1 - x0) * fit));
     const int pH = std::max(1, static_cast<int>((y1 - y0) * fit));
     const int panelH = pH + 35;
+    const int panelStep = SamplingStep(g, std::max(pW, pH));
     std::vector<std::unique_ptr<CMapChart>> panels;
     std::vector<std::unique_ptr<DrawArea>> images;
     for (int k = 0; k < K; ++k) {
@@ -349,12 +367,12 @@ int PlotPredictionMap(const std::string& file, const DBL_VCTR_3D& prediction, do
         p->setPlotArea((panelW - pW) / 2, 25, pW, pH, kWhite, -1, -1, Chart::Transparent,
                        Chart::Transparent);
         p->setPlane(x0, x1, y0, y1);
-        images.push_back(RasterImage(prediction, noData, [k](const DBL_VCTR_1D& q) {
+        images.push_back(RasterImage(prediction, noData, panelStep, [k](const DBL_VCTR_1D& q) {
             return OverWhite(GetClusterColor(k), q[k]);
         }));
         const DrawArea& image = *images.back();
-        p->setMapPainter([&image, &g, &sites](DrawArea& d, const CMapChart& c) {
-            PaintRaster(d, c, image, g);
+        p->setMapPainter([&image, &g, &sites, panelStep](DrawArea& d, const CMapChart& c) {
+            PaintRaster(d, c, image, g, panelStep);
             PaintSites(d, c, sites, 1);
         });
         panels.push_back(std::move(p));

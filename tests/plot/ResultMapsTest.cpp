@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 
 #include "chart/PdfTools.h"
@@ -110,6 +111,35 @@ TEST(PredictionMap, CellsTakeTheirMainClusterAndPanelsTheirProportion) {
     if (!HasPdfImages())
         GTEST_SKIP() << "poppler-utils (pdfimages, pdffonts) are not installed: PDF not read";
     EXPECT_EQ(PdfImages(Chart::PdfTwin(file)), 3);
+}
+
+// A raster of more cells than the map has pixels is drawn from a sample of
+// its cells: the image in the PDF stays about as wide as the map's pixels.
+TEST(PredictionMap, LargeRasterIsSampled) {
+    if (!HasPdfImages())
+        GTEST_SKIP() << "poppler-utils (pdfimages) are not installed: PDF not read";
+    const DBL_VCTR_3D prediction(2, DBL_VCTR_2D(700, DBL_VCTR_1D(8000, 0.5)));
+    const std::string file = TempPng("large");
+    ::testing::internal::CaptureStderr();
+    ASSERT_EQ(PlotPredictionMap(file, prediction, 0.5, 0.5, 1, -9, {}), 0);
+    ::testing::internal::GetCapturedStderr();
+    const std::string list = PdfTools::Run("pdfimages -list '" + Chart::PdfTwin(file) + "'");
+    std::istringstream rows(list);
+    std::string line;
+    std::getline(rows, line);
+    std::getline(rows, line);
+    int images = 0;
+    while (std::getline(rows, line)) {
+        std::istringstream fields(line);
+        int page = 0, num = 0, width = 0, height = 0;
+        std::string type;
+        fields >> page >> num >> type >> width >> height;
+        // The main map 1600 pixels wide, the small ones at most 300.
+        EXPECT_LE(width, images == 0 ? 3200 : 600) << line;
+        EXPECT_GE(width, images == 0 ? 1600 : 200) << line;
+        ++images;
+    }
+    EXPECT_EQ(images, 3);
 }
 
 TEST(ResultMaps, RefusalsWriteNothing) {
