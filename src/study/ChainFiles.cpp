@@ -1,6 +1,7 @@
 #include "study/ChainFiles.h"
 
 #include <cctype>
+#include <cstdlib>
 #include <cmath>
 #include <fstream>
 #include <iomanip>
@@ -125,6 +126,20 @@ bool ReadChainResults(StudyProgram program, const std::string& prefix, int K, SC
             chain.meanLogL = ReadSingleValue(prefix + "AL.txt");
     }
     return true;
+}
+
+double RecordedRunSeconds(const std::string& runTable) {
+    std::ifstream in(runTable);
+    std::string line;
+    const std::string key = "run_time_seconds\t";
+    while (std::getline(in, line))
+        if (line.compare(0, key.size(), key) == 0) {
+            char* end = nullptr;
+            const double v = std::strtod(line.c_str() + key.size(), &end);
+            if (end != line.c_str() + key.size() && std::isfinite(v) && v >= 0)
+                return v;
+        }
+    return kNaN;
 }
 
 std::string LastMessageOfLog(const std::string& logFile) {

@@ -31,6 +31,10 @@ bool ReadNumberedMemberships(const std::string& file, int K, DBL_VCTR_2D& Q);
 bool ReadChainResults(StudyProgram program, const std::string& prefix, int K, SChainResult& chain,
                       std::string& message);
 
+// The run time a chain recorded in its run.txt (key run_time_seconds), NaN
+// when there is none.
+double RecordedRunSeconds(const std::string& runTable);
+
 // The line of a log that tells why a run failed: the last line before the
 // usage text when the log ends with it, else the last non-blank line.
 std::string LastMessageOfLog(const std::string& logFile);

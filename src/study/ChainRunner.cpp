@@ -3,7 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,7 +17,9 @@
 #include <map>
 #include <sstream>
 
+#include "study/AtomicFile.h"
 #include "study/ChainFiles.h"
+#include "study/StudyLock.h"
 
 extern char** environ;
 
@@ -128,7 +130,12 @@ class SignalGuard {
     int m_wakePipe[2] = {-1, -1};
 };
 
-pid_t SpawnChain(const SChainPlan& chain, std::string& error) {
+// The chain runs in a process group of its own (a Ctrl-C at the terminal
+// reaches breloStudy alone, which stops the chains itself), dies with
+// breloStudy however that ends (a parent-death signal), and holds the
+// chain's lock (when lockFd is one), handed down as descriptor 3, for as
+// long as it runs.
+pid_t SpawnChain(const SChainPlan& chain, int lockFd, std::string& error) {
     std::vector<std::string> env = ChainEnvironment(chain.seed);
     std::vector<char*> argv, envp;
     for (const std::string& a : chain.argv)
@@ -137,39 +144,57 @@ pid_t SpawnChain(const SChainPlan& chain, std::string& error) {
     for (const std::string& e : env)
         envp.push_back(const_cast<char*>(e.c_str()));
     envp.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
     const std::string log = ChainLog(chain.folder);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    // The child starts with no signal blocked and the stop signals at their
-    // default action, whatever this process does with them.
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t none, defaults;
-    sigemptyset(&none);
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGINT);
-    sigaddset(&defaults, SIGTERM);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &defaults);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    pid_t pid = -1;
-    int rc = posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
-    if (rc != 0) {
-        error = std::strerror(rc);
+    const int logFd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int nullFd = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (logFd < 0 || nullFd < 0) {
+        error = "cannot open " + log + ": " + std::strerror(errno);
+        if (logFd >= 0)
+            close(logFd);
+        if (nullFd >= 0)
+            close(nullFd);
         return -1;
     }
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        // Only async-signal-safe calls between fork and exec.
+        setpgid(0, 0);
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent)
+            _exit(127);  // breloStudy ended before the signal was armed
+        struct sigaction dfl;
+        std::memset(&dfl, 0, sizeof dfl);
+        dfl.sa_handler = SIG_DFL;
+        for (int sig : {SIGINT, SIGTERM, SIGCHLD, SIGPIPE})
+            sigaction(sig, &dfl, nullptr);
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        if (dup2(nullFd, 0) < 0 || dup2(logFd, 1) < 0 || dup2(logFd, 2) < 0 ||
+            (lockFd >= 0 && dup2(lockFd, 3) < 0))
+            _exit(127);
+        execve(argv[0], argv.data(), envp.data());
+        const char message[] = "breloStudy: cannot start the program\n";
+        [[maybe_unused]] ssize_t n = write(2, message, sizeof message - 1);
+        _exit(127);
+    }
+    const int forkErrno = errno;
+    close(logFd);
+    close(nullFd);
+    if (pid < 0) {
+        error = std::string("cannot start a process: ") + std::strerror(forkErrno);
+        return -1;
+    }
+    setpgid(pid, pid);  // also from this side: a stop right after the fork reaches the group
     return pid;
 }
 
 void WriteMarker(const std::string& file, const std::string& text) {
-    std::ofstream out(file);
-    out << text;
+    std::string error;
+    if (!WriteFileAtomically(
+            file, [&](std::ostream& out) { return static_cast<bool>(out << text); }, error))
+        std::cout << error << std::endl;
 }
 
 class Progress {
@@ -243,7 +268,7 @@ class ChainScheduler {
             bool changed = reapEnded();
             if (g_nStopSignal != 0) {
                 for (auto& [pid, r] : m_running)
-                    kill(pid, SIGTERM);
+                    kill(-pid, SIGTERM);
             } else {
                 changed = startUpToTheLimit() || changed;
             }
@@ -262,9 +287,11 @@ class ChainScheduler {
   private:
     static std::vector<const SChainPlan*> Pending(const std::vector<SChainPlan>& plan) {
         std::vector<const SChainPlan*> pending;
-        for (const SChainPlan& c : plan)
-            if (!std::filesystem::exists(DoneMarker(c.folder)))
+        for (const SChainPlan& c : plan) {
+            std::error_code ec;
+            if (!std::filesystem::exists(DoneMarker(c.folder), ec))
                 pending.push_back(&c);
+        }
         return pending;
     }
 
@@ -309,6 +336,14 @@ class ChainScheduler {
         failed(c, why, LastMessageOfLog(ChainLog(c.folder)) + "  [" + ChainLog(c.folder) + "]");
     }
 
+    void leftToAnother(const SChainPlan& c) {
+        ++m_outcome.busy;
+        m_progress.breakLine();
+        std::cout << "K" << c.K << " rep" << c.replicate
+                  << " is running in another process: left to it (collect once it has ended)"
+                  << std::endl;
+    }
+
     void failed(const SChainPlan& c, const std::string& why, const std::string& message) {
         WriteMarker(FailedMarker(c.folder), why + "\n");
         ++m_outcome.failed;
@@ -326,9 +361,27 @@ class ChainScheduler {
             const SChainPlan& c = *m_pending[m_next++];
             any = true;
             std::string error;
-            std::filesystem::remove(FailedMarker(c.folder));
-            pid_t pid = -1;
-            if (!PrepareChainFolder(c, error) || (pid = SpawnChain(c, error)) < 0) {
+            if (!PrepareChainFolder(c, error)) {
+                failed(c, "not started", error);
+                continue;
+            }
+            // Another process may run this chain now (a study killed outright
+            // whose chain has not ended yet, a job of -jobs): it is left to it.
+            bool busy = false;
+            const int lockFd = TryLockChain(c.folder, busy, error);
+            if (lockFd < 0) {
+                if (busy)
+                    leftToAnother(c);
+                else
+                    failed(c, "not started", error);
+                continue;
+            }
+            std::error_code ec;
+            std::filesystem::remove(FailedMarker(c.folder), ec);
+            std::filesystem::remove(QueuedMarker(c.folder), ec);
+            const pid_t pid = SpawnChain(c, lockFd, error);
+            close(lockFd);
+            if (pid < 0) {
                 failed(c, "not started", error);
                 continue;
             }
@@ -355,7 +408,7 @@ SRunOutcome RunChains(const std::vector<SChainPlan>& plan, int jobs) {
 int RunToEnd(const SChainPlan& run, std::string& error) {
     if (!PrepareChainFolder(run, error))
         return -1;
-    const pid_t pid = SpawnChain(run, error);
+    const pid_t pid = SpawnChain(run, -1, error);
     if (pid < 0)
         return -1;
     int status = 0;

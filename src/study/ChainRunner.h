@@ -2,7 +2,9 @@
 // `jobs` at once, each with its own GSL_RNG_SEED, its output in its folder's
 // run.log, and a marker when it ends (done, or failed with its exit status).
 // SIGINT and SIGTERM stop the children: the chains they cut short leave no
-// marker and run again when the same command is given again.
+// marker and run again when the same command is given again. Each chain runs
+// in its own process group, holds its chain's lock while it runs, and dies
+// with breloStudy even when breloStudy is killed outright.
 #ifndef BRELO_STUDY_CHAINRUNNER_H
 #define BRELO_STUDY_CHAINRUNNER_H
 
@@ -16,6 +18,7 @@ struct SRunOutcome {
     int finished = 0;  // of them, ended well
     int failed = 0;    // ended with an error
     int stopped = 0;   // cut short by a signal
+    int busy = 0;      // not started: another process runs them
     int signal = 0;    // the signal that stopped the study, 0 when none
     double wallSeconds = 0;
     double chainSeconds = 0;  // sum of the run times of the chains that ended

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <map>
 #include <memory>
 #include <utility>
 
 #include "chart/Chart.h"
+#include "study/AtomicFile.h"
 
 namespace {
 
@@ -73,8 +75,29 @@ void AddLine(XYChart& c, const std::vector<double>& x, const std::vector<double>
 
 }  // namespace
 
+bool WriteChart(BaseChart& chart, const std::string& fileBase, std::string* error) {
+    const std::unique_ptr<DrawArea> drawing = chart.makeDrawing();
+    const Chart::FigureFormats formats = Chart::GetFigureFormats();
+    using Writer = std::function<bool(const std::string&)>;
+    std::vector<std::pair<std::string, Writer>> files;
+    if (formats.png)
+        files.push_back({".png", [&](const std::string& f) { return Chart::WritePng(*drawing, f); }});
+    if (formats.pdf)
+        files.push_back({".pdf", [&](const std::string& f) { return drawing->writePdf(f); }});
+    files.push_back({".svg", [&](const std::string& f) { return drawing->writeSvg(f); }});
+    for (const auto& [extension, write] : files) {
+        std::string why;
+        if (!MakeFileAtomically(fileBase + extension, write, why)) {
+            if (error != nullptr)
+                *error = why;
+            return false;
+        }
+    }
+    return true;
+}
+
 bool DrawKChoice(const std::string& fileBase, const std::vector<SKSummary>& summaries,
-                 const std::vector<std::vector<double>>& logLikOfChains) {
+                 const std::vector<std::vector<double>>& logLikOfChains, std::string* error) {
     if (summaries.empty())
         return false;
     const int kMin = summaries.front().K, kMax = summaries.back().K;
@@ -135,9 +158,7 @@ bool DrawKChoice(const std::string& fileBase, const std::vector<SKSummary>& summ
     m.addChart(80, 305, &legend1);
     m.addChart(415, 305, &legend2);
     m.addChart(750, 305, &legend3);
-    const bool png = m.makeChart(fileBase + ".png");
-    const bool svg = m.makeChart(fileBase + ".svg");
-    return png && svg;
+    return WriteChart(m, fileBase, error);
 }
 
 SBarOrder OrderForBars(const std::vector<int>& groupOf, const std::vector<std::string>& names,
@@ -172,7 +193,7 @@ SBarOrder OrderForBars(const std::vector<int>& groupOf, const std::vector<std::s
 }
 
 bool DrawBarplots(const std::string& fileBase, const std::vector<SKSummary>& summaries,
-                  const SBarOrder& bars, const std::string& groupTitle) {
+                  const SBarOrder& bars, const std::string& groupTitle, std::string* error) {
     std::vector<const SKSummary*> shown;
     for (const SKSummary& s : summaries)
         if (!s.majorQ.empty())
@@ -249,7 +270,5 @@ bool DrawBarplots(const std::string& fileBase, const std::vector<SKSummary>& sum
     for (size_t p = 0; p < panels.size(); ++p)
         m.addChart(0, top + static_cast<int>(p) * (panelH + gap), panels[p].get());
     m.addChart(left + W + 16, top, &legend);
-    const bool png = m.makeChart(fileBase + ".png");
-    const bool svg = m.makeChart(fileBase + ".svg");
-    return png && svg;
+    return WriteChart(m, fileBase, error);
 }

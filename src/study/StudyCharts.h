@@ -9,10 +9,18 @@
 
 #include "study/StudySummary.h"
 
+class BaseChart;
+
+// Writes chart, drawn once, as fileBase + ".png" with its PDF twin (as the
+// program's -w asks) and ".svg", each under a temporary name renamed when
+// complete; false with the reason in *error when one failed.
+bool WriteChart(BaseChart& chart, const std::string& fileBase, std::string* error = nullptr);
+
 // fileBase + ".png" and ".svg": three panels against K. logLikOfChains
 // holds, for each summary, the mean log-likelihoods of its chains.
 bool DrawKChoice(const std::string& fileBase, const std::vector<SKSummary>& summaries,
-                 const std::vector<std::vector<double>>& logLikOfChains);
+                 const std::vector<std::vector<double>>& logLikOfChains,
+                 std::string* error = nullptr);
 
 // The order in which the bar plots show the individuals and the groups
 // they fall in: groups in increasing number, within a group by main
@@ -29,6 +37,7 @@ SBarOrder OrderForBars(const std::vector<int>& groupOf, const std::vector<std::s
 // fileBase + ".png" and ".svg": one stacked bar plot per K with a major
 // mode; groupTitle names the grouping under the last plot.
 bool DrawBarplots(const std::string& fileBase, const std::vector<SKSummary>& summaries,
-                  const SBarOrder& bars, const std::string& groupTitle);
+                  const SBarOrder& bars, const std::string& groupTitle,
+                  std::string* error = nullptr);
 
 #endif

@@ -4,12 +4,15 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iomanip>
 #include <iostream>
 #include <map>
 #include <sstream>
 
+#include "study/AtomicFile.h"
 #include "study/ChainFiles.h"
+#include "study/StudyLock.h"
 #include "study/StudyCharts.h"
 #include "study/StudyPlan.h"
 #include "study/StudyTables.h"
@@ -26,6 +29,19 @@ double RecordedSeconds(const std::string& marker) {
         if (key == "seconds")
             return value;
     return std::nan("");
+}
+
+bool Exists(const std::string& file) {
+    std::error_code ec;
+    return fs::exists(file, ec);
+}
+
+// Writes one table of the study whole, or ends the study (exit 1) leaving
+// the previous file.
+void WriteTable(const std::string& file, const std::function<bool(std::ostream&)>& write) {
+    std::string error;
+    if (!WriteFileAtomically(file, write, error))
+        RefuseStudy(error);
 }
 
 // Every finished chain must describe the same individuals.
@@ -104,17 +120,28 @@ SChainResult LoadChain(const SStudySettings& study, int K, int replicate) {
     c.replicate = replicate;
     c.seed = ChainSeed(study.seed, K, replicate);
     const std::string folder = ChainFolder(study.studyDir, K, replicate);
-    if (fs::exists(DoneMarker(folder))) {
-        c.seconds = RecordedSeconds(DoneMarker(folder));
-        if (ReadChainResults(study.program, folder + "/" + study.dataFile, K, c, c.message))
+    const std::string prefix = folder + "/" + study.dataFile;
+    std::error_code ec;
+    if (fs::exists(folder, ec) && !fs::is_directory(folder, ec)) {
+        c.status = ChainStatus::Failed;
+        c.message = folder + " is not a folder";
+    } else if (Exists(DoneMarker(folder))) {
+        c.seconds = RecordedRunSeconds(prefix + "run.txt");
+        if (std::isnan(c.seconds))
+            c.seconds = RecordedSeconds(DoneMarker(folder));
+        if (ReadChainResults(study.program, prefix, K, c, c.message))
             c.status = ChainStatus::Done;
         else
             c.status = ChainStatus::Failed;
-    } else if (fs::exists(FailedMarker(folder))) {
+    } else if (Exists(FailedMarker(folder))) {
         c.status = ChainStatus::Failed;
         c.message = LastMessageOfLog(ChainLog(folder));
+    } else if (ChainIsRunning(folder)) {
+        c.message = "running";
+    } else if (Exists(QueuedMarker(folder))) {
+        c.message = "queued by -jobs";
     } else {
-        c.message = fs::exists(ChainLog(folder)) ? "running, or stopped before its end" : "not run";
+        c.message = Exists(ChainLog(folder)) ? "stopped before its end" : "not run";
     }
     return c;
 }
@@ -185,9 +212,12 @@ SCollectOutcome CollectStudy(const std::string& studyDir, const std::string& lab
 
     for (size_t i = 0; i < summaries.size(); ++i) {
         const std::string stem = study.studyDir + "/K" + std::to_string(summaries[i].K);
-        WriteChainTable(stem + "_chains.tsv", chains[i]);
+        WriteTable(stem + "_chains.tsv",
+                   [&](std::ostream& out) { return WriteChainTable(out, chains[i]); });
         if (!summaries[i].majorQ.empty())
-            WriteMembershipTable(stem + "_Q.tsv", summaries[i].majorQ, ids);
+            WriteTable(stem + "_Q.tsv", [&](std::ostream& out) {
+                return WriteMembershipTable(out, summaries[i].majorQ, ids);
+            });
         for (const SChainResult& c : chains[i])
             if (c.status == ChainStatus::Failed)
                 std::cout << "K" << c.K << " rep" << c.replicate << " failed: " << c.message
@@ -204,10 +234,11 @@ SCollectOutcome CollectStudy(const std::string& studyDir, const std::string& lab
         std::cout << outcome.unfinished
                   << " chains have not finished (not run yet, running, or stopped): collect "
                      "again once they have\n";
-    if (!WriteSummaryTable(study.studyDir + "/summary.tsv", summaries))
-        RefuseStudy("cannot write " + study.studyDir + "/summary.tsv");
+    WriteTable(study.studyDir + "/summary.tsv",
+               [&](std::ostream& out) { return WriteSummaryTable(out, summaries); });
 
-    DrawKChoice(study.studyDir + "/Kchoice", summaries, logLik);
+    if (!DrawKChoice(study.studyDir + "/Kchoice", summaries, logLik, &error))
+        RefuseStudy(error);
     const SKSummary* last = nullptr;
     for (const SKSummary& s : summaries)
         if (!s.majorQ.empty())
@@ -232,8 +263,9 @@ SCollectOutcome CollectStudy(const std::string& studyDir, const std::string& lab
                     static_cast<int>(std::max_element(q.begin(), q.end()) - q.begin()));
             title = "individuals grouped by their main cluster at K = " + std::to_string(last->K);
         }
-        DrawBarplots(study.studyDir + "/barplots", summaries,
-                     OrderForBars(groupOf, names, last->majorQ), title);
+        if (!DrawBarplots(study.studyDir + "/barplots", summaries,
+                          OrderForBars(groupOf, names, last->majorQ), title, &error))
+            RefuseStudy(error);
         std::cout << "Bar plots: " << title << "\n";
     }
     PrintSummary(summaries, chosen);

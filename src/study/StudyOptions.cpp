@@ -3,6 +3,7 @@
 #include <sched.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -24,8 +25,10 @@ const char* const kStudyUsage[] = {
     "modes found, K chosen.",
     "",
     "  breloStudy -run -P<program> -K<first>:<last> [-R<n>] [-j<n>] -o<study> [-seed<n>]",
-    "             [-labels<file>] [-modes<x>] [-w<formats>] -- <options of the program>",
-    "  breloStudy -jobs (the same options)   writes <study>/jobs.txt and study.sbatch",
+    "             [-labels<file>] [-modes<x>] [-w<formats>] [-fresh] [-force]",
+    "             -- <options of the program>",
+    "  breloStudy -jobs (the same options) [-sbatch<options>]   writes <study>/jobs.txt and",
+    "             study.sbatch",
     "  breloStudy -collect -o<study> [-labels<file>] [-modes<x>] [-w<formats>]",
     "",
     "-run:            run the chains on this computer",
@@ -34,12 +37,15 @@ const char* const kStudyUsage[] = {
     "-P<program>:     brelo or breloAdm (found next to breloStudy, then on PATH)",
     "-K<first>:<last>: the range of K, for example -K1:6",
     "-R<n>:           chains per K (default 5)",
-    "-j<n>:           chains run at once (default: the number of cores)",
+    "-j<n>:           chains run at once (default: the cores over the threads of a chain, -t)",
     "-o<study>:       the study folder (created when missing)",
     "-seed<n>:        base seed of the chains (default: drawn and printed)",
     "-labels<file>:   one label a line for each individual (e.g. its sampling site)",
     "-modes<x>:       chains more similar than this fall in one mode (default 0.9)",
     "-w<formats>:     files of the study's charts: png, pdf, png,pdf (default) or none",
+    "-fresh:          remove the study's earlier chains and files, then start over",
+    "-force:          run or write jobs even while chains of the study are queued or running",
+    "-sbatch<options>: options of the scheduler written into study.sbatch (with -jobs)",
     "After --, the options of the program without -K, -o, -orun (and -g, -h for brelo).",
     "Exit status: 0, 1 for a refused command line, 2 when chains failed (the study is",
     "collected from the others), 128 + the signal when stopped.",
@@ -118,6 +124,14 @@ void ParseStudyOption(const std::string& a, SStudySettings& s) {
     };
     if (a == "-run")
         setMode(StudyMode::Run);
+    else if (a == "-fresh")
+        s.fresh = true;
+    else if (a == "-force")
+        s.force = true;
+    else if (a == "-cv")
+        s.heldOut = true;
+    else if (StartsWith(a, "-sbatch"))
+        s.sbatchOptions = a.substr(7);
     else if (a == "-jobs")
         setMode(StudyMode::Jobs);
     else if (a == "-collect")
@@ -162,18 +176,22 @@ void RefuseSetOption(const std::string& a, StudyProgram program) {
         RefuseStudy("remove " + a + " from the options of the program: " + why);
 }
 
+// -S, -B and -N as whole numbers; -1 when the option reads otherwise (the
+// program refuses it then).
+long WholeNumberOr(const std::string& text, long otherwise) {
+    long v;
+    return ParseInteger(text, v) ? v : otherwise;
+}
+
 void ReadProgramOptions(SStudySettings& s) {
     for (const std::string& a : s.programOptions) {
         if (a.find_first_of("\t\n") != std::string::npos)
             RefuseStudy("an option of the program holds a tab or a line break");
         RefuseSetOption(a, s.program);
-        if (StartsWith(a, "-F"))
-            s.dataFile = a.substr(2);
-        else if (StartsWith(a, "-i"))
-            s.inputDir = a.substr(2);
-        else if (StartsWith(a, "-N") && !ParseInteger(a.substr(2), s.individuals))
-            s.individuals = -1;
     }
+    ReadProgramSettings(s);
+    if (s.threads < 0)
+        RefuseStudy("-t of the program needs a whole number of threads (0 for every core)");
     if (s.dataFile.empty())
         RefuseStudy("the options of the program need the data file: -F<file>");
     if (s.dataFile.find('/') != std::string::npos)
@@ -221,7 +239,11 @@ void CheckRunOptions(SStudySettings& s) {
         s.labelsFile = fs::absolute(s.labelsFile).lexically_normal().string();
     }
     if (s.jobs == 0)
-        s.jobs = AvailableCores();
+        s.jobs = DefaultJobs(AvailableCores(), s.threads);
+    else if (s.threads != 1 && s.jobs * std::max(s.threads, 1) > AvailableCores())
+        std::cerr << "breloStudy: -j" << s.jobs << " chains of " << s.threads
+                  << " threads ask for more than the " << AvailableCores() << " cores here"
+                  << std::endl;
 }
 
 }  // namespace
@@ -279,6 +301,31 @@ std::vector<std::string> ReadLabels(const std::string& file, long individuals) {
     return labels;
 }
 
+void ReadProgramSettings(SStudySettings& s) {
+    for (const std::string& a : s.programOptions) {
+        if (StartsWith(a, "-F"))
+            s.dataFile = a.substr(2);
+        else if (StartsWith(a, "-i"))
+            s.inputDir = a.substr(2);
+        else if (StartsWith(a, "-N"))
+            s.individuals = WholeNumberOr(a.substr(2), -1);
+        else if (StartsWith(a, "-L"))
+            s.loci = WholeNumberOr(a.substr(2), -1);
+        else if (StartsWith(a, "-S"))
+            s.sweeps = WholeNumberOr(a.substr(2), -1);
+        else if (StartsWith(a, "-B"))
+            s.burnIn = WholeNumberOr(a.substr(2), -1);
+        else if (StartsWith(a, "-t"))
+            s.threads = static_cast<int>(std::clamp(WholeNumberOr(a.substr(2), -1), -1L, 4096L));
+    }
+}
+
+int DefaultJobs(int cores, int threadsPerChain) {
+    if (threadsPerChain <= 0)
+        return 1;
+    return std::max(1, cores / threadsPerChain);
+}
+
 int AvailableCores() {
     cpu_set_t set;
     if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
@@ -290,8 +337,13 @@ int AvailableCores() {
 SStudySettings ParseStudyOptions(const std::vector<std::string>& args) {
     SStudySettings s;
     size_t i = 0;
-    for (; i < args.size() && args[i] != "--"; ++i)
-        ParseStudyOption(args[i], s);
+    for (; i < args.size() && args[i] != "--"; ++i) {
+        // The scheduler's options hold blanks: they may come as the next word.
+        if (args[i] == "-sbatch" && i + 1 < args.size() && args[i + 1] != "--")
+            s.sbatchOptions = args[++i];
+        else
+            ParseStudyOption(args[i], s);
+    }
     if (i < args.size())
         s.programOptions.assign(args.begin() + i + 1, args.end());
     if (s.mode == StudyMode::None)
@@ -299,11 +351,16 @@ SStudySettings ParseStudyOptions(const std::vector<std::string>& args) {
     if (s.mode == StudyMode::Collect) {
         if (s.studyDir.empty())
             RefuseStudy("-collect needs the study folder: -o<study>");
-        if (!s.programPath.empty() || s.kMin != 0 || !s.programOptions.empty() || s.seedGiven)
+        if (!s.programPath.empty() || s.kMin != 0 || !s.programOptions.empty() || s.seedGiven ||
+            s.fresh || s.force || s.heldOut || !s.sbatchOptions.empty())
             RefuseStudy(
                 "-collect takes only -o, -labels and -modes: the study folder records the rest");
         return s;
     }
+    if (s.mode == StudyMode::Run && !s.sbatchOptions.empty())
+        RefuseStudy("-sbatch goes with -jobs: it sets the scheduler's options of study.sbatch");
+    if (s.sbatchOptions.find_first_of("\n\r") != std::string::npos)
+        RefuseStudy("-sbatch holds a line break");
     CheckRunOptions(s);
     return s;
 }

@@ -1,7 +1,9 @@
 // The command line of breloStudy:
 //   breloStudy -run     -P<program> -K<a>:<b> [-R<n>] [-j<n>] -o<study> [-seed<n>]
-//                       [-labels<file>] [-modes<x>] -- <options of the program>
-//   breloStudy -jobs    (the same options): writes the job list, runs nothing
+//                       [-labels<file>] [-modes<x>] [-cv] [-fresh] [-force]
+//                       -- <options of the program>
+//   breloStudy -jobs    (the same options, and -sbatch<options>): writes the
+//                       job list, runs nothing
 //   breloStudy -collect -o<study> [-labels<file>] [-modes<x>]
 // Every option is one word, its value written behind its name. A refused
 // command line gets one line on standard error and exit status 1.
@@ -27,11 +29,19 @@ struct SStudySettings {
     std::string studyDir;
     std::string labelsFile;
     double modeThreshold = 0.9;
+    bool fresh = false;      // -fresh: the study's earlier chains and files removed first
+    bool force = false;      // -force: run or write jobs even with chains queued by -jobs
+    bool heldOut = false;    // -cv: each chain also scores held-out data
+    std::string sbatchOptions;  // -sbatch: options of the scheduler for study.sbatch
     std::vector<std::string> programOptions;  // as given, -i included
     // Read from the program's options:
     std::string dataFile;   // -F
     std::string inputDir;   // -i, empty for the current folder
     long individuals = -1;  // -N, -1 when not a number
+    long loci = -1;         // -L, -1 when not a number
+    int threads = 1;        // -t: threads of each chain (0: every core)
+    long sweeps = -1;       // -S, -1 when not a number
+    long burnIn = -1;       // -B, -1 when not a number
 };
 
 // The largest replicate count: chain seeds are spaced by it across K.
@@ -59,5 +69,13 @@ std::vector<std::string> ReadLabels(const std::string& file, long individuals);
 
 // The number of cores this process may use.
 int AvailableCores();
+
+// Chains run at once by default: every core busy, each chain counted with
+// its threads (-t of the program; -t0 takes every core).
+int DefaultJobs(int cores, int threadsPerChain);
+
+// Reads what the study needs from the program's options (-F, -i, -N, -S, -B
+// and -t) into s.
+void ReadProgramSettings(SStudySettings& s);
 
 #endif

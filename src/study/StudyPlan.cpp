@@ -5,8 +5,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <random>
+#include <regex>
 #include <sstream>
+
+#include "study/AtomicFile.h"
+#include "study/StudyLock.h"
 
 namespace fs = std::filesystem;
 
@@ -76,6 +81,141 @@ SChainPlan TessellationPlan(const SStudySettings& s) {
     return c;
 }
 
+std::string ChainCommandFile(const std::string& folder) {
+    return folder + "/command.txt";
+}
+
+std::string QueuedMarker(const std::string& folder) {
+    return folder + "/queued";
+}
+
+std::string ChainScript(const std::string& folder) {
+    return folder + "/chain.sh";
+}
+
+std::vector<std::string> ChainCommandWords(const SChainPlan& chain) {
+    std::vector<std::string> words{"GSL_RNG_SEED=" + std::to_string(chain.seed)};
+    words.insert(words.end(), chain.argv.begin(), chain.argv.end());
+    return words;
+}
+
+std::string FirstDifference(const std::vector<std::string>& recorded,
+                            const std::vector<std::string>& planned) {
+    const size_t n = std::min(recorded.size(), planned.size());
+    for (size_t i = 0; i < n; ++i)
+        if (recorded[i] != planned[i])
+            return recorded[i] + " where this command gives " + planned[i];
+    if (recorded.size() > n)
+        return recorded[n] + ", which this command lacks";
+    if (planned.size() > n)
+        return "no " + planned[n] + ", which this command adds";
+    return std::string();
+}
+
+namespace {
+
+bool ReadChainCommand(const std::string& folder, std::vector<std::string>& words) {
+    std::ifstream in(ChainCommandFile(folder));
+    if (!in)
+        return false;
+    words.clear();
+    std::string line;
+    while (std::getline(in, line))
+        words.push_back(line);
+    return !words.empty();
+}
+
+bool WriteChainCommand(const SChainPlan& chain, std::string& error) {
+    return WriteFileAtomically(
+        ChainCommandFile(chain.folder),
+        [&](std::ostream& out) {
+            for (const std::string& w : ChainCommandWords(chain))
+                out << w << "\n";
+            return static_cast<bool>(out);
+        },
+        error);
+}
+
+// A chain folder that holds anything: the chain started once.
+bool ChainStarted(const std::string& folder) {
+    std::error_code ec;
+    return fs::is_directory(folder, ec) && !fs::is_empty(folder, ec);
+}
+
+std::string ChainName(const SChainPlan& c) {
+    return "K" + std::to_string(c.K) + " rep" + std::to_string(c.replicate);
+}
+
+}  // namespace
+
+void CheckChainPlaces(const std::vector<SChainPlan>& plan) {
+    for (const SChainPlan& c : plan)
+        for (const fs::path& place : {fs::path(c.folder).parent_path(), fs::path(c.folder)}) {
+            std::error_code ec;
+            const fs::file_status st = fs::status(place, ec);
+            if (fs::exists(st) && !fs::is_directory(st))
+                RefuseStudy(place.string() + " is not a folder: chain " + ChainName(c) +
+                            " belongs there; move it away or give another -o");
+        }
+}
+
+int CheckRecordedCommands(const std::vector<SChainPlan>& plan, bool studyRecordFound) {
+    int started = 0;
+    for (const SChainPlan& c : plan) {
+        if (!ChainStarted(c.folder))
+            continue;
+        ++started;
+        std::vector<std::string> recorded;
+        const std::string how = studyRecordFound ? "" : " (and study.txt is missing)";
+        if (!ReadChainCommand(c.folder, recorded)) {
+            if (studyRecordFound)
+                continue;  // a chain of an earlier version, settled by study.txt
+            RefuseStudy("chain " + ChainName(c) + " in " + c.folder +
+                        " has no record of its command and study.txt is missing: give -fresh "
+                        "to start the study over, or another -o");
+        }
+        const std::string difference = FirstDifference(recorded, ChainCommandWords(c));
+        if (!difference.empty())
+            RefuseStudy("chain " + ChainName(c) + " ran with " + difference + how +
+                        ": give the same options to resume it, -fresh to start the study over, "
+                        "or another -o");
+    }
+    return started;
+}
+
+int QueuedOrRunning(const std::vector<SChainPlan>& plan) {
+    int n = 0;
+    for (const SChainPlan& c : plan) {
+        std::error_code ec;
+        if (fs::exists(DoneMarker(c.folder), ec))
+            continue;
+        n += fs::exists(QueuedMarker(c.folder), ec) || ChainIsRunning(c.folder);
+    }
+    return n;
+}
+
+void RemoveStudy(const std::string& studyDir) {
+    static const std::regex ownFile(
+        R"((study\.txt|summary\.tsv|K[0-9]+_.*|Kchoice\..*|barplots\..*|report\.html|jobs\.txt|)"
+        R"(joblog\.txt|study\.sbatch|slurm-.*\.out|heldout.*))");
+    static const std::regex kFolder("K[0-9]+"), repFolder("rep[0-9]+");
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(studyDir, ec)) {
+        const std::string name = entry.path().filename().string();
+        std::error_code e2;
+        if (entry.is_directory(e2) && name == "tessellation") {
+            fs::remove_all(entry.path(), e2);
+        } else if (entry.is_directory(e2) && std::regex_match(name, kFolder)) {
+            for (const auto& rep : fs::directory_iterator(entry.path(), e2))
+                if (std::regex_match(rep.path().filename().string(), repFolder))
+                    fs::remove_all(rep.path(), e2);
+            fs::remove(entry.path(), e2);  // only when nothing else is left in it
+        } else if (entry.is_regular_file(e2) && std::regex_match(name, ownFile)) {
+            fs::remove(entry.path(), e2);
+        }
+    }
+}
+
 std::vector<SChainPlan> PlanChains(const SStudySettings& s) {
     std::vector<SChainPlan> chains;
     for (int K = s.kMin; K <= s.kMax; ++K)
@@ -97,25 +237,32 @@ bool PrepareChainFolder(const SChainPlan& chain, std::string& error) {
         error = "cannot create " + chain.folder + ": " + ec.message();
         return false;
     }
-    return true;
+    return WriteChainCommand(chain, error);
 }
 
 void WriteStudyRecord(const SStudySettings& s, const std::string& workingDir) {
     const std::string file = s.studyDir + "/study.txt";
-    std::ofstream out(file);
-    out << "program\t" << s.programPath << "\n"
-        << "seed\t" << s.seed << "\n"
-        << "Kmin\t" << s.kMin << "\n"
-        << "Kmax\t" << s.kMax << "\n"
-        << "replicates\t" << s.replicates << "\n"
-        << "folder\t" << workingDir << "\n"
-        << "labels\t" << s.labelsFile << "\n"
-        << "options";
-    for (const std::string& a : s.programOptions)
-        out << "\t" << a;
-    out << "\n";
-    if (!out)
-        RefuseStudy("cannot write " + file);
+    std::string error;
+    const bool written = WriteFileAtomically(
+        file,
+        [&](std::ostream& out) {
+            out << "program\t" << s.programPath << "\n"
+                << "seed\t" << s.seed << "\n"
+                << "Kmin\t" << s.kMin << "\n"
+                << "Kmax\t" << s.kMax << "\n"
+                << "replicates\t" << s.replicates << "\n"
+                << "folder\t" << workingDir << "\n"
+                << "labels\t" << s.labelsFile << "\n"
+                << "heldout\t" << (s.heldOut ? 1 : 0) << "\n"
+                << "options";
+            for (const std::string& a : s.programOptions)
+                out << "\t" << a;
+            out << "\n";
+            return static_cast<bool>(out);
+        },
+        error);
+    if (!written)
+        RefuseStudy(error);
 }
 
 bool ReadStudyRecord(const std::string& studyDir, SStudySettings& s, std::string& workingDir,
@@ -155,6 +302,8 @@ bool ReadStudyRecord(const std::string& studyDir, SStudySettings& s, std::string
                 workingDir = value;
             else if (key == "labels")
                 s.labelsFile = value;
+            else if (key == "heldout")
+                s.heldOut = value == "1";
             else
                 continue;
         } catch (const std::exception&) {
@@ -170,21 +319,23 @@ bool ReadStudyRecord(const std::string& studyDir, SStudySettings& s, std::string
         error = file + " is incomplete";
         return false;
     }
-    for (const std::string& a : s.programOptions) {
-        if (a.compare(0, 2, "-F") == 0)
-            s.dataFile = a.substr(2);
-        if (a.compare(0, 2, "-N") == 0)
-            s.individuals = std::strtol(a.c_str() + 2, nullptr, 10);
-    }
+    ReadProgramSettings(s);
     s.seedGiven = true;
     return true;
 }
 
 void MergeWithStudyRecord(SStudySettings& s, SStudySettings& recorded) {
-    if (recorded.programPath != s.programPath || recorded.programOptions != s.programOptions)
-        RefuseStudy(s.studyDir +
-                    " holds a study of other program options: give another -o, or the same "
-                    "options to resume it");
+    std::vector<std::string> was{recorded.programPath}, now{s.programPath};
+    was.insert(was.end(), recorded.programOptions.begin(), recorded.programOptions.end());
+    now.insert(now.end(), s.programOptions.begin(), s.programOptions.end());
+    const std::string difference = FirstDifference(was, now);
+    if (!difference.empty())
+        RefuseStudy(s.studyDir + " holds a study run with " + difference +
+                    ": give the same options to resume it, -fresh to start over, or another -o");
+    if (recorded.heldOut != s.heldOut)
+        RefuseStudy(s.studyDir + " holds a study run " + (recorded.heldOut ? "with" : "without") +
+                    " -cv: give the same options to resume it, -fresh to start over, or another "
+                    "-o");
     if (s.seedGiven && s.seed != recorded.seed)
         RefuseStudy(s.studyDir + " holds a study with -seed" + std::to_string(recorded.seed) +
                     ": give that seed, or none, to resume it");

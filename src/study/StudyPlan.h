@@ -31,6 +31,24 @@ std::string ChainFolder(const std::string& studyDir, int K, int replicate);
 std::string DoneMarker(const std::string& folder);
 std::string FailedMarker(const std::string& folder);
 std::string ChainLog(const std::string& folder);
+// The command a chain runs with (its seed, the program, its options), one
+// word a line: written before it starts, compared when the study resumes.
+std::string ChainCommandFile(const std::string& folder);
+// Left by -jobs in the folder of each chain it lists, removed by the chain's
+// job when it starts.
+std::string QueuedMarker(const std::string& folder);
+// The chain's own shell script, run by the lines of jobs.txt and by the
+// tasks of study.sbatch.
+std::string ChainScript(const std::string& folder);
+
+// The words of the chain's command: "GSL_RNG_SEED=<seed>", then its argv.
+std::vector<std::string> ChainCommandWords(const SChainPlan& chain);
+
+// The first difference between a recorded command and the planned one, as
+// "<what was run> where this command gives <what is planned>"; empty when
+// they are the same.
+std::string FirstDifference(const std::vector<std::string>& recorded,
+                            const std::vector<std::string>& planned);
 
 // The chains of K = kMin .. kMax, replicates 1 .. replicates: each gets the
 // program's options, then -K and -o with its own folder. breloAdm chains
@@ -48,8 +66,25 @@ std::string TessellationFile(const SStudySettings& s);
 // <study>/tessellation.
 SChainPlan TessellationPlan(const SStudySettings& s);
 
-// Creates the chain's folder. False with a message on error.
+// Creates the chain's folder and records the command it runs with
+// (ChainCommandFile). False with a message on error.
 bool PrepareChainFolder(const SChainPlan& chain, std::string& error);
+
+// Refuses (one line, exit 1) a study folder in which a chain's place is taken
+// by something else than a folder (a file named K2, say).
+void CheckChainPlaces(const std::vector<SChainPlan>& plan);
+
+// Refuses to resume chains that ran with another command, naming the first
+// difference; without a study record, also chains whose command was not
+// recorded. Returns how many chains of the plan had already started.
+int CheckRecordedCommands(const std::vector<SChainPlan>& plan, bool studyRecordFound);
+
+// The chains of plan queued by -jobs (not yet started) or running now.
+int QueuedOrRunning(const std::vector<SChainPlan>& plan);
+
+// -fresh: removes the study's chain folders (K<k>/rep<r>) and its own files
+// from studyDir, nothing else.
+void RemoveStudy(const std::string& studyDir);
 
 // study.txt: the program, its options, the base seed, the working folder,
 // the range of K and replicates run so far, and the labels file (absolute)

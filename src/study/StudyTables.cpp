@@ -33,8 +33,7 @@ const char* StatusName(ChainStatus s) {
 
 }  // namespace
 
-bool WriteSummaryTable(const std::string& file, const std::vector<SKSummary>& summaries) {
-    std::ofstream out(file);
+bool WriteSummaryTable(std::ostream& out, const std::vector<SKSummary>& summaries) {
     out << std::setprecision(10);
     out << "K\tchains\tfailed\tmeanLogLik\tsdLogLik\tmeanDIC\tbestDIC\tdeltaK\tmodes\tmajorMode"
            "\tmajorModeSimilarity\tbestChain\tchosen\n";
@@ -52,9 +51,8 @@ bool WriteSummaryTable(const std::string& file, const std::vector<SKSummary>& su
     return static_cast<bool>(out);
 }
 
-bool WriteMembershipTable(const std::string& file, const DBL_VCTR_2D& Q,
+bool WriteMembershipTable(std::ostream& out, const DBL_VCTR_2D& Q,
                           const std::vector<std::string>& ids) {
-    std::ofstream out(file);
     const size_t K = Q.empty() ? 0 : Q[0].size();
     out << "id";
     for (size_t k = 1; k <= K; ++k)
@@ -69,8 +67,7 @@ bool WriteMembershipTable(const std::string& file, const DBL_VCTR_2D& Q,
     return static_cast<bool>(out);
 }
 
-bool WriteChainTable(const std::string& file, const std::vector<SChainResult>& chains) {
-    std::ofstream out(file);
+bool WriteChainTable(std::ostream& out, const std::vector<SChainResult>& chains) {
     out << std::setprecision(10);
     out << "replicate\tseed\tstatus\tDIC\tmeanLogLik\tmode\tsimilarity\tseconds\n";
     for (const SChainResult& c : chains) {

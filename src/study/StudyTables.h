@@ -3,18 +3,20 @@
 #ifndef BRELO_STUDY_STUDYTABLES_H
 #define BRELO_STUDY_STUDYTABLES_H
 
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "study/StudySummary.h"
 
+// Each writer returns false when the stream failed.
 // summary.tsv: one row per K.
-bool WriteSummaryTable(const std::string& file, const std::vector<SKSummary>& summaries);
+bool WriteSummaryTable(std::ostream& out, const std::vector<SKSummary>& summaries);
 // K<k>_Q.tsv: "id cluster1 ... clusterK", then one row per individual (ids
 // quoted as the programs' plain tables quote them).
-bool WriteMembershipTable(const std::string& file, const DBL_VCTR_2D& Q,
+bool WriteMembershipTable(std::ostream& out, const DBL_VCTR_2D& Q,
                           const std::vector<std::string>& ids);
 // K<k>_chains.tsv: one row per chain of one K.
-bool WriteChainTable(const std::string& file, const std::vector<SChainResult>& chains);
+bool WriteChainTable(std::ostream& out, const std::vector<SChainResult>& chains);
 
 #endif
