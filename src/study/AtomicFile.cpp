@@ -73,8 +73,8 @@ bool WriteFileAtomically(const std::string& file, const std::function<bool(std::
     return Commit(temp, file, error);
 }
 
-bool MakeFileAtomically(const std::string& file, const std::function<bool(const std::string&)>& make,
-                        std::string& error) {
+bool MakeFileAtomically(const std::string& file,
+                        const std::function<bool(const std::string&)>& make, std::string& error) {
     const std::string temp = TemporaryName(file);
     errno = 0;
     if (!make(temp)) {

@@ -20,7 +20,7 @@ bool WriteFileAtomically(const std::string& file, const std::function<bool(std::
                          std::string& error);
 
 // The same for a writer that takes a file name (a chart).
-bool MakeFileAtomically(const std::string& file, const std::function<bool(const std::string&)>& make,
-                        std::string& error);
+bool MakeFileAtomically(const std::string& file,
+                        const std::function<bool(const std::string&)>& make, std::string& error);
 
 #endif

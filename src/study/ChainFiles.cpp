@@ -1,8 +1,8 @@
 #include "study/ChainFiles.h"
 
 #include <cctype>
-#include <cstdlib>
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <iomanip>
 #include <limits>

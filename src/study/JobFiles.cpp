@@ -68,8 +68,8 @@ std::string ShellQuote(const std::string& text) {
 }
 
 std::string ChainScriptText(const SChainPlan& chain, const std::string& workingDir) {
-    const std::string name = "K" + std::to_string(chain.K) + " rep" +
-                             std::to_string(chain.replicate);
+    const std::string name =
+        "K" + std::to_string(chain.K) + " rep" + std::to_string(chain.replicate);
     std::ostringstream s;
     s << "#!/bin/sh\n"
       << "# Chain " << name << " of a breloStudy study (written by -jobs): runs once, unless it\n"

@@ -12,8 +12,8 @@
 
 #include "study/AtomicFile.h"
 #include "study/ChainFiles.h"
-#include "study/StudyLock.h"
 #include "study/StudyCharts.h"
+#include "study/StudyLock.h"
 #include "study/StudyPlan.h"
 #include "study/StudyTables.h"
 

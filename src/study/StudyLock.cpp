@@ -78,8 +78,7 @@ CStudyLock::CStudyLock(const std::string& studyDir, const std::string& command) 
         const std::string holder = Holder(ReadAll(m_fd));
         close(m_fd);
         m_fd = -1;
-        RefuseStudy(studyDir + " is in use (" + holder +
-                    "): wait for it to end, or stop it first");
+        RefuseStudy(studyDir + " is in use (" + holder + "): wait for it to end, or stop it first");
     }
     const std::string previous = ReadAll(m_fd);
     if (!previous.empty())
@@ -87,8 +86,8 @@ CStudyLock::CStudyLock(const std::string& studyDir, const std::string& command) 
                   << ", which ended without releasing it" << std::endl;
     const std::string text = "pid\t" + std::to_string(getpid()) + "\nhost\t" + HostName() +
                              "\ncommand\t" + command + "\nstarted\t" + Now() + "\n";
-    if (ftruncate(m_fd, 0) != 0 || pwrite(m_fd, text.data(), text.size(), 0) !=
-                                       static_cast<ssize_t>(text.size()))
+    if (ftruncate(m_fd, 0) != 0 ||
+        pwrite(m_fd, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size()))
         RefuseStudy("cannot write the lock " + file + ": " + std::strerror(errno));
 }
 

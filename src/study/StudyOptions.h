@@ -29,9 +29,9 @@ struct SStudySettings {
     std::string studyDir;
     std::string labelsFile;
     double modeThreshold = 0.9;
-    bool fresh = false;      // -fresh: the study's earlier chains and files removed first
-    bool force = false;      // -force: run or write jobs even with chains queued by -jobs
-    bool heldOut = false;    // -cv: each chain also scores held-out data
+    bool fresh = false;         // -fresh: the study's earlier chains and files removed first
+    bool force = false;         // -force: run or write jobs even with chains queued by -jobs
+    bool heldOut = false;       // -cv: each chain also scores held-out data
     std::string sbatchOptions;  // -sbatch: options of the scheduler for study.sbatch
     std::vector<std::string> programOptions;  // as given, -i included
     // Read from the program's options:

@@ -136,10 +136,13 @@ bool WriteChainCommand(const SChainPlan& chain, std::string& error) {
         error);
 }
 
-// A chain folder that holds anything: the chain started once.
+// A chain folder that holds anything but its lock: the chain started once.
 bool ChainStarted(const std::string& folder) {
     std::error_code ec;
-    return fs::is_directory(folder, ec) && !fs::is_empty(folder, ec);
+    for (const auto& entry : fs::directory_iterator(folder, ec))
+        if (entry.path().filename() != "lock")
+            return true;
+    return false;
 }
 
 std::string ChainName(const SChainPlan& c) {

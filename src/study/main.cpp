@@ -13,8 +13,8 @@
 #include "study/ChainRunner.h"
 #include "study/JobFiles.h"
 #include "study/StudyCollect.h"
-#include "study/StudyOptions.h"
 #include "study/StudyLock.h"
+#include "study/StudyOptions.h"
 #include "study/StudyPlan.h"
 
 namespace fs = std::filesystem;
