@@ -11,6 +11,7 @@
 #include "core/StatUtilities.h"
 #include "io/BestRunRecord.h"
 #include "io/IOUtilities.h"
+#include "io/ManipVector.h"
 #include "io/ResultReport.h"
 #include "io/ResultTables.h"
 #include "plot/PlotUtilities.h"
@@ -279,6 +280,8 @@ void WriteAdmResults(const SAdmOptions& opt, const SAdmSetup& setup, const CSpat
     WriteResultTables(opt, setup, est);
     WritePredictiveMemberships(opt, setup, est);
     WriteValue(opt.FOFN + "AL.txt", est.dAL);
+    // The log-likelihood of every sweep, as brelo writes it.
+    SaveToMyFile(chain.LH, opt.FOFN + "LHstock.txt");
     WriteValue(opt.FOFN + "PD.txt", est.pd);
     WriteValue(opt.FOFN + "PD2.txt", est.pd2);
     WriteValue(opt.FOFN + "DIC.txt", est.DIC);

@@ -115,6 +115,8 @@ bool ReadChainResults(StudyProgram program, const std::string& prefix, int K, SC
         return false;
     }
     chain.DIC = ReadSingleValue(prefix + "DIC.txt");
+    chain.trace = ReadTrace(prefix + "LHstock.txt");
+    ReadRunDiagnostics(prefix + "TR.txt", chain);
     if (program == StudyProgram::Brelo) {
         chain.meanLogL = ReadSingleValue(prefix + "AL.txt");
     } else {
@@ -126,6 +128,53 @@ bool ReadChainResults(StudyProgram program, const std::string& prefix, int K, SC
             chain.meanLogL = ReadSingleValue(prefix + "AL.txt");
     }
     return true;
+}
+
+DBL_VCTR_1D ReadTrace(const std::string& file) {
+    std::ifstream in(file);
+    DBL_VCTR_1D trace;
+    std::string line;
+    while (std::getline(in, line)) {
+        char* end = nullptr;
+        const double v = std::strtod(line.c_str(), &end);
+        if (end == line.c_str() || !std::isfinite(v))
+            return {};
+        trace.push_back(v);
+    }
+    return trace;
+}
+
+void ReadRunDiagnostics(const std::string& report, SChainResult& chain) {
+    std::ifstream in(report);
+    std::string line;
+    bool inTraces = false;
+    while (std::getline(in, line)) {
+        if (line.compare(0, 30, "Effective sample size over the") == 0) {
+            inTraces = true;
+            continue;
+        }
+        if (line.compare(0, 37, "Warning: the chain has not mixed for ") == 0) {
+            chain.warned = true;
+            break;
+        }
+        if (!inTraces)
+            continue;
+        std::istringstream fields(line);
+        std::string name, ess, flag;
+        if (!std::getline(fields, name, '\t') || !std::getline(fields, ess, '\t'))
+            break;  // the end of the section
+        std::getline(fields, flag);
+        if (flag.empty())
+            continue;
+        const bool frozen = flag.find("constant") != std::string::npos;
+        const double value = frozen ? kNaN : std::strtod(ess.c_str(), nullptr);
+        auto score = [](double v) { return std::isnan(v) ? -1.0 : v; };
+        if (chain.worstParameter.empty() || score(value) < score(chain.worstEss)) {
+            chain.worstParameter = name;
+            chain.worstEss = value;
+        }
+        chain.warned = true;
+    }
 }
 
 double RecordedRunSeconds(const std::string& runTable) {

@@ -31,6 +31,15 @@ bool ReadNumberedMemberships(const std::string& file, int K, DBL_VCTR_2D& Q);
 bool ReadChainResults(StudyProgram program, const std::string& prefix, int K, SChainResult& chain,
                       std::string& message);
 
+// The log-likelihood of every sweep of a chain ("LHstock.txt": one number
+// a line); empty when the file is absent or holds anything else.
+DBL_VCTR_1D ReadTrace(const std::string& file);
+
+// The chain's own verdict from the section "Run Diagnostics" of its report:
+// sets warned and the worst flagged trace (worstParameter, worstEss, NaN
+// for a frozen one). Leaves chain as it is without such a section.
+void ReadRunDiagnostics(const std::string& report, SChainResult& chain);
+
 // The run time a chain recorded in its run.txt (key run_time_seconds), NaN
 // when there is none.
 double RecordedRunSeconds(const std::string& runTable);

@@ -16,6 +16,8 @@ const int kBlack = 0x000000;
 const int kGrey = 0x999999;
 const int kBlue = 0x0072B2;
 const int kVermillion = 0xD55E00;
+const int kGreen = 0x009E73;
+const int kMarkRed = 0xCC3311;
 const std::string kFont = "";
 
 // A column of coloured squares with their texts.
@@ -96,8 +98,65 @@ bool WriteChart(BaseChart& chart, const std::string& fileBase, std::string* erro
     return true;
 }
 
+namespace {
+
+// A line across each panel at every K whose chains disagree or have not
+// mixed, named in the first panel.
+void MarkUntrustedK(const std::vector<SKSummary>& summaries, const std::vector<XYChart*>& panels) {
+    for (const SKSummary& s : summaries) {
+        const std::string mark = MarkText(s);
+        if (mark.empty())
+            continue;
+        const std::string text = s.disagree ? "disagree" : "not mixed";
+        for (size_t p = 0; p < panels.size(); ++p)
+            panels[p]->xAxis()->addMark(s.K, kMarkRed, p == 0 ? text : "");
+    }
+}
+
+bool AnyMarked(const std::vector<SKSummary>& summaries) {
+    for (const SKSummary& s : summaries)
+        if (s.disagree || s.notMixed)
+            return true;
+    return false;
+}
+
+// The held-out panel: each chain's score, the mean and its spread, the K of
+// the best mean marked.
+std::unique_ptr<XYChart> HeldOutPanel(const std::vector<SKSummary>& summaries,
+                                      const std::vector<std::vector<double>>& heldOutOfChains,
+                                      int kMin, int kMax) {
+    auto panel = KPanel("Held-out log-likelihood (-cv)", "per held-out unit", kMin, kMax);
+    std::vector<double> chainK, chainH, k, mean;
+    for (size_t i = 0; i < summaries.size(); ++i) {
+        const SKSummary& s = summaries[i];
+        if (i < heldOutOfChains.size())
+            for (double h : heldOutOfChains[i])
+                if (std::isfinite(h))
+                    chainK.push_back(s.K), chainH.push_back(h);
+        if (!std::isfinite(s.meanHeldOut))
+            continue;
+        k.push_back(s.K), mean.push_back(s.meanHeldOut);
+        if (std::isfinite(s.sdHeldOut)) {
+            LineLayer* bar = panel->addLineLayer();
+            bar->addDataSet({s.meanHeldOut - s.sdHeldOut, s.meanHeldOut + s.sdHeldOut}, kGreen);
+            bar->setXData({double(s.K), double(s.K)});
+            bar->setLineWidth(2);
+        }
+        if (s.bestHeldOut)
+            panel->addScatterLayer({double(s.K)}, {s.meanHeldOut}, "", Chart::DiamondSymbol, 13,
+                                   kVermillion, kBlack);
+    }
+    if (!chainK.empty())
+        panel->addScatterLayer(chainK, chainH, "", Chart::CircleSymbol, 5, kGrey, kGrey);
+    AddLine(*panel, k, mean, kGreen, Chart::CircleSymbol);
+    return panel;
+}
+
+}  // namespace
+
 bool DrawKChoice(const std::string& fileBase, const std::vector<SKSummary>& summaries,
-                 const std::vector<std::vector<double>>& logLikOfChains, std::string* error) {
+                 const std::vector<std::vector<double>>& logLikOfChains, std::string* error,
+                 const std::vector<std::vector<double>>& heldOutOfChains) {
     if (summaries.empty())
         return false;
     const int kMin = summaries.front().K, kMax = summaries.back().K;
@@ -107,7 +166,8 @@ bool DrawKChoice(const std::string& fileBase, const std::vector<SKSummary>& summ
     delta->yAxis()->setAutoScale(0.1, 0, 0.8);
 
     std::vector<double> chainK, chainL, k, mean, meanDIC, bestDIC, kDIC, kBest, kDelta, deltaK;
-    int chosen = 0;
+    int chosen = 0, bestHeldOut = 0;
+    bool heldOut = false;
     for (size_t i = 0; i < summaries.size(); ++i) {
         const SKSummary& s = summaries[i];
         for (double l : logLikOfChains[i])
@@ -129,6 +189,9 @@ bool DrawKChoice(const std::string& fileBase, const std::vector<SKSummary>& summ
             kDelta.push_back(s.K), deltaK.push_back(s.deltaK);
         if (s.chosen)
             chosen = s.K;
+        if (s.bestHeldOut)
+            bestHeldOut = s.K;
+        heldOut = heldOut || std::isfinite(s.meanHeldOut);
     }
     if (!chainK.empty())
         logLik->addScatterLayer(chainK, chainL, "", Chart::CircleSymbol, 5, kGrey, kGrey);
@@ -140,24 +203,90 @@ bool DrawKChoice(const std::string& fileBase, const std::vector<SKSummary>& summ
         if (kDelta[i] == chosen)
             delta->addScatterLayer({kDelta[i]}, {deltaK[i]}, "", Chart::DiamondSymbol, 13,
                                    kVermillion, kBlack);
+    std::unique_ptr<XYChart> held;
+    if (heldOut)
+        held = HeldOutPanel(summaries, heldOutOfChains, kMin, kMax);
+    std::vector<XYChart*> panels{logLik.get(), dic.get(), delta.get()};
+    if (held)
+        panels.push_back(held.get());
+    MarkUntrustedK(summaries, panels);
 
-    SwatchLegend legend1(300, {{kGrey, "one chain"}, {kBlue, "mean \xC2\xB1 standard deviation"}});
+    std::vector<std::pair<int, std::string>> entries1{{kGrey, "one chain"},
+                                                      {kBlue, "mean \xC2\xB1 standard deviation"}};
+    if (AnyMarked(summaries))
+        entries1.push_back({kMarkRed, "K whose chains disagree or have not mixed"});
+    SwatchLegend legend1(300, entries1);
     SwatchLegend legend2(300, {{kBlue, "mean over the chains"}, {kVermillion, "best chain"}});
     std::vector<std::pair<int, std::string>> entries3{{kBlue, "\xCE\x94K"}};
     if (chosen > 0)
         entries3.push_back({kVermillion, "largest \xCE\x94K: K = " + Number(chosen)});
     SwatchLegend legend3(300, entries3);
+    std::vector<std::pair<int, std::string>> entries4{{kGreen, "mean \xC2\xB1 standard deviation"}};
+    if (bestHeldOut > 0)
+        entries4.push_back({kVermillion, "best mean: K = " + Number(bestHeldOut)});
+    SwatchLegend legend4(300, entries4);
 
-    MultiChart m(1010, 345, 0xffffff);
-    m.addTitle(chosen > 0 ? "Choosing K: Evanno's \xCE\x94K points to K = " + Number(chosen)
-                          : "Choosing K (\xCE\x94K needs three successive K and two chains each)",
-               kFont, 12);
-    m.addChart(5, 32, logLik.get());
-    m.addChart(340, 32, dic.get());
-    m.addChart(675, 32, delta.get());
-    m.addChart(80, 305, &legend1);
-    m.addChart(415, 305, &legend2);
-    m.addChart(750, 305, &legend3);
+    std::string title = chosen > 0
+                            ? "Choosing K: Evanno's \xCE\x94K points to K = " + Number(chosen)
+                            : "Choosing K (\xCE\x94K needs three successive K and two "
+                              "chains each)";
+    if (bestHeldOut > 0)
+        title += ", the held-out data to K = " + Number(bestHeldOut);
+    MultiChart m(held ? 1345 : 1010, 365, 0xffffff);
+    m.addTitle(title, kFont, 12);
+    for (size_t p = 0; p < panels.size(); ++p)
+        m.addChart(5 + 335 * static_cast<int>(p), 32, panels[p]);
+    SwatchLegend* legends[] = {&legend1, &legend2, &legend3, &legend4};
+    for (size_t p = 0; p < panels.size(); ++p)
+        m.addChart(80 + 335 * static_cast<int>(p), 305, legends[p]);
+    return WriteChart(m, fileBase, error);
+}
+
+bool DrawTraces(const std::string& fileBase, int K, const std::vector<SChainResult>& chains,
+                std::string* error) {
+    std::vector<const SChainResult*> drawn;
+    double lo = HUGE_VAL, hi = -HUGE_VAL;
+    size_t longest = 0;
+    int burnIn = 0;
+    for (const SChainResult& c : chains) {
+        if (c.status != ChainStatus::Done || c.trace.empty())
+            continue;
+        drawn.push_back(&c);
+        longest = std::max(longest, c.trace.size());
+        burnIn = std::max(burnIn, c.burnIn);
+        const size_t first = static_cast<size_t>(c.burnIn) < c.trace.size() ? c.burnIn : 0;
+        for (size_t t = first; t < c.trace.size(); ++t)
+            lo = std::min(lo, c.trace[t]), hi = std::max(hi, c.trace[t]);
+    }
+    if (drawn.empty())
+        return true;
+    const double margin = hi > lo ? 0.08 * (hi - lo) : std::max(1.0, 1e-6 * std::fabs(hi));
+    XYChart c(760, 400, 0xffffff);
+    c.setPlotArea(85, 36, 650, 300, 0xffffff, -1, kBlack, 0xe0e0e0, 0xe0e0e0);
+    c.setClipping();
+    c.addTitle("Log-likelihood of the chains at K = " + Number(K), kFont, 11);
+    c.xAxis()->setLinearScale(0, static_cast<double>(longest));
+    c.xAxis()->setTitle("sweep", kFont, 9);
+    c.yAxis()->setLinearScale(lo - margin, hi + margin);
+    c.yAxis()->setTitle("log-likelihood", kFont, 9);
+    if (burnIn > 0 && static_cast<size_t>(burnIn) < longest)
+        c.xAxis()->addMark(burnIn + 0.5, kGrey, "end of burn-in");
+    std::vector<std::pair<int, std::string>> entries;
+    for (const SChainResult* chain : drawn) {
+        std::vector<double> x(chain->trace.size());
+        for (size_t t = 0; t < x.size(); ++t)
+            x[t] = static_cast<double>(t + 1);
+        const int color = Chart::PaletteColor(chain->replicate - 1);
+        LineLayer* layer = c.addLineLayer();
+        layer->addDataSet(chain->trace, color);
+        layer->setXData(x);
+        layer->setLineWidth(1);
+        entries.push_back({color, "chain " + Number(chain->replicate)});
+    }
+    SwatchLegend legend(110, entries);
+    MultiChart m(880, std::max(400, legend.getHeight() + 46), 0xffffff);
+    m.addChart(0, 0, &c);
+    m.addChart(765, 40, &legend);
     return WriteChart(m, fileBase, error);
 }
 

@@ -16,11 +16,23 @@ class BaseChart;
 // complete; false with the reason in *error when one failed.
 bool WriteChart(BaseChart& chart, const std::string& fileBase, std::string* error = nullptr);
 
-// fileBase + ".png" and ".svg": three panels against K. logLikOfChains
-// holds, for each summary, the mean log-likelihoods of its chains.
+// fileBase + ".png" and ".svg": panels against K (mean log-likelihood, DIC,
+// Delta K, and the held-out log-likelihood when known), each K whose chains
+// disagree or have not mixed marked across them. logLikOfChains holds, for
+// each summary, the mean log-likelihoods of its chains, heldOutOfChains
+// their held-out scores.
 bool DrawKChoice(const std::string& fileBase, const std::vector<SKSummary>& summaries,
                  const std::vector<std::vector<double>>& logLikOfChains,
-                 std::string* error = nullptr);
+                 std::string* error = nullptr,
+                 const std::vector<std::vector<double>>& heldOutOfChains = {});
+
+// fileBase + ".png" and ".svg": the log-likelihood trace of every finished
+// chain of one K overlaid, each chain in its colour, the end of the burn-in
+// marked; the vertical range fits the kept sweeps (the burn-in's first
+// sweeps, far below, are cut). True, writing nothing, when no chain has a
+// trace.
+bool DrawTraces(const std::string& fileBase, int K, const std::vector<SChainResult>& chains,
+                std::string* error = nullptr);
 
 // The order in which the bar plots show the individuals and the groups
 // they fall in: groups in increasing number, within a group by main

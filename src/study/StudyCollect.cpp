@@ -73,15 +73,19 @@ std::ostream& operator<<(std::ostream& os, Shown x) {
 }
 
 void PrintSummary(const std::vector<SKSummary>& summaries, int chosen) {
-    std::cout << "\n  K  chains failed  mean logL (sd)          mean DIC     deltaK  modes  "
+    std::cout << "\n  K  chains failed  mean logL (sd)          mean DIC     deltaK  R-hat  modes  "
                  "major mode (similarity)\n";
     for (const SKSummary& s : summaries) {
         std::ostringstream row;
         row << std::setw(3) << s.K << std::setw(8) << s.chains << std::setw(7) << s.failed << "  "
             << std::setw(11) << Shown{s.meanLogL, 1} << " (" << std::setw(7) << Shown{s.sdLogL, 1}
             << ")  " << std::setw(11) << Shown{s.meanDIC, 1} << std::setw(11) << Shown{s.deltaK, 1}
-            << std::setw(7) << s.modes << std::setw(6) << s.majorModeChains << " ("
-            << Shown{s.majorModeSimilarity, 3} << ")" << (s.chosen ? "  <- K" : "");
+            << std::setw(7) << Shown{s.rhat, 2} << std::setw(7) << s.modes << std::setw(6)
+            << s.majorModeChains << " (" << Shown{s.majorModeSimilarity, 3} << ")"
+            << (s.chosen ? "  <- K" : "");
+        const std::string mark = MarkText(s);
+        if (!mark.empty())
+            row << "  [" << mark << "]";
         std::cout << row.str() << "\n";
     }
     if (chosen > 0)
@@ -119,6 +123,7 @@ SChainResult LoadChain(const SStudySettings& study, int K, int replicate) {
     c.K = K;
     c.replicate = replicate;
     c.seed = ChainSeed(study.seed, K, replicate);
+    c.burnIn = static_cast<int>(std::max(study.burnIn, 0L));
     const std::string folder = ChainFolder(study.studyDir, K, replicate);
     const std::string prefix = folder + "/" + study.dataFile;
     std::error_code ec;
@@ -146,131 +151,214 @@ SChainResult LoadChain(const SStudySettings& study, int K, int replicate) {
     return c;
 }
 
-SCollectOutcome CollectStudy(const std::string& studyDir, const std::string& labelsFile,
-                             double threshold) {
-    SStudySettings study;
-    std::string workingDir, error;
-    if (!ReadStudyRecord(studyDir, study, workingDir, error))
-        RefuseStudy(error);
-    study.studyDir = fs::absolute(studyDir).lexically_normal().string();
-    // Labels given now, else those the study was run with.
-    const std::string labelsPath = labelsFile.empty() ? study.labelsFile : labelsFile;
-    std::vector<std::string> labels;
-    if (!labelsPath.empty())
-        labels = ReadLabels(labelsPath, study.individuals);
+namespace {
 
+// What -collect gathers and derives, for the tables, charts and report.
+struct SStudyResults {
+    SStudySettings study;
+    std::vector<std::vector<SChainResult>> chains;  // per K, per replicate
+    std::vector<SKSummary> summaries;               // per K
+    std::vector<std::vector<double>> logLik;        // per K, the finished chains' mean
+    std::vector<std::string> ids;                   // one per individual
+    std::vector<std::string> groups;                // per individual, empty when unknown
+    std::string groupSource;                        // what the groups are
+    size_t N = 0;
+    int chosen = 0;
+};
+
+std::vector<std::vector<SChainResult>> LoadChains(const SStudySettings& study) {
     std::vector<std::vector<SChainResult>> chains;
     for (int K = study.kMin; K <= study.kMax; ++K) {
         chains.push_back({});
         for (int r = 1; r <= study.replicates; ++r)
             chains.back().push_back(LoadChain(study, K, r));
     }
-    size_t N;
-    CheckSameIndividuals(chains, N);
-    if (!labels.empty() && N > 0 && labels.size() != N)
-        RefuseStudy("the labels file " + labelsPath + " holds " + std::to_string(labels.size()) +
-                    " labels for " + std::to_string(N) + " individuals");
+    return chains;
+}
 
-    std::vector<SKSummary> summaries;
-    std::vector<std::vector<double>> logLik;
+void Summarise(SStudyResults& r, double threshold) {
     std::vector<int> K;
     std::vector<double> meanL, sdL;
-    for (auto& ofK : chains) {
-        summaries.push_back(SummariseK(ofK.front().K, ofK, threshold));
-        logLik.push_back({});
+    for (auto& ofK : r.chains) {
+        r.summaries.push_back(SummariseK(ofK.front().K, ofK, threshold));
+        AssessAgreement(r.summaries.back(), ofK);
+        r.logLik.push_back({});
         for (const SChainResult& c : ofK)
             if (c.status == ChainStatus::Done)
-                logLik.back().push_back(c.meanLogL);
-        K.push_back(summaries.back().K);
-        meanL.push_back(summaries.back().meanLogL);
-        sdL.push_back(summaries.back().sdLogL);
+                r.logLik.back().push_back(c.meanLogL);
+        K.push_back(r.summaries.back().K);
+        meanL.push_back(r.summaries.back().meanLogL);
+        sdL.push_back(r.summaries.back().sdLogL);
     }
     const std::vector<double> delta = EvannoDeltaK(K, meanL, sdL);
-    for (size_t i = 0; i < summaries.size(); ++i)
-        summaries[i].deltaK = delta[i];
-    AlignAcrossK(summaries);
-    const int chosen = ChooseK(summaries);
+    for (size_t i = 0; i < r.summaries.size(); ++i)
+        r.summaries[i].deltaK = delta[i];
+    AlignAcrossK(r.summaries);
+    r.chosen = ChooseK(r.summaries);
+}
 
-    // Without labels, a program that read the individuals' populations from
-    // the data file (GENEPOP) wrote them beside its results: they group the
-    // bar plots.
-    std::vector<std::string> groupLabels = labels;
-    std::string groupTitle = "individuals grouped by their label";
-    if (groupLabels.empty()) {
-        groupLabels = PopulationsOfTheData(study, chains, N);
-        groupTitle = "individuals grouped by their population in the data file";
-    }
-
-    // Ids: the labels, else those the chains wrote, else the positions.
-    std::vector<std::string> ids = labels;
-    for (size_t k = 0; ids.empty() && k < chains.size(); ++k)
-        for (const SChainResult& c : chains[k])
-            if (c.status == ChainStatus::Done && c.ids.size() == N) {
-                ids = c.ids;
-                break;
+// The ids the chains wrote; the positions 1 ... N, said on screen, when no
+// chain wrote any (runs of versions without Q.txt). Chains that name other
+// individuals than the first are failed.
+void SettleIds(SStudyResults& r) {
+    for (auto& ofK : r.chains)
+        for (SChainResult& c : ofK) {
+            if (c.status != ChainStatus::Done || c.ids.empty())
+                continue;
+            if (r.ids.empty())
+                r.ids = c.ids;
+            else if (c.ids != r.ids) {
+                c.status = ChainStatus::Failed;
+                c.message = "its Q.txt names other individuals than the other chains'";
             }
+        }
+    if (r.ids.empty() && r.N > 0) {
+        std::cout << "The chains wrote no ids (no Q.txt): the individuals are numbered 1 to " << r.N
+                  << " in the order of the data file" << std::endl;
+        for (size_t i = 1; i <= r.N; ++i)
+            r.ids.push_back(std::to_string(i));
+    }
+}
 
-    for (size_t i = 0; i < summaries.size(); ++i) {
-        const std::string stem = study.studyDir + "/K" + std::to_string(summaries[i].K);
+// The groups of the bar plots and of the tables' group column: the labels
+// given, else the populations a program read from the data file (GENEPOP)
+// and wrote beside its results.
+void SettleGroups(SStudyResults& r, const std::string& labelsPath) {
+    if (!labelsPath.empty()) {
+        r.groups = ReadLabels(labelsPath, r.study.individuals);
+        if (r.N > 0 && r.groups.size() != r.N)
+            RefuseStudy("the labels file " + labelsPath + " holds " +
+                        std::to_string(r.groups.size()) + " labels for " + std::to_string(r.N) +
+                        " individuals");
+        r.groupSource = "label";
+        return;
+    }
+    r.groups = PopulationsOfTheData(r.study, r.chains, r.N);
+    if (!r.groups.empty())
+        r.groupSource = "population in the data file";
+}
+
+void WriteStudyTables(const SStudyResults& r) {
+    for (size_t i = 0; i < r.summaries.size(); ++i) {
+        const SKSummary& s = r.summaries[i];
+        const std::string stem = r.study.studyDir + "/K" + std::to_string(s.K);
         WriteTable(stem + "_chains.tsv",
-                   [&](std::ostream& out) { return WriteChainTable(out, chains[i]); });
-        if (!summaries[i].majorQ.empty())
+                   [&](std::ostream& out) { return WriteChainTable(out, r.chains[i]); });
+        if (!s.majorQ.empty())
             WriteTable(stem + "_Q.tsv", [&](std::ostream& out) {
-                return WriteMembershipTable(out, summaries[i].majorQ, ids);
+                return WriteMembershipTable(out, s.majorQ, r.ids, r.groups);
             });
-        for (const SChainResult& c : chains[i])
+    }
+    WriteTable(r.study.studyDir + "/summary.tsv",
+               [&](std::ostream& out) { return WriteSummaryTable(out, r.summaries); });
+}
+
+// The bars in order of the groups, else of the main cluster at the last K.
+SBarOrder BarOrder(const SStudyResults& r, const SKSummary& last, std::string& title) {
+    std::vector<int> groupOf;
+    std::vector<std::string> names;
+    if (!r.groups.empty()) {
+        std::map<std::string, int> number;
+        for (const std::string& l : r.groups) {
+            auto it = number.emplace(l, static_cast<int>(names.size())).first;
+            if (it->second == static_cast<int>(names.size()))
+                names.push_back(l);
+            groupOf.push_back(it->second);
+        }
+        title = "individuals grouped by their " + r.groupSource;
+    } else {
+        for (int k = 1; k <= last.K; ++k)
+            names.push_back(std::to_string(k));
+        for (const DBL_VCTR_1D& q : last.majorQ)
+            groupOf.push_back(static_cast<int>(std::max_element(q.begin(), q.end()) - q.begin()));
+        title = "individuals grouped by their main cluster at K = " + std::to_string(last.K);
+    }
+    return OrderForBars(groupOf, names, last.majorQ);
+}
+
+void DrawStudyCharts(const SStudyResults& r) {
+    std::string error;
+    const std::string& dir = r.study.studyDir;
+    if (!DrawKChoice(dir + "/Kchoice", r.summaries, r.logLik, &error))
+        RefuseStudy(error);
+    for (size_t i = 0; i < r.summaries.size(); ++i)
+        if (!DrawTraces(dir + "/K" + std::to_string(r.summaries[i].K) + "_traces", r.summaries[i].K,
+                        r.chains[i], &error))
+            RefuseStudy(error);
+    const SKSummary* last = nullptr;
+    for (const SKSummary& s : r.summaries)
+        if (!s.majorQ.empty())
+            last = &s;
+    if (last == nullptr)
+        return;
+    std::string title;
+    const SBarOrder bars = BarOrder(r, *last, title);
+    if (!DrawBarplots(dir + "/barplots", r.summaries, bars, title, &error))
+        RefuseStudy(error);
+    std::cout << "Bar plots: " << title << "\n";
+}
+
+// One line per K whose chains disagree or have not mixed, saying what to do.
+void PrintMarks(const std::vector<SKSummary>& summaries) {
+    for (const SKSummary& s : summaries) {
+        if (!s.disagree && !s.notMixed)
+            continue;
+        std::ostringstream line;
+        line << "K = " << s.K << ": " << MarkText(s) << " (";
+        if (s.disagree)
+            line << "R-hat " << Shown{s.rhat, 2} << ", " << s.majorModeChains << " of " << s.chains
+                 << " chains in the major mode" << (s.notMixed ? "; " : "");
+        if (s.notMixed) {
+            line << s.warnedChains << " of " << s.chains << " chains warned, worst "
+                 << s.worstParameter;
+            if (!std::isnan(s.worstEss))
+                line << " with effective sample size " << Shown{s.worstEss, 0};
+            else
+                line << " frozen";
+        }
+        line << "): its results are not to be trusted; run more sweeps (-S), or replica "
+                "exchange (-rx) if the program offers it";
+        std::cout << line.str() << "\n";
+    }
+}
+
+}  // namespace
+
+SCollectOutcome CollectStudy(const std::string& studyDir, const std::string& labelsFile,
+                             double threshold) {
+    SStudyResults r;
+    std::string workingDir, error;
+    if (!ReadStudyRecord(studyDir, r.study, workingDir, error))
+        RefuseStudy(error);
+    r.study.studyDir = fs::absolute(studyDir).lexically_normal().string();
+    r.chains = LoadChains(r.study);
+    CheckSameIndividuals(r.chains, r.N);
+    SettleIds(r);
+    // Labels given now, else those the study was run with.
+    SettleGroups(r, labelsFile.empty() ? r.study.labelsFile : labelsFile);
+    Summarise(r, threshold);
+
+    SCollectOutcome outcome;
+    outcome.chosenK = r.chosen;
+    for (const auto& ofK : r.chains)
+        for (const SChainResult& c : ofK) {
             if (c.status == ChainStatus::Failed)
                 std::cout << "K" << c.K << " rep" << c.replicate << " failed: " << c.message
                           << "\n";
-    }
-    SCollectOutcome outcome;
-    outcome.chosenK = chosen;
-    for (const auto& ofK : chains)
-        for (const SChainResult& c : ofK) {
             outcome.unfinished += c.status == ChainStatus::Unfinished;
             outcome.failed += c.status == ChainStatus::Failed;
         }
     if (outcome.unfinished > 0)
         std::cout << outcome.unfinished
-                  << " chains have not finished (not run yet, running, or stopped): collect "
-                     "again once they have\n";
-    WriteTable(study.studyDir + "/summary.tsv",
-               [&](std::ostream& out) { return WriteSummaryTable(out, summaries); });
-
-    if (!DrawKChoice(study.studyDir + "/Kchoice", summaries, logLik, &error))
-        RefuseStudy(error);
-    const SKSummary* last = nullptr;
-    for (const SKSummary& s : summaries)
-        if (!s.majorQ.empty())
-            last = &s;
-    if (last != nullptr) {
-        std::vector<int> groupOf;
-        std::vector<std::string> names;
-        std::string title = groupTitle;
-        if (!groupLabels.empty()) {
-            std::map<std::string, int> number;
-            for (const std::string& l : groupLabels) {
-                auto it = number.emplace(l, static_cast<int>(names.size())).first;
-                if (it->second == static_cast<int>(names.size()))
-                    names.push_back(l);
-                groupOf.push_back(it->second);
-            }
-        } else {
-            for (int k = 1; k <= last->K; ++k)
-                names.push_back(std::to_string(k));
-            for (const DBL_VCTR_1D& q : last->majorQ)
-                groupOf.push_back(
-                    static_cast<int>(std::max_element(q.begin(), q.end()) - q.begin()));
-            title = "individuals grouped by their main cluster at K = " + std::to_string(last->K);
-        }
-        if (!DrawBarplots(study.studyDir + "/barplots", summaries,
-                          OrderForBars(groupOf, names, last->majorQ), title, &error))
-            RefuseStudy(error);
-        std::cout << "Bar plots: " << title << "\n";
-    }
-    PrintSummary(summaries, chosen);
-    std::cout << "Results in " << study.studyDir
-              << "/: summary.tsv, K<k>_Q.tsv, K<k>_chains.tsv, Kchoice.png/.svg, barplots.png/.svg"
+                  << " chains have not finished (not run yet, queued, running, or stopped): "
+                     "collect again once they have\n";
+    WriteStudyTables(r);
+    DrawStudyCharts(r);
+    PrintSummary(r.summaries, r.chosen);
+    PrintMarks(r.summaries);
+    std::cout << "Results in " << r.study.studyDir
+              << "/: summary.tsv, K<k>_Q.tsv, K<k>_chains.tsv, K<k>_traces.png, Kchoice.png, "
+                 "barplots.png (.svg beside each)"
               << std::endl;
     return outcome;
 }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "core/MultiChainDiagnostics.h"
 #include "study/Alignment.h"
 #include "study/Modes.h"
 
@@ -22,7 +23,13 @@ void MeanAndSd(const std::vector<double>& values, double& mean, double& sd) {
 }
 }  // namespace
 
-SChainResult::SChainResult() : DIC(kNaN), meanLogL(kNaN), seconds(kNaN), similarityToMode(kNaN) {}
+SChainResult::SChainResult()
+    : DIC(kNaN),
+      meanLogL(kNaN),
+      seconds(kNaN),
+      similarityToMode(kNaN),
+      worstEss(kNaN),
+      heldOut(kNaN) {}
 
 SKSummary::SKSummary()
     : meanLogL(kNaN),
@@ -30,7 +37,13 @@ SKSummary::SKSummary()
       meanDIC(kNaN),
       bestDIC(kNaN),
       deltaK(kNaN),
-      majorModeSimilarity(kNaN) {}
+      majorModeSimilarity(kNaN),
+      rhat(kNaN),
+      ess(kNaN),
+      majorModeShare(kNaN),
+      worstEss(kNaN),
+      meanHeldOut(kNaN),
+      sdHeldOut(kNaN) {}
 
 SKSummary SummariseK(int K, std::vector<SChainResult>& chains, double threshold) {
     SKSummary s;
@@ -67,10 +80,44 @@ SKSummary SummariseK(int K, std::vector<SChainResult>& chains, double threshold)
         }
     if (!modes.empty()) {
         s.majorModeChains = static_cast<int>(modes[0].chains.size());
+        s.majorModeShare = static_cast<double>(s.majorModeChains) / s.chains;
         s.majorModeSimilarity = modes[0].meanPairSimilarity;
         s.majorQ = modes[0].meanQ;
     }
     return s;
+}
+
+void AssessAgreement(SKSummary& s, const std::vector<SChainResult>& chains) {
+    std::vector<std::vector<double>> kept;
+    for (const SChainResult& c : chains) {
+        if (c.status != ChainStatus::Done)
+            continue;
+        if (c.burnIn >= 0 && c.trace.size() > static_cast<size_t>(c.burnIn) + 3)
+            kept.emplace_back(c.trace.begin() + c.burnIn, c.trace.end());
+        if (!c.warned)
+            continue;
+        ++s.warnedChains;
+        // A frozen trace (NaN) is worse than any effective sample size.
+        auto score = [](double ess) { return std::isnan(ess) ? -1.0 : ess; };
+        if (s.worstParameter.empty() || score(c.worstEss) < score(s.worstEss)) {
+            s.worstParameter = c.worstParameter;
+            s.worstEss = c.worstEss;
+        }
+    }
+    if (!kept.empty()) {
+        s.rhat = SplitRhat(kept);
+        s.ess = BulkEffectiveSampleSize(kept);
+    }
+    s.notMixed = s.warnedChains > 0;
+    s.disagree = s.rhat > kRhatLimit || (s.chains > 0 && 2 * s.majorModeChains < s.chains);
+}
+
+std::string MarkText(const SKSummary& s) {
+    if (s.disagree && s.notMixed)
+        return "chains disagree; not mixed";
+    if (s.disagree)
+        return "chains disagree";
+    return s.notMixed ? "not mixed" : "";
 }
 
 std::vector<double> EvannoDeltaK(const std::vector<int>& K, const std::vector<double>& meanLogL,

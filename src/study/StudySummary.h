@@ -24,6 +24,14 @@ struct SChainResult {
     std::vector<std::string> ids;  // individual ids, when the chain wrote them
     int mode = -1;                 // 0 for the major mode, -1 for none
     double similarityToMode;       // to its mode's mean memberships
+    DBL_VCTR_1D trace;             // log-likelihood of every sweep, burn-in included
+    int burnIn = 0;                // sweeps of the trace before the kept ones
+    // The chain's own diagnostics: whether it warned that it had not mixed,
+    // and its worst parameter (lowest effective sample size, or frozen).
+    bool warned = false;
+    std::string worstParameter;
+    double worstEss;  // NaN when unknown or frozen
+    double heldOut;   // held-out log-likelihood per unit (-cv), NaN without
     SChainResult();
 };
 
@@ -36,7 +44,21 @@ struct SKSummary {
     int majorModeChains = 0;
     double majorModeSimilarity;
     int bestReplicate = -1;  // replicate of the lowest DIC, -1 for none
-    DBL_VCTR_2D majorQ;      // major mode's mean memberships (clusters aligned across K)
+    // Agreement of the chains: rank-normalised split-R-hat and bulk effective
+    // sample size of their kept log-likelihood traces, the share of the
+    // chains in the major mode, the chains whose own diagnostics warned and
+    // the worst parameter among them.
+    double rhat, ess, majorModeShare;
+    int warnedChains = 0;
+    std::string worstParameter;
+    double worstEss;
+    bool disagree = false;  // R-hat above 1.05, or fewer than half the chains in the major mode
+    bool notMixed = false;  // a chain warned
+    // Held-out log-likelihood per unit over the chains (-cv): mean, sd, count.
+    double meanHeldOut, sdHeldOut;
+    int heldOutChains = 0;
+    bool bestHeldOut = false;  // the K the held-out criterion points to
+    DBL_VCTR_2D majorQ;        // major mode's mean memberships (clusters aligned across K)
     bool chosen = false;
     SKSummary();
 };
@@ -56,6 +78,17 @@ std::vector<double> EvannoDeltaK(const std::vector<int>& K, const std::vector<do
 // match the previous K's: a cluster keeps its number, and so its colour,
 // from one K to the next.
 void AlignAcrossK(std::vector<SKSummary>& summaries);
+
+// The K's marks as one text: "chains disagree", "not mixed", both joined by
+// "; ", or empty.
+std::string MarkText(const SKSummary& s);
+
+// Sets rhat, ess, warnedChains, worstParameter, disagree and notMixed of s
+// from its chains' kept traces and diagnostics (after SummariseK).
+void AssessAgreement(SKSummary& s, const std::vector<SChainResult>& chains);
+
+// The R-hat above which chains are said to disagree.
+constexpr double kRhatLimit = 1.05;
 
 // Marks the K of the largest Delta K; returns that K, or 0 when Delta K is
 // nowhere defined.

@@ -13,9 +13,11 @@
 // summary.tsv: one row per K.
 bool WriteSummaryTable(std::ostream& out, const std::vector<SKSummary>& summaries);
 // K<k>_Q.tsv: "id cluster1 ... clusterK", then one row per individual (ids
-// quoted as the programs' plain tables quote them).
+// quoted as the programs' plain tables quote them); with groups (one per
+// individual) a column "group" after the id.
 bool WriteMembershipTable(std::ostream& out, const DBL_VCTR_2D& Q,
-                          const std::vector<std::string>& ids);
+                          const std::vector<std::string>& ids,
+                          const std::vector<std::string>& groups = {});
 // K<k>_chains.tsv: one row per chain of one K.
 bool WriteChainTable(std::ostream& out, const std::vector<SChainResult>& chains);
 

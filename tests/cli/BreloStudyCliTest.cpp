@@ -217,9 +217,59 @@ echo "-$((60 - K))" > "$O/${F}AL.txt"
               "Rscript -e 's <- read.table(\"study/summary.tsv\", header = TRUE)' "
               "-e 'q <- read.table(\"study/K3_Q.tsv\", header = TRUE)' "
               "-e 'c <- read.table(\"study/K2_chains.tsv\", header = TRUE)' "
-              "-e 'cat(nrow(s), s$chosen[1], q$id[1], ncol(q), nrow(q), c$status[1], \"\\n\")'");
+              "-e 'cat(nrow(s), s$chosen[1], q$id[1], q$group[1], ncol(q), nrow(q), c$status[1], "
+              "\"\\n\")'");
     ASSERT_EQ(r.status, 0) << r.output;
-    EXPECT_NE(r.output.find("3 FALSE Col de l'Iseran 4 6 failed"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("3 FALSE 1 Col de l'Iseran 5 6 failed"), std::string::npos) << r.output;
+}
+
+TEST(BreloStudyCliTest, ABreloAdmStudyReportsItsChainsWarningsTracesAndKeepsTheIds) {
+    const std::string dir = StudyFolder("adm");
+    std::ofstream labels(dir + "/groups.txt");
+    for (int i = 0; i < 130; ++i)
+        labels << (i < 65 ? "north" : "south") << "\n";
+    labels.close();
+    SResult r =
+        RunIn(dir, kStudy + " -run -PbreloAdm -K2:3 -R2 -j2 -seed9 -ostudy -labelsgroups.txt -- " +
+                       kBreloOptions + " -P0.6 -S60 -B20");
+    ASSERT_EQ(r.status, 0) << r.output;
+    // Sixty sweeps do not mix: every chain warns, and the study says so.
+    EXPECT_NE(r.output.find("K = 2: "), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("not mixed ("), std::string::npos) << r.output;
+    std::ifstream summary(dir + "/study/summary.tsv");
+    std::string header, row;
+    std::getline(summary, header);
+    std::getline(summary, row);  // K = 2
+    std::vector<std::string> names, values;
+    std::istringstream h(header), v(row);
+    for (std::string f; std::getline(h, f, '\t');)
+        names.push_back(f);
+    for (std::string f; std::getline(v, f, '\t');)
+        values.push_back(f);
+    ASSERT_EQ(names.size(), values.size()) << header << "\n" << row;
+    auto column = [&](const std::string& name) {
+        for (size_t i = 0; i < names.size(); ++i)
+            if (names[i] == name)
+                return values[i];
+        return std::string("(no column " + name + ")");
+    };
+    EXPECT_EQ(column("warnedChains"), "2") << row;
+    EXPECT_NE(column("worstParameter"), "NA") << row;
+    EXPECT_NE(column("mark").find("not mixed"), std::string::npos) << row;
+    EXPECT_NE(column("Rhat"), "NA") << row;
+    EXPECT_NE(ReadFile(dir + "/study/K2_chains.tsv").find("\tTRUE\t"), std::string::npos);
+    // Every chain's trace, with the burn-in, overlaid per K.
+    EXPECT_EQ(CountLines(dir + "/study/K3/rep2/sim2pop.txtLHstock.txt"), 60);
+    PngImage traces(dir + "/study/K3_traces.png");
+    EXPECT_TRUE(traces.ok());
+    // The labels group the individuals: the ids stay those of the data.
+    const std::string q = ReadFile(dir + "/study/K2_Q.tsv");
+    EXPECT_EQ(q.substr(0, q.find('\n')), "id\tgroup\tcluster1\tcluster2");
+    const std::string chainQ = ReadFile(dir + "/study/K2/rep1/sim2pop.txtQ.txt");
+    const std::string firstId = chainQ.substr(
+        chainQ.find('\n') + 1, chainQ.find('\t', chainQ.find('\n')) - chainQ.find('\n') - 1);
+    EXPECT_EQ(q.substr(q.find('\n') + 1, firstId.size() + 7), firstId + "\tnorth\t")
+        << q.substr(0, 200);
 }
 
 TEST(BreloStudyCliTest, ARefusedCommandWritesNothing) {
