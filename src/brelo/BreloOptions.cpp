@@ -89,6 +89,12 @@ const char* const kUsage[] = {
     "         (best of 10 runs; with -ref, reference individuals start in cluster K)",
     "-zg :    Draw each label from its full conditional over the K clusters in structure sweeps",
     "         (Gibbs step, instead of a Metropolis step with a uniform proposal)",
+    "-rx<n>:  Run n replicas of the chain with replica exchange (Default: 1, a plain chain);",
+    "         replica j targets the posterior with the genotype likelihood raised to a",
+    "         power below 1, neighbours swap states after every sweep, and only the",
+    "         replica at power 1 is reported (the result files are those of a plain run)",
+    "-t<n>:   Run the replicas on n threads (Default: 1; 0: all cores); a seed gives the",
+    "         same results whatever the number of threads",
     "-w<formats>: Files of every chart: png, pdf, png,pdf or none, Default: png,pdf",
     "         (a PNG image at 192 dpi and its PDF twin, text kept as text)",
     "--help :    this text",
@@ -119,6 +125,8 @@ void ParseROption(const char* arg, SBreloOptions& opts) {
         opts.bbase = true;
     } else if (arg[2] == 'c') {
         opts.isRecAllele = ReadYesNo(arg);
+    } else if (arg[2] == 'x') {
+        opts.replicas = ReadIntOption(arg, 3);
     } else {
         opts.ER = ReadIntOption(arg, 2);
     }
@@ -217,6 +225,9 @@ void ParseOneOption(const char* arg, SBreloOptions& opts) {
         case 'w':
             SetFigureFormatsOption(value);
             break;
+        case 't':
+            opts.threads = ReadIntOption(arg, 2);
+            break;
         case '2':
         case 'g':
         case 'h':
@@ -278,6 +289,7 @@ void CheckBreloCounts(const SBreloOptions& opts) {
         RefuseInput("The structure burn-in (-BS) must not be negative.");
     CheckChainSettings(opts.K, opts.lambda, opts.TotalSweep, opts.BurnIn, opts.BurnInStructure);
     CheckKMeansStart(opts.kmeansStart, opts.K);
+    CheckReplicaSettings(opts.replicas, opts.threads);
     CheckClusterCount(opts.K, MakeDataLayout(opts, opts.F), false);
     if (opts.nb_var_regr < 0 || opts.nb_var_regr > 2)
         RefuseInput("Number of variables in the regression must be in {0,1,2}");

@@ -32,6 +32,8 @@ struct SBreloOptions {
     SInputOptions input;         // -f -C
     bool kmeansStart = false;    // -jk: starting labels from k-means
     bool gibbsLabels = false;    // -zg: Gibbs label draws in structure sweeps
+    int replicas = 1;            // -rx: replicas of the chain (replica exchange when above 1)
+    int threads = 1;             // -t: threads running the replicas (0: all cores)
     // Which of the required options were given.
     bool bF = false, bN = false, bA = false, bL = false, bK = false, bD = false, bS = false,
          bB = false, bT = false;
@@ -58,7 +60,8 @@ void ParseBreloOptions(int argc, char** argv, SBreloOptions& opts,
 // sense: N, A, L, K or S below 1, B or BS negative, no kept sweep left
 // (B + BS >= S), a Dirichlet parameter that is not a positive number, negative
 // numbers of covariates, extra rows, extra columns or dummy records, and a
-// number of trend coordinates outside 0..2, and -jk with a single cluster.
+// number of trend coordinates outside 0..2, -jk with a single cluster, and
+// numbers of replicas or threads out of range.
 void CheckBreloCounts(const SBreloOptions& opts);
 
 #endif

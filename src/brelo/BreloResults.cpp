@@ -394,6 +394,8 @@ void KeptColumnMeans(const DBL_VCTR_2D& perSweep, int TotalSweep, int KeptSweep,
 SRunDiagnostics DiagnoseChain(const SBreloChain& c) {
     SRunDiagnostics d;
     AddStepDiagnostic(d, "label", c.labelAcceptance);
+    if (c.exchange)
+        AddSwapDiagnostics(d, *c.exchange);
     const int firstKept = c.TotalSweep - c.KeptSweep;
     if (c.KeptSweep <= 0)
         return d;

@@ -18,6 +18,8 @@
 #include "core/MiscUtilities.h"
 #include "core/ProgramExit.h"
 #include "core/RNGUtilities.h"
+#include "core/RandomStreams.h"
+#include "core/ThreadPool.h"
 #include "io/AlleleCountFeatures.h"
 #include "io/ResultTables.h"
 #include "io/RunDiagnostics.h"
@@ -94,26 +96,37 @@ void SplitBurnIn(SBreloChain& c, const SBreloOptions& opts) {
     }
 }
 
-void AllocateChainArrays(SBreloChain& c) {
+void AllocateReplica(const SBreloChain& c, SBreloReplica& r) {
     const int N = c.N, K = c.K, R = c.R, B = c.beta_length;
-    InitVctr1D(c.spSweep.z, N, 0);
-    InitVctr3D(c.spSweep.p, K, c.L, c.J, 0.0);
-    InitVctr2D(c.spSweep.w, N, R, 0.0);
-    InitVctr2D(c.spSweep.beta, R, B, 0.0);
-    c.spAverage = c.spSweep;
-
-    c.n.assign(static_cast<size_t>(K) * c.stride, 0);
-    c.logp.assign(static_cast<size_t>(K) * c.stride, 0.0);
+    InitVctr1D(r.spSweep.z, N, 0);
+    InitVctr3D(r.spSweep.p, K, c.L, c.J, 0.0);
+    InitVctr2D(r.spSweep.w, N, R, 0.0);
+    InitVctr2D(r.spSweep.beta, R, B, 0.0);
+    r.n.assign(static_cast<size_t>(K) * c.stride, 0);
+    r.logp.assign(static_cast<size_t>(K) * c.stride, 0.0);
     int maxJ = 0;
     for (int j : c.J)
         maxJ = std::max(maxJ, j);
-    c.DirParams.assign(maxJ, c.lambda);
-    InitVctr2D(c.logpr, N, K, 0.0);
-    c.maxlogPr.assign(N, -std::numeric_limits<double>::infinity());
-    c.sumlogPr.assign(N, 0.0);
-    InitVctr2D(c.Pred, N, R, 0.0);
+    r.DirParams.assign(maxJ, c.lambda);
+    InitVctr2D(r.logpr, N, K, 0.0);
+    r.maxlogPr.assign(N, -std::numeric_limits<double>::infinity());
+    r.sumlogPr.assign(N, 0.0);
+    InitVctr2D(r.Pred, N, R, 0.0);
+    r.classProbs.assign(K, 0.0);
+    r.betaPrev.assign(B, 0.0);
+    InitVctr2D(r.Mat_tmp, c.hasRegression ? B : 0, R, 0.0);
+    InitVctr2D(r.beta_mean, c.hasRegression ? R : 0, B, 0.0);
+    r.rss.assign(K, 0.0);
+}
+
+void AllocateChainArrays(SBreloChain& c, int replicas) {
+    const int N = c.N, K = c.K, R = c.R, B = c.beta_length;
+    c.replicas.assign(std::max(replicas, 1), SBreloReplica());
+    for (SBreloReplica& r : c.replicas)
+        AllocateReplica(c, r);
+    c.spAverage = c.replicas[0].spSweep;
+
     InitVctr2D(c.Pred_valid, c.data.bValOnIndiv ? c.NV : 0, R, 0.0);
-    c.classProbs.assign(K, 0.0);
     c.validClass.assign(c.NV, 0);
     c.nValid.assign(static_cast<size_t>(K) * c.strideValid, 0);
 
@@ -129,9 +142,6 @@ void AllocateChainArrays(SBreloChain& c) {
     const INT_VCTR_1D& levels = c.data.nQualLevels;
     InitVctr3D(c.nClusterQualVar, static_cast<int>(levels.size()), levels, K, 0.0);
     InitVctr3D(c.nClusterQualVar_valid, static_cast<int>(levels.size()), levels, K, 0.0);
-    c.betaPrev.assign(B, 0.0);
-    InitVctr2D(c.Mat_tmp, c.hasRegression ? B : 0, R, 0.0);
-    InitVctr2D(c.beta_mean, c.hasRegression ? R : 0, B, 0.0);
 }
 
 }  // namespace
@@ -170,35 +180,44 @@ void CountCopies(const T* index, int A, int nLoci, const int* offset, int missin
 
 }  // namespace
 
-// Counts of each allele per cluster in one pass over the genotypes, then
-// p[k][l] ~ Dirichlet(lambda + counts).
-void UpdateAlleleFrequencies(SBreloChain& c, gsl_rng*& rng) {
-    std::fill(c.n.begin(), c.n.end(), 0);
+// Counts of each allele per cluster in one pass over the genotypes.
+void CountAlleles(const SBreloChain& c, SBreloReplica& r) {
+    std::fill(r.n.begin(), r.n.end(), 0);
     const size_t AL = static_cast<size_t>(c.A) * c.L;
     c.data.X.VisitIndices([&](const auto* index) {
         for (int i = 0; i < c.N; ++i)
             CountCopies(index + i * AL, c.A, c.L, c.offset.data(), c.stride - 1,
-                        &c.n[static_cast<size_t>(c.spSweep.z[i]) * c.stride]);
+                        &r.n[static_cast<size_t>(r.spSweep.z[i]) * c.stride]);
     });
+}
+
+// p[k][l] ~ Dirichlet(lambda + power * counts): the counts of the copies
+// weigh as much as the likelihood's power says.
+void DrawAlleleFrequencies(const SBreloChain& c, SBreloReplica& r, gsl_rng*& rng) {
     for (int k = 0; k < c.K; ++k)
         for (int l = 0; l < c.L; ++l) {
             if (c.J[l] <= 0)
                 continue;
-            const int* counts = &c.n[static_cast<size_t>(k) * c.stride + c.offset[l]];
+            const int* counts = &r.n[static_cast<size_t>(k) * c.stride + c.offset[l]];
             for (int j = 0; j < c.J[l]; ++j)
-                c.DirParams[j] = c.lambda + counts[j];
-            gsl_ran_dirichlet(rng, c.J[l], c.DirParams.data(), c.spSweep.p[k][l].data());
+                r.DirParams[j] = c.lambda + r.power * counts[j];
+            gsl_ran_dirichlet(rng, c.J[l], r.DirParams.data(), r.spSweep.p[k][l].data());
         }
+}
+
+void UpdateAlleleFrequencies(const SBreloChain& c, SBreloReplica& r, gsl_rng*& rng) {
+    CountAlleles(c, r);
+    DrawAlleleFrequencies(c, r, rng);
 }
 
 // Stored slot by slot, the K clusters side by side, so that the likelihoods
 // of one copy in every cluster are read together. The missing slot stays 0.
-void UpdateLogFrequencies(SBreloChain& c) {
+void UpdateLogFrequencies(const SBreloChain& c, SBreloReplica& r) {
     for (int k = 0; k < c.K; ++k)
         for (int l = 0; l < c.L; ++l)
             for (int j = 0; j < c.J[l]; ++j)
-                c.logp[static_cast<size_t>(c.offset[l] + j) * c.K + k] =
-                    GuardedLog(c.spSweep.p[k][l][j]);
+                r.logp[static_cast<size_t>(c.offset[l] + j) * c.K + k] =
+                    GuardedLog(r.spSweep.p[k][l][j]);
 }
 
 namespace {
@@ -272,28 +291,28 @@ SumCopyLogsFn<T> ChooseSumCopyLogs(int K) {
 }
 
 template <class T>
-void SumGenotypeLogs(SBreloChain& c, const T* index) {
+void SumGenotypeLogs(const SBreloChain& c, SBreloReplica& r, const T* index) {
     const size_t AL = static_cast<size_t>(c.A) * c.L;
     const SumCopyLogsFn<T> sumCopyLogs = ChooseSumCopyLogs<T>(c.K);
     SCopies<T> copies{index, c.A, c.L, c.offset.data(), c.stride - 1};
     for (int i = 0; i < c.N; ++i, copies.index += AL)
-        sumCopyLogs(copies, c.logp.data(), c.K, c.logpr[i].data());
+        sumCopyLogs(copies, r.logp.data(), c.K, r.logpr[i].data());
 }
 
 }  // namespace
 
-void UpdateGenotypeLikelihoods(SBreloChain& c) {
-    c.data.X.VisitIndices([&](const auto* index) { SumGenotypeLogs(c, index); });
+void UpdateGenotypeLikelihoods(const SBreloChain& c, SBreloReplica& r) {
+    c.data.X.VisitIndices([&](const auto* index) { SumGenotypeLogs(c, r, index); });
     for (int i = 0; i < c.N; ++i) {
-        double* logpr = c.logpr[i].data();
+        double* logpr = r.logpr[i].data();
         double maxLog = -std::numeric_limits<double>::infinity();
         double sumLog = 0.0;
         for (int k = 0; k < c.K; ++k) {
             maxLog = std::max(maxLog, logpr[k]);
             sumLog += logpr[k];
         }
-        c.maxlogPr[i] = maxLog;
-        c.sumlogPr[i] = sumLog;
+        r.maxlogPr[i] = maxLog;
+        r.sumlogPr[i] = sumLog;
     }
 }
 
@@ -306,34 +325,33 @@ bool IsFixedInReference(const SBreloChain& c, int i) {
 }  // namespace
 
 // Metropolis step on the label of individual i: a uniform proposal accepted
-// on the genotype likelihood ratio.
-void UpdateLabelByMetropolis(SBreloChain& c, int i, gsl_rng*& rng) {
-    const int kOld = c.spSweep.z[i];
+// on the genotype likelihood ratio (raised to the replica's power).
+void UpdateLabelByMetropolis(const SBreloChain& c, SBreloReplica& r, int i, gsl_rng*& rng) {
+    const int kOld = r.spSweep.z[i];
     const int kNew = static_cast<int>(gsl_rng_uniform_int(rng, c.K));
     if (kNew == kOld)
         return;
-    const double dLogRatio = c.logpr[i][kNew] - c.logpr[i][kOld];
-    const bool accepted = std::exp(dLogRatio) > gsl_rng_uniform(rng);
-    c.labelAcceptance.Count(accepted);
+    const double dLogRatio = r.logpr[i][kNew] - r.logpr[i][kOld];
+    const bool accepted = std::exp(r.power * dLogRatio) > gsl_rng_uniform(rng);
+    r.labelAcceptance.Count(accepted);
     if (accepted)
-        c.spSweep.z[i] = kNew;
+        r.spSweep.z[i] = kNew;
 }
 
 // Gibbs draw of the label of individual i from its full conditional under
 // the same uniform prior: cluster k with probability proportional to the
-// genotype likelihood in k.
-void UpdateLabelByGibbs(SBreloChain& c, int i, gsl_rng*& rng) {
+// genotype likelihood in k (raised to the replica's power).
+void UpdateLabelByGibbs(const SBreloChain& c, SBreloReplica& r, int i, gsl_rng*& rng) {
     double total = 0.0;
     for (int k = 0; k < c.K; ++k) {
-        c.classProbs[k] = std::exp(c.logpr[i][k] - c.maxlogPr[i]);
-        total += c.classProbs[k];
+        r.classProbs[k] = std::exp(r.power * (r.logpr[i][k] - r.maxlogPr[i]));
+        total += r.classProbs[k];
     }
     for (int k = 0; k < c.K; ++k)
-        c.classProbs[k] /= total;
-    c.spSweep.z[i] = SelectANum(rng, c.classProbs);
+        r.classProbs[k] /= total;
+    r.spSweep.z[i] = SelectANum(rng, r.classProbs);
 }
 
-// Gibbs update of the utilities of individual i given its label: the
 // A number as the stream writes it.
 std::string Number(double value) {
     std::ostringstream text;
@@ -348,14 +366,15 @@ bool AbandonSweep(const SBreloChain& c, int s, const std::string& what) {
     return false;
 }
 
+// Gibbs update of the utilities of individual i given its label: the
 // utility of its own cluster above every other (and above 0), the others
 // below it.
-bool UpdateUtilities(SBreloChain& c, int i, int s, gsl_rng*& rng) {
-    DBL_VCTR_1D& w = c.spSweep.w[i];
+bool UpdateUtilities(const SBreloChain& c, SBreloReplica& r, int i, int s, gsl_rng*& rng) {
+    DBL_VCTR_1D& w = r.spSweep.w[i];
     for (int k = 0; k < c.R; ++k) {
-        const double mean = c.Pred[i][k];
+        const double mean = r.Pred[i][k];
         const double bound = FindBound(w, k);
-        if (k == c.spSweep.z[i]) {
+        if (k == r.spSweep.z[i]) {
             w[k] = TruncGauss_Left(mean, 1, bound, rng);
             if (!std::isfinite(w[k]))
                 return AbandonSweep(c, s,
@@ -378,15 +397,15 @@ bool UpdateUtilities(SBreloChain& c, int i, int s, gsl_rng*& rng) {
 
 namespace {
 
-bool StructureStep(SBreloChain& c, int s, gsl_rng*& rng) {
+bool StructureStep(const SBreloChain& c, SBreloReplica& r, int s, gsl_rng*& rng) {
     for (int i = 0; i < c.N; ++i) {
         if (IsFixedInReference(c, i))
             continue;
         if (c.gibbsLabels)
-            UpdateLabelByGibbs(c, i, rng);
+            UpdateLabelByGibbs(c, r, i, rng);
         else
-            UpdateLabelByMetropolis(c, i, rng);
-        if (c.hasRegression && !UpdateUtilities(c, i, s, rng))
+            UpdateLabelByMetropolis(c, r, i, rng);
+        if (c.hasRegression && !UpdateUtilities(c, r, i, s, rng))
             return false;
     }
     return true;
@@ -394,29 +413,40 @@ bool StructureStep(SBreloChain& c, int s, gsl_rng*& rng) {
 
 }  // namespace
 
-void UpdatePredictors(SBreloChain& c) {
-    Mult_t(c.Pred, c.data.Xtild, c.spSweep.beta);
+void UpdatePredictors(const SBreloChain& c, SBreloReplica& r) {
+    Mult_t(r.Pred, c.data.Xtild, r.spSweep.beta);
 }
 
 namespace {
 
-// Residual sums of squares of the utilities and the AIC of each cluster,
-// with the totals in the last column.
-void UpdateResiduals(SBreloChain& c, int s) {
-    double totalAIC = 0.0, totalRSS = 0.0;
+// Residual sums of squares of the utilities of each cluster, with the total
+// in the last entry.
+void UpdateResiduals(const SBreloChain& c, SBreloReplica& r) {
+    double totalRSS = 0.0;
     for (int k = 0; k < c.R; ++k) {
         double rss = 0.0;
         for (int i = 0; i < c.N; ++i) {
-            const double e = c.spSweep.w[i][k] - c.Pred[i][k];
+            const double e = r.spSweep.w[i][k] - r.Pred[i][k];
             rss += e * e;
         }
-        c.AIC[s][k] = 2.0 * c.beta_length + rss;
-        c.RSS[s][k] = rss;
-        totalAIC += c.AIC[s][k];
+        r.rss[k] = rss;
         totalRSS += rss;
     }
+    r.rss[c.K - 1] = totalRSS;
+    r.rssDrawn = true;
+}
+
+// The residual sums of squares of a sweep and the AIC of each cluster, with
+// the totals in the last column.
+void StoreResiduals(SBreloChain& c, const SBreloReplica& r, int s) {
+    double totalAIC = 0.0;
+    for (int k = 0; k < c.R; ++k) {
+        c.AIC[s][k] = 2.0 * c.beta_length + r.rss[k];
+        c.RSS[s][k] = r.rss[k];
+        totalAIC += c.AIC[s][k];
+    }
     c.AIC[s][c.K - 1] = totalAIC;
-    c.RSS[s][c.K - 1] = totalRSS;
+    c.RSS[s][c.K - 1] = r.rss[c.K - 1];
 }
 
 }  // namespace
@@ -442,37 +472,37 @@ namespace {
 
 // The label of i drawn from its genotype likelihoods, when the accept-reject
 // step has used up its proposals.
-bool FallbackLabel(SBreloChain& c, int i, gsl_rng*& rng) {
-    if (++c.loop_sup_PROPOSAL_MAX >= LOOP_SUP_PROPOSAL_MAX) {
+bool FallbackLabel(const SBreloChain& c, SBreloReplica& r, int i, gsl_rng*& rng) {
+    if (++r.loop_sup_PROPOSAL_MAX >= LOOP_SUP_PROPOSAL_MAX) {
         PrintMessage("Too much reject loops (" + std::to_string(LOOP_SUP_PROPOSAL_MAX) +
                      ") are replaced by the alternative method so we leave " + c.run);
         return false;
     }
     for (int k = 0; k < c.K; ++k)
-        c.classProbs[k] = std::exp(c.logpr[i][k] - c.maxlogPr[i]);
-    gsl_ran_discrete_t* table = gsl_ran_discrete_preproc(c.K, c.classProbs.data());
+        r.classProbs[k] = std::exp(r.power * (r.logpr[i][k] - r.maxlogPr[i]));
+    gsl_ran_discrete_t* table = gsl_ran_discrete_preproc(c.K, r.classProbs.data());
     const int zi = static_cast<int>(gsl_ran_discrete(rng, table));
     gsl_ran_discrete_free(table);
     PrintMessage("cluster choosen for individual " + std::to_string(i) +
                  " with a sample function : " + std::to_string(zi));
-    c.spSweep.z[i] = zi;
+    r.spSweep.z[i] = zi;
     return true;
 }
 
 }  // namespace
 
 // Label of i by accept-reject: a cluster proposed from the probit prior,
-// accepted with probability exp(logpr - max logpr).
-bool UpdateLabelByProbit(SBreloChain& c, int i, gsl_rng*& rng) {
-    double* w = c.R > 0 ? c.spSweep.w[i].data() : nullptr;
-    const double* pred = c.R > 0 ? c.Pred[i].data() : nullptr;
+// accepted with probability exp(power (logpr - max logpr)).
+bool UpdateLabelByProbit(const SBreloChain& c, SBreloReplica& r, int i, gsl_rng*& rng) {
+    double* w = c.R > 0 ? r.spSweep.w[i].data() : nullptr;
+    const double* pred = c.R > 0 ? r.Pred[i].data() : nullptr;
     for (int proposal = 1;; ++proposal) {
         const int zi = DrawProbitClass(pred, w, c.R, rng);
         const double u = gsl_rng_uniform(rng);
         if (proposal == PROPOSAL_MAX)
-            return FallbackLabel(c, i, rng);
-        if (std::exp(c.logpr[i][zi] - c.maxlogPr[i]) > u) {
-            c.spSweep.z[i] = zi;
+            return FallbackLabel(c, r, i, rng);
+        if (std::exp(r.power * (r.logpr[i][zi] - r.maxlogPr[i])) > u) {
+            r.spSweep.z[i] = zi;
             return true;
         }
     }
@@ -480,13 +510,13 @@ bool UpdateLabelByProbit(SBreloChain& c, int i, gsl_rng*& rng) {
 
 namespace {
 
-bool RegressionStep(SBreloChain& c, int s, gsl_rng*& rng) {
+bool RegressionStep(const SBreloChain& c, SBreloReplica& r, gsl_rng*& rng) {
     if (c.hasRegression) {
-        UpdatePredictors(c);
-        UpdateResiduals(c, s);
+        UpdatePredictors(c, r);
+        UpdateResiduals(c, r);
     }
     for (int i = 0; i < c.N; ++i)
-        if (!IsFixedInReference(c, i) && !UpdateLabelByProbit(c, i, rng))
+        if (!IsFixedInReference(c, i) && !UpdateLabelByProbit(c, r, i, rng))
             return false;
     return true;
 }
@@ -496,16 +526,16 @@ bool RegressionStep(SBreloChain& c, int s, gsl_rng*& rng) {
 // beta_k ~ N((Xtild'Xtild)^-1 Xtild' w_k, (Xtild'Xtild)^-1). A draw whose
 // first coefficient is not finite is replaced by the previous coefficients
 // (the initial draw at the first sweep).
-void UpdateCoefficients(SBreloChain& c, gsl_rng*& rng) {
-    Mult(c.Mat_tmp, c.V_tXtild, c.spSweep.w);
-    Transpose(c.beta_mean, c.Mat_tmp);
+void UpdateCoefficients(const SBreloChain& c, SBreloReplica& r, gsl_rng*& rng) {
+    Mult(r.Mat_tmp, c.V_tXtild, r.spSweep.w);
+    Transpose(r.beta_mean, r.Mat_tmp);
     for (int k = 0; k < c.R; ++k) {
-        DBL_VCTR_1D& beta = c.spSweep.beta[k];
-        std::copy(beta.begin(), beta.end(), c.betaPrev.begin());
-        MultivariateGauss(c.beta_mean[k], c.V_chol, beta, rng);
+        DBL_VCTR_1D& beta = r.spSweep.beta[k];
+        std::copy(beta.begin(), beta.end(), r.betaPrev.begin());
+        MultivariateGauss(r.beta_mean[k], c.V_chol, beta, rng);
         if (!std::isfinite(beta[0])) {
             const std::string value = Number(beta[0]);
-            std::copy(c.betaPrev.begin(), c.betaPrev.end(), beta.begin());
+            std::copy(r.betaPrev.begin(), r.betaPrev.end(), beta.begin());
             PrintMessage("Warning beta[" + std::to_string(k) + "][0]=" + value +
                          ": spSweep.beta replaced by previous beta, for k=" + std::to_string(k));
         }
@@ -514,35 +544,35 @@ void UpdateCoefficients(SBreloChain& c, gsl_rng*& rng) {
 
 namespace {
 
-double ComputeLikelihood(const SBreloChain& c) {
+double ComputeLikelihood(const SBreloChain& c, const SBreloReplica& r) {
     double L = 0.0;
     for (int i = 0; i < c.N; ++i)
-        L += c.logpr[i][c.spSweep.z[i]];
+        L += r.logpr[i][r.spSweep.z[i]];
     return L;
 }
 
-void StoreCoefficients(SBreloChain& c, int s) {
+void StoreCoefficients(SBreloChain& c, const SBreloReplica& r, int s) {
     for (int k = 0; k < c.R; ++k)
         for (int b = 0; b < c.beta_length; ++b)
-            c.BH[k][b][s] = c.spSweep.beta[k][b];
+            c.BH[k][b][s] = r.spSweep.beta[k][b];
 }
 
-void AccumulateState(SBreloChain& c) {
+void AccumulateState(SBreloChain& c, const SBreloReplica& r) {
     for (int k = 0; k < c.K; ++k)
         for (int l = 0; l < c.L; ++l)
             for (int j = 0; j < c.J[l]; ++j)
-                c.spAverage.p[k][l][j] += c.spSweep.p[k][l][j];
+                c.spAverage.p[k][l][j] += r.spSweep.p[k][l][j];
     for (int i = 0; i < c.N; ++i)
-        c.cpAverage[i][c.spSweep.z[i]] += 1.0;
+        c.cpAverage[i][r.spSweep.z[i]] += 1.0;
     for (int k = 0; k < c.R; ++k)
         for (int b = 0; b < c.beta_length; ++b) {
-            const double beta = c.spSweep.beta[k][b];
+            const double beta = r.spSweep.beta[k][b];
             c.spAverage.beta[k][b] += beta;
             c.varBeta[k][b] += beta * beta;
         }
     for (int i = 0; i < c.N; ++i)
         for (int k = 0; k < c.R; ++k)
-            c.spAverage.w[i][k] += c.spSweep.w[i][k];
+            c.spAverage.w[i][k] += r.spSweep.w[i][k];
 }
 
 void CountPredictedClass(DBL_VCTR_2D& perIndividual, DBL_VCTR_3D& perLevel,
@@ -553,12 +583,12 @@ void CountPredictedClass(DBL_VCTR_2D& perIndividual, DBL_VCTR_3D& perLevel,
 }
 
 // Every tenth sweep, ten draws of each individual's class from the probit.
-void AccumulatePredictedMemberships(SBreloChain& c, int s, gsl_rng*& rng) {
+void AccumulatePredictedMemberships(SBreloChain& c, const SBreloReplica& r, int s, gsl_rng*& rng) {
     if (c.beta_length == 0 || s % 10 != 0)
         return;
     for (int rep = 0; rep < 10; ++rep)
         for (int i = 0; i < c.N; ++i) {
-            const double* pred = c.R > 0 ? c.Pred[i].data() : nullptr;
+            const double* pred = c.R > 0 ? r.Pred[i].data() : nullptr;
             CountPredictedClass(c.nClusterIndiv, c.nClusterQualVar, c.data.XQual, i,
                                 DrawProbitClass(pred, nullptr, c.R, rng));
         }
@@ -567,9 +597,9 @@ void AccumulatePredictedMemberships(SBreloChain& c, int s, gsl_rng*& rng) {
 
 // Held-out individuals: a class from the probit (uniform without covariates)
 // and their genotypes at the training loci under it.
-double ValidateOnIndividuals(SBreloChain& c, gsl_rng*& rng) {
+double ValidateOnIndividuals(SBreloChain& c, const SBreloReplica& r, gsl_rng*& rng) {
     if (c.hasRegression)
-        Mult_t(c.Pred_valid, c.data.Xtild_valid, c.spSweep.beta);
+        Mult_t(c.Pred_valid, c.data.Xtild_valid, r.spSweep.beta);
     for (int i = 0; i < c.NV; ++i) {
         int cls;
         if (c.beta_length > 0) {
@@ -589,7 +619,7 @@ double ValidateOnIndividuals(SBreloChain& c, gsl_rng*& rng) {
             for (int a = 0; a < c.A; ++a, index += c.L)
                 for (int l = 0; l < c.L; ++l) {
                     const int slot = CopySlot(index[l], c.offset[l], c.stride - 1);
-                    L += c.logp[static_cast<size_t>(slot) * c.K + cls];
+                    L += r.logp[static_cast<size_t>(slot) * c.K + cls];
                 }
         }
     });
@@ -598,13 +628,13 @@ double ValidateOnIndividuals(SBreloChain& c, gsl_rng*& rng) {
 
 // Held-out loci: their Dirichlet-multinomial likelihood given the labels,
 // the frequencies integrated out.
-double ValidateOnLoci(SBreloChain& c) {
+double ValidateOnLoci(SBreloChain& c, const SBreloReplica& r) {
     std::fill(c.nValid.begin(), c.nValid.end(), 0);
     const size_t ALV = static_cast<size_t>(c.A) * c.LV;
     c.data.XnewLoci.VisitIndices([&](const auto* index) {
         for (int i = 0; i < c.N; ++i)
             CountCopies(index + i * ALV, c.A, c.LV, c.offsetValid.data(), c.strideValid - 1,
-                        &c.nValid[static_cast<size_t>(c.spSweep.z[i]) * c.strideValid]);
+                        &c.nValid[static_cast<size_t>(r.spSweep.z[i]) * c.strideValid]);
     });
     double L = c.LHConstPart;
     for (int k = 0; k < c.K; ++k)
@@ -623,42 +653,42 @@ double ValidateOnLoci(SBreloChain& c) {
     return L;
 }
 
-void AccumulateKeptSweep(SBreloChain& c, int s, gsl_rng*& rng) {
+void AccumulateKeptSweep(SBreloChain& c, const SBreloReplica& r, int s, gsl_rng*& rng) {
     const int firstKept = c.TotalSweep - c.KeptSweep;
     if (s < firstKept)
         return;
     if (s == firstKept)
         std::cout << "End of Burn-in" << std::endl;
-    AccumulateState(c);
-    AccumulatePredictedMemberships(c, s, rng);
+    AccumulateState(c, r);
+    AccumulatePredictedMemberships(c, r, s, rng);
     if (!c.data.bFIT)
         return;
     c.LH_valid[s - firstKept] =
-        c.data.bValOnIndiv ? ValidateOnIndividuals(c, rng) : ValidateOnLoci(c);
+        c.data.bValOnIndiv ? ValidateOnIndividuals(c, r, rng) : ValidateOnLoci(c, r);
 }
 
 // Every free label is one uniform draw, a single cluster included (the
 // order of the draws does not change with K). With -ref and K = 1 there is no
 // non-reference cluster to draw from.
-void DrawUniformLabels(SBreloChain& c, gsl_rng*& rng) {
+void DrawUniformLabels(const SBreloChain& c, SBreloReplica& r, gsl_rng*& rng) {
     for (int i = 0; i < c.N; ++i) {
         if (!c.bbase)
-            c.spSweep.z[i] = static_cast<int>(gsl_rng_uniform_int(rng, c.K));
+            r.spSweep.z[i] = static_cast<int>(gsl_rng_uniform_int(rng, c.K));
         else if (c.data.isBase[i] == 1 || c.K == 1)
-            c.spSweep.z[i] = c.K - 1;
+            r.spSweep.z[i] = c.K - 1;
         else
-            c.spSweep.z[i] = static_cast<int>(gsl_rng_uniform_int(rng, c.K - 1));
+            r.spSweep.z[i] = static_cast<int>(gsl_rng_uniform_int(rng, c.K - 1));
     }
 }
 
 // -jk: the k-means clusters of the free individuals. With -ref the
 // reference individuals keep cluster K-1 and the others, as in the uniform
 // start, are split among the K-1 other clusters.
-void DrawKMeansLabels(SBreloChain& c, gsl_rng*& rng) {
+void DrawKMeansLabels(const SBreloChain& c, SBreloReplica& r, gsl_rng*& rng) {
     INT_VCTR_1D free;
     for (int i = 0; i < c.N; ++i) {
         if (IsFixedInReference(c, i))
-            c.spSweep.z[i] = c.K - 1;
+            r.spSweep.z[i] = c.K - 1;
         else
             free.push_back(i);
     }
@@ -666,7 +696,7 @@ void DrawKMeansLabels(SBreloChain& c, gsl_rng*& rng) {
         return;
     const INT_VCTR_1D labels = KMeansStartLabels(c.data.X, free, c.bbase ? c.K - 1 : c.K, rng);
     for (size_t f = 0; f < free.size(); ++f)
-        c.spSweep.z[free[f]] = labels[f];
+        r.spSweep.z[free[f]] = labels[f];
 }
 
 }  // namespace
@@ -697,43 +727,121 @@ void SetUpChain(SBreloChain& c, const SBreloOptions& opts, SBreloData&& data,
     }
     SplitBurnIn(c, opts);
     CheckTraceMemory(c.TotalSweep, TraceValuesPerSweep(c.K, c.beta_length));
-    AllocateChainArrays(c);
+    AllocateChainArrays(c, opts.replicas);
+    if (c.hasRegression)
+        SetUpRegression(c);
 }
 
-void DrawInitialState(SBreloChain& c, gsl_rng*& rng) {
+void DrawInitialState(const SBreloChain& c, SBreloReplica& r, gsl_rng*& rng) {
     if (c.hasRegression) {
-        SetUpRegression(c);
         const DBL_VCTR_1D Constant(c.beta_length, 0.0);
         for (int k = 0; k < c.R; ++k)
-            MultivariateGauss(Constant, c.V_chol, c.spSweep.beta[k], rng);
+            MultivariateGauss(Constant, c.V_chol, r.spSweep.beta[k], rng);
     }
     if (c.kmeansStart)
-        DrawKMeansLabels(c, rng);
+        DrawKMeansLabels(c, r, rng);
     else
-        DrawUniformLabels(c, rng);
+        DrawUniformLabels(c, r, rng);
     for (int k = 0; k < c.K; ++k)
         for (int l = 0; l < c.L; ++l) {
             if (c.J[l] <= 0)
                 continue;
-            std::fill(c.DirParams.begin(), c.DirParams.begin() + c.J[l], c.lambda);
-            gsl_ran_dirichlet(rng, c.J[l], c.DirParams.data(), c.spSweep.p[k][l].data());
+            std::fill(r.DirParams.begin(), r.DirParams.begin() + c.J[l], c.lambda);
+            gsl_ran_dirichlet(rng, c.J[l], r.DirParams.data(), r.spSweep.p[k][l].data());
         }
 }
 
-bool RunSweep(SBreloChain& c, int s, gsl_rng*& rng) {
-    UpdateAlleleFrequencies(c, rng);
-    UpdateLogFrequencies(c);
-    UpdateGenotypeLikelihoods(c);
-    const bool ok = s < c.BurnInStructure ? StructureStep(c, s, rng) : RegressionStep(c, s, rng);
+void DrawInitialState(SBreloChain& c, gsl_rng*& rng) {
+    DrawInitialState(c, c.replicas[0], rng);
+}
+
+bool SweepReplica(const SBreloChain& c, SBreloReplica& r, int s, gsl_rng*& rng) {
+    r.labelAcceptance = CAcceptanceCounter();
+    r.rssDrawn = false;
+    UpdateAlleleFrequencies(c, r, rng);
+    UpdateLogFrequencies(c, r);
+    UpdateGenotypeLikelihoods(c, r);
+    const bool ok = s < c.BurnInStructure ? StructureStep(c, r, s, rng) : RegressionStep(c, r, rng);
     if (!ok)
         return false;
     if (c.hasRegression)
-        UpdateCoefficients(c, rng);
-    c.LH[s] = ComputeLikelihood(c);
-    StoreCoefficients(c, s);
-    AccumulateKeptSweep(c, s, rng);
+        UpdateCoefficients(c, r, rng);
+    r.logLikelihood = ComputeLikelihood(c, r);
     return true;
 }
+
+void RecordSweep(SBreloChain& c, SBreloReplica& swept, const SBreloReplica& reported, int s,
+                 gsl_rng*& rng) {
+    if (swept.rssDrawn)
+        StoreResiduals(c, swept, s);
+    c.labelAcceptance.proposed += swept.labelAcceptance.proposed;
+    c.labelAcceptance.accepted += swept.labelAcceptance.accepted;
+    c.LH[s] = reported.logLikelihood;
+    StoreCoefficients(c, reported, s);
+    AccumulateKeptSweep(c, reported, s, rng);
+}
+
+bool RunSweep(SBreloChain& c, int s, gsl_rng*& rng) {
+    SBreloReplica& r = c.replicas[0];
+    if (!SweepReplica(c, r, s, rng))
+        return false;
+    RecordSweep(c, r, r, s, rng);
+    return true;
+}
+
+namespace {
+
+// The generators of the replicas: the run's own for replica 0, streams of
+// the run's seed for the others.
+class CReplicaGenerators {
+  public:
+    CReplicaGenerators(gsl_rng* runGenerator, unsigned long seed, int replicas) {
+        m_rngs.push_back(runGenerator);
+        for (int r = 1; r < replicas; ++r) {
+            m_streams.emplace_back(seed, ReplicaStreamId(r));
+            m_rngs.push_back(m_streams.back().get());
+        }
+    }
+    gsl_rng*& operator[](int r) { return m_rngs[r]; }
+
+  private:
+    std::vector<CRandomStream> m_streams;
+    std::vector<gsl_rng*> m_rngs;
+};
+
+// Round s of the exchange: every replica's sweep, the swaps, then what the
+// run keeps of the replica at power 1. Adapting the ladder stops with the
+// burn-in. False when the run must be abandoned.
+bool RunRound(SBreloChain& c, CThreadPool& pool, CReplicaGenerators& rngs, int s) {
+    CReplicaExchange& exchange = *c.exchange;
+    const int swept = exchange.ReplicaAt(0);
+    const bool adapt = s < c.TotalSweep - c.KeptSweep;
+    auto sweep = [&](int r, double power) {
+        c.replicas[r].power = power;
+        return SweepReplica(c, c.replicas[r], s, rngs[r]);
+    };
+    auto logLikelihood = [&](int r) { return c.replicas[r].logLikelihood; };
+    if (!exchange.Round(pool, sweep, logLikelihood, adapt))
+        return false;
+    const int reported = exchange.ReplicaAt(0);
+    RecordSweep(c, c.replicas[swept], c.replicas[reported], s, rngs[reported]);
+    return true;
+}
+
+// The whole chain from its initial states. False when it was abandoned.
+bool RunChain(SBreloChain& c, CThreadPool& pool, CReplicaGenerators& rngs) {
+    const int numOfDigits = NumOfDigits(c.TotalSweep);
+    const int replicas = static_cast<int>(c.replicas.size());
+    pool.ParallelFor(replicas, [&](int r) { DrawInitialState(c, c.replicas[r], rngs[r]); });
+    for (int s = 0; s < c.TotalSweep; ++s) {
+        if (!RunRound(c, pool, rngs, s))
+            return false;
+        PrintSweepProgress(s + 1, numOfDigits);
+    }
+    return true;
+}
+
+}  // namespace
 
 bool brelo(int argc, char** argv, std::string run, std::ofstream& ofsCriteria,
            CRunCriteria& runCriteria, bool bFIT, bool bValOnIndiv, CTrainingConfig& trainingConfig,
@@ -751,7 +859,6 @@ bool brelo(int argc, char** argv, std::string run, std::ofstream& ofsCriteria,
     const std::string FOFN = MakeOutputPrefix(opts.FoO, opts.F, run);
     if (!run.empty())
         std::cout << "RUN= " << run << std::endl;
-    const int numOfDigits = NumOfDigits(opts.TotalSweep);
 
     SBreloData data;
     LoadBreloData(opts, bFIT, bValOnIndiv, trainingConfig, data, loaded);
@@ -762,15 +869,19 @@ bool brelo(int argc, char** argv, std::string run, std::ofstream& ofsCriteria,
     gsl_rng_env_setup();
     gsl_rng* rng = nullptr;
     record.seed = AllocRNG(rng, gsl_rng_default);
-    DrawInitialState(chain, rng);
-    for (int s = 0; s < chain.TotalSweep; ++s) {
-        if (!RunSweep(chain, s, rng)) {
-            FreeRNG(rng);
-            return false;
-        }
-        PrintSweepProgress(s + 1, numOfDigits);
+    const int threads = ThreadsFromOption(opts.threads);
+    chain.exchange = std::make_unique<CReplicaExchange>(opts.replicas, record.seed);
+    if (opts.replicas > 1)
+        std::cout << "Replica exchange: " << opts.replicas << " replicas on " << threads
+                  << (threads > 1 ? " threads" : " thread") << std::endl;
+    CThreadPool pool(threads);
+    CReplicaGenerators rngs(rng, record.seed, opts.replicas);
+    if (!RunChain(chain, pool, rngs)) {
+        FreeRNG(rng);
+        return false;
     }
     std::cout << run << " completed" << std::endl;
+    RecordExchange(record, *chain.exchange, threads);
     const SRunDiagnostics diagnostics = WriteRunResults(chain, opts, FOFN, ofsCriteria, runCriteria,
                                                         bFIT ? trainingConfig.name : std::string());
     FreeRNG(rng);

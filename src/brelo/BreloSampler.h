@@ -5,7 +5,9 @@
 #define BRELO_BRELO_BRELOSAMPLER_H
 
 #include <fstream>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include <gsl/gsl_rng.h>
 
@@ -13,6 +15,7 @@
 #include "brelo/BreloOptions.h"
 #include "brelo/BreloResults.h"
 #include "core/Diagnostics.h"
+#include "core/ReplicaExchange.h"
 #include "core/VectorUtilities.h"
 #include "io/ManipVector.h"
 
@@ -30,9 +33,41 @@ class CSweepParams {
     DBL_VCTR_2D beta;  // (K-1) x beta_length coefficients
 };
 
+// One replica of the chain: a state, the work arrays its sweeps write and
+// its counters. A plain run has one; with replica exchange (-rx) each
+// replica targets the posterior with every genotype likelihood raised to
+// `power` (1 for the posterior itself), and replicas trade places on the
+// ladder of powers, never their contents.
+struct SBreloReplica {
+    CSweepParams spSweep;
+    double power = 1.0;
+
+    // Work arrays of a sweep.
+    INT_VCTR_1D n;          // K * stride allele counts
+    DBL_VCTR_1D logp;       // stride * K log frequencies, slot-major
+    DBL_VCTR_1D DirParams;  // largest J
+    DBL_VCTR_2D logpr;      // N x K genotype log-likelihoods
+    DBL_VCTR_1D maxlogPr, sumlogPr;
+    DBL_VCTR_2D Pred;        // N x R linear predictors
+    DBL_VCTR_1D classProbs;  // K, fallback draw
+    DBL_VCTR_2D Mat_tmp;     // beta_length x R
+    DBL_VCTR_2D beta_mean;   // R x beta_length
+    DBL_VCTR_1D betaPrev;    // beta_length
+    DBL_VCTR_1D rss;         // K: residual sums of squares at the start of the sweep, total last
+    bool rssDrawn = false;   // rss was computed by the last sweep (a regression sweep)
+
+    // The genotype log-likelihood of the state the last sweep ended in.
+    double logLikelihood = 0.0;
+    long loop_sup_PROPOSAL_MAX = 0;
+    // Proposals of another label by the Metropolis step, and acceptances,
+    // since the counter was last read.
+    CAcceptanceCounter labelAcceptance;
+};
+
 // Everything one run holds: sizes, data, allele coding, regression set-up,
-// chain state, traces and accumulators. Sized once by SetUpChain; the sweeps
-// allocate nothing.
+// the replicas, traces and accumulators. Sized once by SetUpChain; the sweeps
+// allocate nothing. A sweep reads the run's part and writes only its
+// replica, so replicas may sweep side by side.
 struct SBreloChain {
     // Sizes and settings.
     int N = 0, A = 0, L = 0, K = 1, R = 0;  // R = K-1 non-reference clusters
@@ -58,26 +93,22 @@ struct SBreloChain {
     int stride = 1, strideValid = 1;  // total alleles + 1
 
     // Regression set-up.
-    DBL_VCTR_2D V_chol;     // Cholesky factor of (Xtild'Xtild)^-1
-    DBL_VCTR_2D V_tXtild;   // (Xtild'Xtild)^-1 Xtild'
-    DBL_VCTR_2D Mat_tmp;    // beta_length x R
-    DBL_VCTR_2D beta_mean;  // R x beta_length
-    DBL_VCTR_1D betaPrev;   // beta_length
+    DBL_VCTR_2D V_chol;    // Cholesky factor of (Xtild'Xtild)^-1
+    DBL_VCTR_2D V_tXtild;  // (Xtild'Xtild)^-1 Xtild'
 
-    CSweepParams spSweep, spAverage;
+    // The replicas (one without -rx) and, with more than one, the exchange
+    // that keeps which one stands on the rung of power 1.
+    std::vector<SBreloReplica> replicas;
+    std::unique_ptr<CReplicaExchange> exchange;
 
-    // Work arrays of a sweep.
-    INT_VCTR_1D n;          // K * stride allele counts
-    DBL_VCTR_1D logp;       // stride * K log frequencies, slot-major
-    DBL_VCTR_1D DirParams;  // largest J
-    DBL_VCTR_2D logpr;      // N x K genotype log-likelihoods
-    DBL_VCTR_1D maxlogPr, sumlogPr;
-    DBL_VCTR_2D Pred, Pred_valid;
-    DBL_VCTR_1D classProbs;  // K, fallback draw
+    // Sums over the kept sweeps of the reported state.
+    CSweepParams spAverage;
+    // Work arrays of the held-out data.
+    DBL_VCTR_2D Pred_valid;
     INT_VCTR_1D validClass;  // NV
     INT_VCTR_1D nValid;      // K * strideValid
 
-    // Traces and accumulators.
+    // Traces and accumulators of the reported state.
     DBL_VCTR_3D BH;  // R x beta_length x TotalSweep
     DBL_VCTR_1D LH, LH_valid;
     DBL_VCTR_2D AIC, RSS;  // TotalSweep x K
@@ -87,8 +118,7 @@ struct SBreloChain {
     DBL_VCTR_3D nClusterQualVar, nClusterQualVar_valid;
     int nPredictiveDraws = 0;  // draws counted per individual in nClusterIndiv
     double LHConstPart = 0.0;
-    long loop_sup_PROPOSAL_MAX = 0;
-    // Proposals of another label by the Metropolis step, and acceptances.
+    // Label proposals of the sweeps at power 1.
     CAcceptanceCounter labelAcceptance;
 };
 
@@ -103,14 +133,30 @@ bool brelo(int argc, char** argv, std::string run, std::ofstream& ofsCriteria,
 
 // Set-up of a run from its options and loaded data: allele coding, the
 // held-out-loci constant, the burn-in split ("No covariates" is printed when
-// the design matrix is empty) and every array of the chain.
+// the design matrix is empty), the regression set-up and every array of the
+// chain, with opts.replicas replicas (at least one).
 void SetUpChain(SBreloChain& chain, const SBreloOptions& opts, SBreloData&& data,
                 const std::string& run);
-// Regression set-up and initial draws, in the order of the design: the
-// coefficients from N(0, (Xtild'Xtild)^-1), the labels (uniform, or the
-// k-means clusters with -jk), the frequencies.
+// Initial draws of a replica, in the order of the design: the coefficients
+// from N(0, (Xtild'Xtild)^-1), the labels (uniform, or the k-means clusters
+// with -jk), the frequencies.
+void DrawInitialState(const SBreloChain& chain, SBreloReplica& replica, gsl_rng*& rng);
+// The same for the first replica.
 void DrawInitialState(SBreloChain& chain, gsl_rng*& rng);
-// Sweep s (0-based). False when the run must be abandoned (message printed).
+
+// Sweep s (0-based) of one replica at its power: its state, counters,
+// residuals and log-likelihood. False when the run must be abandoned
+// (message printed).
+bool SweepReplica(const SBreloChain& chain, SBreloReplica& replica, int s, gsl_rng*& rng);
+// What the run keeps of sweep s: swept is the replica that swept at power 1
+// (its residuals and step counts), reported the one at power 1 after the
+// swaps (its log-likelihood, coefficients and, in kept sweeps, its state in
+// the sums, with the draws of predicted memberships and held-out data made
+// from rng).
+void RecordSweep(SBreloChain& chain, SBreloReplica& swept, const SBreloReplica& reported, int s,
+                 gsl_rng*& rng);
+// Sweep s of a chain of one replica, recorded. False when the run must be
+// abandoned.
 bool RunSweep(SBreloChain& chain, int s, gsl_rng*& rng);
 
 #endif

@@ -133,6 +133,15 @@ void CheckKMeansStart(bool kmeansStart, int K) {
         RefuseInput("The k-means initialisation (-jk) needs at least 2 clusters (-K).");
 }
 
+void CheckReplicaSettings(int replicas, int threads) {
+    if (replicas < 1 || replicas > kMaxReplicas)
+        RefuseInput("The number of replicas (-rx) must be between 1 and " +
+                    std::to_string(kMaxReplicas) + ".");
+    if (threads < 0 || threads > kMaxThreads)
+        RefuseInput("The number of threads (-t) must be between 0 (all cores) and " +
+                    std::to_string(kMaxThreads) + ".");
+}
+
 std::ofstream OpenResultFile(const std::string& File, const char* func) {
     std::ofstream ofs(File, std::ios::out | std::ios::trunc);
     if (!ofs.is_open())

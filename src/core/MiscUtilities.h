@@ -65,6 +65,11 @@ void CheckChainSettings(int K, double lambda, int TotalSweep, int BurnIn, int Bu
 // fewer than 2 clusters.
 void CheckKMeansStart(bool kmeansStart, int K);
 
+// Refuses, through RefuseInput, a number of replicas (-rx) outside
+// 1..kMaxReplicas and a number of threads (-t) outside 0..kMaxThreads.
+constexpr int kMaxReplicas = 64, kMaxThreads = 256;
+void CheckReplicaSettings(int replicas, int threads);
+
 // Result files. OpenResultFile opens File for writing (truncated); a file
 // that cannot be created ends the run (RefuseInput: "Cannot open file " +
 // File + " - " + func). CloseResultFile closes it and ends the run unless

@@ -172,7 +172,7 @@ bool SaveRunTable(const SRunRecord& record, const std::string& File) {
     cpuSeconds << std::fixed << std::setprecision(3) << cpu;
     struct stat info;
     const bool known = stat(record.inputFile.c_str(), &info) == 0;
-    const std::vector<std::pair<const char*, std::string>> facts = {
+    std::vector<std::pair<std::string, std::string>> facts = {
         {"program", ProgramName()},
         {"version", ProgramVersion()},
         {"command_line", record.commandLine},
@@ -186,6 +186,8 @@ bool SaveRunTable(const SRunRecord& record, const std::string& File) {
         {"input_file", record.inputFile},
         {"input_size_bytes", known ? std::to_string(info.st_size) : kMissing},
         {"input_modified", known ? TimeFact(info.st_mtime) : kMissing}};
+    for (const auto& [name, value] : record.settings)
+        facts.emplace_back(name, value == "NA" ? kMissing : value);
     std::vector<std::string> names;
     std::string values;
     for (const auto& [name, value] : facts) {

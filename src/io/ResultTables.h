@@ -15,6 +15,7 @@
 #include <chrono>
 #include <ctime>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/VectorUtilities.h"
@@ -54,6 +55,8 @@ struct SRunRecord {
     unsigned long seed = 0;        // seed of the run's generator
     std::chrono::system_clock::time_point start;
     std::clock_t cpuStart = 0;
+    // Further facts (name, value) of the run's settings, after the others.
+    std::vector<std::pair<std::string, std::string>> settings;
 };
 
 // A record started now for the command line argv and the data file.
@@ -63,8 +66,9 @@ SRunRecord StartRunRecord(int argc, const char* const* argv, const std::string& 
 // version, command_line, working_directory, seed (a plain integer),
 // start_time, end_time (local time, ISO 8601 with offset), run_time_seconds
 // (elapsed), cpu_time_seconds, host, input_file, input_size_bytes and
-// input_modified; a fact that cannot be known (a file that cannot be
-// examined) is NA, unquoted. The end is the moment of writing. False, with a
+// input_modified, then the settings of record.settings; a fact that cannot
+// be known (a file that cannot be examined, a setting given as NA) is NA,
+// unquoted. The end is the moment of writing. False, with a
 // message, when the file cannot be written.
 bool SaveRunTable(const SRunRecord& record, const std::string& File);
 

@@ -62,6 +62,49 @@ void AddTraceDiagnostic(SRunDiagnostics& d, const std::string& name, const doubl
     d.traces.push_back(t);
 }
 
+namespace {
+
+std::string PowerText(double power) {
+    std::ostringstream os;
+    os << std::setprecision(4) << power;
+    return os.str();
+}
+
+std::string PairText(int rung, const char* separator) {
+    return std::to_string(rung + 1) + separator + std::to_string(rung + 2);
+}
+
+}  // namespace
+
+void AddSwapDiagnostics(SRunDiagnostics& d, const CReplicaExchange& exchange) {
+    for (int j = 0; j + 1 < exchange.Replicas(); ++j)
+        AddStepDiagnostic(d,
+                          "swap of rungs " + PairText(j, "-") + " (powers " +
+                              PowerText(exchange.Beta(j)) + ", " + PowerText(exchange.Beta(j + 1)) +
+                              ")",
+                          exchange.SwapCounter(j));
+}
+
+void RecordExchange(SRunRecord& record, const CReplicaExchange& exchange, int threads) {
+    record.settings.emplace_back("replicas", std::to_string(exchange.Replicas()));
+    record.settings.emplace_back("threads", std::to_string(threads));
+    if (exchange.Replicas() < 2)
+        return;
+    std::string ladder;
+    for (int j = 0; j < exchange.Replicas(); ++j)
+        ladder += (j > 0 ? " " : "") + PowerText(exchange.Beta(j));
+    record.settings.emplace_back("ladder_powers", ladder);
+    for (int j = 0; j + 1 < exchange.Replicas(); ++j) {
+        const CAcceptanceCounter& c = exchange.SwapCounter(j);
+        std::ostringstream rate;
+        if (c.proposed > 0)
+            rate << std::fixed << std::setprecision(4) << c.Rate();
+        else
+            rate << "NA";
+        record.settings.emplace_back("swap_rate_" + PairText(j, "_"), rate.str());
+    }
+}
+
 void ReportRunDiagnostics(std::ostream& report, const SRunDiagnostics& d) {
     for (const std::string& line : SectionLines(d)) {
         report << line << "\n";

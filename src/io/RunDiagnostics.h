@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "core/Diagnostics.h"
+#include "core/ReplicaExchange.h"
+#include "io/ResultTables.h"
 
 // Traces with fewer effective draws than this are flagged.
 constexpr double kMinimumEffectiveSampleSize = 100.0;
@@ -40,6 +42,16 @@ void AddStepDiagnostic(SRunDiagnostics& d, const std::string& name, const CAccep
 // The effective sample size of x[0..n-1], the kept part of a trace, and
 // whether it is constant over its last half. An empty trace is left out.
 void AddTraceDiagnostic(SRunDiagnostics& d, const std::string& name, const double* x, size_t n);
+
+// The swaps of each pair of neighbouring rungs of a replica exchange, as
+// steps "swap of rungs j-j+1 (powers b_j, b_j+1)" (rungs from 1, the
+// final powers of the ladder); nothing with a single replica.
+void AddSwapDiagnostics(SRunDiagnostics& d, const CReplicaExchange& exchange);
+// The rows of run.txt that record how the chain was run: "replicas",
+// "threads", and with more than one replica "ladder_powers" (the final
+// powers, rung by rung, separated by blanks) and "swap_rate_<j>_<j+1>" for
+// each pair of neighbouring rungs (NA when never proposed).
+void RecordExchange(SRunRecord& record, const CReplicaExchange& exchange, int threads);
 
 // Writes the section "Run Diagnostics" (acceptance rates, then effective
 // sample sizes, flagged ones marked) to the report and the same lines to

@@ -44,7 +44,7 @@ class CJointCheck {
         const DBL_VCTR_2D beta = {{0.2, 0.8}, {-0.3, -0.5}};
         for (int i = 0; i < kN && design; ++i)
             for (int k = 0; k < m_c.R; ++k)
-                m_c.Pred[i][k] = beta[k][0] * Xtild[i][0] + beta[k][1] * Xtild[i][1];
+                m_c.replicas[0].Pred[i][k] = beta[k][0] * Xtild[i][0] + beta[k][1] * Xtild[i][1];
     }
 
     // Labels, utilities and frequencies from the prior.
@@ -52,18 +52,20 @@ class CJointCheck {
         for (int i = 0; i < kN; ++i) {
             if (m_s.label == ELabelStep::Probit) {
                 for (int k = 0; k < m_c.R; ++k)
-                    m_c.spSweep.w[i][k] = m_c.Pred[i][k] + gsl_ran_ugaussian(rng);
-                m_c.spSweep.z[i] = ProbitWinner(m_c.spSweep.w[i]);
+                    m_c.replicas[0].spSweep.w[i][k] =
+                        m_c.replicas[0].Pred[i][k] + gsl_ran_ugaussian(rng);
+                m_c.replicas[0].spSweep.z[i] = ProbitWinner(m_c.replicas[0].spSweep.w[i]);
             } else {
-                m_c.spSweep.z[i] = static_cast<int>(gsl_rng_uniform_int(rng, m_s.K));
+                m_c.replicas[0].spSweep.z[i] = static_cast<int>(gsl_rng_uniform_int(rng, m_s.K));
                 if (m_s.utilities)
-                    DrawUtilitiesGivenClass(m_c.Pred[i], m_c.spSweep.z[i], m_c.spSweep.w[i], rng);
+                    DrawUtilitiesGivenClass(m_c.replicas[0].Pred[i], m_c.replicas[0].spSweep.z[i],
+                                            m_c.replicas[0].spSweep.w[i], rng);
             }
         }
         const double alpha[kJ] = {kLambda, kLambda};
         for (int k = 0; k < m_s.K; ++k)
             for (int l = 0; l < kL; ++l)
-                gsl_ran_dirichlet(rng, kJ, alpha, m_c.spSweep.p[k][l].data());
+                gsl_ran_dirichlet(rng, kJ, alpha, m_c.replicas[0].spSweep.p[k][l].data());
     }
 
     // Genotypes from the current labels and frequencies.
@@ -71,26 +73,26 @@ class CJointCheck {
         for (int i = 0; i < kN; ++i)
             for (int a = 0; a < kA; ++a)
                 for (int l = 0; l < kL; ++l) {
-                    const double p0 = m_c.spSweep.p[m_c.spSweep.z[i]][l][0];
+                    const double p0 = m_c.replicas[0].spSweep.p[m_c.replicas[0].spSweep.z[i]][l][0];
                     SetGenotype(m_c, i, a, l, gsl_rng_uniform(rng) < p0 ? 0 : 1);
                 }
     }
 
     void Sweep(gsl_rng*& rng) {
-        UpdateAlleleFrequencies(m_c, rng);
-        UpdateLogFrequencies(m_c);
-        UpdateGenotypeLikelihoods(m_c);
+        UpdateAlleleFrequencies(m_c, m_c.replicas[0], rng);
+        UpdateLogFrequencies(m_c, m_c.replicas[0]);
+        UpdateGenotypeLikelihoods(m_c, m_c.replicas[0]);
         for (int i = 0; i < kN; ++i) {
             if (m_s.label == ELabelStep::Probit) {
-                ASSERT_TRUE(UpdateLabelByProbit(m_c, i, rng));
+                ASSERT_TRUE(UpdateLabelByProbit(m_c, m_c.replicas[0], i, rng));
                 continue;
             }
             if (m_s.label == ELabelStep::Gibbs)
-                UpdateLabelByGibbs(m_c, i, rng);
+                UpdateLabelByGibbs(m_c, m_c.replicas[0], i, rng);
             else
-                UpdateLabelByMetropolis(m_c, i, rng);
+                UpdateLabelByMetropolis(m_c, m_c.replicas[0], i, rng);
             if (m_s.utilities) {
-                ASSERT_TRUE(UpdateUtilities(m_c, i, 0, rng));
+                ASSERT_TRUE(UpdateUtilities(m_c, m_c.replicas[0], i, 0, rng));
             }
         }
     }
@@ -99,13 +101,13 @@ class CJointCheck {
     // them: the log-likelihood of the data tells whether the labels follow
     // the genotypes as closely as they should.
     std::vector<double> Statistics() {
-        UpdateLogFrequencies(m_c);
-        UpdateGenotypeLikelihoods(m_c);
+        UpdateLogFrequencies(m_c, m_c.replicas[0]);
+        UpdateGenotypeLikelihoods(m_c, m_c.replicas[0]);
         double logLikelihood = 0.0;
         for (int i = 0; i < kN; ++i)
-            logLikelihood += m_c.logpr[i][m_c.spSweep.z[i]];
-        const DBL_VCTR_3D& p = m_c.spSweep.p;
-        const INT_VCTR_1D& z = m_c.spSweep.z;
+            logLikelihood += m_c.replicas[0].logpr[i][m_c.replicas[0].spSweep.z[i]];
+        const DBL_VCTR_3D& p = m_c.replicas[0].spSweep.p;
+        const INT_VCTR_1D& z = m_c.replicas[0].spSweep.z;
         std::vector<double> g = {p[0][0][0],
                                  p[0][0][0] * p[0][0][0],
                                  p[m_s.K - 1][1][1],
@@ -115,7 +117,7 @@ class CJointCheck {
                                  p[z[0]][0][0],
                                  logLikelihood};
         if (m_design) {
-            const DBL_VCTR_2D& w = m_c.spSweep.w;
+            const DBL_VCTR_2D& w = m_c.replicas[0].spSweep.w;
             g.push_back(w[0][0]);
             g.push_back(w[0][0] * w[0][0]);
             g.push_back(w[2][m_c.R - 1]);

@@ -37,36 +37,53 @@ DBL_VCTR_1D Normalised(DBL_VCTR_1D v) {
 // has the law of its genotype likelihoods across the clusters.
 const DBL_VCTR_1D kLabelLaw = {0.5, 0.3, 0.15, 0.05};
 
+// The law of the label in a replica whose likelihoods are raised to power.
+DBL_VCTR_1D TemperedLabelLaw(double power) {
+    DBL_VCTR_1D law = kLabelLaw;
+    for (double& p : law)
+        p = std::pow(p, power);
+    return Normalised(law);
+}
+
+// Powers of the checks: the posterior and a tempered replica.
+const double kPowers[] = {1.0, 0.4};
+
 }  // namespace
 
 TEST(BreloStepChecks, MetropolisLabelKeepsTheLikelihoodLawAndMovesAsDesigned) {
     SBreloChain c;
     SetUpTinyChain(c, 1, 2, 1, 2, 4, 1.0);
+    SBreloReplica& r = c.replicas[0];
     SetLikelihoods(c, 0, kLabelLaw);
     CSeededRng target(11), step(12);
     const int K = 4, draws = 200000;
-    std::vector<long> after(K, 0);
-    std::vector<std::vector<long>> moves(K, std::vector<long>(K, 0));
-    for (int t = 0; t < draws; ++t) {
-        const int from = DrawClass(kLabelLaw, target.get());
-        c.spSweep.z[0] = from;
-        UpdateLabelByMetropolis(c, 0, step.get());
-        ++after[c.spSweep.z[0]];
-        ++moves[from][c.spSweep.z[0]];
-    }
-    EXPECT_GT(ChiSquarePValue(after, kLabelLaw), kPValueLimit);
-    // Each row of moves against the kernel: proposal 1/K, acceptance
-    // min(1, ratio of the likelihoods).
-    for (int from = 0; from < K; ++from) {
-        DBL_VCTR_1D row(K, 0.0);
-        double stay = 1.0;
-        for (int to = 0; to < K; ++to)
-            if (to != from) {
-                row[to] = std::min(1.0, kLabelLaw[to] / kLabelLaw[from]) / K;
-                stay -= row[to];
-            }
-        row[from] = stay;
-        EXPECT_GT(ChiSquarePValue(moves[from], row), kPValueLimit) << "from " << from;
+    for (double power : kPowers) {
+        r.power = power;
+        const DBL_VCTR_1D law = TemperedLabelLaw(power);
+        std::vector<long> after(K, 0);
+        std::vector<std::vector<long>> moves(K, std::vector<long>(K, 0));
+        for (int t = 0; t < draws; ++t) {
+            const int from = DrawClass(law, target.get());
+            r.spSweep.z[0] = from;
+            UpdateLabelByMetropolis(c, r, 0, step.get());
+            ++after[r.spSweep.z[0]];
+            ++moves[from][r.spSweep.z[0]];
+        }
+        EXPECT_GT(ChiSquarePValue(after, law), kPValueLimit) << "power " << power;
+        // Each row of moves against the kernel: proposal 1/K, acceptance
+        // min(1, ratio of the tempered likelihoods).
+        for (int from = 0; from < K; ++from) {
+            DBL_VCTR_1D row(K, 0.0);
+            double stay = 1.0;
+            for (int to = 0; to < K; ++to)
+                if (to != from) {
+                    row[to] = std::min(1.0, law[to] / law[from]) / K;
+                    stay -= row[to];
+                }
+            row[from] = stay;
+            EXPECT_GT(ChiSquarePValue(moves[from], row), kPValueLimit)
+                << "power " << power << ", from " << from;
+        }
     }
 }
 
@@ -75,17 +92,22 @@ TEST(BreloStepChecks, GibbsLabelDrawsTheLikelihoodLawFromAnyLabel) {
     // genotype likelihoods over all K clusters.
     SBreloChain c;
     SetUpTinyChain(c, 1, 2, 1, 2, 4, 1.0);
+    SBreloReplica& r = c.replicas[0];
     SetLikelihoods(c, 0, kLabelLaw);
     CSeededRng step(13);
     const int K = 4, draws = 50000;
-    for (int from = 0; from < K; ++from) {
-        std::vector<long> after(K, 0);
-        for (int t = 0; t < draws; ++t) {
-            c.spSweep.z[0] = from;
-            UpdateLabelByGibbs(c, 0, step.get());
-            ++after[c.spSweep.z[0]];
+    for (double power : kPowers) {
+        r.power = power;
+        for (int from = 0; from < K; ++from) {
+            std::vector<long> after(K, 0);
+            for (int t = 0; t < draws; ++t) {
+                r.spSweep.z[0] = from;
+                UpdateLabelByGibbs(c, r, 0, step.get());
+                ++after[r.spSweep.z[0]];
+            }
+            EXPECT_GT(ChiSquarePValue(after, TemperedLabelLaw(power)), kPValueLimit)
+                << "power " << power << ", from " << from;
         }
-        EXPECT_GT(ChiSquarePValue(after, kLabelLaw), kPValueLimit) << "from " << from;
     }
 }
 
@@ -96,50 +118,53 @@ TEST(BreloStepChecks, AlleleFrequenciesFollowTheirDirichletConditional) {
     const double lambda = 0.5;
     SBreloChain c;
     SetUpTinyChain(c, N, A, L, J, K, lambda);
+    SBreloReplica& r = c.replicas[0];
     const int genotypes[N][A][L] = {
         {{0, 2}, {1, 2}}, {{0, 0}, {0, 1}}, {{2, 1}, {2, 1}}, {{1, 0}, {2, 1}}, {{2, 2}, {0, -1}}};
     const int labels[N] = {0, 0, 1, 1, 1};
-    double alpha[K][L][J];
-    for (int k = 0; k < K; ++k)
-        for (int l = 0; l < L; ++l)
-            for (int j = 0; j < J; ++j)
-                alpha[k][l][j] = lambda;
+    double counts[K][L][J] = {};
     for (int i = 0; i < N; ++i) {
-        c.spSweep.z[i] = labels[i];
+        r.spSweep.z[i] = labels[i];
         for (int a = 0; a < A; ++a)
             for (int l = 0; l < L; ++l) {
                 SetGenotype(c, i, a, l, genotypes[i][a][l]);
                 if (genotypes[i][a][l] >= 0)
-                    alpha[labels[i]][l][genotypes[i][a][l]] += 1.0;
+                    counts[labels[i]][l][genotypes[i][a][l]] += 1.0;
             }
     }
+    // In a tempered replica the counts weigh as much as its power.
     CSeededRng rng(21);
     const int draws = 40000;
-    SMoments first[K][L][J], second[K][L][J], cross[K][L];
-    for (int t = 0; t < draws; ++t) {
-        UpdateAlleleFrequencies(c, rng.get());
+    for (double power : kPowers) {
+        r.power = power;
+        SMoments first[K][L][J], second[K][L][J], cross[K][L];
+        for (int t = 0; t < draws; ++t) {
+            UpdateAlleleFrequencies(c, r, rng.get());
+            for (int k = 0; k < K; ++k)
+                for (int l = 0; l < L; ++l) {
+                    const DBL_VCTR_1D& p = r.spSweep.p[k][l];
+                    for (int j = 0; j < J; ++j) {
+                        first[k][l][j].Add(p[j]);
+                        second[k][l][j].Add(p[j] * p[j]);
+                    }
+                    cross[k][l].Add(p[0] * p[1]);
+                }
+        }
         for (int k = 0; k < K; ++k)
             for (int l = 0; l < L; ++l) {
-                const DBL_VCTR_1D& p = c.spSweep.p[k][l];
+                double alpha[J], a0 = 0.0;
+                for (int j = 0; j < J; ++j)
+                    a0 += alpha[j] = lambda + power * counts[k][l][j];
                 for (int j = 0; j < J; ++j) {
-                    first[k][l][j].Add(p[j]);
-                    second[k][l][j].Add(p[j] * p[j]);
+                    const double a = alpha[j];
+                    EXPECT_LT(std::fabs(first[k][l][j].Z(a / a0)), kZLimit) << power << k << l << j;
+                    EXPECT_LT(std::fabs(second[k][l][j].Z(a * (a + 1) / (a0 * (a0 + 1)))), kZLimit)
+                        << power << k << l << j;
                 }
-                cross[k][l].Add(p[0] * p[1]);
+                const double cross01 = alpha[0] * alpha[1] / (a0 * (a0 + 1));
+                EXPECT_LT(std::fabs(cross[k][l].Z(cross01)), kZLimit) << power << k << l;
             }
     }
-    for (int k = 0; k < K; ++k)
-        for (int l = 0; l < L; ++l) {
-            const double a0 = alpha[k][l][0] + alpha[k][l][1] + alpha[k][l][2];
-            for (int j = 0; j < J; ++j) {
-                const double a = alpha[k][l][j];
-                EXPECT_LT(std::fabs(first[k][l][j].Z(a / a0)), kZLimit) << k << l << j;
-                EXPECT_LT(std::fabs(second[k][l][j].Z(a * (a + 1) / (a0 * (a0 + 1)))), kZLimit)
-                    << k << l << j;
-            }
-            const double cross01 = alpha[k][l][0] * alpha[k][l][1] / (a0 * (a0 + 1));
-            EXPECT_LT(std::fabs(cross[k][l].Z(cross01)), kZLimit) << k << l;
-        }
 }
 
 TEST(BreloStepChecks, UtilitiesKeepTheirTruncatedNormalLawGivenTheLabel) {
@@ -148,18 +173,19 @@ TEST(BreloStepChecks, UtilitiesKeepTheirTruncatedNormalLawGivenTheLabel) {
     // pass must give that law again.
     SBreloChain c;
     SetUpTinyChain(c, 1, 2, 1, 2, 3, 1.0, {{1.0}});
+    SBreloReplica& r = c.replicas[0];
     CSeededRng target(31), step(32);
     const int draws = 30000;
     const double means[][2] = {{0.3, -0.5}, {1.5, 1.0}};
     for (const auto& m : means)
         for (int z = 0; z < 3; ++z) {
-            c.Pred[0] = {m[0], m[1]};
-            c.spSweep.z[0] = z;
+            r.Pred[0] = {m[0], m[1]};
+            r.spSweep.z[0] = z;
             SMoments w0, w1, w00, w11, w01;
             for (int t = 0; t < draws; ++t) {
-                DrawUtilitiesGivenClass(c.Pred[0], z, c.spSweep.w[0], target.get());
-                ASSERT_TRUE(UpdateUtilities(c, 0, 0, step.get()));
-                const DBL_VCTR_1D& w = c.spSweep.w[0];
+                DrawUtilitiesGivenClass(r.Pred[0], z, r.spSweep.w[0], target.get());
+                ASSERT_TRUE(UpdateUtilities(c, r, 0, 0, step.get()));
+                const DBL_VCTR_1D& w = r.spSweep.w[0];
                 ASSERT_EQ(ProbitWinner(w), z);
                 w0.Add(w[0]);
                 w1.Add(w[1]);
@@ -183,38 +209,44 @@ TEST(BreloStepChecks, ProbitLabelDrawsLabelAndUtilitiesFromTheirJointConditional
     // N(w; Pred, I) x likelihood of the winning cluster.
     SBreloChain c;
     SetUpTinyChain(c, 1, 2, 1, 2, 3, 1.0, {{1.0}});
+    SBreloReplica& r = c.replicas[0];
     const double m0 = 0.4, m1 = -0.3;
-    c.Pred[0] = {m0, m1};
+    r.Pred[0] = {m0, m1};
     const DBL_VCTR_1D likelihood = {0.2, 0.5, 0.3};
     SetLikelihoods(c, 0, likelihood);
     SRegionMoments region[3];
-    DBL_VCTR_1D law(3);
-    for (int z = 0; z < 3; ++z) {
+    for (int z = 0; z < 3; ++z)
         region[z] = ProbitRegionMoments(m0, m1, z);
-        law[z] = region[z].mass * likelihood[z];
-    }
-    law = Normalised(law);
 
     CSeededRng rng(41);
     const int draws = 60000;
-    std::vector<long> counts(3, 0);
-    SMoments w0[3], w1[3], w01[3];
-    for (int t = 0; t < draws; ++t) {
-        ASSERT_TRUE(UpdateLabelByProbit(c, 0, rng.get()));
-        const int z = c.spSweep.z[0];
-        const DBL_VCTR_1D& w = c.spSweep.w[0];
-        ASSERT_EQ(ProbitWinner(w), z);
-        ++counts[z];
-        w0[z].Add(w[0]);
-        w1[z].Add(w[1]);
-        w01[z].Add(w[0] * w[1]);
-    }
-    EXPECT_EQ(c.loop_sup_PROPOSAL_MAX, 0);
-    EXPECT_GT(ChiSquarePValue(counts, law), kPValueLimit);
-    for (int z = 0; z < 3; ++z) {
-        EXPECT_LT(std::fabs(w0[z].Z(region[z].w0 / region[z].mass)), kZLimit) << z;
-        EXPECT_LT(std::fabs(w1[z].Z(region[z].w1 / region[z].mass)), kZLimit) << z;
-        EXPECT_LT(std::fabs(w01[z].Z(region[z].w01 / region[z].mass)), kZLimit) << z;
+    for (double power : kPowers) {
+        r.power = power;
+        DBL_VCTR_1D law(3);
+        for (int z = 0; z < 3; ++z)
+            law[z] = region[z].mass * std::pow(likelihood[z], power);
+        law = Normalised(law);
+        std::vector<long> counts(3, 0);
+        SMoments w0[3], w1[3], w01[3];
+        for (int t = 0; t < draws; ++t) {
+            ASSERT_TRUE(UpdateLabelByProbit(c, r, 0, rng.get()));
+            const int z = r.spSweep.z[0];
+            const DBL_VCTR_1D& w = r.spSweep.w[0];
+            ASSERT_EQ(ProbitWinner(w), z);
+            ++counts[z];
+            w0[z].Add(w[0]);
+            w1[z].Add(w[1]);
+            w01[z].Add(w[0] * w[1]);
+        }
+        EXPECT_EQ(r.loop_sup_PROPOSAL_MAX, 0);
+        EXPECT_GT(ChiSquarePValue(counts, law), kPValueLimit) << "power " << power;
+        for (int z = 0; z < 3; ++z) {
+            const std::string where =
+                "power " + std::to_string(power) + ", label " + std::to_string(z);
+            EXPECT_LT(std::fabs(w0[z].Z(region[z].w0 / region[z].mass)), kZLimit) << where;
+            EXPECT_LT(std::fabs(w1[z].Z(region[z].w1 / region[z].mass)), kZLimit) << where;
+            EXPECT_LT(std::fabs(w01[z].Z(region[z].w01 / region[z].mass)), kZLimit) << where;
+        }
     }
 }
 
@@ -227,8 +259,9 @@ TEST(BreloStepChecks, ProbitLabelFallbackDrawsFromTheLikelihoodAlone) {
     // draws (0.5, 0.5, 0), and the step as a whole about (0.46, 0.46, 0.09).
     SBreloChain c;
     SetUpTinyChain(c, 1, 2, 1, 2, 3, 1.0, {{1.0}});
+    SBreloReplica& r = c.replicas[0];
     const double m = -4.5;
-    c.Pred[0] = {m, m};
+    r.Pred[0] = {m, m};
     const DBL_VCTR_1D likelihood = {1.0, 1.0, std::exp(-12.0)};
     SetLikelihoods(c, 0, likelihood);
     DBL_VCTR_1D exact(3), fallbackLaw = Normalised(likelihood);
@@ -241,11 +274,11 @@ TEST(BreloStepChecks, ProbitLabelFallbackDrawsFromTheLikelihoodAlone) {
     const int draws = 600;
     std::vector<long> fromFallback(3, 0), all(3, 0);
     for (int t = 0; t < draws; ++t) {
-        const long before = c.loop_sup_PROPOSAL_MAX;
-        ASSERT_TRUE(UpdateLabelByProbit(c, 0, rng.get()));
-        ++all[c.spSweep.z[0]];
-        if (c.loop_sup_PROPOSAL_MAX > before)
-            ++fromFallback[c.spSweep.z[0]];
+        const long before = r.loop_sup_PROPOSAL_MAX;
+        ASSERT_TRUE(UpdateLabelByProbit(c, r, 0, rng.get()));
+        ++all[r.spSweep.z[0]];
+        if (r.loop_sup_PROPOSAL_MAX > before)
+            ++fromFallback[r.spSweep.z[0]];
     }
     const long fallbacks = fromFallback[0] + fromFallback[1] + fromFallback[2];
     EXPECT_GT(fallbacks, draws / 2);
@@ -265,10 +298,11 @@ TEST(BreloStepChecks, CoefficientsFollowTheirGaussianConditional) {
         Xtild.push_back({1.0, v});
     SBreloChain c;
     SetUpTinyChain(c, 6, 2, 1, 2, 3, 1.0, Xtild);
+    SBreloReplica& r = c.replicas[0];
     SetUpRegression(c);
     const DBL_VCTR_2D w = {{0.5, -1.0}, {1.2, -0.2}, {-0.3, 0.4},
                            {0.8, 0.1},  {2.0, -0.7}, {1.1, 0.9}};
-    c.spSweep.w = w;
+    r.spSweep.w = w;
 
     double sx = 0, sxx = 0;
     for (double v : x) {
@@ -281,9 +315,9 @@ TEST(BreloStepChecks, CoefficientsFollowTheirGaussianConditional) {
     const int draws = 40000;
     SMoments b0[2], b1[2], b00[2], b11[2], b01[2];
     for (int t = 0; t < draws; ++t) {
-        UpdateCoefficients(c, rng.get());
+        UpdateCoefficients(c, r, rng.get());
         for (int k = 0; k < 2; ++k) {
-            const DBL_VCTR_1D& b = c.spSweep.beta[k];
+            const DBL_VCTR_1D& b = r.spSweep.beta[k];
             b0[k].Add(b[0]);
             b1[k].Add(b[1]);
             b00[k].Add(b[0] * b[0]);

@@ -152,15 +152,16 @@ TEST(BreloSamplerTest, KMeansStartLabelsAreTheGeneticClusters) {
             data.isBase.push_back(withReference && d.z[i] == 2 ? 1 : 0);
         SBreloChain chain;
         SetUpChain(chain, opts, std::move(data), "");
+        SBreloReplica& r = chain.replicas[0];
         FixSeed();
         gsl_rng* rng = nullptr;
         AllocRNG(rng, gsl_rng_default);
         DrawInitialState(chain, rng);
         FreeRNG(rng);
         INT_VCTR_1D truth(d.z.begin(), d.z.end());
-        EXPECT_DOUBLE_EQ(AdjustedRandIndex(chain.spSweep.z, truth), 1.0) << withReference;
+        EXPECT_DOUBLE_EQ(AdjustedRandIndex(r.spSweep.z, truth), 1.0) << withReference;
         for (int i = 0; i < d.N && withReference; ++i)
-            EXPECT_EQ(chain.spSweep.z[i] == 2, d.z[i] == 2) << i;
+            EXPECT_EQ(r.spSweep.z[i] == 2, d.z[i] == 2) << i;
     }
 }
 
@@ -319,6 +320,7 @@ TEST(BreloSamplerTest, InitialLabelsAndFrequenciesAreDrawnInTheirOrder) {
     for (int K : {1, 3}) {
         FixSeed("31");
         SBreloChain chain = MakeChain(12, 0, 5, 2, K);
+        SBreloReplica& r = chain.replicas[0];
         chain.hasRegression = false;  // no coefficient draws before the labels
         gsl_rng *rng = nullptr, *twin = nullptr;
         AllocRNG(rng, gsl_rng_default);
@@ -326,13 +328,13 @@ TEST(BreloSamplerTest, InitialLabelsAndFrequenciesAreDrawnInTheirOrder) {
         gsl_rng_set(twin, 31);
         DrawInitialState(chain, rng);
         for (int i = 0; i < chain.N; ++i)
-            EXPECT_EQ(chain.spSweep.z[i], static_cast<int>(gsl_rng_uniform_int(twin, K)))
+            EXPECT_EQ(r.spSweep.z[i], static_cast<int>(gsl_rng_uniform_int(twin, K)))
                 << "K=" << K << " individual " << i;
         for (int k = 0; k < K; ++k)
             for (int l = 0; l < chain.L; ++l) {
                 DBL_VCTR_1D alpha(chain.J[l], 1.0), p(chain.J[l]);
                 gsl_ran_dirichlet(twin, chain.J[l], alpha.data(), p.data());
-                EXPECT_EQ(chain.spSweep.p[k][l], p) << "K=" << K << " cluster " << k;
+                EXPECT_EQ(r.spSweep.p[k][l], p) << "K=" << K << " cluster " << k;
             }
         gsl_rng_free(twin);
         FreeRNG(rng);
@@ -342,15 +344,16 @@ TEST(BreloSamplerTest, InitialLabelsAndFrequenciesAreDrawnInTheirOrder) {
 TEST(BreloSamplerTest, NonFiniteFirstCoefficientDrawKeepsTheInitialDraw) {
     FixSeed();
     SBreloChain chain = MakeChain(30, 1, 5, 4);
+    SBreloReplica& r = chain.replicas[0];
     gsl_rng* rng = nullptr;
     AllocRNG(rng, gsl_rng_default);
     DrawInitialState(chain, rng);
-    const DBL_VCTR_1D initial = chain.spSweep.beta[0];
+    const DBL_VCTR_1D initial = r.spSweep.beta[0];
     // The fixed individual's utility is never redrawn: a NaN there makes the
     // mean of the coefficient draw NaN.
-    chain.spSweep.w[0][0] = std::nan("");
+    r.spSweep.w[0][0] = std::nan("");
     ASSERT_TRUE(RunSweep(chain, 0, rng));
-    EXPECT_EQ(chain.spSweep.beta[0], initial);
+    EXPECT_EQ(r.spSweep.beta[0], initial);
     EXPECT_EQ(chain.BH[0][0][0], initial[0]);
     EXPECT_EQ(chain.BH[0][1][0], initial[1]);
     FreeRNG(rng);
@@ -359,6 +362,7 @@ TEST(BreloSamplerTest, NonFiniteFirstCoefficientDrawKeepsTheInitialDraw) {
 TEST(BreloSamplerTest, StructureSweepWithUtilityBoundsFarInTheTailCompletes) {
     FixSeed();
     SBreloChain chain = MakeChain(30, 0, 50, 40);
+    SBreloReplica& r = chain.replicas[0];
     ASSERT_EQ(chain.BurnInStructure, 2);
     gsl_rng* rng = nullptr;
     AllocRNG(rng, gsl_rng_default);
@@ -366,12 +370,12 @@ TEST(BreloSamplerTest, StructureSweepWithUtilityBoundsFarInTheTailCompletes) {
     // Means 40 standard deviations below the bound 0 (or above it): the
     // utilities of cluster 0 must be drawn far in the tail.
     for (int i = 0; i < chain.N; ++i)
-        chain.Pred[i][0] = i % 2 == 0 ? -40.0 : 40.0;
+        r.Pred[i][0] = i % 2 == 0 ? -40.0 : 40.0;
     ASSERT_TRUE(RunSweep(chain, 0, rng));
     for (int i = 0; i < chain.N; ++i) {
-        const double w = chain.spSweep.w[i][0];
+        const double w = r.spSweep.w[i][0];
         ASSERT_TRUE(std::isfinite(w)) << i;
-        if (chain.spSweep.z[i] == 0)
+        if (r.spSweep.z[i] == 0)
             EXPECT_GE(w, 0.0) << i;
         else
             EXPECT_LE(w, 0.0) << i;
@@ -382,14 +386,15 @@ TEST(BreloSamplerTest, StructureSweepWithUtilityBoundsFarInTheTailCompletes) {
 TEST(BreloSamplerTest, ReferenceIndividualsStayInTheLastClusterWithZeroUtilities) {
     FixSeed();
     SBreloChain chain = MakeChain(40, 5, 60, 40);
+    SBreloReplica& r = chain.replicas[0];
     gsl_rng* rng = nullptr;
     AllocRNG(rng, gsl_rng_default);
     DrawInitialState(chain, rng);
     for (int s = 0; s < chain.TotalSweep; ++s) {
         ASSERT_TRUE(RunSweep(chain, s, rng));
         for (int i = 0; i < 5; ++i) {
-            ASSERT_EQ(chain.spSweep.z[i], 1) << "sweep " << s;
-            ASSERT_EQ(chain.spSweep.w[i][0], 0.0) << "sweep " << s;
+            ASSERT_EQ(r.spSweep.z[i], 1) << "sweep " << s;
+            ASSERT_EQ(r.spSweep.w[i][0], 0.0) << "sweep " << s;
         }
     }
     // Structure sweeps were 5 % of the burn-in; the others moved.

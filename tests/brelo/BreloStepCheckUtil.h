@@ -58,15 +58,15 @@ inline void SetGenotype(SBreloChain& c, int i, int a, int l, int j) {
     c.data.X.SetIndex(i, a, l, j < 0 ? CGenotypeStore::kMissing : j);
 }
 
-// Genotype log-likelihoods of individual i set directly from the cluster
+// Genotype log-likelihoods of individual i (in the first replica) set directly from the cluster
 // probabilities they stand for (shifted as real log-likelihoods are).
 inline void SetLikelihoods(SBreloChain& c, int i, const DBL_VCTR_1D& weights) {
     double maxLog = -INFINITY;
     for (int k = 0; k < c.K; ++k) {
-        c.logpr[i][k] = std::log(weights[k]) - 40.0;
-        maxLog = std::max(maxLog, c.logpr[i][k]);
+        c.replicas[0].logpr[i][k] = std::log(weights[k]) - 40.0;
+        maxLog = std::max(maxLog, c.replicas[0].logpr[i][k]);
     }
-    c.maxlogPr[i] = maxLog;
+    c.replicas[0].maxlogPr[i] = maxLog;
 }
 
 inline double IntegrateFromZero(std::function<double(double)> f) {
