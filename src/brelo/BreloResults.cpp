@@ -167,12 +167,16 @@ void WritePredictedMemberships(SBreloChain& c, const SBreloOptions& opts, const 
                                SRunSummary& sum) {
     const char* title = "Predicted Clustering Probabilities for Samples";
     SaveToMyFileClumppFormat(c.nClusterIndiv, FOFN + "PPM.txt", true, title);
-    PlotAP(FOFN + "PPM.png", c.nClusterIndiv, "Predicted Assignment Probabilities");
+    // The individuals in the order of the estimated memberships' bar plot.
+    const SBarLabels labels = PopulationBarLabels(c.data.ids, c.data.popIndex);
+    PlotAP(FOFN + "PPM.png", c.nClusterIndiv, "Predicted Assignment Probabilities", labels,
+           MembershipOrder(c.cpAverage, labels));
     sum.cor = Correlation(c.cpAverage, c.nClusterIndiv);
     const bool validIndiv = c.data.bValOnIndiv;
     if (validIndiv) {
         SaveToMyFileClumppFormat(c.nClusterIndiv_valid, FOFN + "PPM_valid.txt", true, title);
-        PlotAP(FOFN + "PPM_valid.png", c.nClusterIndiv_valid, "Predicted Assignment Probabilities");
+        PlotAP(FOFN + "PPM_valid.png", c.nClusterIndiv_valid, "Predicted Assignment Probabilities",
+               SBarLabels(), MembershipOrder(c.nClusterIndiv_valid, SBarLabels()));
     }
     for (int v = 0; v < opts.nbQualVar; ++v) {
         const std::string number = std::to_string(v + 1);
@@ -437,7 +441,9 @@ SRunDiagnostics WriteRunResults(SBreloChain& c, const SBreloOptions& opts, const
     ReportMembershipCorrelation(sum.cor, FOFN + "COR.txt", HasCovariates(c));
     WriteReport(c, opts, FOFN, sum.pi, diagnostics);
     SaveToMyFileClumppFormat(c.cpAverage, FOFN + "AP.txt", false, "");
-    PlotAP(FOFN + "AP.png", c.cpAverage, "Assignment Probabilities");
+    const SBarLabels labels = PopulationBarLabels(c.data.ids, c.data.popIndex);
+    PlotAP(FOFN + "AP.png", c.cpAverage, "Assignment Probabilities", labels,
+           MembershipOrder(c.cpAverage, labels));
     WriteResultTables(c, FOFN);
     sum.KEst = EstimatedNumberOfClusters(sum.pi);
     std::ofstream en = OpenResultFile(FOFN + "EN.txt", "brelo");

@@ -224,7 +224,10 @@ void WritePredictiveMemberships(const SAdmOptions& opt, const SAdmSetup& setup,
                                 const SAdmEstimates& est) {
     SaveToMyFileClumppFormat(est.nb_cluster_individual, opt.FOFN + "PPM.txt", true,
                              "Predicted Clustering Probabilities for Samples");
-    PlotAP(opt.FOFN + "PPM.png", est.nb_cluster_individual, "Predicted Assignment Probabilities");
+    // The individuals in the order of the admixture proportions' bar plot.
+    const SBarLabels labels = PopulationBarLabels(setup.data.ids, setup.data.popIndex);
+    PlotAP(opt.FOFN + "PPM.png", est.nb_cluster_individual, "Predicted Assignment Probabilities",
+           labels, MembershipOrder(est.cpAverage, labels));
     const double cor = Correlation(est.cpAverage, est.nb_cluster_individual);
     // Predicted from the intercept alone, the memberships are the same for
     // every individual: there is nothing to correlate.
@@ -276,7 +279,9 @@ void WriteAdmResults(const SAdmOptions& opt, const SAdmSetup& setup, const CSpat
     PlotAdmixtureMap(opt.FOFN + "MAP.png", t.vptC, t.vbKeep, t.vdDataMinMax, t.veVoronoi,
                      est.cpAverage, setup.siteOf, setup.shift.m_dX, setup.shift.m_dY);
     WriteReport(opt, setup, prior, chain, est);
-    PlotAP(opt.FOFN + "AP.png", est.cpAverage, "Assignment Probabilities");
+    const SBarLabels labels = PopulationBarLabels(setup.data.ids, setup.data.popIndex);
+    PlotAP(opt.FOFN + "AP.png", est.cpAverage, "Assignment Probabilities", labels,
+           MembershipOrder(est.cpAverage, labels));
     WriteResultTables(opt, setup, est);
     WritePredictiveMemberships(opt, setup, est);
     WriteValue(opt.FOFN + "AL.txt", est.dAL);

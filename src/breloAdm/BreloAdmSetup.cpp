@@ -113,20 +113,21 @@ bool ReloadTessellation(const SAdmOptions& opt, const DBL_VCTR_2D& C, STessellat
     return true;
 }
 
-void ComputeTessellation(const SAdmOptions& opt, const DBL_VCTR_2D& C, STessellation& tess) {
+void ComputeTessellation(const SAdmOptions& opt, const DBL_VCTR_2D& C, const SPosition& shift,
+                         STessellation& tess) {
     std::cout << "Generating Voronoi Tessellation & Neighborhood System... " << std::flush;
     tess.vptC = MakeSites(C);
     CVoronoi::GetVoronoi(tess.vptC, tess.vbKeep, tess.vdDataMinMax, tess.vdDataScale,
                          tess.veVoronoi);
     CVoronoi::DrawVoronoi(tess.vptC, opt.N, tess.vbKeep, tess.vdDataMinMax, tess.veVoronoi, false,
-                          opt.FAFN + "VD.png");
+                          opt.FAFN + "VD.png", shift);
     CVoronoi::GetNeighborhoodSystem(opt.N, tess.veVoronoi, tess.vvnNS);
     // Individuals that the tessellation left without an edge still need a row.
     if (tess.vvnNS.size() < static_cast<size_t>(opt.N))
         tess.vvnNS.resize(opt.N);
     DropRepeatedNeighbours(tess.vvnNS);
     CVoronoi::DrawNeighborhoodSystem(tess.vptC, tess.vdDataScale, tess.vvnNS, true,
-                                     opt.FAFN + "ND.png");
+                                     opt.FAFN + "ND.png", shift);
     CVoronoi::SaveVoronoi(tess.vptC, tess.vbKeep, tess.vdDataMinMax, tess.vdDataScale,
                           tess.veVoronoi, tess.vvnNS, opt.FAFN + "VC");
     std::cout << "Done" << std::endl;
@@ -226,12 +227,12 @@ void JitterCoordinates(DBL_VCTR_2D& C, int N, const gsl_rng* rng) {
     }
 }
 
-void BuildNeighborhoodSystem(const SAdmOptions& opt, DBL_VCTR_2D& C, const gsl_rng* rng,
-                             STessellation& tess) {
+void BuildNeighborhoodSystem(const SAdmOptions& opt, DBL_VCTR_2D& C, const SPosition& shift,
+                             const gsl_rng* rng, STessellation& tess) {
     if (ReloadTessellation(opt, C, tess))
         return;
     JitterCoordinates(C, opt.N, rng);
-    ComputeTessellation(opt, C, tess);
+    ComputeTessellation(opt, C, shift, tess);
 }
 
 DBL_VCTR_2D SitesInDataCoordinates(const SAdmSetup& setup, int N) {
@@ -252,7 +253,7 @@ void RunAdmSetup(const SAdmOptions& opt, SAdmSetup& setup, gsl_rng*& rng) {
     setup.seed = AllocRNG(rng, gsl_rng_default);
     TranslateCoordinates(setup.data.C, &setup.shift);
     setup.siteOf = SamplingSites(setup.data.C, opt.N);
-    BuildNeighborhoodSystem(opt, setup.data.C, rng, setup.tess);
+    BuildNeighborhoodSystem(opt, setup.data.C, setup.shift, rng, setup.tess);
     setup.alleleV = setup.data.X.AlleleLists();
     setup.J = setup.data.X.AlleleCounts();
 }

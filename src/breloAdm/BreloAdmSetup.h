@@ -73,10 +73,10 @@ void DropRepeatedNeighbours(INT_VCTR_2D& vvnNS);
 
 // The neighbourhood system: reloaded from opt.Voronoi when that file loads
 // and fits the sites, otherwise jitter, tessellation, drawings "VD.png" and
-// "ND.png" and the file "VC", all with the prefix opt.FAFN; each neighbour
-// listed once.
-void BuildNeighborhoodSystem(const SAdmOptions& opt, DBL_VCTR_2D& C, const gsl_rng* rng,
-                             STessellation& tess);
+// "ND.png" (axes in the coordinates C - shift) and the file "VC", all with
+// the prefix opt.FAFN; each neighbour listed once.
+void BuildNeighborhoodSystem(const SAdmOptions& opt, DBL_VCTR_2D& C, const SPosition& shift,
+                             const gsl_rng* rng, STessellation& tess);
 
 // Where the first N sites of the tessellation lie in the data's own
 // coordinates (those kept by the tessellation), as rows (x, y).

@@ -187,6 +187,61 @@ std::string Axis::tickText(double v) const {
     return Chart::FormatNumber(v, std::max(0, decimals));
 }
 
+bool Axis::labelsVisible() const {
+    return Chart::IsVisible(Chart::ResolveColor(m_tbLabelStyle.getFontColor(), Chart::DefaultText));
+}
+
+bool Axis::titleVisible() const {
+    return !m_tbTitle.getText().empty() &&
+           Chart::IsVisible(Chart::ResolveColor(m_tbTitle.getFontColor(), Chart::DefaultText));
+}
+
+void Axis::labelSize(DrawArea& d, const std::string& text, double& across, double& along) const {
+    double w, h;
+    d.textSize(text, m_tbLabelStyle.getFont(), m_tbLabelStyle.getFontSize(), w, h);
+    const double a = m_tbLabelStyle.getFontAngle() * 3.14159265358979323846 / 180;
+    const double horizontal = std::fabs(w * std::cos(a)) + std::fabs(h * std::sin(a));
+    const double vertical = std::fabs(w * std::sin(a)) + std::fabs(h * std::cos(a));
+    across = m_bHorizontal ? vertical : horizontal;
+    along = m_bHorizontal ? horizontal : vertical;
+}
+
+double Axis::band(DrawArea& d) const {
+    double room = kLabelGap;
+    if (labelsVisible())
+        for (double t : m_vdTicks) {
+            const std::string text = tickText(t);
+            if (text.empty())
+                continue;
+            double across, along;
+            labelSize(d, text, across, along);
+            room = std::max(room, kLabelGap + across);
+        }
+    if (titleVisible()) {
+        double w, h;
+        d.textSize(m_tbTitle.getText(), m_tbTitle.getFont(), m_tbTitle.getFontSize(), w, h);
+        room += 2 + h;
+    }
+    return room + 1;
+}
+
+void Axis::overhang(DrawArea& d, int length, double& low, double& high) const {
+    low = high = 0;
+    if (!labelsVisible())
+        return;
+    for (double t : m_vdTicks) {
+        const std::string text = tickText(t);
+        if (text.empty())
+            continue;
+        double across, along;
+        labelSize(d, text, across, along);
+        // Horizontal labels are centred on their tick, vertical ones too.
+        const double at = fraction(t) * length;
+        low = std::max(low, along / 2 - at);
+        high = std::max(high, at + along / 2 - length);
+    }
+}
+
 void Axis::draw(DrawArea& d, int plotX, int plotY, int plotW, int plotH) const {
     if (m_bHorizontal)
         drawHorizontal(d, plotX, plotY, plotW, plotH);

@@ -67,11 +67,21 @@ class Axis {
     // Major tick positions in axis units.
     const std::vector<double>& ticks() const { return m_vdTicks; }
     void draw(DrawArea& d, int plotX, int plotY, int plotW, int plotH) const;
+    // Room its ticks, labels and title take beside the plot area, away
+    // from it (pixels), as measured on d.
+    double band(DrawArea& d) const;
+    // How far its first and last labels reach beyond the ends of the axis
+    // of length pixels (pixels, 0 when they do not).
+    void overhang(DrawArea& d, int length, double& low, double& high) const;
     // Where v lies along the axis: 0 at the minimum, 1 at the maximum.
     double fraction(double v) const;
 
   private:
     std::string tickText(double v) const;
+    bool labelsVisible() const;
+    bool titleVisible() const;
+    // Size of a label across and along the axis.
+    void labelSize(DrawArea& d, const std::string& text, double& across, double& along) const;
     bool showsLabel(int i) const;
     int tickColor() const;
     void drawHorizontal(DrawArea& d, int plotX, int plotY, int plotW, int plotH) const;

@@ -8,7 +8,8 @@
 
 namespace {
 const int kTitleMargin = 3;  // pixels above and below the title text
-}
+const int kTitleSide = 4;    // pixels at least left and right of it
+}  // namespace
 
 BaseChart::BaseChart(int width, int height, int bgColor, int edgeColor, int raisedEffect)
     : m_nWidth(std::max(1, width)),
@@ -35,6 +36,16 @@ TextBox* BaseChart::addText(int x, int y, const std::string& text, const std::st
     return m_vTexts.back().get();
 }
 
+LegendBox* BaseChart::addLegend(int x, int y, const std::string& font, double fontSize) {
+    m_pLegend = std::make_unique<LegendBox>(x, y, font, fontSize);
+    return m_pLegend.get();
+}
+
+void BaseChart::drawLegend(DrawArea& d) const {
+    if (m_pLegend)
+        m_pLegend->draw(d, legendKeys());
+}
+
 void BaseChart::setBackground(int color, int edgeColor, int raisedEffect) {
     m_nBgColor = color;
     m_nEdgeColor = edgeColor;
@@ -46,17 +57,24 @@ void BaseChart::drawBackground(DrawArea& d) const {
     d.rect(0, 0, m_nWidth - 1, m_nHeight - 1, Chart::Transparent, bg);
 }
 
-// The title band spans the chart's width; its text is centred in it.
+// The title band spans the chart's width; its text is centred in it, and
+// drawn whole: a title wider than the chart is drawn smaller.
 void BaseChart::drawTitle(DrawArea& d) const {
     if (!m_pTitle)
         return;
-    double w, h;
-    d.textSize(m_pTitle->getText(), m_pTitle->getFont(), m_pTitle->getFontSize(), w, h);
+    const std::string& text = m_pTitle->getText();
+    double size = m_pTitle->getFontSize(), w, h;
+    d.textSize(text, m_pTitle->getFont(), size, w, h);
+    const double room = m_nWidth - 2.0 * kTitleSide;
+    if (w > room && room > 0) {
+        size *= room / w;
+        d.textSize(text, m_pTitle->getFont(), size, w, h);
+    }
     int bandHeight = static_cast<int>(std::ceil(h)) + 2 * kTitleMargin;
     d.rect(0, 0, m_nWidth - 1, bandHeight - 1, m_pTitle->getEdgeColor(), m_pTitle->getBgColor(),
            m_pTitle->getRaisedEffect());
-    d.text(m_pTitle->getText(), m_pTitle->getFont(), m_pTitle->getFontSize(), m_nWidth / 2.0,
-           kTitleMargin, m_pTitle->getFontColor(), Chart::TopCenter, 0);
+    d.text(text, m_pTitle->getFont(), size, m_nWidth / 2.0, kTitleMargin, m_pTitle->getFontColor(),
+           Chart::TopCenter, 0);
 }
 
 void BaseChart::drawTexts(DrawArea& d) const {
@@ -77,6 +95,7 @@ void BaseChart::drawEdge(DrawArea& d) const {
 void BaseChart::paint(DrawArea& d) {
     drawBackground(d);
     drawContent(d);
+    drawLegend(d);
     drawTitle(d);
     drawTexts(d);
     drawEdge(d);

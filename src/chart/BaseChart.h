@@ -14,6 +14,7 @@
 
 #include "chart/ChartConstants.h"
 #include "chart/DrawArea.h"
+#include "chart/Legend.h"
 #include "chart/TextBox.h"
 
 class BaseChart {
@@ -34,6 +35,9 @@ class BaseChart {
                      double fontSize = 8, int fontColor = Chart::TextColor,
                      int alignment = Chart::TopLeft, double angle = 0);
     void setBackground(int color, int edgeColor = -1, int raisedEffect = 0);
+    // A legend with its top left corner at (x, y): its keys are those added
+    // to it, else the chart's named data sets.
+    LegendBox* addLegend(int x, int y, const std::string& font = "", double fontSize = 8);
 
     int getWidth() const { return m_nWidth; }
     int getHeight() const { return m_nHeight; }
@@ -57,6 +61,9 @@ class BaseChart {
   protected:
     // Draws the chart's own content between background and texts.
     virtual void drawContent(DrawArea& d) = 0;
+    // The keys of a legend given none: text and colour of each named data
+    // set.
+    virtual std::vector<std::pair<std::string, int>> legendKeys() const { return {}; }
     // Called when the chart exceeds the image size limit, to fit its layout
     // into w x h pixels. The default scales the positions of texts (and, in
     // a multi-chart, of its sub-charts) by m_dScale; returns a phrase that
@@ -74,6 +81,7 @@ class BaseChart {
     void drawTitle(DrawArea& d) const;
     void drawTexts(DrawArea& d) const;
     void drawEdge(DrawArea& d) const;
+    void drawLegend(DrawArea& d) const;
     std::unique_ptr<DrawArea> renderWithinLimits();
     void fitWithinLimits();
 
@@ -81,6 +89,7 @@ class BaseChart {
     int m_nEdgeColor;
     int m_nRaisedEffect;
     std::unique_ptr<TextBox> m_pTitle;
+    std::unique_ptr<LegendBox> m_pLegend;
     std::vector<std::unique_ptr<TextBox>> m_vTexts;
     std::vector<std::pair<int, int>> m_vTextPos;
     std::unique_ptr<DrawArea> m_pImage;

@@ -414,6 +414,27 @@ void DrawArea::line(double x1, double y1, double x2, double y2, int color, int w
     cairo_surface_mark_dirty(m_pSurface);
 }
 
+void DrawArea::polyline(const std::vector<double>& x, const std::vector<double>& y, int color,
+                        int width) {
+    const size_t n = std::min(x.size(), y.size());
+    color = Chart::ResolveColor(color, Chart::DefaultLine);
+    if (n == 0 || !Chart::IsVisible(color))
+        return;
+    if (!m_bVector || n == 1) {
+        for (size_t i = 0; i < n; ++i)
+            line(x[i > 0 ? i - 1 : 0], y[i > 0 ? i - 1 : 0], x[i], y[i], color, width);
+        return;
+    }
+    setSource(color);
+    cairo_set_line_cap(m_pCairo, CAIRO_LINE_CAP_SQUARE);
+    cairo_set_line_join(m_pCairo, CAIRO_LINE_JOIN_ROUND);
+    cairo_set_line_width(m_pCairo, width);
+    cairo_move_to(m_pCairo, x[0] + 0.5, y[0] + 0.5);
+    for (size_t i = 1; i < n; ++i)
+        cairo_line_to(m_pCairo, x[i] + 0.5, y[i] + 0.5);
+    cairo_stroke(m_pCairo);
+}
+
 void DrawArea::rect(int x1, int y1, int x2, int y2, int edgeColor, int fillColor,
                     int raisedEffect) {
     if (x2 < x1)
@@ -498,6 +519,12 @@ void DrawArea::textSize(const std::string& str, const std::string& font, double 
     cairo_font_extents(m_pCairo, &fe);
     w = te.x_advance;
     h = fe.ascent + fe.descent;
+}
+
+void DrawArea::MeasureText(const std::string& str, const std::string& font, double fontSize,
+                           double& w, double& h) {
+    static thread_local std::unique_ptr<DrawArea> scratch = Recording(1, 1);
+    scratch->textSize(str, font, fontSize, w, h);
 }
 
 void DrawArea::text(const std::string& str, const std::string& font, double fontSize, double x,

@@ -87,6 +87,10 @@ class DrawArea {
 
     // Primitives in pixel coordinates; (x, y) is the centre of pixel x, y.
     void line(double x1, double y1, double x2, double y2, int color, int width = 1);
+    // Lines through the points in order: on a recording one path (one
+    // stroke, cheap to replay and small in a PDF), on an image line by line.
+    void polyline(const std::vector<double>& x, const std::vector<double>& y, int color,
+                  int width = 1);
     // Rectangle covering the pixels x1..x2, y1..y2.
     void rect(int x1, int y1, int x2, int y2, int edgeColor, int fillColor, int raisedEffect = 0);
     void polygon(const std::vector<double>& x, const std::vector<double>& y, int edgeColor,
@@ -101,6 +105,10 @@ class DrawArea {
     // Width and height of the unrotated text box.
     void textSize(const std::string& str, const std::string& font, double fontSize, double& w,
                   double& h);
+    // The same for any recording, measured before there is one (to lay a
+    // chart out).
+    static void MeasureText(const std::string& str, const std::string& font, double fontSize,
+                            double& w, double& h);
     // Copies another image with its top left corner at (x, y).
     void merge(const DrawArea& src, int x, int y);
     // Copies another image scaled to fit w x h pixels at (x, y).

@@ -124,36 +124,63 @@ std::string Layer::dataLabelText(int ds, int i) const {
     return Chart::FormatLabel(m_strDataLabelFormat, value, fields);
 }
 
-void Layer::drawDataLabels(DrawArea& d, const PlotFrame& frame) const {
+namespace {
+
+bool Overlaps(const std::array<double, 4>& a, const std::array<double, 4>& b) {
+    return a[0] < b[2] && b[0] < a[2] && a[1] < b[3] && b[1] < a[3];
+}
+
+}  // namespace
+
+void Layer::drawDataLabels(DrawArea& d, const PlotFrame& frame,
+                           std::vector<std::array<double, 4>>& taken) const {
     if (m_strDataLabelFormat.empty())
         return;
+    const TextBox& style = m_tbDataLabelStyle;
+    const int col = (style.getAlignment() - 1) % 3, row = (style.getAlignment() - 1) / 3;
     for (int ds = 0; ds < dataSetCount(); ++ds) {
         const std::vector<double>& data = m_vDataSets[ds]->data();
         for (int i = 0; i < positionCount() && i < static_cast<int>(data.size()); ++i) {
             if (!std::isfinite(data[i]) || !std::isfinite(xAt(i)))
                 continue;
             std::string text = dataLabelText(ds, i);
-            m_tbDataLabelStyle.draw(d, std::round(frame.px(xAt(i))), std::round(frame.py(data[i])),
-                                    &text);
+            const double x = std::round(frame.px(xAt(i))), y = std::round(frame.py(data[i]));
+            double w, h;
+            d.textSize(text, style.getFont(), style.getFontSize(), w, h);
+            const double left = x + style.getPosX() - col * 0.5 * w;
+            const double top = y + style.getPosY() - (1.0 - row * 0.5) * h;
+            const std::array<double, 4> box{left - 1, top, left + w + 1, top + h};
+            if (std::any_of(taken.begin(), taken.end(),
+                            [&](const std::array<double, 4>& t) { return Overlaps(t, box); }))
+                continue;
+            taken.push_back(box);
+            style.draw(d, x, y, &text);
         }
     }
 }
 
+// Each run of finite points is one polyline; a lone finite point a dot.
 void LineLayer::draw(DrawArea& d, const PlotFrame& frame) const {
     for (const auto& ds : m_vDataSets) {
         const std::vector<double>& v = ds->data();
         int n = std::min(positionCount(), static_cast<int>(v.size()));
+        std::vector<double> xs, ys;
+        auto flush = [&] {
+            if (xs.size() > 1 || (xs.size() == 1 && n == 1))
+                d.polyline(xs, ys, ds->color(), m_nLineWidth);
+            xs.clear();
+            ys.clear();
+        };
         for (int i = 0; i < n; ++i) {
             double x = frame.px(xAt(i)), y = frame.py(v[i]);
-            bool ok = std::isfinite(x) && std::isfinite(y);
-            if (ok && n == 1)
-                d.line(x, y, x, y, ds->color(), m_nLineWidth);
-            if (ok && i > 0) {
-                double x0 = frame.px(xAt(i - 1)), y0 = frame.py(v[i - 1]);
-                if (std::isfinite(x0) && std::isfinite(y0))
-                    d.line(x0, y0, x, y, ds->color(), m_nLineWidth);
+            if (!(std::isfinite(x) && std::isfinite(y))) {
+                flush();
+                continue;
             }
+            xs.push_back(x);
+            ys.push_back(y);
         }
+        flush();
         if (ds->symbol() != Chart::NoSymbol)
             for (int i = 0; i < n; ++i)
                 DrawSymbol(d, ds->symbol(), ds->symbolSize(), frame.px(xAt(i)), frame.py(v[i]),

@@ -3,6 +3,7 @@
 #ifndef BRELO_CHART_LAYER_H
 #define BRELO_CHART_LAYER_H
 
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -76,7 +77,11 @@ class Layer {
     virtual void xRange(double& lo, double& hi) const;
     virtual void yRange(double& lo, double& hi) const;
     virtual void draw(DrawArea& d, const PlotFrame& frame) const = 0;
-    void drawDataLabels(DrawArea& d, const PlotFrame& frame) const;
+    // Draws the data labels that overlap none of the boxes taken (left,
+    // top, right, bottom in pixels) and adds theirs: where points crowd,
+    // some go unlabelled rather than all unreadable.
+    void drawDataLabels(DrawArea& d, const PlotFrame& frame,
+                        std::vector<std::array<double, 4>>& taken) const;
 
   protected:
     std::string dataLabelText(int ds, int i) const;

@@ -10,6 +10,12 @@ void MultiChart::addChart(int x, int y, BaseChart* c) {
         m_vCharts.push_back({{x, y}, c});
 }
 
+void MultiChart::addChart(int x, int y, std::unique_ptr<BaseChart> c) {
+    addChart(x, y, c.get());
+    if (c)
+        m_vOwned.push_back(std::move(c));
+}
+
 void MultiChart::drawContent(DrawArea& d) {
     for (auto& [pos, chart] : m_vCharts) {
         if (d.isVector()) {

@@ -147,8 +147,9 @@ void XYChart::drawLayers(DrawArea& d) const {
     for (const auto& layer : m_vLayers)
         layer->draw(d, f);
     d.clearClip();
+    std::vector<std::array<double, 4>> taken;
     for (const auto& layer : m_vLayers)
-        layer->drawDataLabels(d, f);
+        layer->drawDataLabels(d, f, taken);
 }
 
 // Marks of the x axis: vertical lines over the layers, inside the plot area.
@@ -164,8 +165,57 @@ void XYChart::drawMarks(DrawArea& d) const {
     }
 }
 
+// What the tick labels and axis titles lack beyond each side of the plot
+// area to stay inside the chart (pixels, 0 where they fit).
+void XYChart::missingRoom(DrawArea& d, int& dLeft, int& dRight, int& dTop, int& dBottom) const {
+    const int kEdge = 2;
+    double xLow, xHigh, yLow, yHigh;
+    m_xAxis.overhang(d, m_nPlotW, xLow, xHigh);
+    m_yAxis.overhang(d, m_nPlotH, yLow, yHigh);
+    const int left = static_cast<int>(std::ceil(std::max(m_yAxis.band(d), xLow))) + kEdge;
+    const int bottom = static_cast<int>(std::ceil(std::max(m_xAxis.band(d), yLow))) + kEdge;
+    const int right = static_cast<int>(std::ceil(xHigh)) + kEdge;
+    const int top = static_cast<int>(std::ceil(yHigh)) + kEdge;
+    dLeft = std::max(0, left - m_nPlotX);
+    dRight = std::max(0, m_nPlotX + m_nPlotW + right - m_nWidth);
+    dTop = std::max(0, top - m_nPlotY);
+    dBottom = std::max(0, m_nPlotY + m_nPlotH + bottom - m_nHeight);
+}
+
+// Tick labels and axis titles are never cut at the chart's edges: where
+// they need more room than the plot area leaves them, the plot area gives
+// it up (it never grows). A chart whose texts fit keeps its plot area.
+void XYChart::fitPlotArea(DrawArea& d) {
+    const int kSmallest = 20;
+    for (int pass = 0; pass < 3; ++pass) {
+        int dLeft, dRight, dTop, dBottom;
+        missingRoom(d, dLeft, dRight, dTop, dBottom);
+        if (dLeft + dRight + dTop + dBottom == 0)
+            return;
+        if (m_nPlotW - dLeft - dRight < kSmallest || m_nPlotH - dTop - dBottom < kSmallest)
+            return;
+        m_nPlotX += dLeft;
+        m_nPlotW -= dLeft + dRight;
+        m_nPlotY += dTop;
+        m_nPlotH -= dTop + dBottom;
+        layout();
+    }
+}
+
+void XYChart::growToFitAxes() {
+    std::unique_ptr<DrawArea> scratch = DrawArea::Recording(1, 1);
+    layout();
+    int dLeft, dRight, dTop, dBottom;
+    missingRoom(*scratch, dLeft, dRight, dTop, dBottom);
+    m_nPlotX += dLeft;
+    m_nPlotY += dTop;
+    m_nWidth += dLeft + dRight;
+    m_nHeight += dTop + dBottom;
+}
+
 void XYChart::drawContent(DrawArea& d) {
     layout();
+    fitPlotArea(d);
     drawPlotBackground(d);
     drawGrid(d);
     drawLayers(d);
@@ -174,6 +224,15 @@ void XYChart::drawContent(DrawArea& d) {
            Chart::Transparent);
     m_xAxis.draw(d, m_nPlotX, m_nPlotY, m_nPlotW, m_nPlotH);
     m_yAxis.draw(d, m_nPlotX, m_nPlotY, m_nPlotW, m_nPlotH);
+}
+
+std::vector<std::pair<std::string, int>> XYChart::legendKeys() const {
+    std::vector<std::pair<std::string, int>> keys;
+    for (const auto& layer : m_vLayers)
+        for (int i = 0; i < layer->dataSetCount(); ++i)
+            if (!layer->dataSet(i).name().empty())
+                keys.push_back({layer->dataSet(i).name(), layer->dataSet(i).color()});
+    return keys;
 }
 
 // The plot area gives up the excess, so bars get narrower (or shorter)

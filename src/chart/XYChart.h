@@ -45,15 +45,23 @@ class XYChart : public BaseChart {
     // Settles both axes from the layers; getXCoor and getYCoor then give the
     // pixel of a value (makeChart does this itself).
     void layout();
+    // Where the axes' labels and titles need more room than the margins
+    // give them, the chart grows (the plot area keeps its size and moves
+    // with the left and top margins). Otherwise, when drawn, the plot area
+    // gives up the room they need (see drawContent).
+    void growToFitAxes();
     double getXCoor(double v) const;
     double getYCoor(double v) const;
 
   protected:
     void drawContent(DrawArea& d) override;
     std::string shrinkTo(int w, int h) override;
+    std::vector<std::pair<std::string, int>> legendKeys() const override;
 
   private:
     PlotFrame frame() const;
+    void fitPlotArea(DrawArea& d);
+    void missingRoom(DrawArea& d, int& dLeft, int& dRight, int& dTop, int& dBottom) const;
     void drawPlotBackground(DrawArea& d) const;
     void drawGrid(DrawArea& d) const;
     void drawLayers(DrawArea& d) const;

@@ -42,8 +42,32 @@ int PlotLH(const std::string& file, const DBL_VCTR_1D& history, int firstKept = 
 int PlotBetaHist(const std::string& file, const DBL_VCTR_3D& betaHist,
                  const INT_VCTR_1D& nQualLevels, int nbQuantVar, int trendDegree,
                  int firstKept = -1);
-// ap[i][k]: probability of individual i in cluster k.
-int PlotAP(const std::string& file, const DBL_VCTR_2D& ap, const std::string& title);
+// What a membership bar plot knows of its individuals.
+struct SBarLabels {
+    // One id per individual, shown under its bar where the ids fit; empty:
+    // the positions 1..N.
+    std::vector<std::string> ids;
+    // The group of each individual (an index into groupNames), or empty:
+    // groups are marked by lines between them and named under the bars.
+    INT_VCTR_1D groupOf;
+    std::vector<std::string> groupNames;
+};
+// The labels of a data set: its ids, and its populations (popIndex, from 1,
+// as the Pop blocks of a GENEPOP file; empty: none) as groups "pop 1" ...
+SBarLabels PopulationBarLabels(const std::vector<std::string>& ids, const INT_VCTR_1D& popIndex);
+// The order of the bars: by group, then by main cluster of memberships,
+// then by the membership of that cluster, largest first.
+INT_VCTR_1D MembershipOrder(const DBL_VCTR_2D& memberships, const SBarLabels& labels);
+
+// ap[i][k]: probability of individual i in cluster k, drawn as one stacked
+// bar per individual, in the order given (positions in ap; empty: as in
+// ap), at most 1200 pixels wide whatever N, with a legend of the clusters.
+int PlotAP(const std::string& file, const DBL_VCTR_2D& ap, const std::string& title,
+           const SBarLabels& labels = SBarLabels(), const INT_VCTR_1D& order = INT_VCTR_1D());
+
+// Largest width of a membership bar plot, in layout pixels (its PNG is
+// twice as wide).
+constexpr int kMaxBarPlotWidth = 1200;
 // ap[v][l][k]: predicted probability of cluster k at level l of qualitative
 // covariate v.
 int PlotPPMqual(const std::string& file, const DBL_VCTR_3D& ap);

@@ -294,23 +294,7 @@ SBarOrder OrderForBars(const std::vector<int>& groupOf, const std::vector<std::s
                        const DBL_VCTR_2D& lastQ) {
     SBarOrder bars;
     const int N = static_cast<int>(groupOf.size());
-    auto mainCluster = [&](int i) {
-        if (i >= static_cast<int>(lastQ.size()) || lastQ[i].empty())
-            return std::make_pair(0, 0.0);
-        auto it = std::max_element(lastQ[i].begin(), lastQ[i].end());
-        return std::make_pair(static_cast<int>(it - lastQ[i].begin()), *it);
-    };
-    bars.order.resize(N);
-    for (int i = 0; i < N; ++i)
-        bars.order[i] = i;
-    std::stable_sort(bars.order.begin(), bars.order.end(), [&](int a, int b) {
-        if (groupOf[a] != groupOf[b])
-            return groupOf[a] < groupOf[b];
-        const auto ma = mainCluster(a), mb = mainCluster(b);
-        if (ma.first != mb.first)
-            return ma.first < mb.first;
-        return ma.second > mb.second;
-    });
+    bars.order = Chart::ShareOrder(lastQ, groupOf);
     for (int p = 0; p < N; ++p)
         if (p == 0 || groupOf[bars.order[p]] != groupOf[bars.order[p - 1]]) {
             bars.starts.push_back(p);

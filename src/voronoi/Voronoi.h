@@ -57,19 +57,23 @@ class CVoronoi {
     // vvnNS must already hold at least N rows; values are appended to them.
     static bool LoadNS(std::vector<std::vector<int>>& vvnNS, int N, const std::string& File);
 
-    // --- Drawings (PNG) ---------------------------------------------------
+    // --- Drawings (PNG and PDF) -------------------------------------------
+    // The axes are labelled in the coordinates of the sites minus shift:
+    // the data's own when the sites were moved by shift.
     static bool DrawVoronoi(const std::vector<SPoint>& vptX, int N, const std::vector<bool>& vbKeep,
                             const std::vector<double>& vdDataMinMax,
                             const std::vector<CEdge>& veResult, bool bDrawLabel,
-                            const std::string& strFigName);
+                            const std::string& strFigName, const SPosition& shift = SPosition());
     static bool DrawNeighborhoodSystem(const std::vector<SPoint>& vptX,
                                        const std::vector<double>& vdDataScale,
                                        const std::vector<std::vector<int>>& vvnNS, bool bDrawLabel,
-                                       const std::string& strFigName);
+                                       const std::string& strFigName,
+                                       const SPosition& shift = SPosition());
     static bool DrawNeighborhoodSystem(const std::vector<SPoint>& vptX,
                                        const std::vector<double>& vdDataScale,
                                        const std::vector<std::vector<CNeighbor>>& vvnNS,
-                                       bool bDrawLabel, const std::string& strFigName);
+                                       bool bDrawLabel, const std::string& strFigName,
+                                       const SPosition& shift = SPosition());
     static bool DrawNeighborhoodSystem(int nPtIndex, const std::vector<SPoint>& vptX,
                                        const std::vector<std::vector<int>>& vvnNS, bool bDrawLabel,
                                        const std::string& strFigName);

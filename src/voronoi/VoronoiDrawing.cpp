@@ -1,4 +1,4 @@
-// PNG drawings of the tessellation and of the neighbourhood system, so that a
+// Drawings of the tessellation and of the neighbourhood system, so that a
 // user can inspect the spatial structure before the sampler runs.
 #include <algorithm>
 #include <cmath>
@@ -63,8 +63,8 @@ void PlotAreaSize(double W, double H, int S, int& nW, int& nH) {
 }
 
 // The common frame of the diagrams: background, title, a white plot area at
-// (50, 50) without grids, and axes spanning exactly the box with only their
-// lines visible.
+// (50, 50) without grids, and axes spanning exactly the box, labelled in the
+// data's coordinates.
 void SetUpDiagram(XYChart& c, const std::string& title, const SBox& axes, int nW, int nH,
                   int tickDensity) {
     c.addTitle(title, "timesbi.ttf", 14, kWhite, Chart::Transparent, Chart::Transparent)
@@ -73,23 +73,55 @@ void SetUpDiagram(XYChart& c, const std::string& title, const SBox& axes, int nW
     c.setClipping(0);
     c.xAxis()->setLinearScale(axes.xmin, axes.xmax);
     c.yAxis()->setLinearScale(axes.ymin, axes.ymax);
-    for (Axis* axis : {c.xAxis(), c.yAxis()}) {
+    c.xAxis()->setTitle("first coordinate", "", 9);
+    c.yAxis()->setTitle("second coordinate", "", 9);
+    for (Axis* axis : {c.xAxis(), c.yAxis()})
         axis->setTickDensity(tickDensity);
-        axis->setColors(Chart::LineColor, Chart::Transparent, Chart::Transparent,
-                        Chart::Transparent);
-    }
+}
+
+// Side in pixels of the symbols of points whose nearest neighbours lie, for
+// half of them, within `median` pixels: the design's 5 pixels, smaller where
+// points crowd so that the lines between them stay visible.
+int SymbolSize(double median) {
+    return median >= 10 ? 5 : median >= 6 ? 4 : 3;
+}
+
+// Median over the points of the pixel distance to the nearest other point,
+// at `scale` pixels a unit (points sorted by x, each scanned outwards until
+// x alone is farther than the nearest found).
+double MedianNearestPixels(const std::vector<const SPoint*>& points, double scale) {
+    if (points.size() < 2)
+        return 1e9;
+    std::vector<std::pair<double, double>> xy;
+    for (const SPoint* p : points)
+        xy.push_back({p->m_psXY.m_dX * scale, p->m_psXY.m_dY * scale});
+    std::sort(xy.begin(), xy.end());
+    std::vector<double> nearest(xy.size(), 1e300);
+    for (size_t i = 0; i < xy.size(); ++i)
+        for (size_t j = i + 1; j < xy.size(); ++j) {
+            const double dx = xy[j].first - xy[i].first;
+            if (dx * dx >= nearest[i] && dx * dx >= nearest[j])
+                break;
+            const double dy = xy[j].second - xy[i].second;
+            const double d2 = dx * dx + dy * dy;
+            nearest[i] = std::min(nearest[i], d2);
+            nearest[j] = std::min(nearest[j], d2);
+        }
+    std::nth_element(nearest.begin(), nearest.begin() + nearest.size() / 2, nearest.end());
+    return std::sqrt(nearest[nearest.size() / 2]);
 }
 
 // A scatter layer of circles, labelled with index + 1 when asked.
 void AddPointLayer(XYChart& c, const std::vector<const SPoint*>& points, const std::string& name,
-                   int symbolSize, int fillColor, bool bDrawLabel) {
+                   int symbolSize, int fillColor, bool bDrawLabel,
+                   const SPosition& shift = SPosition()) {
     if (points.empty())
         return;
     std::vector<double> x, y;
     std::vector<std::string> labels;
     for (const SPoint* pt : points) {
-        x.push_back(pt->m_psXY.m_dX);
-        y.push_back(pt->m_psXY.m_dY);
+        x.push_back(pt->m_psXY.m_dX - shift.m_dX);
+        y.push_back(pt->m_psXY.m_dY - shift.m_dY);
         labels.push_back(std::to_string(pt->m_nIndex + 1));
     }
     ScatterLayer* layer =
@@ -104,9 +136,14 @@ void AddPointLayer(XYChart& c, const std::vector<const SPoint*>& points, const s
     style->setPos(1, 0);
 }
 
-void AddGreyLine(XYChart& c, const SPosition& one, const SPosition& two) {
-    LineLayer* layer = c.addLineLayer({one.m_dY, two.m_dY}, kLineGrey);
-    layer->setXData({one.m_dX, two.m_dX});
+void AddGreyLine(XYChart& c, const SPosition& one, const SPosition& two, const SPosition& shift) {
+    LineLayer* layer = c.addLineLayer({one.m_dY - shift.m_dY, two.m_dY - shift.m_dY}, kLineGrey);
+    layer->setXData({one.m_dX - shift.m_dX, two.m_dX - shift.m_dX});
+}
+
+SBox Shifted(const SBox& box, const SPosition& shift) {
+    return {box.xmin - shift.m_dX, box.xmax - shift.m_dX, box.ymin - shift.m_dY,
+            box.ymax - shift.m_dY};
 }
 
 bool Refuse(const char* problem, const char* function) {
@@ -114,7 +151,10 @@ bool Refuse(const char* problem, const char* function) {
     return false;
 }
 
-bool WriteChart(XYChart& c, const std::string& file, const char* function) {
+// The margins grow where the coordinates' labels need it (the plot area
+// keeps the proportions of the box), then the chart is written.
+bool FinishDiagram(XYChart& c, const std::string& file, const char* function) {
+    c.growToFitAxes();
     if (c.makeChart(file))
         return true;
     return Refuse("Unable to make chart", function);
@@ -141,7 +181,7 @@ bool NeighborsWithin(const std::vector<std::vector<T>>& vvnNS, size_t nPoints) {
 template <class T>
 bool DrawWholeSystem(const std::vector<SPoint>& vptX, const std::vector<double>& vdDataScale,
                      const std::vector<std::vector<T>>& vvnNS, bool bDrawLabel,
-                     const std::string& strFigName) {
+                     const std::string& strFigName, const SPosition& shift) {
     const char* fn = "DrawNeighborhoodSystem";
     if (vptX.empty())
         return Refuse("No Voronoi Points", fn);
@@ -155,16 +195,18 @@ bool DrawWholeSystem(const std::vector<SPoint>& vptX, const std::vector<double>&
     int nW, nH;
     PlotAreaSize(box.Width(), box.Height(), 500, nW, nH);
     XYChart c(nW + 100, nH + 100, kChartBackground, kBlack, 1);
-    SetUpDiagram(c, "Neighborhood Diagram", box, nW, nH, 50);
+    SetUpDiagram(c, "Neighborhood Diagram", Shifted(box, shift), nW, nH, 50);
 
     std::vector<const SPoint*> points;
     for (size_t i = 0; i < vvnNS.size(); ++i)
         points.push_back(&vptX[i]);
-    AddPointLayer(c, points, "Data Points", 5, kRed, bDrawLabel);
     for (size_t i = 0; i < vvnNS.size(); ++i)
         for (const T& o : vvnNS[i])
-            AddGreyLine(c, vptX[i].m_psXY, vptX[static_cast<size_t>(NeighborIndex(o))].m_psXY);
-    return WriteChart(c, strFigName, fn);
+            AddGreyLine(c, vptX[i].m_psXY, vptX[static_cast<size_t>(NeighborIndex(o))].m_psXY,
+                        shift);
+    const int size = SymbolSize(MedianNearestPixels(points, nW / box.Width()));
+    AddPointLayer(c, points, "Data Points", size, kRed, bDrawLabel, shift);
+    return FinishDiagram(c, strFigName, fn);
 }
 
 template <class T>
@@ -199,11 +241,11 @@ bool DrawSinglePoint(int nPtIndex, const std::vector<SPoint>& vptX,
     XYChart c(nW + 100, nH + 100, kChartBackground, kBlack, 1);
     SetUpDiagram(c, "Neighborhood Diagram of Single Point", axes, nW, nH, 20);
 
+    for (const SPoint* pt : neighbors)
+        AddGreyLine(c, point.m_psXY, pt->m_psXY, SPosition());
     AddPointLayer(c, {&point}, "The Point", 7, kRed, bDrawLabel);
     AddPointLayer(c, neighbors, "Neighbors", 5, kRed, bDrawLabel);
-    for (const SPoint* pt : neighbors)
-        AddGreyLine(c, point.m_psXY, pt->m_psXY);
-    return WriteChart(c, strFigName, fn);
+    return FinishDiagram(c, strFigName, fn);
 }
 
 }  // namespace
@@ -211,7 +253,7 @@ bool DrawSinglePoint(int nPtIndex, const std::vector<SPoint>& vptX,
 bool CVoronoi::DrawVoronoi(const std::vector<SPoint>& vptX, int N, const std::vector<bool>& vbKeep,
                            const std::vector<double>& vdDataMinMax,
                            const std::vector<CEdge>& veResult, bool bDrawLabel,
-                           const std::string& strFigName) {
+                           const std::string& strFigName, const SPosition& shift) {
     const char* fn = "DrawVoronoi";
     if (vptX.empty())
         return Refuse("No Voronoi Points", fn);
@@ -237,14 +279,7 @@ bool CVoronoi::DrawVoronoi(const std::vector<SPoint>& vptX, int N, const std::ve
     int nW, nH;
     PlotAreaSize(box.Width(), box.Height(), 500, nW, nH);
     XYChart c(nW + 100, nH + 100, kChartBackground, kBlack, 1);
-    SetUpDiagram(c, "Voronoi Diagram", box, nW, nH, 50);
-
-    std::vector<const SPoint*> data, dummies;
-    for (size_t i = 0; i < vptX.size(); ++i)
-        if (vbKeep[i])
-            (static_cast<int>(i) < N ? data : dummies).push_back(&vptX[i]);
-    AddPointLayer(c, data, "Data Points", 5, kRed, bDrawLabel);
-    AddPointLayer(c, dummies, "Dummy Points", 5, kWhite, bDrawLabel);
+    SetUpDiagram(c, "Voronoi Diagram", Shifted(box, shift), nW, nH, 50);
 
     for (CEdge e : veResult) {
         SEdge se;
@@ -253,23 +288,31 @@ bool CVoronoi::DrawVoronoi(const std::vector<SPoint>& vptX, int N, const std::ve
         SPosition one{nan, nan}, two{nan, nan};
         clip.ClipEdge(&se, one, two);
         if (!std::isnan(one.m_dX))  // untouched: the edge misses the box
-            AddGreyLine(c, one, two);
+            AddGreyLine(c, one, two, shift);
     }
-    return WriteChart(c, strFigName, fn);
+    std::vector<const SPoint*> data, dummies;
+    for (size_t i = 0; i < vptX.size(); ++i)
+        if (vbKeep[i])
+            (static_cast<int>(i) < N ? data : dummies).push_back(&vptX[i]);
+    const int size = SymbolSize(MedianNearestPixels(data, nW / box.Width()));
+    AddPointLayer(c, data, "Data Points", size, kRed, bDrawLabel, shift);
+    AddPointLayer(c, dummies, "Dummy Points", size, kWhite, bDrawLabel, shift);
+    return FinishDiagram(c, strFigName, fn);
 }
 
 bool CVoronoi::DrawNeighborhoodSystem(const std::vector<SPoint>& vptX,
                                       const std::vector<double>& vdDataScale,
                                       const std::vector<std::vector<int>>& vvnNS, bool bDrawLabel,
-                                      const std::string& strFigName) {
-    return DrawWholeSystem(vptX, vdDataScale, vvnNS, bDrawLabel, strFigName);
+                                      const std::string& strFigName, const SPosition& shift) {
+    return DrawWholeSystem(vptX, vdDataScale, vvnNS, bDrawLabel, strFigName, shift);
 }
 
 bool CVoronoi::DrawNeighborhoodSystem(const std::vector<SPoint>& vptX,
                                       const std::vector<double>& vdDataScale,
                                       const std::vector<std::vector<CNeighbor>>& vvnNS,
-                                      bool bDrawLabel, const std::string& strFigName) {
-    return DrawWholeSystem(vptX, vdDataScale, vvnNS, bDrawLabel, strFigName);
+                                      bool bDrawLabel, const std::string& strFigName,
+                                      const SPosition& shift) {
+    return DrawWholeSystem(vptX, vdDataScale, vvnNS, bDrawLabel, strFigName, shift);
 }
 
 bool CVoronoi::DrawNeighborhoodSystem(int nPtIndex, const std::vector<SPoint>& vptX,

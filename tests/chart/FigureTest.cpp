@@ -169,3 +169,117 @@ TEST_F(FigureTest, TextExtentsAreNotedAgainstTheirChart) {
     EXPECT_DOUBLE_EQ(title.canvasBottom, 90);
     EXPECT_NEAR((title.left + title.right) / 2, 230, 1);
 }
+
+namespace {
+
+// Every text of the last drawing lies inside the chart it belongs to.
+void ExpectNoTextCut(const BaseChart& c) {
+    for (const Chart::TextExtent& t : c.textExtents())
+        EXPECT_TRUE(t.inside()) << "'" << t.text << "' at " << t.left << "," << t.top << " - "
+                                << t.right << "," << t.bottom << " in " << t.canvasLeft << ","
+                                << t.canvasTop << " - " << t.canvasRight << "," << t.canvasBottom;
+}
+
+bool Drawn(const BaseChart& c, const std::string& text) {
+    for (const Chart::TextExtent& t : c.textExtents())
+        if (t.text == text)
+            return true;
+    return false;
+}
+
+}  // namespace
+
+// Labels wider than the margin left of the plot area, an axis title, a last
+// x label past the right edge: the plot area gives up the room they need,
+// and a chart whose labels fit keeps its plot area.
+TEST(TextFitTest, TickLabelsAndAxisTitlesAreNeverCut) {
+    XYChart c(300, 200, 0xffffff);
+    c.setPlotArea(20, 10, 275, 170);
+    c.addLineLayer({-123456.5, -100000.25, -110000});
+    c.xAxis()->setLabels({"first", "second", "the last label"});
+    c.xAxis()->setTitle("sweep", "", 9);
+    c.yAxis()->setTitle("log-likelihood", "", 9);
+    c.makeDrawing();
+    ExpectNoTextCut(c);
+    EXPECT_TRUE(Drawn(c, "sweep") && Drawn(c, "log-likelihood") && Drawn(c, "the last label"));
+    EXPECT_GT(c.getPlotAreaLeft(), 60);
+    EXPECT_LT(c.getPlotAreaLeft() + c.getPlotAreaWidth(), 300 - 30);
+    EXPECT_LT(c.getPlotAreaTop() + c.getPlotAreaHeight(), 200 - 20);
+
+    XYChart roomy(300, 200, 0xffffff);
+    roomy.setPlotArea(50, 30, 200, 120);
+    roomy.addLineLayer({1, 2, 3});
+    roomy.makeDrawing();
+    ExpectNoTextCut(roomy);
+    EXPECT_EQ(roomy.getPlotAreaLeft(), 50);
+    EXPECT_EQ(roomy.getPlotAreaWidth(), 200);
+    EXPECT_EQ(roomy.getPlotAreaHeight(), 120);
+}
+
+// growToFitAxes keeps the plot area's size (a map keeps its proportions)
+// and widens the chart instead.
+TEST(TextFitTest, AChartCanGrowForItsLabelsInstead) {
+    XYChart c(300, 200, 0xffffff);
+    c.setPlotArea(50, 50, 200, 100);
+    c.xAxis()->setLinearScale(904000, 909000);
+    c.yAxis()->setLinearScale(2074000, 2091000);
+    c.yAxis()->setTitle("second coordinate", "", 9);
+    c.growToFitAxes();
+    c.makeDrawing();
+    ExpectNoTextCut(c);
+    EXPECT_EQ(c.getPlotAreaWidth(), 200);
+    EXPECT_EQ(c.getPlotAreaHeight(), 100);
+    EXPECT_GT(c.getWidth(), 300);
+}
+
+// A title wider than its chart is drawn whole, smaller.
+TEST(TextFitTest, TitlesAreDrawnWhole) {
+    XYChart c(150, 100, 0xffffcc);
+    c.addTitle("Predicted Assignement Probilities", "timesbi.ttf", 14, 0xffffff)
+        ->setBackground(0x804020, -1, 0);
+    c.makeDrawing();
+    ExpectNoTextCut(c);
+    EXPECT_TRUE(Drawn(c, "Predicted Assignement Probilities"));
+}
+
+// Crowded points keep only the data labels that overlap no other: the
+// first of each crowd, every lone point.
+TEST(TextFitTest, DataLabelsDoNotOverlap) {
+    XYChart c(400, 300, 0xffffff);
+    c.setPlotArea(50, 50, 300, 200);
+    c.xAxis()->setLinearScale(0, 100);
+    c.yAxis()->setLinearScale(0, 100);
+    std::vector<double> x{10, 10.5, 11, 50, 90}, y{10, 10.5, 11, 50, 90};
+    ScatterLayer* layer = c.addScatterLayer(x, y, "", Chart::CircleSymbol, 5, 0xff0000);
+    layer->addExtraField(std::vector<std::string>{"p1", "p2", "p3", "p4", "p5"});
+    layer->setDataLabelFormat("{field0}");
+    layer->setDataLabelStyle("", 8)->setAlignment(Chart::Left);
+    c.makeDrawing();
+    std::vector<std::string> labels;
+    for (const Chart::TextExtent& t : c.textExtents())
+        if (t.text[0] == 'p')
+            labels.push_back(t.text);
+    EXPECT_EQ(labels, (std::vector<std::string>{"p1", "p4", "p5"}));
+}
+
+TEST(TextFitTest, LegendKeysComeFromTheNamedDataSets) {
+    XYChart c(400, 200, 0xffffff);
+    c.setPlotArea(50, 30, 200, 120);
+    c.addLineLayer({1, 2}, -1, "cluster 1");
+    c.addLineLayer({2, 1}, -1, "cluster 2");
+    c.addLineLayer({1, 1});  // unnamed: no key
+    LegendBox* legend = c.addLegend(270, 30);
+    EXPECT_EQ(legend->getWidth(), 0);  // no key of its own
+    c.makeDrawing();
+    ExpectNoTextCut(c);
+    EXPECT_TRUE(Drawn(c, "cluster 1") && Drawn(c, "cluster 2"));
+    LegendBox own(0, 0);
+    own.addKey("cluster 1", 0xE69F00);
+    own.addKey("cluster 2", 0x56B4E9);
+    own.setMaxHeight(30);  // one key a column
+    LegendBox tall(0, 0);
+    tall.addKey("cluster 1", 0xE69F00);
+    tall.addKey("cluster 2", 0x56B4E9);
+    EXPECT_GT(own.getWidth(), tall.getWidth());
+    EXPECT_LT(own.getHeight(), tall.getHeight());
+}

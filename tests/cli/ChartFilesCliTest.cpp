@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -73,4 +74,137 @@ TEST(ChartFilesCli, AFormatNotKnownIsRefusedByEachProgram) {
     }
     std::vector<std::string> files = FolderFiles(dir);
     EXPECT_EQ(files, std::vector<std::string>{"sim2pop.txt"});
+}
+
+namespace {
+
+// The PNG images of a folder that must have a PDF twin: all but the maps
+// whose cells are still painted pixel by pixel.
+std::vector<std::string> VectorCharts(const std::string& dir) {
+    std::vector<std::string> stems;
+    for (const std::string& stem : Stems(dir, ".png"))
+        if (!EndsWith(stem, "HC") && !EndsWith(stem, "IM"))
+            stems.push_back(stem);
+    return stems;
+}
+
+bool Overlap(const PdfTools::Word& a, const PdfTools::Word& b) {
+    const double w = std::min(a.xMax, b.xMax) - std::max(a.xMin, b.xMin);
+    const double h = std::min(a.yMax, b.yMax) - std::max(a.yMin, b.yMin);
+    return w > 0.5 && h > 0.5;
+}
+
+// Every chart of the folder has its PDF twin; with poppler's tools, each
+// PDF embeds its fonts and keeps every word on its page (no text cut), and
+// the point labels of the neighbourhood diagram overlap none another.
+// Returns whether the PDFs were read.
+bool CheckCharts(const std::string& dir) {
+    const std::vector<std::string> charts = VectorCharts(dir);
+    EXPECT_FALSE(charts.empty()) << dir;
+    for (const std::string& stem : charts)
+        EXPECT_TRUE(FileExists(dir + "/" + stem + ".pdf")) << stem;
+    if (!PdfTools::Installed())
+        return false;
+    for (const std::string& stem : charts) {
+        const std::string pdf = dir + "/" + stem + ".pdf";
+        std::vector<PdfTools::Font> fonts = PdfTools::Fonts(pdf);
+        EXPECT_FALSE(fonts.empty()) << stem;
+        for (const PdfTools::Font& f : fonts)
+            EXPECT_TRUE(f.embedded) << stem << " " << f.name;
+        PdfTools::Page page = PdfTools::Words(pdf);
+        EXPECT_GT(page.words.size(), 3u) << stem;
+        for (const PdfTools::Word& w : page.words)
+            EXPECT_TRUE(w.xMin >= -0.5 && w.yMin >= -0.5 && w.xMax <= page.width + 0.5 &&
+                        w.yMax <= page.height + 0.5)
+                << stem << ": '" << w.text << "' cut at the page's edge";
+        if (!EndsWith(stem, "ND"))
+            continue;
+        for (size_t i = 0; i < page.words.size(); ++i)
+            for (size_t j = i + 1; j < page.words.size(); ++j)
+                EXPECT_FALSE(Overlap(page.words[i], page.words[j]))
+                    << stem << ": '" << page.words[i].text << "' over '" << page.words[j].text
+                    << "'";
+    }
+    return true;
+}
+
+// The first `individuals` of a two-rows-an-individual data file.
+void WriteFirstIndividuals(const std::string& from, const std::string& to, int individuals) {
+    std::vector<std::string> lines = ReadLines(from);
+    std::ofstream out(to);
+    for (int i = 0; i < 2 * individuals && i < static_cast<int>(lines.size()); ++i)
+        out << lines[i] << "\n";
+}
+
+}  // namespace
+
+// The charts of the demo's runs (brelo with its prediction, breloAdm, a
+// study) and of a breloAdm run on 237 sites with 17 clusters.
+TEST(ChartFilesCli, EveryChartHasItsPdfTwinWithNoTextCut) {
+    const std::string brelo = Folder("demo_brelo"), adm = Folder("demo_adm"),
+                      study = Folder("demo_study"), sites = Folder("sites237");
+    ASSERT_EQ(RunBreloIn(brelo, kBrelo).status, 0);
+    std::ofstream(brelo + "/new.txt") << "n1 2 3\nn2 30 40\nn3 40 10\n";
+    SCliResult predict = RunBreloIn(brelo,
+                                    "-predict -BETAsim2pop.txtbetaHat.txt -newFnew.txt -newN3 "
+                                    "-newC1 -K2 -T1 -X0 -XL0 -admn -opredicted");
+    ASSERT_EQ(predict.status, 0) << predict.output;
+    ASSERT_EQ(RunProgramIn("breloAdm", adm, kAdm).status, 0);
+    ASSERT_EQ(RunProgramIn("breloStudy", study,
+                           "-run -Pbrelo -K1:3 -R2 -j2 -seed1 -ostudy -- "
+                           "-Fsim2pop.txt -N130 -A2 -L20 -D1 -c2 -T1 -S40 -B10 -X0 -XL0")
+                  .status,
+              0);
+    // rupica: id, elevation (a quantitative covariate), x, y, 9 loci.
+    CopyFixture("rupica.txt", sites);
+    WriteFirstIndividuals(sites + "/rupica.txt", sites + "/rup237.txt", 237);
+    SCliResult many = RunProgramIn(
+        "breloAdm", sites, "-Frup237.txt -N237 -A2 -L9 -c1 -X1 -K17 -T1 -P0.6 -D1 -S30 -B10");
+    ASSERT_EQ(many.status, 0) << many.output;
+
+    bool read = true;
+    for (const std::string& dir : {brelo, adm, study + "/study", sites})
+        read = CheckCharts(dir) && read;
+    EXPECT_TRUE(FileExists(brelo + "/predicted.pdf"));
+    if (!read)
+        GTEST_SKIP() << "pdffonts and pdftotext (poppler-utils) are not installed: the PDF twins "
+                        "exist, their fonts and text boxes were not read";
+}
+
+// The Pop blocks of a GENEPOP file group the bars: the individuals of each
+// block stand together, named under them; the ids are written where they
+// fit.
+TEST(ChartFilesCli, GenepopPopulationsGroupTheBars) {
+    if (!PdfTools::Installed())
+        GTEST_SKIP() << "pdftotext (poppler-utils) is not installed: the bars' texts are read "
+                        "from the PDF";
+    const std::string dir = FreshFolder("charts_genepop");
+    {
+        std::ofstream gen(dir + "/three.gen");
+        gen << "Three populations\nl1, l2, l3, l4\n";
+        const char* genotypes[] = {"0101 0202 0101 0303", "0102 0202 0101 0303",
+                                   "0303 0101 0202 0101", "0303 0102 0202 0101"};
+        for (int pop = 0; pop < 3; ++pop) {
+            gen << "Pop\n";
+            for (int i = 0; i < 6; ++i)
+                gen << "p" << pop + 1 << "i" << i + 1 << " , " << genotypes[(i + pop) % 4] << "\n";
+        }
+    }
+    SCliResult r = RunBreloIn(dir, "-Fthree.gen -fgenepop -T-1 -K2 -D1 -S30 -B10 -wpdf");
+    ASSERT_EQ(r.status, 0) << r.output;
+    PdfTools::Page page = PdfTools::Words(dir + "/three.genAP.pdf");
+    std::vector<std::pair<double, std::string>> pops, ids;
+    for (size_t i = 0; i + 1 < page.words.size(); ++i) {
+        if (page.words[i].text == "pop")
+            pops.push_back({page.words[i].xMin, page.words[i + 1].text});
+        if (page.words[i].text.size() == 4 && page.words[i].text[0] == 'p')
+            ids.push_back({page.words[i].xMin, page.words[i].text});
+    }
+    std::sort(pops.begin(), pops.end());
+    ASSERT_EQ(pops.size(), 3u);
+    EXPECT_EQ(pops[0].second + pops[1].second + pops[2].second, "123");
+    ASSERT_EQ(ids.size(), 18u);
+    std::sort(ids.begin(), ids.end());
+    for (size_t i = 0; i < ids.size(); ++i)  // the ids of each block under its name
+        EXPECT_EQ(ids[i].second[1] - '1', static_cast<int>(i / 6)) << ids[i].second;
 }
