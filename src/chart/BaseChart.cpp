@@ -151,9 +151,14 @@ std::unique_ptr<DrawArea> BaseChart::makeDrawing() {
 
 bool BaseChart::makeChart(const std::string& filename) {
     const std::string svg = ".svg";
-    std::unique_ptr<DrawArea> d = makeDrawing();
     if (filename.size() > svg.size() &&
-        filename.compare(filename.size() - svg.size(), svg.size(), svg) == 0)
-        return d->writeSvg(filename);
-    return Chart::WriteFigure(*d, filename);
+        filename.compare(filename.size() - svg.size(), svg.size(), svg) == 0) {
+        fitWithinLimits();
+        std::unique_ptr<DrawArea> d =
+            DrawArea::SvgFile(filename, m_nWidth, m_nHeight, Chart::DefaultBackground);
+        paint(*d);
+        m_vTextExtents = d->textExtents();
+        return d->finishSvg();
+    }
+    return Chart::WriteFigure(*makeDrawing(), filename);
 }

@@ -222,6 +222,27 @@ std::unique_ptr<DrawArea> DrawArea::Recording(int width, int height, int bgColor
     return std::unique_ptr<DrawArea>(new DrawArea(width, height, bgColor, RecordingTag()));
 }
 
+// SVG is drawn straight into its file: replaying a recording into cairo's
+// SVG surface keeps the recording alive for ever (a reference cycle of
+// snapshots inside cairo).
+DrawArea::DrawArea(cairo_surface_t* vectorSurface, int width, int height, int bgColor)
+    : m_bVector(true), m_nWidth(width), m_nHeight(height) {
+    m_pSurface = vectorSurface;
+    initialise(bgColor);
+}
+
+std::unique_ptr<DrawArea> DrawArea::SvgFile(const std::string& filename, int width, int height,
+                                            int bgColor) {
+    width = std::max(1, width);
+    height = std::max(1, height);
+    cairo_surface_t* svg = cairo_svg_surface_create(filename.c_str(), width, height);
+    // One user unit is one layout pixel, as in the image.
+    cairo_svg_surface_set_document_unit(svg, CAIRO_SVG_UNIT_PX);
+    std::unique_ptr<DrawArea> d(new DrawArea(svg, width, height, bgColor));
+    d->m_sSvgFile = filename;
+    return d;
+}
+
 void DrawArea::initialise(int bgColor) {
     m_pCairo = cairo_create(m_pSurface);
     m_vdCanvas = {0, 0, static_cast<double>(m_nWidth), static_cast<double>(m_nHeight)};
@@ -652,18 +673,14 @@ bool DrawArea::writePdf(const std::string& filename) const {
     return ok;
 }
 
-bool DrawArea::writeSvg(const std::string& filename) const {
-    if (!m_bVector)
+bool DrawArea::finishSvg() {
+    if (m_sSvgFile.empty())
         return false;
-    cairo_surface_t* svg = cairo_svg_surface_create(filename.c_str(), m_nWidth, m_nHeight);
-    // One user unit is one layout pixel, as in the image.
-    cairo_svg_surface_set_document_unit(svg, CAIRO_SVG_UNIT_PX);
-    bool ok = Replay(m_pSurface, svg, 1);
-    cairo_surface_finish(svg);
-    ok = ok && cairo_surface_status(svg) == CAIRO_STATUS_SUCCESS;
-    cairo_surface_destroy(svg);
+    cairo_surface_finish(m_pSurface);
+    const bool ok = cairo_surface_status(m_pSurface) == CAIRO_STATUS_SUCCESS;
     if (!ok)
-        std::remove(filename.c_str());
+        std::remove(m_sSvgFile.c_str());
+    m_sSvgFile.clear();
     return ok;
 }
 

@@ -48,6 +48,10 @@ class DrawArea {
     DrawArea(int width, int height, int bgColor = 0xffffff);
     // A recording of width x height layout pixels (at least 1 each).
     static std::unique_ptr<DrawArea> Recording(int width, int height, int bgColor = 0xffffff);
+    // An SVG file of width x height layout pixels (one user unit a pixel),
+    // drawn into directly; finishSvg() completes it.
+    static std::unique_ptr<DrawArea> SvgFile(const std::string& filename, int width, int height,
+                                             int bgColor = 0xffffff);
     ~DrawArea();
     DrawArea(const DrawArea&) = delete;
     DrawArea& operator=(const DrawArea&) = delete;
@@ -74,8 +78,9 @@ class DrawArea {
     // Writes a recording as a one-page PDF, 0.75 point a layout pixel, its
     // text as text with the fonts embedded.
     bool writePdf(const std::string& filename) const;
-    // Writes a recording as SVG, one user unit a layout pixel.
-    bool writeSvg(const std::string& filename) const;
+    // Completes an SVG file (SvgFile); false, and the file removed, when it
+    // could not be written whole.
+    bool finishSvg();
     // What follows, until the matching popCanvas, is the drawing of a
     // sub-chart of w x h layout pixels whose top left corner lies at (dx,
     // dy), scaled by scale: it is clipped to that box (recordings only:
@@ -126,6 +131,7 @@ class DrawArea {
   private:
     struct RecordingTag {};
     DrawArea(int width, int height, int bgColor, RecordingTag);
+    DrawArea(cairo_surface_t* vectorSurface, int width, int height, int bgColor);
     unsigned int* row(int y) const;
     // src scaled into the box w x h at (x, y) in cairo's coordinates.
     void paintImage(const DrawArea& src, double x, double y, double w, double h, bool smooth);
@@ -134,6 +140,7 @@ class DrawArea {
     void noteText(const std::string& utf8, double ox, double oy);
 
     bool m_bVector = false;
+    std::string m_sSvgFile;  // the file an SvgFile area draws into
     bool m_bClipped = false;
     std::vector<double> m_vdCanvas;  // left, top, right, bottom of each open canvas
     std::vector<Chart::TextExtent> m_vTextExtents;

@@ -83,10 +83,12 @@ bool WriteChart(BaseChart& chart, const std::string& fileBase, std::string* erro
     using Writer = std::function<bool(const std::string&)>;
     std::vector<std::pair<std::string, Writer>> files;
     if (formats.png)
-        files.push_back({".png", [&](const std::string& f) { return Chart::WritePng(*drawing, f); }});
+        files.push_back(
+            {".png", [&](const std::string& f) { return Chart::WritePng(*drawing, f); }});
     if (formats.pdf)
         files.push_back({".pdf", [&](const std::string& f) { return drawing->writePdf(f); }});
-    files.push_back({".svg", [&](const std::string& f) { return drawing->writeSvg(f); }});
+    // SVG is painted again, straight into its file.
+    files.push_back({".svg", [&](const std::string& f) { return chart.makeChart(f); }});
     for (const auto& [extension, write] : files) {
         std::string why;
         if (!MakeFileAtomically(fileBase + extension, write, why)) {
