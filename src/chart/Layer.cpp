@@ -130,10 +130,36 @@ bool Overlaps(const std::array<double, 4>& a, const std::array<double, 4>& b) {
     return a[0] < b[2] && b[0] < a[2] && a[1] < b[3] && b[1] < a[3];
 }
 
+bool Covers(const std::array<double, 4>& box, double x, double y) {
+    return box[0] <= x && x <= box[2] && box[1] <= y && y <= box[3];
+}
+
+// The box of a symbol of the given size centred at pixel (x, y), its edge
+// included.
+std::array<double, 4> SymbolBox(int size, double x, double y) {
+    const double r = size / 2.0 + 0.5;
+    x = std::round(x);
+    y = std::round(y);
+    return {x - r, y - r, x + r, y + r};
+}
+
 }  // namespace
 
+void Layer::addSymbolBoxes(const PlotFrame&, std::vector<std::array<double, 4>>&) const {}
+
+void Layer::addDataSetBoxes(const PlotFrame& frame, const DataSet& ds, int size,
+                            std::vector<std::array<double, 4>>& boxes) const {
+    const std::vector<double>& v = ds.data();
+    for (int i = 0; i < positionCount() && i < static_cast<int>(v.size()); ++i) {
+        const double x = frame.px(xAt(i)), y = frame.py(v[i]);
+        if (std::isfinite(x) && std::isfinite(y))
+            boxes.push_back(SymbolBox(size, x, y));
+    }
+}
+
 void Layer::drawDataLabels(DrawArea& d, const PlotFrame& frame,
-                           std::vector<std::array<double, 4>>& taken) const {
+                           std::vector<std::array<double, 4>>& taken,
+                           const std::vector<std::array<double, 4>>& symbols) const {
     if (m_strDataLabelFormat.empty())
         return;
     const TextBox& style = m_tbDataLabelStyle;
@@ -151,7 +177,10 @@ void Layer::drawDataLabels(DrawArea& d, const PlotFrame& frame,
             const double top = y + style.getPosY() - (1.0 - row * 0.5) * h;
             const std::array<double, 4> box{left - 1, top, left + w + 1, top + h};
             if (std::any_of(taken.begin(), taken.end(),
-                            [&](const std::array<double, 4>& t) { return Overlaps(t, box); }))
+                            [&](const std::array<double, 4>& t) { return Overlaps(t, box); }) ||
+                std::any_of(symbols.begin(), symbols.end(), [&](const std::array<double, 4>& s) {
+                    return Overlaps(s, box) && !Covers(s, x, y);
+                }))
                 continue;
             taken.push_back(box);
             style.draw(d, x, y, &text);
@@ -186,6 +215,13 @@ void LineLayer::draw(DrawArea& d, const PlotFrame& frame) const {
                 DrawSymbol(d, ds->symbol(), ds->symbolSize(), frame.px(xAt(i)), frame.py(v[i]),
                            ds->color(), ds->edgeColor());
     }
+}
+
+void LineLayer::addSymbolBoxes(const PlotFrame& frame,
+                               std::vector<std::array<double, 4>>& boxes) const {
+    for (const auto& ds : m_vDataSets)
+        if (ds->symbol() != Chart::NoSymbol && ds->symbolSize() > 0)
+            Layer::addDataSetBoxes(frame, *ds, ds->symbolSize(), boxes);
 }
 
 BarLayer::BarLayer(int* colorCounter, int dataCombineMethod)
@@ -291,6 +327,17 @@ void ScatterLayer::draw(DrawArea& d, const PlotFrame& frame) const {
             if (std::isfinite(x) && std::isfinite(y))
                 DrawSymbol(d, symbol, size, x, y, ds->color(), edge);
         }
+    }
+}
+
+void ScatterLayer::addSymbolBoxes(const PlotFrame& frame,
+                                  std::vector<std::array<double, 4>>& boxes) const {
+    for (const auto& ds : m_vDataSets) {
+        const bool own = ds->symbol() != Chart::NoSymbol;
+        const int symbol = own ? ds->symbol() : m_nSymbol;
+        const int size = own ? ds->symbolSize() : m_nSymbolSize;
+        if (symbol != Chart::NoSymbol && size > 0)
+            Layer::addDataSetBoxes(frame, *ds, size, boxes);
     }
 }
 

@@ -77,14 +77,24 @@ class Layer {
     virtual void xRange(double& lo, double& hi) const;
     virtual void yRange(double& lo, double& hi) const;
     virtual void draw(DrawArea& d, const PlotFrame& frame) const = 0;
+    // Adds the box (left, top, right, bottom in pixels) of every symbol the
+    // layer draws (none by default).
+    virtual void addSymbolBoxes(const PlotFrame& frame,
+                                std::vector<std::array<double, 4>>& boxes) const;
     // Draws the data labels that overlap none of the boxes taken (left,
-    // top, right, bottom in pixels) and adds theirs: where points crowd,
-    // some go unlabelled rather than all unreadable.
+    // top, right, bottom in pixels) and no symbol of another point (one
+    // whose symbol covers the labelled point stands at the same spot), and
+    // adds theirs to taken: where points crowd, some go unlabelled rather
+    // than all unreadable.
     void drawDataLabels(DrawArea& d, const PlotFrame& frame,
-                        std::vector<std::array<double, 4>>& taken) const;
+                        std::vector<std::array<double, 4>>& taken,
+                        const std::vector<std::array<double, 4>>& symbols = {}) const;
 
   protected:
     std::string dataLabelText(int ds, int i) const;
+    // Adds the boxes of the symbols of size `size` at the points of ds.
+    void addDataSetBoxes(const PlotFrame& frame, const DataSet& ds, int size,
+                         std::vector<std::array<double, 4>>& boxes) const;
 
     int* m_pColorCounter;
     std::vector<std::unique_ptr<DataSet>> m_vDataSets;
@@ -100,6 +110,8 @@ class LineLayer : public Layer {
   public:
     using Layer::Layer;
     void draw(DrawArea& d, const PlotFrame& frame) const override;
+    void addSymbolBoxes(const PlotFrame& frame,
+                        std::vector<std::array<double, 4>>& boxes) const override;
 };
 
 class BarLayer : public Layer {
@@ -124,6 +136,8 @@ class ScatterLayer : public Layer {
   public:
     ScatterLayer(int* colorCounter, int symbol, int symbolSize, int edgeColor);
     void draw(DrawArea& d, const PlotFrame& frame) const override;
+    void addSymbolBoxes(const PlotFrame& frame,
+                        std::vector<std::array<double, 4>>& boxes) const override;
 
   private:
     int m_nSymbol;

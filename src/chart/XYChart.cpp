@@ -147,9 +147,11 @@ void XYChart::drawLayers(DrawArea& d) const {
     for (const auto& layer : m_vLayers)
         layer->draw(d, f);
     d.clearClip();
-    std::vector<std::array<double, 4>> taken;
+    std::vector<std::array<double, 4>> symbols, taken;
     for (const auto& layer : m_vLayers)
-        layer->drawDataLabels(d, f, taken);
+        layer->addSymbolBoxes(f, symbols);
+    for (const auto& layer : m_vLayers)
+        layer->drawDataLabels(d, f, taken, symbols);
 }
 
 // Marks of the x axis: vertical lines over the layers, inside the plot area.

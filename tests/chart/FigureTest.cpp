@@ -262,6 +262,31 @@ TEST(TextFitTest, DataLabelsDoNotOverlap) {
     EXPECT_EQ(labels, (std::vector<std::string>{"p1", "p4", "p5"}));
 }
 
+// A label that would cover the symbol of another point (of any layer) is
+// left out; that point keeps its own.
+TEST(TextFitTest, DataLabelsLeaveTheOtherPointsSymbolsUncovered) {
+    XYChart c(400, 300, 0xffffff);
+    c.setPlotArea(50, 50, 300, 200);
+    c.xAxis()->setLinearScale(0, 100);
+    c.yAxis()->setLinearScale(0, 100);
+    ScatterLayer* layer =
+        c.addScatterLayer({10, 13, 60}, {50, 50, 50}, "", Chart::CircleSymbol, 5, 0xff0000);
+    layer->addExtraField(std::vector<std::string>{"pA", "pB", "pC"});
+    layer->setDataLabelFormat("{field0}");
+    layer->setDataLabelStyle("", 8)->setAlignment(Chart::Left);
+    c.addScatterLayer({40}, {50}, "", Chart::CircleSymbol, 5, 0x0000ff);  // no labels
+    ScatterLayer* before = c.addScatterLayer({36}, {50}, "", Chart::CircleSymbol, 5, 0x00ff00);
+    before->addExtraField(std::vector<std::string>{"pD"});
+    before->setDataLabelFormat("{field0}");
+    before->setDataLabelStyle("", 8)->setAlignment(Chart::Left);
+    c.makeDrawing();
+    std::vector<std::string> labels;
+    for (const Chart::TextExtent& t : c.textExtents())
+        if (t.text[0] == 'p')
+            labels.push_back(t.text);
+    EXPECT_EQ(labels, (std::vector<std::string>{"pB", "pC"}));
+}
+
 TEST(TextFitTest, LegendKeysComeFromTheNamedDataSets) {
     XYChart c(400, 200, 0xffffff);
     c.setPlotArea(50, 30, 200, 120);
