@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "chart/PdfTools.h"
+#include "chart/PngImage.h"
 #include "cli/BreloCli.h"
 
 namespace {
@@ -120,6 +122,26 @@ bool CheckCharts(const std::string& dir) {
     return true;
 }
 
+// The colours of the legend's keys "cluster 1", "cluster 2"... of a chart
+// (either case), read from its PNG image in the square left of each key's
+// text, whose place the PDF twin gives (0.75 point a layout pixel).
+std::vector<int> LegendColours(const std::string& dir, const std::string& stem) {
+    const PdfTools::Page page = PdfTools::Words(dir + "/" + stem + ".pdf");
+    const PngImage png(dir + "/" + stem + ".png");
+    std::vector<int> colours;
+    for (size_t i = 0; i + 1 < page.words.size(); ++i) {
+        const PdfTools::Word& w = page.words[i];
+        if (w.text != "cluster" && w.text != "Cluster")
+            continue;
+        if (page.words[i + 1].text != std::to_string(colours.size() + 1))
+            continue;
+        const int x = static_cast<int>(w.xMin / 0.75) - 9;
+        const int y = static_cast<int>((w.yMin + w.yMax) / 2 / 0.75);
+        colours.push_back(png.pixel(x, y));
+    }
+    return colours;
+}
+
 // The first `individuals` of a two-rows-an-individual data file.
 void WriteFirstIndividuals(const std::string& from, const std::string& to, int individuals) {
     std::vector<std::string> lines = ReadLines(from);
@@ -163,6 +185,21 @@ TEST(ChartFilesCli, EveryChartHasItsPdfTwinWithNoTextCut) {
     for (const std::string& dir : {brelo, adm, study + "/study", sites})
         read = CheckCharts(dir) && read;
     EXPECT_TRUE(FileExists(brelo + "/predicted.pdf"));
+    if (read) {
+        // One palette: cluster k has one colour in the bars, the maps and
+        // the study's charts, 17 clusters 17 colours.
+        const std::vector<int> palette = LegendColours(sites, "rup237.txtAP");
+        ASSERT_EQ(palette.size(), 17u);
+        EXPECT_EQ(std::set<int>(palette.begin(), palette.end()).size(), 17u);
+        for (const char* chart : {"rup237.txtPPM", "rup237.txtMAP", "rup237.txtHC", "rup237.txtIM"})
+            EXPECT_EQ(LegendColours(sites, chart), palette) << chart;
+        const std::vector<int> two(palette.begin(), palette.begin() + 2);
+        EXPECT_EQ(LegendColours(brelo, "sim2pop.txtAP"), two);
+        EXPECT_EQ(LegendColours(adm, "sim2pop.txtMAP"), two);
+        EXPECT_EQ(LegendColours(adm, "sim2pop.txtPredictionMap"), two);
+        const std::vector<int> three(palette.begin(), palette.begin() + 3);
+        EXPECT_EQ(LegendColours(study + "/study", "barplots"), three);
+    }
     if (!read)
         GTEST_SKIP() << "pdffonts and pdftotext (poppler-utils) are not installed: the PDF twins "
                         "exist, their fonts and text boxes were not read";
