@@ -142,6 +142,19 @@ std::vector<int> LegendColours(const std::string& dir, const std::string& stem) 
     return colours;
 }
 
+// The words of phrase follow one another on the PDF's page.
+bool HasPhrase(const std::string& pdf, const std::vector<std::string>& phrase) {
+    const PdfTools::Page page = PdfTools::Words(pdf);
+    for (size_t i = 0; i + phrase.size() <= page.words.size(); ++i) {
+        size_t n = 0;
+        while (n < phrase.size() && page.words[i + n].text == phrase[n])
+            ++n;
+        if (n == phrase.size())
+            return true;
+    }
+    return false;
+}
+
 // The first `individuals` of a two-rows-an-individual data file.
 void WriteFirstIndividuals(const std::string& from, const std::string& to, int individuals) {
     std::vector<std::string> lines = ReadLines(from);
@@ -186,6 +199,8 @@ TEST(ChartFilesCli, EveryChartHasItsPdfTwinWithNoTextCut) {
         read = CheckCharts(dir) && read;
     EXPECT_TRUE(FileExists(brelo + "/predicted.pdf"));
     if (read) {
+        EXPECT_TRUE(
+            HasPhrase(brelo + "/predicted.pdf", {"Predicted", "Assignement", "Probilities"}));
         // One palette: cluster k has one colour in the bars, the maps and
         // the study's charts, 17 clusters 17 colours.
         const std::vector<int> palette = LegendColours(sites, "rup237.txtAP");
