@@ -1,12 +1,15 @@
 #include "study/ChainFiles.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
-#include <iomanip>
 #include <limits>
 #include <sstream>
+
+#include "io/TableText.h"
 
 namespace {
 
@@ -56,34 +59,58 @@ std::string Trim(const std::string& s) {
 
 }  // namespace
 
-bool ReadPlainMemberships(const std::string& file, int K, DBL_VCTR_2D& Q,
-                          std::vector<std::string>& ids) {
-    std::ifstream in(file);
-    std::string line;
-    if (!std::getline(in, line))
-        return false;
-    std::istringstream header(line);
-    std::string word;
-    int columns = 0;
-    while (header >> word)
-        ++columns;
-    if (columns != K + 1)
-        return false;
+PlainTable ReadPlainMemberships(const std::string& file, int K, DBL_VCTR_2D& Q,
+                                std::vector<std::string>& ids, std::string& why) {
     Q.clear();
     ids.clear();
-    while (std::getline(in, line)) {
-        std::istringstream row(line);
-        std::string id;
-        // An id holding blanks comes between double quotes.
-        if (!(row >> std::quoted(id)))
+    std::ifstream in(file);
+    if (!in) {
+        std::error_code ec;
+        if (!std::filesystem::exists(file, ec))
+            return PlainTable::Absent;
+        why = "it cannot be opened";
+        return PlainTable::Unreadable;
+    }
+    std::vector<std::string> fields;
+    if (ReadTableRecord(in, fields) != TableRecord::Read ||
+        fields.size() != static_cast<size_t>(K) + 1) {
+        why = "its header is not that of an id and " + std::to_string(K) + " clusters";
+        return PlainTable::Unreadable;
+    }
+    for (int row = 1;; ++row) {
+        const TableRecord read = ReadTableRecord(in, fields);
+        if (read == TableRecord::End)
+            break;
+        const std::string where = "row " + std::to_string(row);
+        if (read == TableRecord::Malformed) {
+            why = where + " holds a badly quoted field";
+            return PlainTable::Unreadable;
+        }
+        if (fields.empty())
             continue;
+        if (fields.size() != static_cast<size_t>(K) + 1) {
+            why = where + " holds " + std::to_string(fields.size()) + " fields, not " +
+                  std::to_string(K + 1);
+            return PlainTable::Unreadable;
+        }
+        std::string values;
+        for (size_t k = 1; k < fields.size(); ++k)
+            values += fields[k] + " ";
+        std::istringstream numbers(values);
         DBL_VCTR_1D q;
-        if (!ReadValues(row, K, q))
-            return false;
-        ids.push_back(id);
+        if (!ReadValues(numbers, K, q)) {
+            why = where + " (id " + fields[0] + ") does not hold " + std::to_string(K) +
+                  " memberships summing to 1";
+            return PlainTable::Unreadable;
+        }
+        ids.push_back(fields[0]);
         Q.push_back(q);
     }
-    return !Q.empty();
+    if (Q.empty()) {
+        why = "it holds no individual";
+        return PlainTable::Unreadable;
+    }
+    return PlainTable::Read;
 }
 
 bool ReadNumberedMemberships(const std::string& file, int K, DBL_VCTR_2D& Q) {
@@ -105,14 +132,23 @@ bool ReadNumberedMemberships(const std::string& file, int K, DBL_VCTR_2D& Q) {
     return !Q.empty();
 }
 
-bool ReadChainResults(StudyProgram program, const std::string& prefix, int K, SChainResult& chain,
-                      std::string& message) {
-    chain.ids.clear();
+ChainRead ReadChainResults(StudyProgram program, const std::string& prefix, int K,
+                           SChainResult& chain, std::string& message) {
     const std::string table = program == StudyProgram::Brelo ? "AP.txt" : "TR.txt";
-    if (!ReadPlainMemberships(prefix + "Q.txt", K, chain.Q, chain.ids) &&
-        !ReadNumberedMemberships(prefix + table, K, chain.Q)) {
-        message = "no memberships of " + std::to_string(K) + " clusters in " + prefix + table;
-        return false;
+    std::string why;
+    switch (ReadPlainMemberships(prefix + "Q.txt", K, chain.Q, chain.ids, why)) {
+        case PlainTable::Unreadable:
+            message = "cannot read the ids and memberships of " + prefix + "Q.txt: " + why;
+            return ChainRead::UnreadableTable;
+        case PlainTable::Absent:
+            if (!ReadNumberedMemberships(prefix + table, K, chain.Q)) {
+                message =
+                    "no memberships of " + std::to_string(K) + " clusters in " + prefix + table;
+                return ChainRead::NoMemberships;
+            }
+            break;
+        case PlainTable::Read:
+            break;
     }
     chain.DIC = ReadSingleValue(prefix + "DIC.txt");
     chain.trace = ReadTrace(prefix + "LHstock.txt");
@@ -127,7 +163,7 @@ bool ReadChainResults(StudyProgram program, const std::string& prefix, int K, SC
         if (std::isnan(chain.meanLogL))
             chain.meanLogL = ReadSingleValue(prefix + "AL.txt");
     }
-    return true;
+    return ChainRead::Read;
 }
 
 DBL_VCTR_1D ReadTrace(const std::string& file) {
@@ -179,16 +215,38 @@ void ReadRunDiagnostics(const std::string& report, SChainResult& chain) {
 
 double RecordedRunSeconds(const std::string& runTable) {
     std::ifstream in(runTable);
-    std::string line;
-    const std::string key = "run_time_seconds\t";
-    while (std::getline(in, line))
-        if (line.compare(0, key.size(), key) == 0) {
-            char* end = nullptr;
-            const double v = std::strtod(line.c_str() + key.size(), &end);
-            if (end != line.c_str() + key.size() && std::isfinite(v) && v >= 0)
-                return v;
-        }
+    std::vector<std::vector<std::string>> rows;
+    std::vector<std::string> fields;
+    while (rows.size() < 2 && ReadTableRecord(in, fields) == TableRecord::Read)
+        if (!fields.empty())
+            rows.push_back(fields);
+    const std::string key = "run_time_seconds";
+    std::string value;
+    for (const std::vector<std::string>& row : rows)
+        if (row.size() == 2 && row[0] == key)
+            value = row[1];  // the layout of a key and a value a line
+    if (value.empty() && rows.size() == 2) {
+        const auto column = std::find(rows[0].begin(), rows[0].end(), key);
+        const size_t c = static_cast<size_t>(column - rows[0].begin());
+        if (column != rows[0].end() && c < rows[1].size())
+            value = rows[1][c];
+    }
+    char* end = nullptr;
+    const double v = std::strtod(value.c_str(), &end);
+    if (!value.empty() && *end == '\0' && std::isfinite(v) && v >= 0)
+        return v;
     return kNaN;
+}
+
+double ReadHeldOutScore(const std::string& scoreTable) {
+    std::ifstream in(scoreTable);
+    std::vector<std::string> header, row;
+    if (ReadTableRecord(in, header) != TableRecord::Read ||
+        ReadTableRecord(in, row) != TableRecord::Read || row.size() < 2)
+        return kNaN;
+    char* end = nullptr;
+    const double v = std::strtod(row[1].c_str(), &end);
+    return end != row[1].c_str() && *end == '\0' && std::isfinite(v) ? v : kNaN;
 }
 
 std::string LastMessageOfLog(const std::string& logFile) {

@@ -339,7 +339,7 @@ class ChainScheduler {
     void leftToAnother(const SChainPlan& c) {
         ++m_outcome.busy;
         m_progress.breakLine();
-        std::cout << "K" << c.K << " rep" << c.replicate
+        std::cout << ChainName(c)
                   << " is running in another process: left to it (collect once it has ended)"
                   << std::endl;
     }
@@ -349,8 +349,7 @@ class ChainScheduler {
         ++m_outcome.failed;
         m_progress.chainEnded(false);
         m_progress.breakLine();
-        std::cout << "K" << c.K << " rep" << c.replicate << " failed (" << why << "): " << message
-                  << std::endl;
+        std::cout << ChainName(c) << " failed (" << why << "): " << message << std::endl;
     }
 
     // Starts chains while fewer than the limit run; true when one started

@@ -16,8 +16,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The chain's folder within the study, "K<k>/rep<r>" or "K<k>/cv<r>".
 std::string ChainId(const SChainPlan& c) {
-    return "K" + std::to_string(c.K) + "/rep" + std::to_string(c.replicate);
+    const fs::path folder(c.folder);
+    return (folder.parent_path().filename() / folder.filename()).string();
 }
 
 void WriteOrRefuse(const std::string& file, const std::string& text) {
@@ -68,8 +70,7 @@ std::string ShellQuote(const std::string& text) {
 }
 
 std::string ChainScriptText(const SChainPlan& chain, const std::string& workingDir) {
-    const std::string name =
-        "K" + std::to_string(chain.K) + " rep" + std::to_string(chain.replicate);
+    const std::string name = ChainName(chain);
     std::ostringstream s;
     s << "#!/bin/sh\n"
       << "# Chain " << name << " of a breloStudy study (written by -jobs): runs once, unless it\n"

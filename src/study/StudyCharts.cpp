@@ -122,12 +122,12 @@ bool AnyMarked(const std::vector<SKSummary>& summaries) {
     return false;
 }
 
-// The held-out panel: each chain's score, the mean and its spread, the K of
-// the best mean marked.
+// The held-out panel: each chain's score, the mean and its spread, the K the
+// held-out loci point to marked.
 std::unique_ptr<XYChart> HeldOutPanel(const std::vector<SKSummary>& summaries,
                                       const std::vector<std::vector<double>>& heldOutOfChains,
                                       int kMin, int kMax) {
-    auto panel = KPanel("Held-out log-likelihood (-cv)", "per held-out unit", kMin, kMax);
+    auto panel = KPanel("Held-out log-likelihood (-cv)", "per held-out locus", kMin, kMax);
     std::vector<double> chainK, chainH, k, mean;
     for (size_t i = 0; i < summaries.size(); ++i) {
         const SKSummary& s = summaries[i];
@@ -225,7 +225,8 @@ bool DrawKChoice(const std::string& fileBase, const std::vector<SKSummary>& summ
     SwatchLegend legend3(300, entries3);
     std::vector<std::pair<int, std::string>> entries4{{kGreen, "mean \xC2\xB1 standard deviation"}};
     if (bestHeldOut > 0)
-        entries4.push_back({kVermillion, "best mean: K = " + Number(bestHeldOut)});
+        entries4.push_back(
+            {kVermillion, "within one s.e. of the best: K = " + Number(bestHeldOut)});
     SwatchLegend legend4(300, entries4);
 
     std::string title = chosen > 0
@@ -233,7 +234,7 @@ bool DrawKChoice(const std::string& fileBase, const std::vector<SKSummary>& summ
                             : "Choosing K (\xCE\x94K needs three successive K and two "
                               "chains each)";
     if (bestHeldOut > 0)
-        title += ", the held-out data to K = " + Number(bestHeldOut);
+        title += ", the held-out loci to K = " + Number(bestHeldOut);
     MultiChart m(held ? 1345 : 1010, 365, 0xffffff);
     m.addTitle(title, kFont, 12);
     for (size_t p = 0; p < panels.size(); ++p)

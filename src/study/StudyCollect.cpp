@@ -72,17 +72,22 @@ std::ostream& operator<<(std::ostream& os, Shown x) {
     return os << std::fixed << std::setprecision(x.precision) << x.v;
 }
 
-void PrintSummary(const std::vector<SKSummary>& summaries, int chosen) {
+void PrintSummary(const std::vector<SKSummary>& summaries, int chosen, int chosenByHeldOut) {
+    const bool heldOut = chosenByHeldOut > 0;
     std::cout << "\n  K  chains failed  mean logL (sd)          mean DIC     deltaK  R-hat  modes  "
-                 "major mode (similarity)\n";
+                 "major mode (similarity)"
+              << (heldOut ? "  held-out logL (sd)" : "") << "\n";
     for (const SKSummary& s : summaries) {
         std::ostringstream row;
         row << std::setw(3) << s.K << std::setw(8) << s.chains << std::setw(7) << s.failed << "  "
             << std::setw(11) << Shown{s.meanLogL, 1} << " (" << std::setw(7) << Shown{s.sdLogL, 1}
             << ")  " << std::setw(11) << Shown{s.meanDIC, 1} << std::setw(11) << Shown{s.deltaK, 1}
             << std::setw(7) << Shown{s.rhat, 2} << std::setw(7) << s.modes << std::setw(6)
-            << s.majorModeChains << " (" << Shown{s.majorModeSimilarity, 3} << ")"
-            << (s.chosen ? "  <- K" : "");
+            << s.majorModeChains << " (" << Shown{s.majorModeSimilarity, 3} << ")";
+        if (heldOut)
+            row << std::setw(12) << Shown{s.meanHeldOut, 2} << " (" << Shown{s.sdHeldOut, 2} << ")"
+                << (s.bestHeldOut ? " <- held-out" : "");
+        row << (s.chosen ? "  <- K" : "");
         const std::string mark = MarkText(s);
         if (!mark.empty())
             row << "  [" << mark << "]";
@@ -93,6 +98,14 @@ void PrintSummary(const std::vector<SKSummary>& summaries, int chosen) {
     else
         std::cout << "Delta K is nowhere defined (it needs three successive K with two chains or "
                      "more each): no K chosen\n";
+    if (heldOut)
+        std::cout << "The held-out loci point to K = " << chosenByHeldOut
+                  << " (the smallest K within one standard error of the best held-out score)"
+                  << (chosen > 0 && chosen != chosenByHeldOut
+                          ? ": the criteria disagree; trust the held-out loci, which test the "
+                            "clusters on data they were not fitted to"
+                          : "")
+                  << "\n";
 }
 
 // The populations a finished chain wrote (labels.txt), when there are N.
@@ -116,6 +129,42 @@ std::vector<std::string> PopulationsOfTheData(const SStudySettings& study,
     return {};
 }
 
+// The state of the chain run in folder, with the reason when it is not done.
+ChainStatus StateOfChain(const std::string& folder, std::string& message) {
+    std::error_code ec;
+    if (fs::exists(folder, ec) && !fs::is_directory(folder, ec)) {
+        message = folder + " is not a folder";
+        return ChainStatus::Failed;
+    }
+    if (Exists(DoneMarker(folder)))
+        return ChainStatus::Done;
+    if (Exists(FailedMarker(folder))) {
+        message = LastMessageOfLog(ChainLog(folder));
+        return ChainStatus::Failed;
+    }
+    if (ChainIsRunning(folder))
+        message = "running";
+    else if (Exists(QueuedMarker(folder)))
+        message = "queued by -jobs";
+    else
+        message = Exists(ChainLog(folder)) ? "stopped before its end" : "not run";
+    return ChainStatus::Unfinished;
+}
+
+// The score of the chain's held-out twin (-cv).
+void LoadHeldOut(const SStudySettings& study, SChainResult& c) {
+    const std::string folder = HeldOutFolder(study.studyDir, c.K, c.replicate);
+    c.heldOutStatus = StateOfChain(folder, c.heldOutMessage);
+    if (c.heldOutStatus != ChainStatus::Done)
+        return;
+    const std::string scores = folder + "/" + study.dataFile + "_cvScore.txt";
+    c.heldOut = ReadHeldOutScore(scores);
+    if (std::isnan(c.heldOut)) {
+        c.heldOutStatus = ChainStatus::Failed;
+        c.heldOutMessage = "no held-out score in " + scores;
+    }
+}
+
 }  // namespace
 
 SChainResult LoadChain(const SStudySettings& study, int K, int replicate) {
@@ -126,28 +175,18 @@ SChainResult LoadChain(const SStudySettings& study, int K, int replicate) {
     c.burnIn = static_cast<int>(std::max(study.burnIn, 0L));
     const std::string folder = ChainFolder(study.studyDir, K, replicate);
     const std::string prefix = folder + "/" + study.dataFile;
-    std::error_code ec;
-    if (fs::exists(folder, ec) && !fs::is_directory(folder, ec)) {
-        c.status = ChainStatus::Failed;
-        c.message = folder + " is not a folder";
-    } else if (Exists(DoneMarker(folder))) {
+    c.status = StateOfChain(folder, c.message);
+    if (c.status == ChainStatus::Done) {
         c.seconds = RecordedRunSeconds(prefix + "run.txt");
         if (std::isnan(c.seconds))
             c.seconds = RecordedSeconds(DoneMarker(folder));
-        if (ReadChainResults(study.program, prefix, K, c, c.message))
-            c.status = ChainStatus::Done;
-        else
+        const ChainRead read = ReadChainResults(study.program, prefix, K, c, c.message);
+        if (read != ChainRead::Read)
             c.status = ChainStatus::Failed;
-    } else if (Exists(FailedMarker(folder))) {
-        c.status = ChainStatus::Failed;
-        c.message = LastMessageOfLog(ChainLog(folder));
-    } else if (ChainIsRunning(folder)) {
-        c.message = "running";
-    } else if (Exists(QueuedMarker(folder))) {
-        c.message = "queued by -jobs";
-    } else {
-        c.message = Exists(ChainLog(folder)) ? "stopped before its end" : "not run";
+        c.idsUnread = read == ChainRead::UnreadableTable;
     }
+    if (study.heldOut)
+        LoadHeldOut(study, c);
     return c;
 }
 
@@ -159,11 +198,13 @@ struct SStudyResults {
     std::vector<std::vector<SChainResult>> chains;  // per K, per replicate
     std::vector<SKSummary> summaries;               // per K
     std::vector<std::vector<double>> logLik;        // per K, the finished chains' mean
+    std::vector<std::vector<double>> heldOut;       // per K, the chains' held-out scores
     std::vector<std::string> ids;                   // one per individual
     std::vector<std::string> groups;                // per individual, empty when unknown
     std::string groupSource;                        // what the groups are
     size_t N = 0;
     int chosen = 0;
+    int chosenByHeldOut = 0;
 };
 
 std::vector<std::vector<SChainResult>> LoadChains(const SStudySettings& study) {
@@ -183,9 +224,13 @@ void Summarise(SStudyResults& r, double threshold) {
         r.summaries.push_back(SummariseK(ofK.front().K, ofK, threshold));
         AssessAgreement(r.summaries.back(), ofK);
         r.logLik.push_back({});
-        for (const SChainResult& c : ofK)
+        r.heldOut.push_back({});
+        for (const SChainResult& c : ofK) {
             if (c.status == ChainStatus::Done)
                 r.logLik.back().push_back(c.meanLogL);
+            if (std::isfinite(c.heldOut))
+                r.heldOut.back().push_back(c.heldOut);
+        }
         K.push_back(r.summaries.back().K);
         meanL.push_back(r.summaries.back().meanLogL);
         sdL.push_back(r.summaries.back().sdLogL);
@@ -195,29 +240,38 @@ void Summarise(SStudyResults& r, double threshold) {
         r.summaries[i].deltaK = delta[i];
     AlignAcrossK(r.summaries);
     r.chosen = ChooseK(r.summaries);
+    r.chosenByHeldOut = ChooseKByHeldOut(r.summaries);
 }
 
-// The ids the chains wrote; the positions 1 ... N, said on screen, when no
-// chain wrote any (runs of versions without Q.txt). Chains that name other
-// individuals than the first are failed.
+// The ids the chains wrote. A finished chain without ids (a run of a
+// version without Q.txt) or naming other individuals than the others is
+// failed: memberships never go out unnamed. When no chain's ids can be read,
+// the study stops, saying why.
 void SettleIds(SStudyResults& r) {
+    const SChainResult* unread = nullptr;
     for (auto& ofK : r.chains)
         for (SChainResult& c : ofK) {
-            if (c.status != ChainStatus::Done || c.ids.empty())
+            if (c.idsUnread && unread == nullptr)
+                unread = &c;
+            if (c.status != ChainStatus::Done)
                 continue;
-            if (r.ids.empty())
+            if (c.ids.empty()) {
+                c.status = ChainStatus::Failed;
+                c.idsUnread = true;
+                c.message = "it wrote no ids of its individuals (no " + r.study.dataFile +
+                            "Q.txt): remove its folder and run the study again";
+                if (unread == nullptr)
+                    unread = &c;
+            } else if (r.ids.empty()) {
                 r.ids = c.ids;
-            else if (c.ids != r.ids) {
+            } else if (c.ids != r.ids) {
                 c.status = ChainStatus::Failed;
                 c.message = "its Q.txt names other individuals than the other chains'";
             }
         }
-    if (r.ids.empty() && r.N > 0) {
-        std::cout << "The chains wrote no ids (no Q.txt): the individuals are numbered 1 to " << r.N
-                  << " in the order of the data file" << std::endl;
-        for (size_t i = 1; i <= r.N; ++i)
-            r.ids.push_back(std::to_string(i));
-    }
+    if (r.ids.empty() && unread != nullptr)
+        RefuseStudy("no chain's ids of the individuals can be read: K" + std::to_string(unread->K) +
+                    " rep" + std::to_string(unread->replicate) + ": " + unread->message);
 }
 
 // The groups of the bar plots and of the tables' group column: the labels
@@ -279,7 +333,7 @@ SBarOrder BarOrder(const SStudyResults& r, const SKSummary& last, std::string& t
 void DrawStudyCharts(const SStudyResults& r) {
     std::string error;
     const std::string& dir = r.study.studyDir;
-    if (!DrawKChoice(dir + "/Kchoice", r.summaries, r.logLik, &error))
+    if (!DrawKChoice(dir + "/Kchoice", r.summaries, r.logLik, &error, r.heldOut))
         RefuseStudy(error);
     for (size_t i = 0; i < r.summaries.size(); ++i)
         if (!DrawTraces(dir + "/K" + std::to_string(r.summaries[i].K) + "_traces", r.summaries[i].K,
@@ -347,6 +401,13 @@ SCollectOutcome CollectStudy(const std::string& studyDir, const std::string& lab
                           << "\n";
             outcome.unfinished += c.status == ChainStatus::Unfinished;
             outcome.failed += c.status == ChainStatus::Failed;
+            if (!r.study.heldOut)
+                continue;
+            if (c.heldOutStatus == ChainStatus::Failed)
+                std::cout << "K" << c.K << " cv" << c.replicate << " failed: " << c.heldOutMessage
+                          << "\n";
+            outcome.unfinished += c.heldOutStatus == ChainStatus::Unfinished;
+            outcome.failed += c.heldOutStatus == ChainStatus::Failed;
         }
     if (outcome.unfinished > 0)
         std::cout << outcome.unfinished
@@ -354,7 +415,7 @@ SCollectOutcome CollectStudy(const std::string& studyDir, const std::string& lab
                      "collect again once they have\n";
     WriteStudyTables(r);
     DrawStudyCharts(r);
-    PrintSummary(r.summaries, r.chosen);
+    PrintSummary(r.summaries, r.chosen, r.chosenByHeldOut);
     PrintMarks(r.summaries);
     std::cout << "Results in " << r.study.studyDir
               << "/: summary.tsv, K<k>_Q.tsv, K<k>_chains.tsv, K<k>_traces.png, Kchoice.png, "

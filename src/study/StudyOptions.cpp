@@ -25,7 +25,7 @@ const char* const kStudyUsage[] = {
     "modes found, K chosen.",
     "",
     "  breloStudy -run -P<program> -K<first>:<last> [-R<n>] [-j<n>] -o<study> [-seed<n>]",
-    "             [-labels<file>] [-modes<x>] [-w<formats>] [-fresh] [-force]",
+    "             [-labels<file>] [-modes<x>] [-w<formats>] [-cv] [-fresh] [-force]",
     "             -- <options of the program>",
     "  breloStudy -jobs (the same options) [-sbatch<options>]   writes <study>/jobs.txt and",
     "             study.sbatch",
@@ -46,6 +46,9 @@ const char* const kStudyUsage[] = {
     "-fresh:          remove the study's earlier chains and files, then start over",
     "-force:          run or write jobs even while chains of the study are queued or running",
     "-sbatch<options>: options of the scheduler written into study.sbatch (with -jobs)",
+    "-cv:             each brelo chain has a twin that learns the clusters from half of",
+    "                 the loci and scores the other half (2-fold cross-validation, halves",
+    "                 drawn per replicate): the held-out criterion for K",
     "After --, the options of the program without -K, -o, -orun (and -g, -h for brelo).",
     "Exit status: 0, 1 for a refused command line, 2 when chains failed (the study is",
     "collected from the others), 128 + the signal when stopped.",
@@ -218,6 +221,21 @@ void CheckProgram(SStudySettings& s) {
     s.programPath = found;
 }
 
+// -cv: brelo's 2-fold cross-validation on halves of the loci.
+void CheckHeldOut(const SStudySettings& s) {
+    if (s.program != StudyProgram::Brelo)
+        RefuseStudy("-cv needs -Pbrelo: breloAdm has no validation on held-out data");
+    if (s.loci < 2)
+        RefuseStudy(
+            "-cv needs the number of loci (-L<n>, 2 or more) among the options of the "
+            "program");
+    for (const std::string& a : s.programOptions)
+        if (StartsWith(a, "-v"))
+            RefuseStudy("remove " + a +
+                        " from the options of the program: with -cv the study "
+                        "holds out halves of the loci itself");
+}
+
 void CheckRunOptions(SStudySettings& s) {
     CheckProgram(s);
     if (s.kMin == 0)
@@ -231,6 +249,8 @@ void CheckRunOptions(SStudySettings& s) {
         for (const std::string& a : s.programOptions)
             if (a == "-jy")
                 RefuseStudy("breloAdm -jy needs 2 clusters or more: start the range at -K2");
+    if (s.heldOut)
+        CheckHeldOut(s);
     if (s.seedGiven && !SeedsFitIn32Bits(s.seed, s.kMax, s.replicates))
         RefuseStudy("-seed" + std::to_string(s.seed) +
                     " leaves no room for the seeds of the chains: take a smaller seed");

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -31,6 +32,54 @@ unsigned long DrawBaseSeed() {
 
 std::string ChainFolder(const std::string& studyDir, int K, int replicate) {
     return studyDir + "/K" + std::to_string(K) + "/rep" + std::to_string(replicate);
+}
+
+std::string HeldOutFolder(const std::string& studyDir, int K, int replicate) {
+    return studyDir + "/K" + std::to_string(K) + "/cv" + std::to_string(replicate);
+}
+
+std::string ChainName(const SChainPlan& c) {
+    return "K" + std::to_string(c.K) + (c.heldOut ? " cv" : " rep") + std::to_string(c.replicate);
+}
+
+std::string HeldOutPartition(const std::string& studyDir, int replicate) {
+    return studyDir + "/heldout" + std::to_string(replicate) + ".txt";
+}
+
+std::vector<long> HeldOutHalf(long n, unsigned long baseSeed, int replicate) {
+    std::vector<long> all(n);
+    for (long i = 0; i < n; ++i)
+        all[i] = i + 1;
+    // The Mersenne twister's output is fixed by the standard: the same halves
+    // on every system (a partial Fisher-Yates shuffle of our own).
+    std::mt19937 generator(static_cast<std::uint32_t>(baseSeed * 1000003UL + replicate));
+    const long half = n / 2;
+    for (long i = 0; i < half; ++i) {
+        const long j = i + static_cast<long>(generator() % static_cast<std::uint32_t>(n - i));
+        std::swap(all[i], all[j]);
+    }
+    all.resize(half);
+    std::sort(all.begin(), all.end());
+    return all;
+}
+
+void WriteHeldOutPartitions(const SStudySettings& s) {
+    for (int r = 1; r <= s.replicates; ++r) {
+        const std::vector<long> half = HeldOutHalf(s.loci, s.seed, r);
+        std::string error;
+        const bool written = WriteFileAtomically(
+            HeldOutPartition(s.studyDir, r),
+            [&](std::ostream& out) {
+                out << "Validation on Loci\nhalf" << r << ":";
+                for (long i : half)
+                    out << " " << i;
+                out << "\n";
+                return static_cast<bool>(out);
+            },
+            error);
+        if (!written)
+            RefuseStudy(error);
+    }
 }
 
 std::string DoneMarker(const std::string& folder) {
@@ -145,10 +194,6 @@ bool ChainStarted(const std::string& folder) {
     return false;
 }
 
-std::string ChainName(const SChainPlan& c) {
-    return "K" + std::to_string(c.K) + " rep" + std::to_string(c.replicate);
-}
-
 }  // namespace
 
 void CheckChainPlaces(const std::vector<SChainPlan>& plan) {
@@ -201,7 +246,7 @@ void RemoveStudy(const std::string& studyDir) {
     static const std::regex ownFile(
         R"((study\.txt|summary\.tsv|K[0-9]+_.*|Kchoice\..*|barplots\..*|report\.html|jobs\.txt|)"
         R"(joblog\.txt|study\.sbatch|slurm-.*\.out|heldout.*))");
-    static const std::regex kFolder("K[0-9]+"), repFolder("rep[0-9]+");
+    static const std::regex kFolder("K[0-9]+"), repFolder("(rep|cv)[0-9]+");
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(studyDir, ec)) {
         const std::string name = entry.path().filename().string();
@@ -228,6 +273,14 @@ std::vector<SChainPlan> PlanChains(const SStudySettings& s) {
             c.seed = ChainSeed(s.seed, K, r);
             if (SharesTessellation(s))
                 c.argv.push_back("-v" + TessellationFile(s));
+            chains.push_back(c);
+            if (!s.heldOut)
+                continue;
+            c.heldOut = true;
+            c.folder = HeldOutFolder(s.studyDir, K, r);
+            c.argv = ProgramRun(s, K, c.folder).argv;
+            c.argv.push_back("-v" + HeldOutPartition(s.studyDir, r));
+            c.argv.push_back("-2fold");
             chains.push_back(c);
         }
     return chains;

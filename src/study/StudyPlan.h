@@ -15,6 +15,7 @@ struct SChainPlan {
     unsigned long seed = 0;
     std::string folder;             // absolute
     std::vector<std::string> argv;  // the program and its options
+    bool heldOut = false;           // the chain that scores held-out data (-cv)
 };
 
 // Seed of chain (K, replicate) of a study with base seed: base + kMaxReplicates
@@ -27,6 +28,22 @@ bool SeedsFitIn32Bits(unsigned long base, int kMax, int replicates);
 unsigned long DrawBaseSeed();
 
 std::string ChainFolder(const std::string& studyDir, int K, int replicate);
+// The folder of the chain that scores held-out data for (K, replicate): its
+// two folds are trained on the halves of HeldOutPartition(replicate).
+std::string HeldOutFolder(const std::string& studyDir, int K, int replicate);
+// "K<k> rep<r>", or "K<k> cv<r>" for a held-out chain.
+std::string ChainName(const SChainPlan& c);
+
+// The partition of the loci into two halves for replicate's held-out chains,
+// as brelo's -v reads it: <study>/heldout<r>.txt. Each fold learns the
+// clusters from one half of the loci and scores the other half given them.
+std::string HeldOutPartition(const std::string& studyDir, int replicate);
+// The first half (1-based, increasing) of units 1 .. n drawn at random for
+// replicate from the study's seed: n / 2 of them, the same for every K.
+std::vector<long> HeldOutHalf(long n, unsigned long baseSeed, int replicate);
+// Writes HeldOutPartition for every replicate of a -cv study (refuses in one
+// line when a file cannot be written).
+void WriteHeldOutPartitions(const SStudySettings& s);
 // Files a chain leaves in its folder when it ended well / badly.
 std::string DoneMarker(const std::string& folder);
 std::string FailedMarker(const std::string& folder);
@@ -54,7 +71,9 @@ std::string FirstDifference(const std::vector<std::string>& recorded,
 // program's options, then -K and -o with its own folder. breloAdm chains
 // also get -auxout (their tessellation and best-run files in their folder,
 // never beside the data) and, unless the options give one, -v with the
-// study's tessellation.
+// study's tessellation. With -cv, each chain is followed by its held-out
+// chain: the same command and seed with -v<partition> -2fold, in its own
+// folder.
 std::vector<SChainPlan> PlanChains(const SStudySettings& s);
 
 // Whether the chains share one tessellation of the sites, computed once per

@@ -78,6 +78,12 @@ SKSummary SummariseK(int K, std::vector<SChainResult>& chains, double threshold)
             chain.mode = static_cast<int>(m);
             chain.similarityToMode = modes[m].similarityToMean[j];
         }
+    std::vector<double> heldOut;
+    for (const SChainResult& c : chains)
+        if (std::isfinite(c.heldOut))
+            heldOut.push_back(c.heldOut);
+    s.heldOutChains = static_cast<int>(heldOut.size());
+    MeanAndSd(heldOut, s.meanHeldOut, s.sdHeldOut);
     if (!modes.empty()) {
         s.majorModeChains = static_cast<int>(modes[0].chains.size());
         s.majorModeShare = static_cast<double>(s.majorModeChains) / s.chains;
@@ -156,4 +162,28 @@ int ChooseK(std::vector<SKSummary>& summaries) {
         return 0;
     best->chosen = true;
     return best->K;
+}
+
+int ChooseKByHeldOut(std::vector<SKSummary>& summaries) {
+    const SKSummary* best = nullptr;
+    for (SKSummary& s : summaries) {
+        s.bestHeldOut = false;
+        if (std::isfinite(s.meanHeldOut) && (best == nullptr || s.meanHeldOut > best->meanHeldOut))
+            best = &s;
+    }
+    if (best == nullptr)
+        return 0;
+    // Past the K where the clusters stop predicting the held-out loci, the
+    // scores level off and differ by chance: the smallest K within reach of
+    // the best is the answer.
+    const double error = std::isfinite(best->sdHeldOut) && best->heldOutChains > 0
+                             ? best->sdHeldOut / std::sqrt(best->heldOutChains)
+                             : 0;
+    SKSummary* chosen = nullptr;
+    for (SKSummary& s : summaries)
+        if (std::isfinite(s.meanHeldOut) && s.meanHeldOut >= best->meanHeldOut - error &&
+            (chosen == nullptr || s.K < chosen->K))
+            chosen = &s;
+    chosen->bestHeldOut = true;
+    return chosen->K;
 }

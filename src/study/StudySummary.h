@@ -22,6 +22,7 @@ struct SChainResult {
     double seconds;                // run time when recorded, else NaN
     DBL_VCTR_2D Q;                 // memberships of a finished chain
     std::vector<std::string> ids;  // individual ids, when the chain wrote them
+    bool idsUnread = false;        // failed for want of readable ids
     int mode = -1;                 // 0 for the major mode, -1 for none
     double similarityToMode;       // to its mode's mean memberships
     DBL_VCTR_1D trace;             // log-likelihood of every sweep, burn-in included
@@ -32,6 +33,10 @@ struct SChainResult {
     std::string worstParameter;
     double worstEss;  // NaN when unknown or frozen
     double heldOut;   // held-out log-likelihood per unit (-cv), NaN without
+    // The chain that scored the held-out data (-cv): its state, and why it
+    // failed or has not ended.
+    ChainStatus heldOutStatus = ChainStatus::Unfinished;
+    std::string heldOutMessage;
     SChainResult();
 };
 
@@ -63,7 +68,8 @@ struct SKSummary {
     SKSummary();
 };
 
-// Summary of the chains of one K; sets the mode and the similarity of each
+// Summary of the chains of one K (the held-out scores of its chains among
+// them); sets the mode and the similarity of each
 // finished chain. Chains in one mode are more similar than threshold.
 SKSummary SummariseK(int K, std::vector<SChainResult>& chains, double threshold);
 
@@ -93,5 +99,11 @@ constexpr double kRhatLimit = 1.05;
 // Marks the K of the largest Delta K; returns that K, or 0 when Delta K is
 // nowhere defined.
 int ChooseK(std::vector<SKSummary>& summaries);
+
+// Marks the K the held-out log-likelihood (-cv) points to: the smallest K
+// whose mean comes within one standard error of the highest mean (the
+// standard error of that mean over its chains); returns that K, or 0 when
+// no K has a score.
+int ChooseKByHeldOut(std::vector<SKSummary>& summaries);
 
 #endif

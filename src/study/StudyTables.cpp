@@ -69,6 +69,8 @@ bool WriteSummaryTable(std::ostream& out, const std::vector<SKSummary>& summarie
 bool WriteMembershipTable(std::ostream& out, const DBL_VCTR_2D& Q,
                           const std::vector<std::string>& ids,
                           const std::vector<std::string>& groups) {
+    if (ids.size() != Q.size())
+        return false;
     const size_t K = Q.empty() ? 0 : Q[0].size();
     const bool grouped = groups.size() == Q.size() && !Q.empty();
     out << "id";
@@ -78,7 +80,7 @@ bool WriteMembershipTable(std::ostream& out, const DBL_VCTR_2D& Q,
         out << "\tcluster" << k;
     out << "\n" << std::fixed << std::setprecision(6);
     for (size_t i = 0; i < Q.size(); ++i) {
-        out << (i < ids.size() ? TableField(ids[i]) : std::to_string(i + 1));
+        out << TableField(ids[i]);
         if (grouped)
             out << "\t" << TableField(groups[i]);
         for (double q : Q[i])

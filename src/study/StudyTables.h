@@ -14,7 +14,8 @@
 bool WriteSummaryTable(std::ostream& out, const std::vector<SKSummary>& summaries);
 // K<k>_Q.tsv: "id cluster1 ... clusterK", then one row per individual (ids
 // quoted as the programs' plain tables quote them); with groups (one per
-// individual) a column "group" after the id.
+// individual) a column "group" after the id. False, writing nothing, unless
+// there is one id per row of Q.
 bool WriteMembershipTable(std::ostream& out, const DBL_VCTR_2D& Q,
                           const std::vector<std::string>& ids,
                           const std::vector<std::string>& groups = {});

@@ -74,6 +74,8 @@ std::vector<SChainPlan> SetUpStudy(SStudySettings& s, std::string& workingDir) {
                     "or cancel them and give -force");
     recorded.seed = s.seed;
     WriteStudyRecord(recorded, workingDir);
+    if (s.heldOut)
+        WriteHeldOutPartitions(s);
     std::cout << "Study " << s.studyDir << ": " << fs::path(s.programPath).filename().string()
               << ", K " << s.kMin << " to " << s.kMax << ", " << s.replicates
               << " chains each, base seed " << s.seed << std::endl;

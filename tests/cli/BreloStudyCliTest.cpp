@@ -71,6 +71,26 @@ int Markers(const std::string& study, const std::string& marker) {
     return n;
 }
 
+// The field of a table's row (1 = the first after the header) in the
+// column of that name.
+std::string Cell(const std::string& table, int row, const std::string& column) {
+    std::ifstream in(table);
+    std::string header, line;
+    std::getline(in, header);
+    for (int r = 0; r < row; ++r)
+        std::getline(in, line);
+    std::vector<std::string> names, values;
+    std::istringstream h(header), v(line);
+    for (std::string f; std::getline(h, f, '\t');)
+        names.push_back(f);
+    for (std::string f; std::getline(v, f, '\t');)
+        values.push_back(f);
+    for (size_t i = 0; i < names.size() && i < values.size(); ++i)
+        if (names[i] == column)
+            return values[i];
+    return "(no column " + column + " in row " + std::to_string(row) + " of " + table + ")";
+}
+
 }  // namespace
 
 TEST(BreloStudyCliTest, AStudyOfBreloAndTheSameStudyThroughGnuParallel) {
@@ -171,12 +191,15 @@ done
 echo "Random seed: $GSL_RNG_SEED"
 echo "$GSL_RNG_SEED" > "$O/seed.txt"
 if [ "$K" = 2 ]; then echo "Cannot converge with K=2" >&2; exit 3; fi
-for i in 1 2 3 4 5 6; do
-  if [ "$K" = 1 ]; then echo "00000$i:	1.0 	1"
-  elif [ $((i % 3)) = 0 ]; then echo "00000$i:	1 0 0 	1"
-  elif [ $((i % 3)) = 1 ]; then echo "00000$i:	0 1 0 	1"
-  else echo "00000$i:	0 0 1 	1"; fi
-done > "$O/${F}AP.txt"
+{
+  if [ "$K" = 1 ]; then echo "id	cluster1"; else echo "id	cluster1	cluster2	cluster3"; fi
+  for i in 1 2 3 4 5 6; do
+    if [ "$K" = 1 ]; then echo "\"ind $i\"	1.0"
+    elif [ $((i % 3)) = 0 ]; then echo "\"ind $i\"	1	0	0"
+    elif [ $((i % 3)) = 1 ]; then echo "\"ind $i\"	0	1	0"
+    else echo "\"ind $i\"	0	0	1"; fi
+  done
+} > "$O/${F}Q.txt"
 printf '1\n1\n2\n2\n2\n3\n' > "$O/${F}labels.txt"
 echo $((100 * K)) > "$O/${F}DIC.txt"
 echo "-$((60 - K))" > "$O/${F}AL.txt"
@@ -204,6 +227,32 @@ echo "-$((60 - K))" > "$O/${F}AL.txt"
     EXPECT_EQ(ReadFile(dir + "/study/K3/rep2/seed.txt"), "2006\n");
     EXPECT_EQ(ReadFile(dir + "/study/K1/rep1/seed.txt"), "5\n");
     EXPECT_EQ(RunIn(dir, kStudy + " -collect -ostudy").status, 2);
+    // Memberships never go out without their ids: a chain whose table
+    // cannot be read is failed, and when no chain's ids can be read the
+    // study stops in one line.
+    const std::string table = dir + "/study/K3/rep1/sim2pop.txtQ.txt";
+    const std::string q3 = ReadFile(dir + "/study/K3_Q.tsv");
+    std::ofstream(table) << "id\tcluster1\tcluster2\tcluster3\n\"ind 1\t1\t0\t0\n";
+    SResult broken = RunIn(dir, kStudy + " -collect -ostudy");
+    EXPECT_EQ(broken.status, 2);
+    EXPECT_NE(broken.output.find("K3 rep1 failed: cannot read the ids and memberships of " + table +
+                                 ": row 1 holds a badly quoted field"),
+              std::string::npos)
+        << broken.output;
+    // Memberships without ids (the AP table of older versions) are no way
+    // round it.
+    for (const char* chain : {"K1/rep1", "K1/rep2", "K3/rep1", "K3/rep2"})
+        fs::remove(dir + "/study/" + chain + "/sim2pop.txtQ.txt");
+    std::ofstream(dir + "/study/K3/rep1/sim2pop.txtAP.txt")
+        << "000001:\t1 0 0 \t1\n000002:\t0 1 0 \t1\n000003:\t0 0 1 \t1\n"
+        << "000004:\t1 0 0 \t1\n000005:\t0 1 0 \t1\n000006:\t0 0 1 \t1\n";
+    broken = RunIn(dir, kStudy + " -collect -ostudy");
+    EXPECT_EQ(broken.status, 1);
+    EXPECT_NE(broken.output.find("breloStudy: no chain's ids of the individuals can be read: K3 "
+                                 "rep1: it wrote no ids of its individuals (no sim2pop.txtQ.txt)"),
+              std::string::npos)
+        << broken.output;
+    EXPECT_EQ(ReadFile(dir + "/study/K3_Q.tsv"), q3);
     EXPECT_NE(r.output.find("Bar plots: individuals grouped by their label"), std::string::npos);
     // Without labels, the populations the program read from the data file
     // (a GENEPOP file's) group the bar plots.
@@ -220,7 +269,8 @@ echo "-$((60 - K))" > "$O/${F}AL.txt"
               "-e 'cat(nrow(s), s$chosen[1], q$id[1], q$group[1], ncol(q), nrow(q), c$status[1], "
               "\"\\n\")'");
     ASSERT_EQ(r.status, 0) << r.output;
-    EXPECT_NE(r.output.find("3 FALSE 1 Col de l'Iseran 5 6 failed"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("3 FALSE ind 1 Col de l'Iseran 5 6 failed"), std::string::npos)
+        << r.output;
 }
 
 TEST(BreloStudyCliTest, ABreloAdmStudyReportsItsChainsWarningsTracesAndKeepsTheIds) {
@@ -236,27 +286,11 @@ TEST(BreloStudyCliTest, ABreloAdmStudyReportsItsChainsWarningsTracesAndKeepsTheI
     // Sixty sweeps do not mix: every chain warns, and the study says so.
     EXPECT_NE(r.output.find("K = 2: "), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("not mixed ("), std::string::npos) << r.output;
-    std::ifstream summary(dir + "/study/summary.tsv");
-    std::string header, row;
-    std::getline(summary, header);
-    std::getline(summary, row);  // K = 2
-    std::vector<std::string> names, values;
-    std::istringstream h(header), v(row);
-    for (std::string f; std::getline(h, f, '\t');)
-        names.push_back(f);
-    for (std::string f; std::getline(v, f, '\t');)
-        values.push_back(f);
-    ASSERT_EQ(names.size(), values.size()) << header << "\n" << row;
-    auto column = [&](const std::string& name) {
-        for (size_t i = 0; i < names.size(); ++i)
-            if (names[i] == name)
-                return values[i];
-        return std::string("(no column " + name + ")");
-    };
-    EXPECT_EQ(column("warnedChains"), "2") << row;
-    EXPECT_NE(column("worstParameter"), "NA") << row;
-    EXPECT_NE(column("mark").find("not mixed"), std::string::npos) << row;
-    EXPECT_NE(column("Rhat"), "NA") << row;
+    const std::string summary = dir + "/study/summary.tsv";
+    EXPECT_EQ(Cell(summary, 1, "warnedChains"), "2");  // K = 2
+    EXPECT_NE(Cell(summary, 1, "worstParameter"), "NA");
+    EXPECT_NE(Cell(summary, 1, "mark").find("not mixed"), std::string::npos);
+    EXPECT_NE(Cell(summary, 1, "Rhat"), "NA");
     EXPECT_NE(ReadFile(dir + "/study/K2_chains.tsv").find("\tTRUE\t"), std::string::npos);
     // Every chain's trace, with the burn-in, overlaid per K.
     EXPECT_EQ(CountLines(dir + "/study/K3/rep2/sim2pop.txtLHstock.txt"), 60);
@@ -270,6 +304,50 @@ TEST(BreloStudyCliTest, ABreloAdmStudyReportsItsChainsWarningsTracesAndKeepsTheI
         chainQ.find('\n') + 1, chainQ.find('\t', chainQ.find('\n')) - chainQ.find('\n') - 1);
     EXPECT_EQ(q.substr(q.find('\n') + 1, firstId.size() + 7), firstId + "\tnorth\t")
         << q.substr(0, 200);
+}
+
+// -cv: each chain's twin scores held-out halves of the loci with brelo's
+// 2-fold cross-validation; the study sums them up per K.
+TEST(BreloStudyCliTest, HeldOutLociScoreEachK) {
+    const std::string dir = StudyFolder("heldout");
+    const std::string command = kStudy + " -run -Pbrelo -K1:2 -R2 -j2 -seed11 -cv -ostudy -- " +
+                                kBreloOptions + " -S40 -B10 -wnone";
+    SResult r = RunIn(dir, command);
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("chains 8/8 done"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("The held-out loci point to K = "), std::string::npos) << r.output;
+    const std::string summary = dir + "/study/summary.tsv";
+    int best = 0;
+    for (int row = 1; row <= 2; ++row) {
+        EXPECT_EQ(Cell(summary, row, "heldOutChains"), "2");
+        const double mean = std::stod(Cell(summary, row, "heldOutLogLik"));
+        // Per held-out locus: 130 diploid individuals score some hundreds.
+        EXPECT_LT(mean, -100);
+        EXPECT_GT(mean, -2000);
+        best += Cell(summary, row, "bestHeldOut") == "TRUE";
+    }
+    EXPECT_EQ(best, 1);
+    // At K = 1 both folds score every locus once, whatever the halves: the
+    // replicates agree exactly. Beyond, the clusters learned from each half
+    // differ.
+    EXPECT_LT(std::stod(Cell(summary, 1, "sdHeldOutLogLik")), 1e-6);
+    EXPECT_GT(std::stod(Cell(summary, 2, "sdHeldOutLogLik")), 0);
+    // Each chain's own score and its run time, as its run.txt says.
+    const std::string chains = dir + "/study/K2_chains.tsv";
+    EXPECT_EQ(std::stod(Cell(chains, 1, "heldOutLogLik")),
+              std::stod(Cell(dir + "/study/K2/cv1/sim2pop.txt_cvScore.txt", 1, " CVscore ")));
+    EXPECT_EQ(std::stod(Cell(chains, 2, "seconds")),
+              std::stod(Cell(dir + "/study/K2/rep2/sim2pop.txtrun.txt", 1, "run_time_seconds")));
+    // A held-out chain that has not ended leaves the study unfinished.
+    fs::remove(dir + "/study/K2/cv1/done");
+    r = RunIn(dir, kStudy + " -collect -ostudy");
+    EXPECT_EQ(r.status, 2) << r.output;
+    EXPECT_NE(r.output.find("1 chains have not ended"), std::string::npos) << r.output;
+    // Resumed without -cv: refused, the study's chains left as they are.
+    r = RunIn(dir,
+              kStudy + " -run -Pbrelo -K1:2 -R2 -ostudy -- " + kBreloOptions + " -S40 -B10 -wnone");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("holds a study run with -cv"), std::string::npos) << r.output;
 }
 
 TEST(BreloStudyCliTest, ARefusedCommandWritesNothing) {

@@ -72,6 +72,7 @@ TEST(StudyOptionsDeathTest, RefusedLinesGetOneLineAndStatus1) {
         {RunLine({"-labels/nonexistent"}), "cannot read the labels file"},
         {{"-collect"}, "-collect needs the study folder"},
         {{"-collect", "-ostudy", "-K1:3"}, "-collect takes only -o, -labels and -modes"},
+        {RunLine({"-cv"}, {"-vhalves.txt"}), "remove -vhalves.txt from the options"},
     };
     for (const auto& c : cases)
         EXPECT_EXIT(ParseStudyOptions(c.args), ::testing::ExitedWithCode(1), c.message)
@@ -132,4 +133,50 @@ TEST(StudyPlanTest, BreloAdmChainsShareOneTessellation) {
     s.programOptions.push_back("-vmine.VC");
     EXPECT_FALSE(SharesTessellation(s));
     EXPECT_EQ(PlanChains(s)[0].argv.back(), "-auxout");
+}
+
+// -cv: each chain is followed by its held-out twin, the same run with the
+// same seed scoring halves of the loci drawn once per replicate.
+TEST(StudyPlanTest, HeldOutChainsScoreHalvesOfTheIndividuals) {
+    SStudySettings s = ParseStudyOptions(RunLine({"-seed100", "-cv"}));
+    s.studyDir = "/x/study";
+    const std::vector<SChainPlan> plan = PlanChains(s);
+    ASSERT_EQ(plan.size(), 12u);
+    const SChainPlan &chain = plan[6], &twin = plan[7];  // K2 rep2 and K2 cv2
+    EXPECT_FALSE(chain.heldOut);
+    EXPECT_TRUE(twin.heldOut);
+    EXPECT_EQ(twin.seed, chain.seed);
+    EXPECT_EQ(twin.folder, "/x/study/K2/cv2");
+    EXPECT_EQ(ChainName(twin), "K2 cv2");
+    const std::vector<std::string> tail(twin.argv.end() - 3, twin.argv.end());
+    EXPECT_EQ(tail,
+              (std::vector<std::string>{"-o/x/study/K2/cv2", "-v/x/study/heldout2.txt", "-2fold"}));
+
+    const std::vector<long> half = HeldOutHalf(131, 100, 2);
+    ASSERT_EQ(half.size(), 65u);
+    EXPECT_TRUE(std::is_sorted(half.begin(), half.end()));
+    EXPECT_EQ(std::adjacent_find(half.begin(), half.end()), half.end());
+    EXPECT_GE(half.front(), 1);
+    EXPECT_LE(half.back(), 131);
+    EXPECT_EQ(HeldOutHalf(131, 100, 2), half);  // the same for every K and on resume
+    EXPECT_NE(HeldOutHalf(131, 100, 3), half);
+    EXPECT_NE(HeldOutHalf(131, 101, 2), half);
+    // A fair draw: over many replicates, each individual is held out about
+    // half of the time.
+    std::vector<int> chosen(131);
+    for (int r = 1; r <= 400; ++r)
+        for (long i : HeldOutHalf(131, 7, r))
+            ++chosen[i - 1];
+    for (int n : chosen)
+        EXPECT_NEAR(n, 400 * 65 / 131.0, 45);
+}
+
+TEST(StudyOptionsDeathTest, HeldOutDataNeedBreloAndTheNumberOfLoci) {
+    std::vector<std::string> adm = RunLine({"-cv"});
+    adm[1] = "-P" BRELO_BIN_DIR "/breloAdm";
+    EXPECT_EXIT(ParseStudyOptions(adm), ::testing::ExitedWithCode(1), "-cv needs -Pbrelo");
+    std::vector<std::string> noL = RunLine({"-cv"});
+    noL.erase(std::find(noL.begin(), noL.end(), "-L20"));
+    EXPECT_EXIT(ParseStudyOptions(noL), ::testing::ExitedWithCode(1),
+                "-cv needs the number of loci");
 }

@@ -62,6 +62,30 @@ TEST(StudySummaryTest, SummaryOfOneKCountsChainsAndFindsTheBest) {
     EXPECT_EQ(chains[2].mode, -1);
     EXPECT_EQ(chains[3].mode, 0);
     EXPECT_GT(chains[3].similarityToMode, 0.95);
+    EXPECT_TRUE(std::isnan(s.meanHeldOut));
+
+    // Held-out scores: the chains that have one, whatever their own state.
+    chains[0].heldOut = -70, chains[2].heldOut = -74;
+    s = SummariseK(2, chains, 0.9);
+    EXPECT_EQ(s.heldOutChains, 2);
+    EXPECT_DOUBLE_EQ(s.meanHeldOut, -72);
+    EXPECT_DOUBLE_EQ(s.sdHeldOut, std::sqrt(8.0));
+    // The smallest K within one standard error of the best mean.
+    std::vector<SKSummary> byK(4);
+    const double mean[] = {-478, -464.4, -464.2, NAN};
+    for (int k = 0; k < 4; ++k)
+        byK[k].K = k + 1, byK[k].meanHeldOut = mean[k], byK[k].heldOutChains = 4;
+    byK[2].sdHeldOut = 0.6;  // standard error 0.3
+    EXPECT_EQ(ChooseKByHeldOut(byK), 2);
+    EXPECT_TRUE(byK[1].bestHeldOut);
+    EXPECT_FALSE(byK[2].bestHeldOut);
+    byK[2].sdHeldOut = 0.2;
+    EXPECT_EQ(ChooseKByHeldOut(byK), 3);
+    EXPECT_FALSE(byK[1].bestHeldOut);
+    byK[2].sdHeldOut = NAN;  // a single chain: the best mean itself
+    EXPECT_EQ(ChooseKByHeldOut(byK), 3);
+    std::vector<SKSummary> unscored(2);
+    EXPECT_EQ(ChooseKByHeldOut(unscored), 0);
 }
 
 TEST(StudySummaryTest, ClustersKeepTheirNumbersFromOneKToTheNext) {
