@@ -137,7 +137,7 @@ TEST(StudyPlanTest, BreloAdmChainsShareOneTessellation) {
 
 // -cv: each chain is followed by its held-out twin, the same run with the
 // same seed scoring halves of the loci drawn once per replicate.
-TEST(StudyPlanTest, HeldOutChainsScoreHalvesOfTheIndividuals) {
+TEST(StudyPlanTest, HeldOutChainsScoreHalvesOfTheLoci) {
     SStudySettings s = ParseStudyOptions(RunLine({"-seed100", "-cv"}));
     s.studyDir = "/x/study";
     const std::vector<SChainPlan> plan = PlanChains(s);
