@@ -206,17 +206,23 @@ void Axis::labelSize(DrawArea& d, const std::string& text, double& across, doubl
     along = m_bHorizontal ? horizontal : vertical;
 }
 
+void Axis::forEachLabel(DrawArea& d, const std::function<void(double, double, double)>& f) const {
+    if (!labelsVisible())
+        return;
+    for (double t : m_vdTicks) {
+        const std::string text = tickText(t);
+        if (text.empty())
+            continue;
+        double across, along;
+        labelSize(d, text, across, along);
+        f(t, across, along);
+    }
+}
+
 double Axis::band(DrawArea& d) const {
     double room = kLabelGap;
-    if (labelsVisible())
-        for (double t : m_vdTicks) {
-            const std::string text = tickText(t);
-            if (text.empty())
-                continue;
-            double across, along;
-            labelSize(d, text, across, along);
-            room = std::max(room, kLabelGap + across);
-        }
+    forEachLabel(d,
+                 [&](double, double across, double) { room = std::max(room, kLabelGap + across); });
     if (titleVisible()) {
         double w, h;
         d.textSize(m_tbTitle.getText(), m_tbTitle.getFont(), m_tbTitle.getFontSize(), w, h);
@@ -227,19 +233,12 @@ double Axis::band(DrawArea& d) const {
 
 void Axis::overhang(DrawArea& d, int length, double& low, double& high) const {
     low = high = 0;
-    if (!labelsVisible())
-        return;
-    for (double t : m_vdTicks) {
-        const std::string text = tickText(t);
-        if (text.empty())
-            continue;
-        double across, along;
-        labelSize(d, text, across, along);
-        // Horizontal labels are centred on their tick, vertical ones too.
+    // Horizontal labels are centred on their tick, vertical ones too.
+    forEachLabel(d, [&](double t, double, double along) {
         const double at = fraction(t) * length;
         low = std::max(low, along / 2 - at);
         high = std::max(high, at + along / 2 - length);
-    }
+    });
 }
 
 void Axis::draw(DrawArea& d, int plotX, int plotY, int plotW, int plotH) const {

@@ -3,6 +3,7 @@
 #ifndef BRELO_CHART_AXIS_H
 #define BRELO_CHART_AXIS_H
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -82,6 +83,8 @@ class Axis {
     bool titleVisible() const;
     // Size of a label across and along the axis.
     void labelSize(DrawArea& d, const std::string& text, double& across, double& along) const;
+    // Calls f(tick, across, along) for every tick whose label is drawn.
+    void forEachLabel(DrawArea& d, const std::function<void(double, double, double)>& f) const;
     bool showsLabel(int i) const;
     int tickColor() const;
     void drawHorizontal(DrawArea& d, int plotX, int plotY, int plotW, int plotH) const;
