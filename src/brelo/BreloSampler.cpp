@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <ctime>
+#include <iomanip>
 #include <iostream>
 #include <limits>
 #include <sstream>
@@ -96,6 +97,12 @@ void SplitBurnIn(SBreloChain& c, const SBreloOptions& opts) {
     }
 }
 
+// Reallocations per structure sweep: enough for every pair of clusters to be
+// drawn about once in K sweeps.
+int ReallocationsPerSweep(int K) {
+    return std::max(1, (K - 1) / 2);
+}
+
 void AllocateReplica(const SBreloChain& c, SBreloReplica& r) {
     const int N = c.N, K = c.K, R = c.R, B = c.beta_length;
     InitVctr1D(r.spSweep.z, N, 0);
@@ -117,6 +124,10 @@ void AllocateReplica(const SBreloChain& c, SBreloReplica& r) {
     InitVctr2D(r.Mat_tmp, c.hasRegression ? B : 0, R, 0.0);
     InitVctr2D(r.beta_mean, c.hasRegression ? R : 0, B, 0.0);
     r.rss.assign(K, 0.0);
+    r.pairCounts.assign(2 * static_cast<size_t>(c.stride), 0);
+    r.pairTotals.assign(2 * static_cast<size_t>(c.L), 0);
+    r.pairMembers.reserve(N);
+    r.pairLabels.assign(N, 0);
 }
 
 void AllocateChainArrays(SBreloChain& c, int replicas) {
@@ -350,6 +361,189 @@ void UpdateLabelByGibbs(const SBreloChain& c, SBreloReplica& r, int i, gsl_rng*&
     for (int k = 0; k < c.K; ++k)
         r.classProbs[k] /= total;
     r.spSweep.z[i] = SelectANum(rng, r.classProbs);
+}
+
+namespace {
+
+// The sequential allocation of the two-cluster reallocation. Each cluster
+// holds the counts of the copies placed in it so far; an individual's
+// predictive probability in a cluster is that of its copies given these
+// counts, the frequencies integrated out of their Dirichlet(lambda) prior
+// with the likelihood raised to the replica's power:
+//   prod over copies of  f(lambda + power * n_j) / f(J lambda + power * n)
+// where n_j counts the copies of the allele already there (the individual's
+// own earlier copies at the locus included), n every copy of the locus, and
+// f(x) = Gamma(x + power) / Gamma(x), which is x at power 1.
+template <class T>
+class CPairAllocation {
+  public:
+    CPairAllocation(const SBreloChain& c, SBreloReplica& r, const T* index)
+        : m_c(c), m_r(r), m_index(index), m_AL(static_cast<size_t>(c.A) * c.L) {}
+
+    void Clear() {
+        std::fill(m_r.pairCounts.begin(), m_r.pairCounts.end(), 0);
+        std::fill(m_r.pairTotals.begin(), m_r.pairTotals.end(), 0);
+    }
+
+    // The copies of individual i into (sign 1) or out of (sign -1) side.
+    void Move(int i, int side, int sign) {
+        const T* copies = m_index + i * m_AL;
+        int* counts = &m_r.pairCounts[static_cast<size_t>(side) * m_c.stride];
+        int* totals = &m_r.pairTotals[static_cast<size_t>(side) * m_c.L];
+        for (int a = 0; a < m_c.A; ++a, copies += m_c.L)
+            for (int l = 0; l < m_c.L; ++l)
+                if (copies[l] != CGenotypeStore::MissingMarker<T>()) {
+                    counts[m_c.offset[l] + copies[l]] += sign;
+                    totals[l] += sign;
+                }
+    }
+
+    // Log predictive probability of individual i's copies on side.
+    double LogPredictive(int i, int side) const {
+        return m_r.power == 1.0 ? LogPredictiveUntempered(i, side) : LogPredictiveTempered(i, side);
+    }
+
+  private:
+    // The copies of i at locus l before copy a carrying the same allele, and
+    // those not missing.
+    void EarlierCopies(const T* copies, int a, int l, int& same, int& present) const {
+        same = present = 0;
+        for (int b = 0; b < a; ++b) {
+            const T index = copies[static_cast<size_t>(b) * m_c.L + l];
+            if (index == CGenotypeStore::MissingMarker<T>())
+                continue;
+            ++present;
+            same += index == copies[static_cast<size_t>(a) * m_c.L + l];
+        }
+    }
+
+    template <class Term>
+    void VisitCopyTerms(int i, int side, Term&& term) const {
+        const T* copies = m_index + i * m_AL;
+        const int* counts = &m_r.pairCounts[static_cast<size_t>(side) * m_c.stride];
+        const int* totals = &m_r.pairTotals[static_cast<size_t>(side) * m_c.L];
+        for (int l = 0; l < m_c.L; ++l) {
+            const double lambdaJ = m_c.lambda * m_c.J[l];
+            for (int a = 0; a < m_c.A; ++a) {
+                const T index = copies[static_cast<size_t>(a) * m_c.L + l];
+                if (index == CGenotypeStore::MissingMarker<T>())
+                    continue;
+                int same, present;
+                EarlierCopies(copies, a, l, same, present);
+                term(l, m_c.lambda + m_r.power * (counts[m_c.offset[l] + index] + same),
+                     lambdaJ + m_r.power * (totals[l] + present));
+            }
+        }
+    }
+
+    // At power 1 the terms are ratios; their product is logged every few
+    // loci, before it can underflow.
+    double LogPredictiveUntempered(int i, int side) const {
+        double logSum = 0.0, product = 1.0;
+        int pending = 0;
+        VisitCopyTerms(i, side, [&](int, double numerator, double denominator) {
+            product *= numerator / denominator;
+            if (++pending == 32) {
+                logSum += std::log(product);
+                product = 1.0;
+                pending = 0;
+            }
+        });
+        return logSum + std::log(product);
+    }
+
+    double LogPredictiveTempered(int i, int side) const {
+        const double power = m_r.power;
+        double logSum = 0.0;
+        VisitCopyTerms(i, side, [&](int, double numerator, double denominator) {
+            logSum += std::lgamma(numerator + power) - std::lgamma(numerator) -
+                      std::lgamma(denominator + power) + std::lgamma(denominator);
+        });
+        return logSum;
+    }
+
+    const SBreloChain& m_c;
+    SBreloReplica& m_r;
+    const T* m_index;
+    size_t m_AL;
+};
+
+double LogSumOfTwo(double x, double y) {
+    const double top = std::max(x, y);
+    return top + std::log(std::exp(x - top) + std::exp(y - top));
+}
+
+// Places the members one by one in the pair's clusters: on the sides of
+// labels when given, else on sides drawn from the allocation probabilities
+// (written into the replica's proposed labels). Returns the sum over the
+// members of the log of their predictive probabilities summed over both
+// sides: the log of the posterior of the allocation over its probability
+// of being proposed, up to a constant shared by every allocation.
+template <class T>
+double Allocate(CPairAllocation<T>& allocation, SBreloReplica& r, const int* labels,
+                const int pair[2], gsl_rng*& rng) {
+    double logWeight = 0.0;
+    for (size_t m = 0; m < r.pairMembers.size(); ++m) {
+        const int i = r.pairMembers[m];
+        const double first = allocation.LogPredictive(i, 0),
+                     second = allocation.LogPredictive(i, 1);
+        const double both = LogSumOfTwo(first, second);
+        logWeight += both;
+        int side;
+        if (labels)
+            side = labels[i] == pair[0] ? 0 : 1;
+        else
+            side = gsl_rng_uniform(rng) < std::exp(first - both) ? 0 : 1;
+        r.pairLabels[m] = pair[side];
+        allocation.Move(i, side, 1);
+    }
+    return logWeight;
+}
+
+template <class T>
+bool ReallocatePair(const SBreloChain& c, SBreloReplica& r, const T* index, const int pair[2],
+                    gsl_rng*& rng) {
+    INT_VCTR_1D& z = r.spSweep.z;
+    CPairAllocation<T> allocation(c, r, index);
+    allocation.Clear();
+    r.pairMembers.clear();
+    for (int i = 0; i < c.N; ++i) {
+        if (z[i] != pair[0] && z[i] != pair[1])
+            continue;
+        if (IsFixedInReference(c, i))
+            allocation.Move(i, z[i] == pair[0] ? 0 : 1, 1);
+        else
+            r.pairMembers.push_back(i);
+    }
+    if (r.pairMembers.empty())
+        return false;
+    gsl_ran_shuffle(rng, r.pairMembers.data(), r.pairMembers.size(), sizeof(int));
+    // The current allocation replayed in the proposal's order, then taken
+    // back out, then the proposal.
+    const double current = Allocate(allocation, r, z.data(), pair, rng);
+    for (int i : r.pairMembers)
+        allocation.Move(i, z[i] == pair[0] ? 0 : 1, -1);
+    const double proposed = Allocate(allocation, r, nullptr, pair, rng);
+    const bool accepted = std::log(gsl_rng_uniform_pos(rng)) < proposed - current;
+    r.reallocationAcceptance.Count(accepted);
+    if (accepted)
+        for (size_t m = 0; m < r.pairMembers.size(); ++m)
+            z[r.pairMembers[m]] = r.pairLabels[m];
+    return accepted;
+}
+
+}  // namespace
+
+bool ReallocateTwoClusters(const SBreloChain& c, SBreloReplica& r, gsl_rng*& rng) {
+    if (c.K < 2)
+        return false;
+    int pair[2];
+    pair[0] = static_cast<int>(gsl_rng_uniform_int(rng, c.K));
+    pair[1] = static_cast<int>(gsl_rng_uniform_int(rng, c.K - 1));
+    if (pair[1] >= pair[0])
+        ++pair[1];
+    return c.data.X.VisitIndices(
+        [&](const auto* index) { return ReallocatePair(c, r, index, pair, rng); });
 }
 
 // A number as the stream writes it.
@@ -718,6 +912,7 @@ void SetUpChain(SBreloChain& c, const SBreloOptions& opts, SBreloData&& data,
     c.bbase = opts.bbase;
     c.kmeansStart = opts.kmeansStart;
     c.gibbsLabels = opts.gibbsLabels;
+    c.reallocations = opts.gibbsLabels && opts.K > 1 ? ReallocationsPerSweep(opts.K) : 0;
     c.beta_length = c.data.Xtild.empty() ? 0 : static_cast<int>(c.data.Xtild[0].size());
     c.hasRegression = c.beta_length > 0 && c.R > 0;
     BuildAlleleCoding(c);
@@ -758,6 +953,9 @@ void DrawInitialState(SBreloChain& c, gsl_rng*& rng) {
 bool SweepReplica(const SBreloChain& c, SBreloReplica& r, int s, gsl_rng*& rng) {
     r.labelAcceptance = CAcceptanceCounter();
     r.rssDrawn = false;
+    if (s < c.BurnInStructure)
+        for (int m = 0; m < c.reallocations; ++m)
+            ReallocateTwoClusters(c, r, rng);
     UpdateAlleleFrequencies(c, r, rng);
     UpdateLogFrequencies(c, r);
     UpdateGenotypeLikelihoods(c, r);
@@ -841,6 +1039,23 @@ bool RunChain(SBreloChain& c, CThreadPool& pool, CReplicaGenerators& rngs) {
     return true;
 }
 
+// The acceptance rate of the two-cluster reallocations, over every replica,
+// on screen and in run.txt.
+void RecordReallocations(const SBreloChain& c, SRunRecord& record) {
+    if (c.reallocations == 0)
+        return;
+    CAcceptanceCounter total;
+    for (const SBreloReplica& r : c.replicas) {
+        total.proposed += r.reallocationAcceptance.proposed;
+        total.accepted += r.reallocationAcceptance.accepted;
+    }
+    std::ostringstream rate;
+    rate << std::fixed << std::setprecision(4) << total.Rate();
+    std::cout << "Two-cluster reallocations: " << total.accepted << " of " << total.proposed
+              << " accepted" << std::endl;
+    record.settings.emplace_back("reallocation_rate", total.proposed > 0 ? rate.str() : "NA");
+}
+
 }  // namespace
 
 bool brelo(int argc, char** argv, std::string run, std::ofstream& ofsCriteria,
@@ -882,6 +1097,7 @@ bool brelo(int argc, char** argv, std::string run, std::ofstream& ofsCriteria,
     }
     std::cout << run << " completed" << std::endl;
     RecordExchange(record, *chain.exchange, threads);
+    RecordReallocations(chain, record);
     const SRunDiagnostics diagnostics = WriteRunResults(chain, opts, FOFN, ofsCriteria, runCriteria,
                                                         bFIT ? trainingConfig.name : std::string());
     FreeRNG(rng);

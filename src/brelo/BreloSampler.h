@@ -62,6 +62,13 @@ struct SBreloReplica {
     // Proposals of another label by the Metropolis step, and acceptances,
     // since the counter was last read.
     CAcceptanceCounter labelAcceptance;
+
+    // Work arrays of the two-cluster reallocation: the copies' counts of
+    // the two clusters (2 x stride slots, 2 x L loci), the free members of
+    // their union in the order of the proposal, and the labels proposed.
+    INT_VCTR_1D pairCounts, pairTotals, pairMembers, pairLabels;
+    // Reallocations proposed and accepted, over the whole run.
+    CAcceptanceCounter reallocationAcceptance;
 };
 
 // Everything one run holds: sizes, data, allele coding, regression set-up,
@@ -79,6 +86,8 @@ struct SBreloChain {
     bool bbase = false;
     bool kmeansStart = false;  // starting labels from k-means (-jk)
     bool gibbsLabels = false;  // Gibbs label draws in structure sweeps (-zg)
+    // Two-cluster reallocations at the start of each structure sweep (with -zg).
+    int reallocations = 0;
     std::string run;
     SBreloData data;
 

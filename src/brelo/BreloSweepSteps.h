@@ -30,6 +30,15 @@ void UpdateLabelByMetropolis(const SBreloChain& chain, SBreloReplica& replica, i
                              gsl_rng*& rng);
 // ... or drawn from its full conditional over all K clusters (-zg).
 void UpdateLabelByGibbs(const SBreloChain& chain, SBreloReplica& replica, int i, gsl_rng*& rng);
+// Structure sweeps (-zg): two clusters drawn at random give the free
+// individuals of their union a new split, proposed by sequential allocation
+// in a random order (each one to either cluster in proportion to its
+// genotypes' predictive probability given those already placed, the
+// frequencies integrated out) and accepted by the Metropolis-Hastings rule.
+// The frequencies are stale afterwards: the next step draws them. True when
+// the proposal was accepted.
+bool ReallocateTwoClusters(const SBreloChain& chain, SBreloReplica& replica, gsl_rng*& rng);
+
 // Structure sweeps: the utilities of i given its label, one Gibbs pass over
 // the K-1 truncated normal conditionals. False (message printed) when a draw
 // is not finite or lands on the wrong side of its bound.

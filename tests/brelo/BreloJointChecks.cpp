@@ -31,7 +31,8 @@ struct SJointSetting {
     std::string name;
     int K;
     ELabelStep label;
-    bool utilities;  // a design matrix, and utilities given the labels
+    bool utilities;             // a design matrix, and utilities given the labels
+    bool reallocation = false;  // a two-cluster reallocation before the sweep (-zg)
 };
 
 class CJointCheck {
@@ -79,6 +80,8 @@ class CJointCheck {
     }
 
     void Sweep(gsl_rng*& rng) {
+        if (m_s.reallocation)
+            ReallocateTwoClusters(m_c, m_c.replicas[0], rng);
         UpdateAlleleFrequencies(m_c, m_c.replicas[0], rng);
         UpdateLogFrequencies(m_c, m_c.replicas[0]);
         UpdateGenotypeLikelihoods(m_c, m_c.replicas[0]);
@@ -176,6 +179,7 @@ TEST(BreloJointChecks, SuccessiveConditionalSweepsKeepThePrior) {
     const SJointSetting settings[] = {
         {"structure sweeps, Metropolis labels", 3, ELabelStep::Metropolis, false},
         {"structure sweeps, Gibbs labels", 3, ELabelStep::Gibbs, false},
+        {"structure sweeps, reallocations and Gibbs labels", 3, ELabelStep::Gibbs, false, true},
         {"structure sweeps with utilities", 2, ELabelStep::Metropolis, true},
         {"regression sweeps, fixed coefficients", 3, ELabelStep::Probit, false},
     };

@@ -360,3 +360,134 @@ TEST(BreloStepChecks, PredictedClassesFollowTheProbit) {
     const double p0 = gsl_cdf_ugaussian_P(m0);
     EXPECT_GT(ChiSquarePValue(one, {p0, 1 - p0}), kPValueLimit);
 }
+
+namespace {
+
+// Four diploids at two loci of three alleles (one copy missing), three
+// clusters: small enough to enumerate the 81 labellings.
+constexpr int kPairN = 4, kPairA = 2, kPairL = 2, kPairJ = 3, kPairK = 3;
+constexpr double kPairLambda = 0.5;
+const int kPairGenotypes[kPairN][kPairA][kPairL] = {
+    {{0, 2}, {0, 2}}, {{0, 1}, {0, 2}}, {{2, 1}, {1, -1}}, {{1, 1}, {2, 1}}};
+
+void SetUpPairChain(SBreloChain& c) {
+    SetUpTinyChain(c, kPairN, kPairA, kPairL, kPairJ, kPairK, kPairLambda);
+    for (int i = 0; i < kPairN; ++i)
+        for (int a = 0; a < kPairA; ++a)
+            for (int l = 0; l < kPairL; ++l)
+                SetGenotype(c, i, a, l, kPairGenotypes[i][a][l]);
+}
+
+void DecodeLabels(int code, INT_VCTR_1D& z) {
+    for (int i = 0; i < kPairN; ++i, code /= kPairK)
+        z[i] = code % kPairK;
+}
+
+int EncodeLabels(const INT_VCTR_1D& z) {
+    int code = 0;
+    for (int i = kPairN - 1; i >= 0; --i)
+        code = code * kPairK + z[i];
+    return code;
+}
+
+// The law of the labellings under the uniform label prior, the frequencies
+// integrated out of their Dirichlet prior, the likelihood raised to power;
+// labellings that move individual fixed (>= 0) out of the last cluster have
+// none.
+DBL_VCTR_1D EnumeratedLabelLaw(double power, int fixed) {
+    int cells = 1;
+    for (int i = 0; i < kPairN; ++i)
+        cells *= kPairK;
+    DBL_VCTR_1D law(cells, 0.0);
+    INT_VCTR_1D z(kPairN);
+    for (int code = 0; code < cells; ++code) {
+        DecodeLabels(code, z);
+        if (fixed >= 0 && z[fixed] != kPairK - 1)
+            continue;
+        double logLaw = 0.0;
+        for (int k = 0; k < kPairK; ++k)
+            for (int l = 0; l < kPairL; ++l) {
+                double counts[kPairJ] = {}, total = 0.0;
+                for (int i = 0; i < kPairN; ++i)
+                    for (int a = 0; a < kPairA && z[i] == k; ++a)
+                        if (kPairGenotypes[i][a][l] >= 0) {
+                            counts[kPairGenotypes[i][a][l]] += 1.0;
+                            total += 1.0;
+                        }
+                for (double n : counts)
+                    logLaw += std::lgamma(kPairLambda + power * n);
+                logLaw -= std::lgamma(kPairJ * kPairLambda + power * total);
+            }
+        law[code] = std::exp(logLaw);
+    }
+    return Normalised(law);
+}
+
+}  // namespace
+
+TEST(BreloStepChecks, TwoClusterReallocationKeepsTheLabelLaw) {
+    // Labellings drawn from their enumerated law, one reallocation each: the
+    // labellings after it must have the same law, at power 1, in a tempered
+    // replica, and with an individual held in the reference cluster.
+    struct SSetting {
+        double power;
+        int fixed;
+    };
+    const SSetting settings[] = {{1.0, -1}, {0.4, -1}, {1.0, 2}};
+    CSeededRng target(31), step(32);
+    const int draws = 200000;
+    for (const SSetting& s : settings) {
+        SBreloChain c;
+        SetUpPairChain(c);
+        SBreloReplica& r = c.replicas[0];
+        r.power = s.power;
+        if (s.fixed >= 0) {
+            c.bbase = true;
+            c.data.isBase[s.fixed] = 1;
+        }
+        const DBL_VCTR_1D law = EnumeratedLabelLaw(s.power, s.fixed);
+        std::vector<long> after(law.size(), 0);
+        long changed = 0;
+        for (int t = 0; t < draws; ++t) {
+            const int from = DrawClass(law, target.get());
+            DecodeLabels(from, r.spSweep.z);
+            ReallocateTwoClusters(c, r, step.get());
+            const int to = EncodeLabels(r.spSweep.z);
+            ++after[to];
+            changed += to != from;
+        }
+        EXPECT_GT(ChiSquarePValue(after, law), kPValueLimit)
+            << "power " << s.power << ", fixed " << s.fixed;
+        // A move that never moves keeps every law: it must change the
+        // labelling often.
+        EXPECT_GT(changed, draws / 10) << "power " << s.power << ", fixed " << s.fixed;
+        EXPECT_EQ(r.reallocationAcceptance.proposed > 0, true);
+    }
+}
+
+TEST(BreloStepChecks, TwoClusterReallocationChainVisitsTheLabellingsAsOften) {
+    // The move alone, from one labelling, is a chain over all 81 of them
+    // (any label can reach any other through one pair): its visits must
+    // match the enumerated law within the batch-means error.
+    SBreloChain c;
+    SetUpPairChain(c);
+    SBreloReplica& r = c.replicas[0];
+    const DBL_VCTR_1D law = EnumeratedLabelLaw(1.0, -1);
+    CSeededRng step(33);
+    const int steps = 300000;
+    std::fill(r.spSweep.z.begin(), r.spSweep.z.end(), 0);
+    // Indicators of a few labellings, the likeliest among them.
+    const int watched[] = {0, 1 + 2 * 9 + 2 * 27, 1 + 3 + 2 * 9, 2 + 1 * 9};
+    std::vector<std::vector<double>> visits(std::size(watched));
+    for (int t = 0; t < steps; ++t) {
+        ReallocateTwoClusters(c, r, step.get());
+        const int code = EncodeLabels(r.spSweep.z);
+        for (size_t w = 0; w < visits.size(); ++w)
+            visits[w].push_back(code == watched[w] ? 1.0 : 0.0);
+    }
+    for (size_t w = 0; w < visits.size(); ++w) {
+        const double mean = Mean(visits[w]), truth = law[watched[w]];
+        EXPECT_LT(std::fabs(mean - truth) / BatchMeansStdErr(visits[w], 100), kZLimit)
+            << "labelling " << watched[w] << ": " << mean << " against " << truth;
+    }
+}

@@ -96,6 +96,10 @@ TEST(BreloReplicaCli, OneAndTwoThreadsWriteTheSameFilesAsAPlainRunLaysThemOut) {
         }
         EXPECT_EQ(plainRun["replicas"], "1");
         EXPECT_EQ(plainRun.count("swap_rate_1_2"), 0u);
+        // -zg: the two-cluster reallocations and their acceptance rate.
+        ASSERT_EQ(run1.count("reallocation_rate"), 1u);
+        EXPECT_EQ(run1["reallocation_rate"], run2["reallocation_rate"]);
+        EXPECT_TRUE(Contains(r1.output, "Two-cluster reallocations: ")) << r1.output;
     }
 }
 
