@@ -7,10 +7,14 @@
 #ifndef BRELO_BENCH_CLUSTERSIMULATION_H
 #define BRELO_BENCH_CLUSTERSIMULATION_H
 
+#include <algorithm>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include "core/VectorUtilities.h"
 
 struct SClusterSimulation {
     int K = 2, N = 100, L = 10, J = 10;  // populations, individuals, loci, alleles per locus
@@ -64,6 +68,52 @@ inline SSimulatedGenotypes SimulateClusters(const SClusterSimulation& s) {
     return g;
 }
 
+// Populations nested in groups: each group drifts from the ancestor by
+// Fgroup, each of its populations from the group by Fcluster, so that sister
+// populations differ little (F_ST about Fcluster) and populations of
+// different groups much more. Loci of Jmin..Jmax alleles.
+struct SNestedSimulation {
+    int groups = 5, perGroup = 3, N = 700, L = 30, Jmin = 10, Jmax = 20;
+    double Fgroup = 0.08, Fcluster = 0.015, lambda = 1.0, missing = 0.02;
+    unsigned seed = 1;
+};
+
+inline std::vector<double> DriftedFrequencies(const std::vector<double>& from, double F,
+                                              std::mt19937& gen) {
+    std::vector<double> alpha(from.size());
+    for (size_t j = 0; j < from.size(); ++j)
+        alpha[j] = from[j] * (1.0 - F) / F;
+    return DrawDirichlet(alpha, gen);
+}
+
+inline SSimulatedGenotypes SimulateNestedClusters(const SNestedSimulation& s) {
+    std::mt19937 gen(s.seed);
+    const int K = s.groups * s.perGroup;
+    std::vector<std::vector<std::discrete_distribution<int>>> freq(K);
+    for (int l = 0; l < s.L; ++l) {
+        const int J = std::uniform_int_distribution<int>(s.Jmin, s.Jmax)(gen);
+        const std::vector<double> ancestral = DrawDirichlet(std::vector<double>(J, s.lambda), gen);
+        for (int g = 0; g < s.groups; ++g) {
+            const std::vector<double> group = DriftedFrequencies(ancestral, s.Fgroup, gen);
+            for (int c = 0; c < s.perGroup; ++c) {
+                const std::vector<double> p = DriftedFrequencies(group, s.Fcluster, gen);
+                freq[g * s.perGroup + c].emplace_back(p.begin(), p.end());
+            }
+        }
+    }
+    std::uniform_real_distribution<double> unif(0.0, 1.0);
+    SSimulatedGenotypes out;
+    out.X.assign(s.N, std::vector<std::vector<int>>(2, std::vector<int>(s.L)));
+    for (int i = 0; i < s.N; ++i) {
+        const int k = i % K;
+        out.truth.push_back(k);
+        for (int a = 0; a < 2; ++a)
+            for (int l = 0; l < s.L; ++l)
+                out.X[i][a][l] = unif(gen) < s.missing ? -9 : 100 + 2 * freq[k][l](gen);
+    }
+    return out;
+}
+
 // The ordinary data-file layout: two rows per individual, an id column, then
 // one allele code per locus (options -c1 -T-1).
 inline void WriteGenotypes(const SSimulatedGenotypes& g, const std::string& file) {
@@ -75,6 +125,30 @@ inline void WriteGenotypes(const SSimulatedGenotypes& g, const std::string& file
                 os << " " << code;
             os << "\n";
         }
+}
+
+// The most probable cluster of each row "000001:\t p1 p2 ... \t1".
+inline INT_VCTR_1D HardClusters(const std::string& apFile) {
+    std::ifstream is(apFile);
+    std::string line;
+    INT_VCTR_1D hc;
+    while (std::getline(is, line)) {
+        const size_t colon = line.find(":\t");
+        if (colon == std::string::npos)
+            continue;
+        std::istringstream values(line.substr(colon + 2));
+        std::vector<double> row;
+        double v;
+        while (values >> v)
+            row.push_back(v);
+        row.pop_back();  // the trailing 1
+        int best = 0;
+        for (size_t k = 1; k < row.size(); ++k)
+            if (row[k] > row[best])
+                best = static_cast<int>(k);
+        hc.push_back(best);
+    }
+    return hc;
 }
 
 #endif

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "BreloRun.h"
 #include "ClusterSimulation.h"
 #include "brelo/BreloSampler.h"
 #include "core/KMeans.h"
@@ -26,30 +27,6 @@
 #include "io/IOUtilities.h"
 
 namespace {
-
-// The most probable cluster of each row "000001:\t p1 p2 ... \t1".
-INT_VCTR_1D HardClusters(const std::string& apFile) {
-    std::ifstream is(apFile);
-    std::string line;
-    INT_VCTR_1D hc;
-    while (std::getline(is, line)) {
-        const size_t colon = line.find(":\t");
-        if (colon == std::string::npos)
-            continue;
-        std::istringstream values(line.substr(colon + 2));
-        std::vector<double> row;
-        double v;
-        while (values >> v)
-            row.push_back(v);
-        row.pop_back();  // the trailing 1
-        int best = 0;
-        for (size_t k = 1; k < row.size(); ++k)
-            if (row[k] > row[best])
-                best = static_cast<int>(k);
-        hc.push_back(best);
-    }
-    return hc;
-}
 
 struct SOutcome {
     double ari = 0.0, seconds = 0.0;
@@ -73,21 +50,9 @@ SOutcome RunOnce(const std::string& folder, const SClusterSimulation& sim, int s
                                      "-S" + std::to_string(sweeps),
                                      "-B" + std::to_string(burnIn)};
     args.insert(args.end(), extra.begin(), extra.end());
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    setenv("GSL_RNG_SEED", std::to_string(seed).c_str(), 1);
-    ResetRNGSeedSequence();
-    std::ofstream criteria(folder + "/criteria.txt", std::ios::app);
-    CRunCriteria runCriteria;
-    CTrainingConfig config;
-    std::streambuf* out = std::cout.rdbuf(nullptr);
     const auto start = std::chrono::steady_clock::now();
-    const bool done = brelo(static_cast<int>(args.size()), argv.data(), "", criteria, runCriteria,
-                            false, false, config);
+    const bool done = RunBreloQuietly(args, seed, folder + "/criteria.txt");
     const auto stop = std::chrono::steady_clock::now();
-    std::cout.rdbuf(out);
     SOutcome o;
     o.seconds = std::chrono::duration<double>(stop - start).count();
     if (done)

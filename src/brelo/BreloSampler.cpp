@@ -500,6 +500,23 @@ double Allocate(CPairAllocation<T>& allocation, SBreloReplica& r, const int* lab
     return logWeight;
 }
 
+// Both labellings of a split are equally likely, under the law of the
+// labels as under the proposal, when neither cluster holds an individual in
+// place: the proposal is then one of a split, and its labelling a free
+// choice. Taking the one that moves fewer individuals keeps a cluster's
+// label on its individuals (no label switching in the sums over the kept
+// sweeps) and leaves the law of the labels as it is, since the choice
+// commutes with the exchange of the two labels.
+void KeepLabelsInPlace(SBreloReplica& r, const INT_VCTR_1D& z, const int pair[2]) {
+    size_t kept = 0;
+    for (size_t m = 0; m < r.pairMembers.size(); ++m)
+        kept += r.pairLabels[m] == z[r.pairMembers[m]];
+    if (2 * kept >= r.pairMembers.size())
+        return;
+    for (size_t m = 0; m < r.pairMembers.size(); ++m)
+        r.pairLabels[m] = r.pairLabels[m] == pair[0] ? pair[1] : pair[0];
+}
+
 template <class T>
 bool ReallocatePair(const SBreloChain& c, SBreloReplica& r, const T* index, const int pair[2],
                     gsl_rng*& rng) {
@@ -507,13 +524,16 @@ bool ReallocatePair(const SBreloChain& c, SBreloReplica& r, const T* index, cons
     CPairAllocation<T> allocation(c, r, index);
     allocation.Clear();
     r.pairMembers.clear();
+    bool symmetric = true;  // no individual held in either cluster
     for (int i = 0; i < c.N; ++i) {
         if (z[i] != pair[0] && z[i] != pair[1])
             continue;
-        if (IsFixedInReference(c, i))
+        if (IsFixedInReference(c, i)) {
             allocation.Move(i, z[i] == pair[0] ? 0 : 1, 1);
-        else
+            symmetric = false;
+        } else {
             r.pairMembers.push_back(i);
+        }
     }
     if (r.pairMembers.empty())
         return false;
@@ -524,6 +544,8 @@ bool ReallocatePair(const SBreloChain& c, SBreloReplica& r, const T* index, cons
     for (int i : r.pairMembers)
         allocation.Move(i, z[i] == pair[0] ? 0 : 1, -1);
     const double proposed = Allocate(allocation, r, nullptr, pair, rng);
+    if (symmetric)
+        KeepLabelsInPlace(r, z, pair);
     const bool accepted = std::log(gsl_rng_uniform_pos(rng)) < proposed - current;
     r.reallocationAcceptance.Count(accepted);
     if (accepted)

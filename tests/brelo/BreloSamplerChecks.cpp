@@ -491,3 +491,29 @@ TEST(BreloStepChecks, TwoClusterReallocationChainVisitsTheLabellingsAsOften) {
             << "labelling " << watched[w] << ": " << mean << " against " << truth;
     }
 }
+
+TEST(BreloStepChecks, TwoClusterReallocationKeepsEachClusterOnItsIndividuals) {
+    // Two groups of five with nothing in common, two clusters: the split is
+    // certain, and both of its labellings are equally likely. Proposing the
+    // same split again must not hand the clusters' labels over, or the sums
+    // over the kept sweeps would mix the two clusters.
+    const int N = 10, A = 2, L = 3, J = 2;
+    SBreloChain c;
+    SetUpTinyChain(c, N, A, L, J, 2, 0.1);
+    SBreloReplica& r = c.replicas[0];
+    for (int i = 0; i < N; ++i) {
+        r.spSweep.z[i] = i < N / 2 ? 0 : 1;
+        for (int a = 0; a < A; ++a)
+            for (int l = 0; l < L; ++l)
+                SetGenotype(c, i, a, l, i < N / 2 ? 0 : 1);
+    }
+    const INT_VCTR_1D start = r.spSweep.z;
+    CSeededRng step(34);
+    int accepted = 0, unchanged = 0;
+    for (int t = 0; t < 500; ++t) {
+        accepted += ReallocateTwoClusters(c, r, step.get());
+        unchanged += r.spSweep.z == start;
+    }
+    EXPECT_GT(accepted, 100);
+    EXPECT_EQ(unchanged, 500);
+}

@@ -1,0 +1,82 @@
+// Cost of replica exchange in brelo: whole runs of 300 sweeps on simulated
+// data of 15 populations nested in 5 groups, 700 diploids at 30 loci of 10
+// to 20 alleles (ClusterSimulation.h), with n replicas on t threads, without
+// and with -zg (Gibbs labels and the two-cluster reallocations).
+//
+// Read: ms_per_replica_sweep of (4 replicas, 1 thread) over that of
+// (1 replica, 1 thread) is the overhead of the exchange per replica; the
+// real time of (4, 1) over that of (4, 2) is the speed-up of a second
+// thread. The runs' set-up and result files are included (a few per cent).
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "BreloRun.h"
+#include "ClusterSimulation.h"
+
+namespace {
+
+constexpr int kSweeps = 300;
+
+const std::string& DataFolder() {
+    static const std::string folder = [] {
+        const std::string dir =
+            (std::filesystem::temp_directory_path() / "brelo_replica_bench").string();
+        std::filesystem::create_directories(dir);
+        SNestedSimulation sim;
+        sim.seed = 2026;
+        WriteGenotypes(SimulateNestedClusters(sim), dir + "/sim.txt");
+        return dir;
+    }();
+    return folder;
+}
+
+// Arguments: replicas, threads, -zg (0 or 1).
+void BM_BreloReplicas(benchmark::State& state) {
+    const int replicas = static_cast<int>(state.range(0));
+    const int threads = static_cast<int>(state.range(1));
+    const std::string& dir = DataFolder();
+    const SNestedSimulation sim;
+    std::vector<std::string> args = {"brelo",
+                                     "-Fsim.txt",
+                                     "-i" + dir,
+                                     "-o" + dir,
+                                     "-N" + std::to_string(sim.N),
+                                     "-A2",
+                                     "-L" + std::to_string(sim.L),
+                                     "-K" + std::to_string(sim.groups * sim.perGroup),
+                                     "-D1",
+                                     "-c1",
+                                     "-T-1",
+                                     "-wnone",
+                                     "-S" + std::to_string(kSweeps),
+                                     "-B100",
+                                     "-rx" + std::to_string(replicas),
+                                     "-t" + std::to_string(threads)};
+    if (state.range(2) != 0)
+        args.push_back("-zg");
+    for (auto _ : state)
+        if (!RunBreloQuietly(args, 4242, dir + "/criteria.txt"))
+            state.SkipWithError("run abandoned");
+    state.counters["ms_per_replica_sweep"] = benchmark::Counter(
+        static_cast<double>(kSweeps) * replicas / 1e3,
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+}  // namespace
+
+BENCHMARK(BM_BreloReplicas)
+    ->ArgNames({"replicas", "threads", "zg"})
+    ->Args({1, 1, 0})
+    ->Args({4, 1, 0})
+    ->Args({4, 2, 0})
+    ->Args({1, 1, 1})
+    ->Args({4, 1, 1})
+    ->Args({4, 2, 1})
+    ->Iterations(2)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
+
+BENCHMARK_MAIN();
