@@ -69,13 +69,19 @@ inline SSimulatedGenotypes SimulateClusters(const SClusterSimulation& s) {
 }
 
 // Populations nested in groups: each group drifts from the ancestor by
-// Fgroup, each of its populations from the group by Fcluster, so that sister
-// populations differ little (F_ST about Fcluster) and populations of
-// different groups much more. Loci of Jmin..Jmax alleles.
+// Fgroup, each of its populations from the group by a drift that grows from
+// FclusterLow in the first group to FclusterHigh in the last, so that sister
+// populations differ little in some groups (F_ST about FclusterLow), more
+// in others, and populations of different groups much more. Loci of
+// Jmin..Jmax alleles.
 struct SNestedSimulation {
     int groups = 5, perGroup = 3, N = 700, L = 30, Jmin = 10, Jmax = 20;
-    double Fgroup = 0.08, Fcluster = 0.015, lambda = 1.0, missing = 0.02;
+    double Fgroup = 0.08, FclusterLow = 0.015, FclusterHigh = 0.06, lambda = 1.0, missing = 0.02;
     unsigned seed = 1;
+    double Fcluster(int group) const {
+        return groups > 1 ? FclusterLow + (FclusterHigh - FclusterLow) * group / (groups - 1)
+                          : FclusterLow;
+    }
 };
 
 inline std::vector<double> DriftedFrequencies(const std::vector<double>& from, double F,
@@ -96,7 +102,7 @@ inline SSimulatedGenotypes SimulateNestedClusters(const SNestedSimulation& s) {
         for (int g = 0; g < s.groups; ++g) {
             const std::vector<double> group = DriftedFrequencies(ancestral, s.Fgroup, gen);
             for (int c = 0; c < s.perGroup; ++c) {
-                const std::vector<double> p = DriftedFrequencies(group, s.Fcluster, gen);
+                const std::vector<double> p = DriftedFrequencies(group, s.Fcluster(g), gen);
                 freq[g * s.perGroup + c].emplace_back(p.begin(), p.end());
             }
         }

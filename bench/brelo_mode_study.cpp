@@ -1,6 +1,7 @@
 // Do brelo's chains reach the same mode whatever the seed? On simulated data
-// of 15 populations nested in 5 groups (sister populations at F_ST about
-// 0.015, populations of different groups about 0.1; ClusterSimulation.h),
+// of 15 populations nested in 5 groups (sister populations at F_ST from
+// about 0.015 in one group to 0.06 in another, populations of different
+// groups about 0.1 and more; ClusterSimulation.h),
 // 700 diploids at 30 loci of 10 to 20 alleles, the given brelo program is run
 // with the given options once per seed. Printed per chain: its mean
 // log-likelihood over the kept sweeps, the adjusted Rand index (ARI) of its

@@ -91,6 +91,8 @@ const char* const kUsage[] = {
     "         (Gibbs step, instead of a Metropolis step with a uniform proposal), and",
     "         before them propose a new split of two clusters' individuals, accepted",
     "         by the Metropolis-Hastings rule (moves a chain between modes of labels)",
+    "-zr<n>:  Proposals of a new split of two clusters per structure sweep",
+    "         (Default: (K-1)/2 with -zg, 0 without; -zr0 turns them off)",
     "-rx<n>:  Run n replicas of the chain with replica exchange (Default: 1, a plain chain);",
     "         replica j targets the posterior with the genotype likelihood raised to a",
     "         power below 1, neighbours swap states after every sweep, and only the",
@@ -221,6 +223,15 @@ void ParseOneOption(const char* arg, SBreloOptions& opts) {
             opts.kmeansStart = true;
             break;
         case 'z':
+            if (arg[2] == 'r') {
+                opts.reallocations = ReadIntOption(arg, 3);
+                if (opts.reallocations < 0 || opts.reallocations > kMaxReallocations)
+                    RefuseInput(
+                        "The number of reallocations per sweep (-zr) must be between 0 "
+                        "and " +
+                        std::to_string(kMaxReallocations) + ".");
+                break;
+            }
             ExpectExactly(arg, "-zg");
             opts.gibbsLabels = true;
             break;

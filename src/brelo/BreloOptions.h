@@ -32,12 +32,16 @@ struct SBreloOptions {
     SInputOptions input;         // -f -C
     bool kmeansStart = false;    // -jk: starting labels from k-means
     bool gibbsLabels = false;    // -zg: Gibbs label draws in structure sweeps
+    int reallocations = -1;      // -zr: two-cluster reallocations per structure sweep (-1: default)
     int replicas = 1;            // -rx: replicas of the chain (replica exchange when above 1)
     int threads = 1;             // -t: threads running the replicas (0: all cores)
     // Which of the required options were given.
     bool bF = false, bN = false, bA = false, bL = false, bK = false, bD = false, bS = false,
          bB = false, bT = false;
 };
+
+// Largest number of two-cluster reallocations per sweep (-zr).
+constexpr int kMaxReallocations = 10000;
 
 // Prints the usage text of brelo on standard output.
 void ShowUsage();

@@ -97,10 +97,15 @@ void SplitBurnIn(SBreloChain& c, const SBreloOptions& opts) {
     }
 }
 
-// Reallocations per structure sweep: enough for every pair of clusters to be
-// drawn about once in K sweeps.
-int ReallocationsPerSweep(int K) {
-    return std::max(1, (K - 1) / 2);
+// Reallocations per structure sweep: as many as asked (-zr), else with -zg
+// enough for every pair of clusters to be drawn about once in K sweeps. None
+// with one cluster.
+int ReallocationsPerSweep(const SBreloOptions& opts) {
+    if (opts.K < 2)
+        return 0;
+    if (opts.reallocations >= 0)
+        return opts.reallocations;
+    return opts.gibbsLabels ? std::max(1, (opts.K - 1) / 2) : 0;
 }
 
 void AllocateReplica(const SBreloChain& c, SBreloReplica& r) {
@@ -398,9 +403,12 @@ class CPairAllocation {
                 }
     }
 
-    // Log predictive probability of individual i's copies on side.
-    double LogPredictive(int i, int side) const {
-        return m_r.power == 1.0 ? LogPredictiveUntempered(i, side) : LogPredictiveTempered(i, side);
+    // Log predictive probabilities of individual i's copies on either side.
+    void LogPredictives(int i, double out[2]) const {
+        if (m_r.power == 1.0)
+            LogPredictivesUntempered(i, out);
+        else
+            LogPredictivesTempered(i, out);
     }
 
   private:
@@ -417,11 +425,14 @@ class CPairAllocation {
         }
     }
 
+    // term(side, x of the allele, x of the locus) for each copy of i and each
+    // side, x being lambda + power * count (J lambda for the locus).
     template <class Term>
-    void VisitCopyTerms(int i, int side, Term&& term) const {
+    void VisitCopyTerms(int i, Term&& term) const {
         const T* copies = m_index + i * m_AL;
-        const int* counts = &m_r.pairCounts[static_cast<size_t>(side) * m_c.stride];
-        const int* totals = &m_r.pairTotals[static_cast<size_t>(side) * m_c.L];
+        const int* counts[2] = {m_r.pairCounts.data(), m_r.pairCounts.data() + m_c.stride};
+        const int* totals[2] = {m_r.pairTotals.data(), m_r.pairTotals.data() + m_c.L};
+        const double power = m_r.power;
         for (int l = 0; l < m_c.L; ++l) {
             const double lambdaJ = m_c.lambda * m_c.J[l];
             for (int a = 0; a < m_c.A; ++a) {
@@ -430,36 +441,42 @@ class CPairAllocation {
                     continue;
                 int same, present;
                 EarlierCopies(copies, a, l, same, present);
-                term(l, m_c.lambda + m_r.power * (counts[m_c.offset[l] + index] + same),
-                     lambdaJ + m_r.power * (totals[l] + present));
+                const int slot = m_c.offset[l] + index;
+                for (int side = 0; side < 2; ++side)
+                    term(side, m_c.lambda + power * (counts[side][slot] + same),
+                         lambdaJ + power * (totals[side][l] + present));
             }
         }
     }
 
-    // At power 1 the terms are ratios; their product is logged every few
-    // loci, before it can underflow.
-    double LogPredictiveUntempered(int i, int side) const {
-        double logSum = 0.0, product = 1.0;
+    // At power 1, f(x) = x: the numerators and denominators are multiplied
+    // apart and logged every few copies, long before they could overflow.
+    void LogPredictivesUntempered(int i, double out[2]) const {
+        double numerator[2] = {1.0, 1.0}, denominator[2] = {1.0, 1.0};
+        out[0] = out[1] = 0.0;
         int pending = 0;
-        VisitCopyTerms(i, side, [&](int, double numerator, double denominator) {
-            product *= numerator / denominator;
-            if (++pending == 32) {
-                logSum += std::log(product);
-                product = 1.0;
+        VisitCopyTerms(i, [&](int side, double x, double xLocus) {
+            numerator[side] *= x;
+            denominator[side] *= xLocus;
+            if (side == 1 && ++pending == 16) {
+                for (int t = 0; t < 2; ++t) {
+                    out[t] += std::log(numerator[t] / denominator[t]);
+                    numerator[t] = denominator[t] = 1.0;
+                }
                 pending = 0;
             }
         });
-        return logSum + std::log(product);
+        for (int t = 0; t < 2; ++t)
+            out[t] += std::log(numerator[t] / denominator[t]);
     }
 
-    double LogPredictiveTempered(int i, int side) const {
+    void LogPredictivesTempered(int i, double out[2]) const {
         const double power = m_r.power;
-        double logSum = 0.0;
-        VisitCopyTerms(i, side, [&](int, double numerator, double denominator) {
-            logSum += std::lgamma(numerator + power) - std::lgamma(numerator) -
-                      std::lgamma(denominator + power) + std::lgamma(denominator);
+        out[0] = out[1] = 0.0;
+        VisitCopyTerms(i, [&](int side, double x, double xLocus) {
+            out[side] += std::lgamma(x + power) - std::lgamma(x) - std::lgamma(xLocus + power) +
+                         std::lgamma(xLocus);
         });
-        return logSum;
     }
 
     const SBreloChain& m_c;
@@ -485,9 +502,10 @@ double Allocate(CPairAllocation<T>& allocation, SBreloReplica& r, const int* lab
     double logWeight = 0.0;
     for (size_t m = 0; m < r.pairMembers.size(); ++m) {
         const int i = r.pairMembers[m];
-        const double first = allocation.LogPredictive(i, 0),
-                     second = allocation.LogPredictive(i, 1);
-        const double both = LogSumOfTwo(first, second);
+        double logPredictive[2];
+        allocation.LogPredictives(i, logPredictive);
+        const double first = logPredictive[0];
+        const double both = LogSumOfTwo(first, logPredictive[1]);
         logWeight += both;
         int side;
         if (labels)
@@ -934,7 +952,7 @@ void SetUpChain(SBreloChain& c, const SBreloOptions& opts, SBreloData&& data,
     c.bbase = opts.bbase;
     c.kmeansStart = opts.kmeansStart;
     c.gibbsLabels = opts.gibbsLabels;
-    c.reallocations = opts.gibbsLabels && opts.K > 1 ? ReallocationsPerSweep(opts.K) : 0;
+    c.reallocations = ReallocationsPerSweep(opts);
     c.beta_length = c.data.Xtild.empty() ? 0 : static_cast<int>(c.data.Xtild[0].size());
     c.hasRegression = c.beta_length > 0 && c.R > 0;
     BuildAlleleCoding(c);

@@ -29,7 +29,7 @@ TEST(BreloOptionsTest, RecognisesMultiLetterOptionsAndTheirValues) {
     CArgs a({"-Fmy file.txt", "-N10",   "-A2",  "-L5",  "-K3", "-D0.5", "-S100", "-B20",
              "-BS7",          "-T2",    "-X3",  "-XL1", "-r2", "-c4",   "-iin",  "-oout",
              "-orunX7",       "-spy",   "-rcy", "-ref", "-n1", "-d6",   "-g1",   "-h2",
-             "-vpart",        "-2fold", "-K4",  "-jk",  "-zg"});
+             "-vpart",        "-2fold", "-K4",  "-jk",  "-zg", "-zr3"});
     SBreloOptions o;
     ParseBreloOptions(a.argc(), a.argv(), o);
     EXPECT_EQ(o.F, "my file.txt");
@@ -50,6 +50,7 @@ TEST(BreloOptionsTest, RecognisesMultiLetterOptionsAndTheirValues) {
     EXPECT_EQ(o.nb_var_regr, 1);
     EXPECT_EQ(o.nd, 6);
     EXPECT_TRUE(o.kmeansStart && o.gibbsLabels);
+    EXPECT_EQ(o.reallocations, 3);
 }
 
 TEST(BreloOptionsDeathTest, RefusesUnknownOrMalformedOptions) {

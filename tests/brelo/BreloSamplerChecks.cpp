@@ -5,11 +5,15 @@
 // within the Monte Carlo error. Fixed seeds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
 #include "brelo/BreloStepCheckUtil.h"
 #include "core/ExactCheckSupport.h"
+#include "core/RandomStreams.h"
+#include "core/ReplicaExchange.h"
+#include "core/ThreadPool.h"
 
 namespace {
 
@@ -516,4 +520,56 @@ TEST(BreloStepChecks, TwoClusterReallocationKeepsEachClusterOnItsIndividuals) {
     }
     EXPECT_GT(accepted, 100);
     EXPECT_EQ(unchanged, 500);
+}
+
+TEST(BreloStepChecks, ReplicaExchangeOfWholeSweepsKeepsEveryRungsTemperedLaw) {
+    // Three replicas of the chain of 4 individuals at K = 3, with -zg, their
+    // whole sweeps (frequencies, Gibbs labels, reallocations) swapped by the
+    // exchange on two threads: the labellings of the replica on each rung
+    // must follow that rung's tempered law (the frequencies integrated out).
+    // Visits are correlated: z-scores of the likeliest labellings' frequencies
+    // with batch-mean errors.
+    const int n = 3, rounds = 60000;
+    SBreloChain c;
+    SetUpPairChain(c);
+    c.gibbsLabels = true;
+    c.reallocations = 1;
+    c.replicas.resize(n, c.replicas[0]);
+    CReplicaExchange exchange(n, 35, 0.3);
+    CThreadPool pool(2);
+    std::vector<CRandomStream> streams;
+    for (int r = 0; r < n; ++r)
+        streams.emplace_back(35, ReplicaStreamId(r + 1));
+    std::vector<gsl_rng*> rngs;
+    for (CRandomStream& stream : streams)
+        rngs.push_back(stream.get());
+    auto sweep = [&](int r, double power) {
+        c.replicas[r].power = power;
+        return SweepReplica(c, c.replicas[r], 0, rngs[r]);
+    };
+    auto logLikelihood = [&](int r) { return c.replicas[r].logLikelihood; };
+    std::vector<std::vector<int>> codes(n);
+    for (int t = 0; t < rounds; ++t) {
+        ASSERT_TRUE(exchange.Round(pool, sweep, logLikelihood, false));
+        for (int j = 0; j < n; ++j)
+            codes[j].push_back(EncodeLabels(c.replicas[exchange.ReplicaAt(j)].spSweep.z));
+    }
+    for (int j = 0; j < n; ++j) {
+        const DBL_VCTR_1D law = EnumeratedLabelLaw(exchange.Beta(j), -1);
+        std::vector<int> order(law.size());
+        for (size_t v = 0; v < law.size(); ++v)
+            order[v] = static_cast<int>(v);
+        std::partial_sort(order.begin(), order.begin() + 4, order.end(),
+                          [&](int a, int b) { return law[a] > law[b]; });
+        for (int w = 0; w < 4; ++w) {
+            std::vector<double> visits;
+            for (int code : codes[j])
+                visits.push_back(code == order[w] ? 1.0 : 0.0);
+            EXPECT_LT(std::fabs(Mean(visits) - law[order[w]]) / BatchMeansStdErr(visits, 100),
+                      kZLimit)
+                << "rung " << j << " (power " << exchange.Beta(j) << "), labelling " << order[w]
+                << ": " << Mean(visits) << " against " << law[order[w]];
+        }
+    }
+    EXPECT_GT(exchange.SwapCounter(0).accepted, rounds / 10);
 }

@@ -125,6 +125,8 @@ TEST(BreloReplicaCli, ImpossibleReplicaAndThreadCountsAreRefused) {
         {"-rxfour", "Option -rx needs a whole number, not 'four'."},
         {"-t-1", "The number of threads (-t) must be between 0 (all cores) and 256."},
         {"-t2.5", "Option -t needs a whole number, not '2.5'."},
+        {"-zr-1", "The number of reallocations per sweep (-zr) must be between 0 and 10000."},
+        {"-zrx", "Option -zr needs a whole number, not 'x'."},
     };
     for (const auto& c : cases) {
         const SCliResult r = RunBreloIn(dir, kSim + "-T0 " + c.option);
