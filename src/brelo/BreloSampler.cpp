@@ -993,7 +993,10 @@ void DrawInitialState(SBreloChain& c, gsl_rng*& rng) {
 bool SweepReplica(const SBreloChain& c, SBreloReplica& r, int s, gsl_rng*& rng) {
     r.labelAcceptance = CAcceptanceCounter();
     r.rssDrawn = false;
-    if (s < c.BurnInStructure)
+    // Reallocations on the rung at power 1 only: in a tempered replica their
+    // predictive terms need log-gamma functions and cost many sweeps, and the
+    // flatter law mixes well enough without them.
+    if (s < c.BurnInStructure && r.power == 1.0)
         for (int m = 0; m < c.reallocations; ++m)
             ReallocateTwoClusters(c, r, rng);
     UpdateAlleleFrequencies(c, r, rng);

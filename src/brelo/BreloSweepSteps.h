@@ -36,7 +36,8 @@ void UpdateLabelByGibbs(const SBreloChain& chain, SBreloReplica& replica, int i,
 // genotypes' predictive probability given those already placed, the
 // frequencies integrated out) and accepted by the Metropolis-Hastings rule.
 // The frequencies are stale afterwards: the next step draws them. True when
-// the proposal was accepted.
+// the proposal was accepted. Exact at any power; a run makes it only on the
+// rung at power 1.
 bool ReallocateTwoClusters(const SBreloChain& chain, SBreloReplica& replica, gsl_rng*& rng);
 
 // Structure sweeps: the utilities of i given its label, one Gibbs pass over

@@ -524,7 +524,8 @@ TEST(BreloStepChecks, TwoClusterReallocationKeepsEachClusterOnItsIndividuals) {
 
 TEST(BreloStepChecks, ReplicaExchangeOfWholeSweepsKeepsEveryRungsTemperedLaw) {
     // Three replicas of the chain of 4 individuals at K = 3, with -zg, their
-    // whole sweeps (frequencies, Gibbs labels, reallocations) swapped by the
+    // whole sweeps (frequencies, Gibbs labels, reallocations at power 1)
+    // swapped by the
     // exchange on two threads: the labellings of the replica on each rung
     // must follow that rung's tempered law (the frequencies integrated out).
     // Visits are correlated: z-scores of the likeliest labellings' frequencies
