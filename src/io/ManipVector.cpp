@@ -301,7 +301,11 @@ bool LoadNewDataFile(int newN, int newER, int newEC, int nbQuantVar, bool hasSpa
     CFieldReader reader(newF, "LoadNewData", std::cerr);
     if (!reader.Open())
         return reader.Refuse("Cannot open file " + newF);
-    if (!reader.CanHold(static_cast<long double>(shape.newN) * shape.ValuesPerRow())) {
+    // Every row is a line: rows of no value still need their line ends.
+    const bool fits =
+        reader.CanHold(static_cast<long double>(shape.newN) * shape.ValuesPerRow()) &&
+        static_cast<long double>(shape.newN) - 1.0L <= static_cast<long double>(reader.TextSize());
+    if (!fits) {
         // Read without storing: the reading says what the file lacks.
         if (ReadNewRows(reader, shape, levelS, nullptr, nullptr))
             reader.Refuse(newF + " is too short for the values its options announce");
