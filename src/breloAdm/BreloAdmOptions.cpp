@@ -104,7 +104,7 @@ const char* const USAGE_LINES[] = {
     "              level of all clusters together, each residual field scaled with its",
     "              variance (same posterior, better mixing; use with -bg)",
     "-crs<EPSG:code>: reference system of the predicted GeoTIFF (with -m), e.g.",
-    "              -crsEPSG:4326; Default: the map's own, or none",
+    "              -crsEPSG:4326 or -crs EPSG:4326; Default: the map's own, or none",
     "-auxout:      The tessellation files (VD.png, ND.png, VC) and the best-run record and",
     "              continuation file in the output folder, not beside the data file",
     "              (they go there anyway when the data folder cannot be written)",
@@ -509,8 +509,15 @@ void ParseAdmOptions(int argc, const char* const* argv, SAdmOptions& opt) {
     if (argc == 1)
         ExitWithUsage();
     SRequired given;
-    for (int i = 1; i < argc; ++i)
+    for (int i = 1; i < argc; ++i) {
+        // -crs also takes its code as the next word: -crs EPSG:4326.
+        if (std::string(argv[i]) == "-crs" && i + 1 < argc &&
+            std::string(argv[i + 1]).rfind("EPSG:", 0) == 0) {
+            ParseOne(std::string("-crs") + argv[++i], opt, given);
+            continue;
+        }
         ParseOne(argv[i], opt, given);
+    }
     if (given.F)
         TakeCountsFromFile(opt.input, MakeInputPath(opt.FoI, opt.F), {opt.N, given.N},
                            {opt.A, given.A}, {opt.L, given.L});

@@ -108,7 +108,7 @@ TEST(BreloAdmMapFiles, AnyRasterInOneGeoTiffOut) {
     WriteTextLayout(dir + "/grid.txt");
     WriteGeoTiffGrid(dir + "/grid.tif");
     const std::string args = std::string(kSim2pop) + " -orun";
-    SCliResult r = RunProgramIn("breloAdm", dir, args + "asc -mgrid.asc -crsEPSG:3857");
+    SCliResult r = RunProgramIn("breloAdm", dir, args + "asc -mgrid.asc -crs EPSG:3857");
     ASSERT_EQ(r.status, 0) << r.output;
     r = RunProgramIn("breloAdm", dir, args + "tif -mgrid.tif");
     ASSERT_EQ(r.status, 0) << r.output;
@@ -149,12 +149,12 @@ TEST(BreloAdmMapFiles, AnyRasterInOneGeoTiffOut) {
         EXPECT_NE(info.output.find(part), std::string::npos) << part << "\n" << info.output;
 }
 
-// -crs takes EPSG:<code> glued to it; anything else is refused before the
-// run, in one line.
+// -crs takes EPSG:<code> glued to it or as the next word (the GeoTIFF test
+// above); anything else is refused before the run, in one line.
 TEST(BreloAdmMapFiles, ReferenceSystemOptionIsChecked) {
     const std::string dir = FreshFolder("adm_crs");
     CopyFixture("sim2pop.txt", dir);
-    for (const char* bad : {"-crs", "-crs4326", "-crsEPSG:999999"}) {
+    for (const char* bad : {"-crs", "-crs4326", "-crsEPSG:999999", "-crs EPSG:999999"}) {
         const SCliResult r = RunProgramIn("breloAdm", dir, std::string(kSim2pop) + " " + bad);
         EXPECT_EQ(r.status, 1) << bad;
         EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << r.output;
