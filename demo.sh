@@ -52,13 +52,13 @@ sed -n '/^  K  chains/,$p' "$OUT/study.log" | sed 's/^/   /'
 cmake --build build -j2 --target breloAdm_exe
 ADM_OUT=$OUT/adm
 mkdir -p "$ADM_OUT"
-# -bg1: a Gaussian prior of the coefficients, without which the common level of
-# the fields has no proper posterior; -joint: moves that keep the posterior and
-# mix it far better (README: "The level of the fields").
+# The defaults: a Gaussian prior of the coefficients (-bg1), without which the
+# common level of the fields has no proper posterior, and the joint route
+# (-joint1), which mixes far better (README: "The level of the fields").
 echo "== breloAdm: admixture with a spatial prior, K = 2, hierarchical start, map prediction (5000 sweeps)"
 start=$(date +%s%N)
 build/bin/breloAdm -Fsim2pop.txt -iexamples -o$ADM_OUT -auxout -N130 -A2 -L20 -c2 -K2 -T1 -P0.6 \
-  -D1 -S5000 -B1000 -jy -bg1 -joint -mexamples/sim2pop_grid.asc > "$ADM_OUT/breloAdm.log"
+  -D1 -S5000 -B1000 -jy -mexamples/sim2pop_grid.asc > "$ADM_OUT/breloAdm.log"
 ms=$(( ($(date +%s%N) - start) / 1000000 ))
 echo "   done in ${ms} ms (log: $ADM_OUT/breloAdm.log)  DIC=$(cat "$ADM_OUT/sim2pop.txtDIC.txt")"
 grep "Correlation between" "$ADM_OUT/breloAdm.log" | sed 's/^/   /'

@@ -5,7 +5,14 @@
 //       one chain per seed FIRST..LAST (each as `GSL_RNG_SEED=seed breloAdm
 //       <options>` would run it); prints, per seed and cluster, the smallest
 //       CAR variance of the kept sweeps, its 1 % quantile and posterior
-//       mean, and the effective sample size of every monitored trace.
+//       mean, the effective sample size of every monitored trace, and the
+//       processor time of the run with the effective draws per second of
+//       the log-likelihood and of the least mixed coefficient and variance.
+//
+//   breloAdm_sampler_study traces SEED FILE -- <breloAdm options>
+//       one chain; writes its kept traces (log-likelihood, every coefficient,
+//       sigma and psi, one column each, one row a sweep) to FILE as a
+//       tab-separated table, for autocorrelations and cross-correlations.
 //
 //   breloAdm_sampler_study car SEED DIR [N_SIDE L PSI_LAMBDA SIGMA SWEEPS]
 //       simulates K = 2 clusters whose fields are CAR fields with known
@@ -16,11 +23,13 @@
 //       and prints the truth (with the trend and variance realised in the
 //       simulated fields) beside the posterior means and 95 % intervals of
 //       psi * lambda_max, sigma and beta, with the effective sample sizes.
+//       Options after a final "--" are added to the run's (e.g. -joint0).
 #include <gsl/gsl_randist.h>
 #include <gsl/gsl_rng.h>
 
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -87,6 +96,15 @@ std::string Interval(const DBL_VCTR_1D& v, int from, double scale = 1.0) {
     return text;
 }
 
+// Smallest effective sample size of the traces whose name starts with prefix.
+double SmallestEss(const SRunDiagnostics& d, const std::string& prefix) {
+    double smallest = 1e300;
+    for (const SRunDiagnostics::STrace& t : d.traces)
+        if (t.name.compare(0, prefix.size(), prefix) == 0)
+            smallest = std::min(smallest, t.ess);
+    return smallest;
+}
+
 int StudySeeds(unsigned long first, unsigned long last, const std::vector<std::string>& args) {
     std::printf(
         "seed\tmin sigma over the kept sweeps (per cluster)\t1 %% quantile\tposterior mean "
@@ -94,7 +112,9 @@ int StudySeeds(unsigned long first, unsigned long last, const std::vector<std::s
     double overall = 1e300;
     for (unsigned long seed = first; seed <= last; ++seed) {
         SRun run;
+        const std::clock_t start = std::clock();
         RunSeed(run, args, seed);
+        const double seconds = double(std::clock() - start) / CLOCKS_PER_SEC;
         const int from = FirstTracedSweep(run.opt);
         std::printf("%lu\t", seed);
         for (const DBL_VCTR_1D& trace : run.chain.sigmaH) {
@@ -111,11 +131,43 @@ int StudySeeds(unsigned long first, unsigned long last, const std::vector<std::s
         std::printf("\t");
         for (const SRunDiagnostics::STrace& t : run.est.diagnostics.traces)
             std::printf("%s %.0f ", t.name.c_str(), t.ess);
-        std::printf("\n");
+        const SRunDiagnostics& d = run.est.diagnostics;
+        const double lh = SmallestEss(d, "log-likelihood"), beta = SmallestEss(d, "beta"),
+                     sigma = SmallestEss(d, "sigma");
+        std::printf(
+            "\n%lu\t%.2f s\teffective draws per second: log-likelihood %.1f, smallest beta "
+            "%.1f, smallest sigma %.1f\n",
+            seed, seconds, lh / seconds, beta / seconds, sigma / seconds);
         std::fflush(stdout);
     }
     std::printf("smallest sigma of all kept sweeps of all seeds: %.4f\n", overall);
     return 0;
+}
+
+int WriteTraces(unsigned long seed, const std::string& file,
+                const std::vector<std::string>& args) {
+    SRun run;
+    RunSeed(run, args, seed);
+    const SAdmChain& c = run.chain;
+    const int from = FirstTracedSweep(run.opt), K = run.opt.K, bl = run.setup.beta_length;
+    std::ofstream os(file);
+    os << "LH";
+    for (int k = 0; k < K; ++k) {
+        for (int b = 0; b < bl; ++b)
+            os << "\tbeta" << k + 1 << b + 1;
+        os << "\tsigma" << k + 1 << "\tpsi" << k + 1;
+    }
+    os << "\n";
+    for (int s = from; s < run.opt.TotalSweep; ++s) {
+        os << c.LH[s];
+        for (int k = 0; k < K; ++k) {
+            for (int b = 0; b < bl; ++b)
+                os << "\t" << c.BH[k][b][s];
+            os << "\t" << c.sigmaH[k][s] << "\t" << c.psiH[k][s];
+        }
+        os << "\n";
+    }
+    return os ? 0 : 1;
 }
 
 // ---------------------------------------------------------------------------
@@ -143,7 +195,7 @@ INT_VCTR_2D TessellationNeighbours(const DBL_VCTR_2D& sites) {
 }
 
 int StudyCar(unsigned long seed, const std::string& dir, int side, int L, double psiLambda,
-             double sigma, int sweeps) {
+             double sigma, int sweeps, const std::vector<std::string>& extra) {
     const int N = side * side, K = 2, J = 5;
     gsl_rng* rng = gsl_rng_alloc(gsl_rng_mt19937);
     gsl_rng_set(rng, seed);
@@ -258,7 +310,9 @@ int StudyCar(unsigned long seed, const std::string& dir, int side, int L, double
                                            "-B" + std::to_string(sweeps / 4),
                                            "-c1",
                                            "-upy"};
-    RunSeed(run, args, seed);
+    std::vector<std::string> all = args;
+    all.insert(all.end(), extra.begin(), extra.end());
+    RunSeed(run, all, seed);
     std::printf("%s\n", ConvergenceWarning(run.est.diagnostics).c_str());
     for (const SRunDiagnostics::STrace& t : run.est.diagnostics.traces)
         std::printf("%s %.0f  ", t.name.c_str(), t.ess);
@@ -294,13 +348,25 @@ int main(int argc, char** argv) {
     if (mode == "seeds" && argc > 5 && std::string(argv[4]) == "--")
         return StudySeeds(std::stoul(argv[2]), std::stoul(argv[3]),
                           std::vector<std::string>(argv + 5, argv + argc));
-    if (mode == "car" && (argc == 4 || argc == 9))
-        return argc == 4
-                   ? StudyCar(std::stoul(argv[2]), argv[3], 12, 20, 0.9, 1.0, 20000)
+    if (mode == "traces" && argc > 5 && std::string(argv[4]) == "--")
+        return WriteTraces(std::stoul(argv[2]), argv[3],
+                           std::vector<std::string>(argv + 5, argv + argc));
+    // car SEED DIR [N_SIDE L PSI_LAMBDA SIGMA SWEEPS] [-- <more breloAdm options>]
+    int plain = argc;
+    for (int a = 4; a < argc; ++a)
+        if (std::string(argv[a]) == "--") {
+            plain = a;
+            break;
+        }
+    const std::vector<std::string> extra(argv + std::min(plain + 1, argc), argv + argc);
+    if (mode == "car" && (plain == 4 || plain == 9))
+        return plain == 4
+                   ? StudyCar(std::stoul(argv[2]), argv[3], 12, 20, 0.9, 1.0, 20000, extra)
                    : StudyCar(std::stoul(argv[2]), argv[3], std::stoi(argv[4]), std::stoi(argv[5]),
-                              std::stod(argv[6]), std::stod(argv[7]), std::stoi(argv[8]));
-    std::cerr << "usage: breloAdm_sampler_study seeds FIRST LAST -- <breloAdm options> | car SEED "
-                 "DIR [N_SIDE L PSI_LAMBDA SIGMA SWEEPS]"
+                              std::stod(argv[6]), std::stod(argv[7]), std::stoi(argv[8]), extra);
+    std::cerr << "usage: breloAdm_sampler_study seeds FIRST LAST -- <breloAdm options> | traces SEED "
+                 "FILE -- <breloAdm options> | car SEED DIR [N_SIDE L PSI_LAMBDA SIGMA SWEEPS] [-- "
+                 "<more breloAdm options>]"
               << std::endl;
     return 1;
 }

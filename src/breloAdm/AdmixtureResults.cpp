@@ -147,6 +147,7 @@ void DiagnoseChain(const SAdmOptions& opt, const SAdmChain& chain, SRunDiagnosti
             AddStepDiagnostic(d, "trend shift" + cluster(k), chain.trendAcceptance[k]);
         if (chain.levelAcceptance.proposed > 0)
             AddStepDiagnostic(d, "level shift", chain.levelAcceptance);
+        AddStepDiagnostic(d, "common trend shift", chain.commonAcceptance);
         if (opt.updateSigma)
             for (size_t k = 0; k < chain.scaleAcceptance.size(); ++k)
                 AddStepDiagnostic(d, "field scale" + cluster(k), chain.scaleAcceptance[k]);

@@ -73,6 +73,7 @@ struct SAdmChain {
     std::vector<CAcceptanceCounter> trendAcceptance;
     std::vector<CAcceptanceCounter> scaleAcceptance;
     CAcceptanceCounter levelAcceptance;
+    CAcceptanceCounter commonAcceptance;
     DBL_VCTR_2D cpAverage;  // N x K, kept copies of i labelled k
     // Kept sweeps in which each copy carried each label.
     CCopyLabelCounts cpAverageAdmix;

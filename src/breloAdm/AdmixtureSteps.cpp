@@ -177,8 +177,8 @@ void DrawProportions(SAdmSampler& S) {
     }
 }
 
-// S6, S7, S8
-void UpdateAdmixtureProportions(SAdmSampler& S) {
+// S6
+void CountLabels(SAdmSampler& S) {
     for (INT_VCTR_1D& mi : S.m)
         std::fill(mi.begin(), mi.end(), 0);
     for (int i = 0; i < S.N; ++i)
@@ -187,6 +187,11 @@ void UpdateAdmixtureProportions(SAdmSampler& S) {
             for (int l = 0; l < S.L; ++l)
                 ++S.m[i][z[l]];
         }
+}
+
+// S6, S7, S8
+void UpdateAdmixtureProportions(SAdmSampler& S) {
+    CountLabels(S);
     DrawProportions(S);
 }
 
@@ -360,29 +365,39 @@ void RecordSpatialTraces(SAdmSampler& S, int s) {
 
 // S9, skipped in the sweeps of the structure burn-in (-bs). With -joint the
 // field step reads the label counts with the proportions integrated out and
-// the joint moves follow; q stays stale until the labels' step.
+// the joint moves follow, the whole block kSpatialPassesGivenLabels times;
+// q is drawn after the labels' step.
 void UpdateSpatialBlock(SAdmSampler& S, int s) {
     if (s <= S.opt.burnStruct)
         return;
-    if (S.opt.jointMoves)
-        UpdateSpatialFieldGivenLabels(S);
-    else
-        UpdateSpatialField(S);
-    UpdateCoefficients(S);
-    if (S.opt.updateSigma || S.opt.updatePsi) {
-        ComputeResidualForms(S);
-        UpdateVariances(S);
-        UpdateInteractionParameters(S);
+    const int passes = S.opt.jointMoves ? kSpatialPassesGivenLabels : 1;
+    for (int r = 0; r < passes; ++r) {
+        if (S.opt.jointMoves)
+            UpdateSpatialFieldGivenLabels(S);
+        else
+            UpdateSpatialField(S);
+        UpdateCoefficients(S);
+        if (S.opt.updateSigma || S.opt.updatePsi) {
+            ComputeResidualForms(S);
+            UpdateVariances(S);
+            UpdateInteractionParameters(S);
+        }
+        if (S.opt.jointMoves)
+            MoveFieldsJointly(S, s < S.opt.BurnIn);
     }
-    if (S.opt.jointMoves)
-        MoveFieldsJointly(S, s < S.opt.BurnIn);
     RecordSpatialTraces(S, s);
+}
+
+// With -joint, after the structure burn-in, nothing reads q before the
+// labels are drawn with q integrated out.
+bool LabelsGivenField(const SAdmSampler& S, int s) {
+    return S.opt.jointMoves && s > S.opt.burnStruct;
 }
 
 // S10, S11. With -joint, after the structure burn-in, the labels too are
 // drawn with q integrated out; q is then drawn from its conditional.
 void UpdateLabels(SAdmSampler& S, int s) {
-    if (S.opt.jointMoves && s > S.opt.burnStruct) {
+    if (LabelsGivenField(S, s)) {
         UpdateCopyLabelsGivenField(S);
         DrawProportions(S);
     } else {
@@ -397,7 +412,9 @@ void RunSweep(SAdmSampler& S, int s) {
     DrawRecessiveGenotypes(S);
     CountAlleles(S);
     UpdateAlleleFrequencies(S);
-    UpdateAdmixtureProportions(S);
+    CountLabels(S);
+    if (!LabelsGivenField(S, s))
+        DrawProportions(S);
     UpdateSpatialBlock(S, s);
     UpdateLabels(S, s);
     S.chain.LH[s] = LogLikelihood(S);

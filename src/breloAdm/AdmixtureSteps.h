@@ -15,17 +15,36 @@
 #include "breloAdm/SpatialPrior.h"
 #include "core/VectorUtilities.h"
 
+// The label-count log-likelihood of every individual by terms (see
+// AdmixtureJointMoves): term N x K (row i: the K clusters), whole N.
+struct SLabelTerms {
+    DBL_VCTR_1D term;
+    DBL_VCTR_1D whole;
+};
+
+// Passes over the spatial block in each sweep of the joint route: given the
+// labels it is cheap (O(N K) a pass against O(N A L K) for the labels), and
+// its coefficients and variances mix slower than the labels.
+constexpr int kSpatialPassesGivenLabels = 3;
+
+// Scale moves of each residual field in one pass of the joint moves: they
+// are cheap beside the field step and the variances mix slowest.
+constexpr int kScaleMovesPerPass = 3;
+
 // Step sizes and work arrays of the joint moves (-joint).
 struct SJointMoveState {
     DBL_VCTR_1D trendStep;      // K, factor of the trend shift proposals
     DBL_VCTR_1D scaleStep;      // K, standard deviation of log s in the scale move
     double levelStep = 0.1;     // standard deviation of the level shift
+    double commonStep = 1.0;    // factor of the common trend shift proposals
     DBL_VCTR_2D trendShape;     // bl x bl, lower factor of N (Xtild'Xtild)^-1
     bool hasIntercept = false;  // the design's first column is all ones
     DBL_VCTR_1D logAlpha;       // K
     DBL_VCTR_1D shift;          // N
     DBL_VCTR_1D normal, delta;  // bl
     DBL_VCTR_1D betaProposed;   // bl
+    // The terms of the current fields and of a proposal.
+    SLabelTerms terms, proposal;
 };
 
 // Everything one chain reads and the work arrays it reuses, sized once.
@@ -82,6 +101,8 @@ void DrawRecessiveGenotypes(SAdmSampler& S);
 // S3 to S5: allele counts, p[k][l] ~ Dirichlet(lambda + counts), logp.
 void CountAlleles(SAdmSampler& S);
 void UpdateAlleleFrequencies(SAdmSampler& S);
+// S6: the label counts m.
+void CountLabels(SAdmSampler& S);
 // S6 to S8: label counts, q[i] ~ Dirichlet(counts + alpha[i]), logq.
 void UpdateAdmixtureProportions(SAdmSampler& S);
 // S7, S8 alone, from the label counts m: q[i] ~ Dirichlet(m[i] + alpha[i])
@@ -95,6 +116,9 @@ void ComputeResiduals(SAdmSampler& S);
 
 // The joint moves (-joint), with the proportions integrated out: they read
 // the label counts m, and leave q stale until DrawProportions.
+// log of alpha (alpha + 1) ... (alpha + m - 1), alpha = exp(logAlpha),
+// accurate for any alpha.
+double LogRising(double logAlpha, int m);
 // log of the Dirichlet-multinomial probability of the label counts m[i]
 // when the Dirichlet parameters of individual i are exp(logAlpha[0..K-1]),
 // up to the multinomial coefficient.
@@ -112,11 +136,16 @@ void ShiftTrends(SAdmSampler& S, bool adapting);
 // The intercepts and fields of all clusters shifted by one common d (K >= 2,
 // a design whose first column is the intercept).
 void ShiftLevel(SAdmSampler& S, bool adapting);
+// The coefficients of all clusters shifted by one common delta, a Gaussian
+// of shape N (Xtild'Xtild)^-1, and their fields by Xtild delta (K >= 2): the
+// Dirichlet parameters of each individual scaled alike, varying over space.
+void ShiftCommonTrend(SAdmSampler& S, bool adapting);
 // For each cluster, with -uy: the residual field times s and sigma times
 // s^2, log s Gaussian.
 void ScaleFields(SAdmSampler& S, bool adapting);
-// The three moves above in turn. With adapting (the burn-in) each step size
-// moves towards an acceptance rate of 0.3; fixed afterwards.
+// The moves above in turn, the scale moves kScaleMovesPerPass times. With
+// adapting (the burn-in) each step size moves towards an acceptance rate of
+// 0.3; fixed afterwards.
 void MoveFieldsJointly(SAdmSampler& S, bool adapting);
 // S10, S11 with q integrated out: each copy's label given the other labels
 // of its individual, the field and the allele frequencies (Polya urn);

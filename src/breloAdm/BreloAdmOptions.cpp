@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/CopyLabels.h"
+#include "core/Messages.h"
 #include "core/MiscUtilities.h"
 #include "core/OptionNames.h"
 #include "core/ProgramExit.h"
@@ -95,14 +96,17 @@ const char* const USAGE_LINES[] = {
     "-qdraw:       with -m, each cell gets one random draw of the admixture proportions",
     "              (a simulated map) instead of their expected values",
     "-sg<shape,scale>: shape,scale of the inverse-gamma prior of the CAR variance, Default: 1,2",
-    "-bg<tau>:     scale tau of a Gaussian prior of the regression coefficients,",
+    "-bg<tau>:     scale tau of the Gaussian prior of the regression coefficients,",
     "              N(0, tau^2 N (X'X)^-1), under which each trend term varies over the sites",
-    "              by about tau; Default: the flat prior (0), under which the common level",
-    "              of the fields is not identified",
-    "-joint:       the field and the copy labels with the admixture proportions integrated",
-    "              out, and moves of whole fields: each trend shifted with its field, the",
-    "              level of all clusters together, each residual field scaled with its",
-    "              variance (same posterior, better mixing; use with -bg)",
+    "              by about tau; Default: 1. -bg0: the flat prior, under which the common",
+    "              level of the fields is not identified (the posterior is improper)",
+    "-joint1 -joint0: the route of the sampler (same posterior), Default: -joint1",
+    "              -joint1: the field and the copy labels with the admixture proportions",
+    "              integrated out, and moves of whole fields: each trend shifted with its",
+    "              field, the level and the trend of all clusters together, each residual",
+    "              field scaled with its variance (mixes far better)",
+    "              -joint0: the single-site route (proportions drawn, then the field and",
+    "              the labels given them)",
     "-crs<EPSG:code>: reference system of the predicted GeoTIFF (with -m), e.g.",
     "              -crsEPSG:4326 or -crs EPSG:4326; Default: the map's own, or none",
     "-auxout:      The tessellation files (VD.png, ND.png, VC) and the best-run record and",
@@ -348,8 +352,10 @@ void ParseOne(const std::string& arg, SAdmOptions& opt, SRequired& given) {
             ParseO(arg, opt);
             break;
         case 'j':
-            if (arg == "-joint")
+            if (arg == "-joint" || arg == "-joint1")
                 opt.jointMoves = true;
+            else if (arg == "-joint0")
+                opt.jointMoves = false;
             else if (arg == "-jk")
                 opt.kmeansStart = true;
             else
@@ -489,6 +495,14 @@ void PlaceTessellationAndBestRunFiles(SAdmOptions& opt) {
     }
 }
 
+// The flat prior of the coefficients is kept on request; the user is told,
+// once, what it means for the run.
+void NoteImproperPrior(const SAdmOptions& opt) {
+    if (opt.coefScale == 0.0)
+        PrintMessage("Note: -bg0 puts the flat prior on the coefficients; the common level of "
+                     "the fields then has no proper posterior, and the chain has none to target.");
+}
+
 void DeriveNames(SAdmOptions& opt) {
     opt.FIFN = MakeInputPath(opt.FoI, opt.F);
     opt.FOFN = MakeOutputPrefix(opt.FoO, opt.F, opt.run);
@@ -542,6 +556,7 @@ void ParseAdmOptions(int argc, const char* const* argv, SAdmOptions& opt) {
     CheckReferenceSystem(opt);
     CheckOutputFolder(opt);
     PlaceTessellationAndBestRunFiles(opt);
+    NoteImproperPrior(opt);
     // The k-means start is the clustering start with other clusters.
     opt.nj = opt.nj || opt.kmeansStart;
 }

@@ -33,12 +33,14 @@ struct SAdmOptions {
     // when -sg was not two positive numbers.
     double sigmaShape = 1.0;
     double sigmaScale = 2.0;
-    // Scale tau of the Gaussian prior of the coefficients (-bg<tau>); 0 for
-    // the flat prior, NaN when -bg was not a positive number.
-    double coefScale = 0.0;
-    // -joint: the field and the labels with the proportions integrated out,
-    // and the moves of whole fields (trend shifts, level shift, scale).
-    bool jointMoves = false;
+    // Scale tau of the Gaussian prior of the coefficients (-bg<tau>, default
+    // 1); 0 (-bg0) for the flat prior, under which the posterior is
+    // improper; NaN when -bg was not a number.
+    double coefScale = 1.0;
+    // The joint route (default; -joint0 for the single-site route): the field
+    // and the labels with the proportions integrated out, and the moves of
+    // whole fields (trend shifts, level and common trend shifts, scale).
+    bool jointMoves = true;
     std::string mapFile;
     bool drawMap = false;  // -qdraw: the map cells get a Dirichlet draw, not the expected values
     std::string crs;       // -crsEPSG:<code>: reference system of the predicted GeoTIFF

@@ -119,6 +119,7 @@ void Prepare(SStepFixture& f) {
     BuildSpatialPrior(f.prior, f.sp().psi, f.sp().sigma, kRing, {}, 1.0, kDesign, 0.5);
     SizeJointMoves(*f);
     f.S->moves.levelStep = 0.8;
+    f.S->moves.commonStep = 0.8;
     f.S->moves.scaleStep.assign(K, 0.4);
 }
 
@@ -213,6 +214,20 @@ TEST(AdmixtureJointMoveChecks, LevelShiftKeepsThePrior) {
         },
         305);
     ExpectSomeAccepted(seen, "level shift");
+}
+
+// The trend common to all clusters: a shift along the design of every field
+// at once, whose ratio holds the coefficients' prior of each cluster.
+TEST(AdmixtureJointMoveChecks, CommonTrendShiftKeepsThePrior) {
+    CAcceptanceCounter seen;
+    ExpectTheMoveKeepsThePrior(
+        "common trend shift",
+        [&](SAdmSampler& S) {
+            ShiftCommonTrend(S, false);
+            seen = S.chain.commonAcceptance;
+        },
+        307);
+    ExpectSomeAccepted(seen, "common trend shift");
 }
 
 // The scale move's ratio holds the Jacobian of (e, sigma) -> (s e, s^2 sigma).

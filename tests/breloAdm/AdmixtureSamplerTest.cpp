@@ -8,6 +8,7 @@
 #include "breloAdm/AdmTestUtils.h"
 #include "breloAdm/AdmixtureResults.h"
 #include "breloAdm/AdmixtureSampler.h"
+#include "breloAdm/AdmixtureSteps.h"
 #include "breloAdm/BreloAdmOptions.h"
 #include "breloAdm/BreloAdmSetup.h"
 #include "breloAdm/HierarchicalClustering.h"
@@ -339,7 +340,8 @@ TEST(AdmixtureSampler, DiagnosticsCoverTheStepsAndTracesOfTheRun) {
     admtest::WriteSimulatedSpatialData(dir + "/sim.txt", 30, 5, 2, 11);
     const std::vector<std::string> args = {"-Fsim.txt", "-i" + dir, "-o" + dir, "-N30",  "-A2",
                                            "-L5",       "-K2",      "-T1",      "-P0.6", "-D1",
-                                           "-S50",      "-B20",     "-c1",      "-bs4"};
+                                           "-S50",      "-B20",     "-c1",      "-bs4",
+                                           "-joint0"};
     auto names = [](const SRunDiagnostics& d) {
         std::vector<std::string> n;
         for (const auto& s : d.steps)
@@ -369,4 +371,21 @@ TEST(AdmixtureSampler, DiagnosticsCoverTheStepsAndTracesOfTheRun) {
     for (const std::string& n : names(fixed.est.diagnostics))
         EXPECT_TRUE(n.find("sigma") == std::string::npos && n.find("psi") == std::string::npos)
             << n;
+    // The joint route (the default) passes kSpatialPassesGivenLabels times
+    // over the spatial block, each with its moves of whole fields.
+    SChainRun joint;
+    std::vector<std::string> jointArgs = args;
+    jointArgs.back() = "-joint1";
+    RunChain(joint, jointArgs, 5);
+    const SRunDiagnostics& j = joint.est.diagnostics;
+    EXPECT_EQ(names(j), std::vector<std::string>(
+                            {"CAR field[1]", "CAR field[2]", "trend shift[1]", "trend shift[2]",
+                             "level shift", "common trend shift", "field scale[1]",
+                             "field scale[2]", "log-likelihood", "beta[1][1]", "beta[1][2]",
+                             "beta[1][3]", "beta[2][1]", "beta[2][2]", "beta[2][3]", "sigma[1]",
+                             "sigma[2]"}));
+    const int passes = 45 * kSpatialPassesGivenLabels;
+    EXPECT_EQ(j.steps[0].counter.proposed, passes * 30);
+    EXPECT_EQ(j.steps[2].counter.proposed, passes);
+    EXPECT_EQ(j.steps[6].counter.proposed, passes * kScaleMovesPerPass);
 }

@@ -344,18 +344,23 @@ TEST(BreloAdmCli, OptionsRunEndToEnd) {
                                                             {"-ggeo.txt", "-sc12.5", "-orung"},
                                                             {"-ggeo.txt", "-scx", "-orungx"},
                                                             {"-T2", "-orunT2"},
-                                                            {"-joint", "-bg1", "-orunjoint"}};
+                                                            {"-joint0", "-bg0", "-orunsingle"}};
     for (const auto& v : variants) {
         SResult r = RunAdm(dir, Sim2pop(v));
         EXPECT_EQ(r.status, 0) << v[0] << "\n" << r.err;
         EXPECT_EQ(Contains(r.out, "Starting labels from k-means"), v[0] == "-jk") << v[0];
         const std::string prefix = dir + "/sim2pop.txt_RUN" + v.back().substr(5) + "_";
         ExpectAllResults(prefix, dir + "/sim2pop.txt");
-        // The joint moves report their acceptance rates.
+        // The joint moves (the default route) report their acceptance rates.
         const std::string tr = ReadFile(prefix + "TR.txt");
-        EXPECT_EQ(Contains(tr, "\nlevel shift\t") && Contains(tr, "\nfield scale[2]\t"),
-                  v[0] == "-joint")
-            << v[0];
+        EXPECT_EQ(Contains(tr, "\nlevel shift\t"), v[0] != "-joint0") << v[0];
+        EXPECT_EQ(Contains(tr, "\nfield scale[2]\t"), v[0] != "-joint0" && v[0] != "-un") << v[0];
+        // The flat prior of -bg0 is named improper, once.
+        const size_t note = r.err.find("no proper posterior");
+        EXPECT_EQ(note != std::string::npos, v[0] == "-joint0") << v[0] << "\n" << r.err;
+        if (note != std::string::npos) {
+            EXPECT_EQ(r.err.find("no proper posterior", note + 1), std::string::npos);
+        }
     }
 }
 
