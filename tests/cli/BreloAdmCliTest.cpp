@@ -164,7 +164,7 @@ TEST(BreloAdmCli, UnknownOptionsAreNamed) {
         EXPECT_FALSE(HasUsage(r.out)) << bad;
     }
     const std::vector<std::pair<std::string, std::string>> nearest = {
-        {"-jointly", "are -joint, -j<y|n> and -jk (breloAdm --help lists them all)."},
+        {"-jointly", "are -joint1, -joint0 and -j<y|n> (breloAdm --help lists them all)."},
         {"-qdraws", "is -qdraw "},
         {"-foo", "are -fvcf and -fgenepop"},
         {"-spz", " -sp<y|n>"},
