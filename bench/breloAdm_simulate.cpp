@@ -9,6 +9,17 @@
 //       prints, for each true cluster, the best correlation with an
 //       estimated one; exit status 1 when their mean is below THRESHOLD
 //       (default 0.9).
+//   breloAdm_simulate admixed FILE N L K FST ALPHA SEED
+//       N diploid individuals at random sites of [0, 10]^2, L biallelic loci;
+//       each cluster's frequency of the first allele drawn from
+//       Beta(p (1 - F) / F, (1 - p) (1 - F) / F) around an ancestral p
+//       uniform on [0.05, 0.95] (F = FST), each individual's proportions from
+//       Dirichlet(ALPHA, ..., ALPHA); the true proportions go to FILE.truth.
+//   breloAdm_simulate rmse TRFILE TRUTHFILE K
+//       root mean squared error of the estimated memberships of a breloAdm
+//       report against the truth, under the best permutation of the labels;
+//       with the median of the estimated and true proportions.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -92,6 +103,52 @@ int Check(int argc, char** argv) {
     return mean >= threshold ? 0 : 1;
 }
 
+int WriteAdmixed(int argc, char** argv) {
+    if (argc != 9) {
+        std::cerr << "usage: breloAdm_simulate admixed FILE N L K FST ALPHA SEED\n";
+        return 1;
+    }
+    const std::string file = argv[2];
+    const admtest::SSimTruth truth = admtest::WriteAdmixedSnpData(
+        file, std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]), std::atof(argv[6]),
+        std::atof(argv[7]), std::atoi(argv[8]));
+    std::ofstream os(file + ".truth");
+    for (const auto& row : truth.q) {
+        for (double v : row)
+            os << v << " ";
+        os << "\n";
+    }
+    return os ? 0 : 1;
+}
+
+double Median(std::vector<double> v) {
+    std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+    return v[v.size() / 2];
+}
+
+int Rmse(int argc, char** argv) {
+    if (argc != 5) {
+        std::cerr << "usage: breloAdm_simulate rmse TRFILE TRUTHFILE K\n";
+        return 1;
+    }
+    const int K = std::atoi(argv[4]);
+    const auto est = ReadRows(argv[2], K, true);
+    const auto truth = ReadRows(argv[3], K, false);
+    if (est.empty() || est.size() != truth.size()) {
+        std::cerr << "read " << est.size() << " estimated and " << truth.size() << " true rows\n";
+        return 1;
+    }
+    std::vector<double> e, t;
+    for (size_t i = 0; i < est.size(); ++i)
+        for (int k = 0; k < K; ++k) {
+            e.push_back(est[i][k]);
+            t.push_back(truth[i][k]);
+        }
+    std::cout << "rmse " << admtest::ProportionRmse(est, truth) << " median estimated " << Median(e)
+              << " true " << Median(t) << "\n";
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -100,6 +157,10 @@ int main(int argc, char** argv) {
         return Write(argc, argv);
     if (mode == "check")
         return Check(argc, argv);
-    std::cerr << "usage: breloAdm_simulate write|check ...\n";
+    if (mode == "admixed")
+        return WriteAdmixed(argc, argv);
+    if (mode == "rmse")
+        return Rmse(argc, argv);
+    std::cerr << "usage: breloAdm_simulate write|check|admixed|rmse ...\n";
     return 1;
 }

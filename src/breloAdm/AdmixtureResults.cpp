@@ -152,6 +152,8 @@ void DiagnoseChain(const SAdmOptions& opt, const SAdmChain& chain, SRunDiagnosti
             for (size_t k = 0; k < chain.scaleAcceptance.size(); ++k)
                 AddStepDiagnostic(d, "field scale" + cluster(k), chain.scaleAcceptance[k]);
     }
+    if (opt.proportionMoves && chain.proportionAcceptance.proposed > 0)
+        AddStepDiagnostic(d, "proportion move", chain.proportionAcceptance);
     const int kept = opt.TotalSweep - opt.BurnIn;
     AddTraceDiagnostic(d, "log-likelihood", chain.LH.data() + opt.BurnIn, kept);
     const int from = std::max(opt.BurnIn, opt.burnStruct + 1);

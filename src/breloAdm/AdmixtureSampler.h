@@ -74,6 +74,8 @@ struct SAdmChain {
     std::vector<CAcceptanceCounter> scaleAcceptance;
     CAcceptanceCounter levelAcceptance;
     CAcceptanceCounter commonAcceptance;
+    // The proportion move (-qmove1), all individuals together.
+    CAcceptanceCounter proportionAcceptance;
     DBL_VCTR_2D cpAverage;  // N x K, kept copies of i labelled k
     // Kept sweeps in which each copy carried each label.
     CCopyLabelCounts cpAverageAdmix;

@@ -74,6 +74,7 @@ void SizeSamplerState(SAdmSampler& S) {
     S.chain.psiAcceptance.assign(S.K, CAcceptanceCounter());
     if (S.opt.jointMoves)
         SizeJointMoves(S);
+    SizeProportionMoves(S);
 }
 
 void UpdatePred(SAdmSampler& S) {
@@ -412,6 +413,8 @@ void RunSweep(SAdmSampler& S, int s) {
     DrawRecessiveGenotypes(S);
     CountAlleles(S);
     UpdateAlleleFrequencies(S);
+    if (S.opt.proportionMoves)
+        MoveProportionsWithLabels(S, s < S.opt.BurnIn);
     CountLabels(S);
     if (!LabelsGivenField(S, s))
         DrawProportions(S);

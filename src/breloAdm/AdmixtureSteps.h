@@ -77,6 +77,8 @@ struct SAdmSampler {
     DBL_VCTR_2D beta_mean;  // K x bl
     INT_VCTR_1D shuffledInd, shuffledClust, shuffledLoc, shuffledPloidy;
     SJointMoveState moves;
+    DBL_VCTR_1D proportionStep;  // N, step of each individual's proportion move
+    DBL_VCTR_1D proposedQ;       // K
 
     SAdmSampler(const SAdmOptions& o, SAdmSetup& s, CSpatialPrior& pr, gsl_rng* r, SAdmChain& c);
 
@@ -147,6 +149,14 @@ void ScaleFields(SAdmSampler& S, bool adapting);
 // adapting (the burn-in) each step size moves towards an acceptance rate of
 // 0.3; fixed afterwards.
 void MoveFieldsJointly(SAdmSampler& S, bool adapting);
+// The move of each individual's proportions q[i] with its copies' labels
+// redrawn together (-qmove1, see ProportionMoves): a Metropolis step on q[i]
+// given p and alpha with the labels summed out, then, when q[i] moved, every
+// label of i from its law given q[i]. q and the labels stay a draw of their
+// joint law; the label counts m are stale afterwards. With adapting (the
+// burn-in) each individual's step moves towards an acceptance of 0.3.
+void SizeProportionMoves(SAdmSampler& S);
+void MoveProportionsWithLabels(SAdmSampler& S, bool adapting);
 // S10, S11 with q integrated out: each copy's label given the other labels
 // of its individual, the field and the allele frequencies (Polya urn);
 // the label counts m follow.

@@ -107,6 +107,9 @@ const char* const USAGE_LINES[] = {
     "              field scaled with its variance (mixes far better)",
     "              -joint0: the single-site route (proportions drawn, then the field and",
     "              the labels given them)",
+    "-qmove1 -qmove0: the move of each individual's admixture proportions with its",
+    "              copies' labels drawn again together (same posterior; on SNP data the",
+    "              labels alone hold the proportions where they start), Default: -qmove1",
     "-crs<EPSG:code>: reference system of the predicted GeoTIFF (with -m), e.g.",
     "              -crsEPSG:4326 or -crs EPSG:4326; Default: the map's own, or none",
     "-auxout:      The tessellation files (VD.png, ND.png, VC) and the best-run record and",
@@ -377,6 +380,10 @@ void ParseOne(const std::string& arg, SAdmOptions& opt, SRequired& given) {
             ParseB(arg, opt);
             break;
         case 'q':
+            if (arg == "-qmove1" || arg == "-qmove0") {
+                opt.proportionMoves = arg.back() == '1';
+                break;
+            }
             ExpectExactly(arg, "-qdraw");
             opt.drawMap = true;
             break;
@@ -499,8 +506,9 @@ void PlaceTessellationAndBestRunFiles(SAdmOptions& opt) {
 // once, what it means for the run.
 void NoteImproperPrior(const SAdmOptions& opt) {
     if (opt.coefScale == 0.0)
-        PrintMessage("Note: -bg0 puts the flat prior on the coefficients; the common level of "
-                     "the fields then has no proper posterior, and the chain has none to target.");
+        PrintMessage(
+            "Note: -bg0 puts the flat prior on the coefficients; the common level of "
+            "the fields then has no proper posterior, and the chain has none to target.");
 }
 
 void DeriveNames(SAdmOptions& opt) {

@@ -41,6 +41,9 @@ struct SAdmOptions {
     // and the labels with the proportions integrated out, and the moves of
     // whole fields (trend shifts, level and common trend shifts, scale).
     bool jointMoves = true;
+    // -qmove1 (default): the move of each individual's proportions with its
+    // copies' labels redrawn together; -qmove0 leaves it out.
+    bool proportionMoves = true;
     std::string mapFile;
     bool drawMap = false;  // -qdraw: the map cells get a Dirichlet draw, not the expected values
     std::string crs;       // -crsEPSG:<code>: reference system of the predicted GeoTIFF

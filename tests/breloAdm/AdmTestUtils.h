@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -114,6 +115,70 @@ inline SSimTruth WriteSimulatedSpatialData(const std::string& path, int N, int L
         }
     }
     return truth;
+}
+
+// Admixed biallelic data: N diploid individuals at random sites of
+// [0, 10]^2, L loci. Each cluster's frequency of the first allele is drawn
+// from Beta(a (1 - F) / F, (1 - a) (1 - F) / F) around an ancestral a
+// uniform on [0.05, 0.95] (F: the differentiation F_ST), each individual's
+// proportions from Dirichlet(alpha, ..., alpha), each copy's label from
+// them. The file holds, per individual, two rows "id x y code..." (codes 1
+// and 2): read it with -c1. The true proportions are returned.
+inline SSimTruth WriteAdmixedSnpData(const std::string& path, int N, int L, int K, double F,
+                                     double alpha, unsigned seed) {
+    std::mt19937 gen(seed);
+    std::uniform_real_distribution<double> unif(0.0, 1.0);
+    auto beta = [&](double a, double b) {
+        const double u = std::gamma_distribution<double>(a, 1.0)(gen);
+        return u / (u + std::gamma_distribution<double>(b, 1.0)(gen));
+    };
+    std::vector<std::vector<double>> p(K, std::vector<double>(L));
+    for (int l = 0; l < L; ++l) {
+        const double a = 0.05 + 0.9 * unif(gen);
+        for (int k = 0; k < K; ++k)
+            p[k][l] = beta(a * (1 - F) / F, (1 - a) * (1 - F) / F);
+    }
+    SSimTruth truth;
+    std::ofstream os(path);
+    std::gamma_distribution<double> gam(alpha, 1.0);
+    for (int i = 0; i < N; ++i) {
+        std::vector<double> q(K);
+        double sum = 0;
+        for (double& v : q)
+            sum += (v = gam(gen));
+        for (double& v : q)
+            v /= sum;
+        const double x = 10 * unif(gen), y = 10 * unif(gen);
+        truth.q.push_back(q);
+        truth.coords.push_back({x, y});
+        std::discrete_distribution<int> label(q.begin(), q.end());
+        for (int c = 0; c < 2; ++c) {
+            os << "i" << i + 1 << " " << x << " " << y;
+            for (int l = 0; l < L; ++l)
+                os << (unif(gen) < p[label(gen)][l] ? " 1" : " 2");
+            os << "\n";
+        }
+    }
+    return truth;
+}
+
+// Root mean squared error of estimated proportions (N x K) against the
+// truth under the best permutation of the estimated clusters.
+inline double ProportionRmse(const std::vector<std::vector<double>>& est,
+                             const std::vector<std::vector<double>>& truth) {
+    const size_t K = truth.empty() ? 0 : truth[0].size();
+    std::vector<size_t> perm(K);
+    for (size_t k = 0; k < K; ++k)
+        perm[k] = k;
+    double best = HUGE_VAL;
+    do {
+        double sum = 0;
+        for (size_t i = 0; i < est.size(); ++i)
+            for (size_t k = 0; k < K; ++k)
+                sum += std::pow(est[i][perm[k]] - truth[i][k], 2);
+        best = std::min(best, std::sqrt(sum / (est.size() * K)));
+    } while (std::next_permutation(perm.begin(), perm.end()));
+    return best;
 }
 
 // Pearson correlation of two equally long samples.

@@ -474,6 +474,60 @@ TEST(AdmixtureStepChecks, CopyLabelsGivenTheFieldFollowTheirEnumeratedLaw) {
     EXPECT_EQ(f.S->m[0][0] + f.S->m[0][1], 4);
 }
 
+// The move of q with the labels redrawn together: started inside the
+// simplex, its chain alone must visit the label sets of the four copies
+// with the enumerated law above and give q[0] the moments of its law, the
+// mixture over the label sets of Beta(alpha_0 + m_0, alpha_1 + m_1). One
+// alpha below 1, one above, so that the Dirichlet factor of the ratio counts.
+TEST(AdmixtureStepChecks, ProportionMoveKeepsTheJointLawOfProportionsAndLabels) {
+    const INT_VCTR_3D X = {{{1, 7}, {2, -9}}};
+    SStepFixture f(X, 2, {{}}, 137);
+    f.sp().CAR = {{-1.2}, {0.3}};
+    f.SyncFieldAndTrend();
+    f.sp().p = {{{0.7, 0.3}, {1.0}}, {{0.2, 0.8}, {1.0}}};
+    f.sp().zadMix = {{{0, 0}, {1, 1}}};
+    f.sp().q = {{0.5, 0.5}};
+    f.S->proportionStep.assign(1, 0.3);
+    const double alpha[2] = {std::exp(-1.2), std::exp(0.3)};
+    std::vector<double> exact(16), mean1(16), mean2(16);
+    double total = 0.0;
+    for (int set = 0; set < 16; ++set) {
+        int m[2] = {0, 0};
+        double w = 1.0;
+        for (int c = 0; c < 4; ++c) {
+            const int k = (set >> c) & 1, j = f.S->Idx(0, c / 2, c % 2);
+            w *= (alpha[k] + m[k]) * (j < 0 ? 1.0 : f.sp().p[k][c % 2][j]);
+            ++m[k];
+        }
+        total += exact[set] = w;
+        const double a = alpha[0] + m[0], b = alpha[1] + m[1];
+        mean1[set] = a / (a + b);
+        mean2[set] = a * (a + 1) / ((a + b) * (a + b + 1));
+    }
+    double q1 = 0.0, q2 = 0.0;
+    for (int set = 0; set < 16; ++set) {
+        q1 += exact[set] / total * mean1[set];
+        q2 += exact[set] / total * mean2[set];
+    }
+    const int T = 200000;
+    std::vector<std::vector<double>> seen(16, std::vector<double>(T, 0.0));
+    std::vector<double> first(T), second(T);
+    for (int t = 0; t < T; ++t) {
+        MoveProportionsWithLabels(*f, false);
+        const auto z = f.sp().zadMix[0];
+        seen[z[0][0] | z[0][1] << 1 | z[1][0] << 2 | z[1][1] << 3][t] = 1.0;
+        first[t] = f.sp().q[0][0];
+        second[t] = first[t] * first[t];
+        ASSERT_NEAR(f.sp().q[0][0] + f.sp().q[0][1], 1.0, 1e-12);
+    }
+    for (int set = 0; set < 16; ++set)
+        EXPECT_LT(std::fabs(ChainMeanZ(seen[set], exact[set] / total)), kZ)
+            << "label set " << set << ": exact " << exact[set] / total;
+    EXPECT_LT(std::fabs(ChainMeanZ(first, q1)), kZ) << "E q[0] " << q1;
+    EXPECT_LT(std::fabs(ChainMeanZ(second, q2)), kZ) << "E q[0]^2 " << q2;
+    EXPECT_GT(f.chain.proportionAcceptance.accepted, T / 10);
+}
+
 // sigma[k] given the residual field e: inverse gamma with shape
 // a + N/2 and scale b + e'(I - psi W)e / 2 for the prior -sg<a>,<b>. One
 // field close to its trend (where the prior matters most) and one not.
