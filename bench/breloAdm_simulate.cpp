@@ -72,18 +72,28 @@ std::vector<std::vector<double>> ReadRows(const std::string& file, int K, bool r
     return rows;
 }
 
+// The estimated memberships (argv[2], a report) and the truth (argv[3]),
+// as many rows each; false, with a message, otherwise.
+bool ReadEstimatesAndTruth(char** argv, int K, std::vector<std::vector<double>>& est,
+                           std::vector<std::vector<double>>& truth) {
+    est = ReadRows(argv[2], K, true);
+    truth = ReadRows(argv[3], K, false);
+    if (est.empty() || est.size() != truth.size()) {
+        std::cerr << "read " << est.size() << " estimated and " << truth.size() << " true rows\n";
+        return false;
+    }
+    return true;
+}
+
 int Check(int argc, char** argv) {
     if (argc != 5 && argc != 6) {
         std::cerr << "usage: breloAdm_simulate check TRFILE TRUTHFILE K [THRESHOLD]\n";
         return 1;
     }
     const int K = std::atoi(argv[4]);
-    const auto est = ReadRows(argv[2], K, true);
-    const auto truth = ReadRows(argv[3], K, false);
-    if (est.empty() || est.size() != truth.size()) {
-        std::cerr << "read " << est.size() << " estimated and " << truth.size() << " true rows\n";
+    std::vector<std::vector<double>> est, truth;
+    if (!ReadEstimatesAndTruth(argv, K, est, truth))
         return 1;
-    }
     double mean = 0;
     for (int t = 0; t < K; ++t) {
         double best = -1;
@@ -132,12 +142,9 @@ int Rmse(int argc, char** argv) {
         return 1;
     }
     const int K = std::atoi(argv[4]);
-    const auto est = ReadRows(argv[2], K, true);
-    const auto truth = ReadRows(argv[3], K, false);
-    if (est.empty() || est.size() != truth.size()) {
-        std::cerr << "read " << est.size() << " estimated and " << truth.size() << " true rows\n";
+    std::vector<std::vector<double>> est, truth;
+    if (!ReadEstimatesAndTruth(argv, K, est, truth))
         return 1;
-    }
     std::vector<double> e, t;
     for (size_t i = 0; i < est.size(); ++i)
         for (int k = 0; k < K; ++k) {

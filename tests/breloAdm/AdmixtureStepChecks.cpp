@@ -427,6 +427,36 @@ TEST(AdmixtureStepChecks, CopyLabelsFollowTheirEnumeratedLaw) {
     EXPECT_GT(ChiSquarePValue(pair, joint), 1e-4);
 }
 
+namespace {
+
+// The law of the labels of the four copies of individual 0 (two loci, two
+// copies, two clusters) with q integrated out: prop. to the
+// Dirichlet-multinomial probability of their counts times the allele
+// frequencies of the copies, over the 16 label sets (bit c of a set: the
+// label of copy c = 2a + l); m0OfSet gets the copies labelled 0 in each.
+std::vector<double> LabelSetLaw(SStepFixture& f, const double alpha[2], std::vector<int>& m0OfSet) {
+    std::vector<double> law(16);
+    m0OfSet.assign(16, 0);
+    double total = 0.0;
+    for (int set = 0; set < 16; ++set) {
+        int m[2] = {0, 0};
+        double w = 1.0;
+        for (int c = 0; c < 4; ++c) {
+            const int k = (set >> c) & 1, a = c / 2, l = c % 2;
+            const int j = f.S->Idx(0, a, l);
+            w *= (alpha[k] + m[k]) * (j < 0 ? 1.0 : f.sp().p[k][l][j]);
+            ++m[k];
+        }
+        m0OfSet[set] = m[0];
+        total += law[set] = w;
+    }
+    for (double& w : law)
+        w /= total;
+    return law;
+}
+
+}  // namespace
+
 // The labels of -joint, q integrated out: the labels of one individual's
 // copies have the law prop. to the Dirichlet-multinomial probability of
 // their counts, prod_k alpha_k (alpha_k + 1) ... (alpha_k + m_k - 1), times
@@ -441,20 +471,8 @@ TEST(AdmixtureStepChecks, CopyLabelsGivenTheFieldFollowTheirEnumeratedLaw) {
     f.sp().zadMix = {{{0, 0}, {1, 1}}};
     UpdateAdmixtureProportions(*f);  // the label counts m
     const double alpha[2] = {std::exp(-1.2), std::exp(0.3)};
-    auto copyOf = [](int set, int c) { return (set >> c) & 1; };  // copy c = 2a + l
-    std::vector<double> exact(16);
-    double total = 0.0;
-    for (int set = 0; set < 16; ++set) {
-        int m[2] = {0, 0};
-        double w = 1.0;
-        for (int c = 0; c < 4; ++c) {
-            const int k = copyOf(set, c), a = c / 2, l = c % 2;
-            const int j = f.S->Idx(0, a, l);
-            w *= (alpha[k] + m[k]) * (j < 0 ? 1.0 : f.sp().p[k][l][j]);
-            ++m[k];
-        }
-        total += exact[set] = w;
-    }
+    std::vector<int> m0OfSet;
+    const std::vector<double> exact = LabelSetLaw(f, alpha, m0OfSet);
     const int T = 100000;
     std::vector<std::vector<double>> seen(16, std::vector<double>(T, 0.0));
     for (int t = 0; t < T; ++t) {
@@ -463,8 +481,8 @@ TEST(AdmixtureStepChecks, CopyLabelsGivenTheFieldFollowTheirEnumeratedLaw) {
         seen[z[0][0] | z[0][1] << 1 | z[1][0] << 2 | z[1][1] << 3][t] = 1.0;
     }
     for (int set = 0; set < 16; ++set)
-        EXPECT_LT(std::fabs(ChainMeanZ(seen[set], exact[set] / total)), kZ)
-            << "label set " << set << ": exact " << exact[set] / total;
+        EXPECT_LT(std::fabs(ChainMeanZ(seen[set], exact[set])), kZ)
+            << "label set " << set << ": exact " << exact[set];
     // The label counts follow the labels.
     int m0 = 0;
     for (int a = 0; a < 2; ++a)
@@ -489,25 +507,13 @@ TEST(AdmixtureStepChecks, ProportionMoveKeepsTheJointLawOfProportionsAndLabels) 
     f.sp().q = {{0.5, 0.5}};
     f.S->proportionStep.assign(1, 0.3);
     const double alpha[2] = {std::exp(-1.2), std::exp(0.3)};
-    std::vector<double> exact(16), mean1(16), mean2(16);
-    double total = 0.0;
-    for (int set = 0; set < 16; ++set) {
-        int m[2] = {0, 0};
-        double w = 1.0;
-        for (int c = 0; c < 4; ++c) {
-            const int k = (set >> c) & 1, j = f.S->Idx(0, c / 2, c % 2);
-            w *= (alpha[k] + m[k]) * (j < 0 ? 1.0 : f.sp().p[k][c % 2][j]);
-            ++m[k];
-        }
-        total += exact[set] = w;
-        const double a = alpha[0] + m[0], b = alpha[1] + m[1];
-        mean1[set] = a / (a + b);
-        mean2[set] = a * (a + 1) / ((a + b) * (a + b + 1));
-    }
+    std::vector<int> m0OfSet;
+    const std::vector<double> exact = LabelSetLaw(f, alpha, m0OfSet);
     double q1 = 0.0, q2 = 0.0;
     for (int set = 0; set < 16; ++set) {
-        q1 += exact[set] / total * mean1[set];
-        q2 += exact[set] / total * mean2[set];
+        const double a = alpha[0] + m0OfSet[set], b = alpha[1] + 4 - m0OfSet[set];
+        q1 += exact[set] * a / (a + b);
+        q2 += exact[set] * a * (a + 1) / ((a + b) * (a + b + 1));
     }
     const int T = 200000;
     std::vector<std::vector<double>> seen(16, std::vector<double>(T, 0.0));
@@ -521,8 +527,8 @@ TEST(AdmixtureStepChecks, ProportionMoveKeepsTheJointLawOfProportionsAndLabels) 
         ASSERT_NEAR(f.sp().q[0][0] + f.sp().q[0][1], 1.0, 1e-12);
     }
     for (int set = 0; set < 16; ++set)
-        EXPECT_LT(std::fabs(ChainMeanZ(seen[set], exact[set] / total)), kZ)
-            << "label set " << set << ": exact " << exact[set] / total;
+        EXPECT_LT(std::fabs(ChainMeanZ(seen[set], exact[set])), kZ)
+            << "label set " << set << ": exact " << exact[set];
     EXPECT_LT(std::fabs(ChainMeanZ(first, q1)), kZ) << "E q[0] " << q1;
     EXPECT_LT(std::fabs(ChainMeanZ(second, q2)), kZ) << "E q[0]^2 " << q2;
     EXPECT_GT(f.chain.proportionAcceptance.accepted, T / 10);
