@@ -22,6 +22,7 @@
 #include "core/RandomStreams.h"
 #include "core/ThreadPool.h"
 #include "io/AlleleCountFeatures.h"
+#include "io/PackedGenotypeSums.h"
 #include "io/ResultTables.h"
 #include "io/RunDiagnostics.h"
 
@@ -108,6 +109,12 @@ int ReallocationsPerSweep(const SBreloOptions& opts) {
     return opts.gibbsLabels ? std::max(1, (opts.K - 1) / 2) : 0;
 }
 
+void AllocatePackedWork(int K, int loci, int individuals, SPackedWork& w) {
+    w.observedCounts.assign(static_cast<size_t>(K) * loci, 0);
+    w.allele1Counts.assign(static_cast<size_t>(K) * loci, 0);
+    w.logprFlat.assign(static_cast<size_t>(individuals) * K, 0.0);
+}
+
 void AllocateReplica(const SBreloChain& c, SBreloReplica& r) {
     const int N = c.N, K = c.K, R = c.R, B = c.beta_length;
     InitVctr1D(r.spSweep.z, N, 0);
@@ -133,6 +140,10 @@ void AllocateReplica(const SBreloChain& c, SBreloReplica& r) {
     r.pairTotals.assign(2 * static_cast<size_t>(c.L), 0);
     r.pairMembers.reserve(N);
     r.pairLabels.assign(N, 0);
+    if (c.data.X.IsPacked()) {
+        r.genotypeLog.assign(static_cast<size_t>(c.L) * 4 * K, 0.0);
+        AllocatePackedWork(K, c.L, N, r.packed);
+    }
 }
 
 void AllocateChainArrays(SBreloChain& c, int replicas) {
@@ -145,6 +156,8 @@ void AllocateChainArrays(SBreloChain& c, int replicas) {
     InitVctr2D(c.Pred_valid, c.data.bValOnIndiv ? c.NV : 0, R, 0.0);
     c.validClass.assign(c.NV, 0);
     c.nValid.assign(static_cast<size_t>(K) * c.strideValid, 0);
+    if (c.data.XsameLoci.IsPacked() || c.data.XnewLoci.IsPacked())
+        AllocatePackedWork(K, std::max(c.LV, c.L), c.NV, c.packedValid);
 
     InitVctr3D(c.BH, R, B, c.TotalSweep, 0.0);
     c.LH.assign(c.TotalSweep, 0.0);
@@ -196,10 +209,39 @@ void CountCopies(const T* index, int A, int nLoci, const int* offset, int missin
 
 }  // namespace
 
+namespace {
+
+// counts[k * stride + offset[l] + j]: copies of allele j at locus l of the
+// individuals labelled z[i] = k, from the packed genotypes of X (loci of
+// offset).
+void CountPackedCopies(const CGenotypeStore& X, const int* z, int K, const int* offset, int stride,
+                       SPackedWork& work, int* counts) {
+    const int L = X.L();
+    CountPackedAlleles(X, z, K, AllWords(X), work.observedCounts.data(), work.allele1Counts.data(),
+                       work.countWork);
+    for (int k = 0; k < K; ++k)
+        for (int l = 0; l < L; ++l) {
+            const size_t kl = static_cast<size_t>(k) * L + l;
+            int* n = counts + static_cast<size_t>(k) * stride + offset[l];
+            const int alleles = X.J(l);
+            if (alleles > 0)
+                n[0] = 2 * work.observedCounts[kl] - work.allele1Counts[kl];
+            if (alleles > 1)
+                n[1] = work.allele1Counts[kl];
+        }
+}
+
+}  // namespace
+
 // Counts of each allele per cluster in one pass over the genotypes.
 void CountAlleles(const SBreloChain& c, SBreloReplica& r) {
     std::fill(r.n.begin(), r.n.end(), 0);
     const size_t AL = static_cast<size_t>(c.A) * c.L;
+    if (c.data.X.IsPacked()) {
+        CountPackedCopies(c.data.X, r.spSweep.z.data(), c.K, c.offset.data(), c.stride, r.packed,
+                          r.n.data());
+        return;
+    }
     c.data.X.VisitIndices([&](const auto* index) {
         for (int i = 0; i < c.N; ++i)
             CountCopies(index + i * AL, c.A, c.L, c.offset.data(), c.stride - 1,
@@ -234,6 +276,29 @@ void UpdateLogFrequencies(const SBreloChain& c, SBreloReplica& r) {
             for (int j = 0; j < c.J[l]; ++j)
                 r.logp[static_cast<size_t>(c.offset[l] + j) * c.K + k] =
                     GuardedLog(r.spSweep.p[k][l][j]);
+    if (c.data.X.IsPacked())
+        UpdateGenotypeLogs(c, r);
+}
+
+// Packed genotypes: the log-likelihood of genotype value g (copies of
+// allele 1) at each locus, 0 for a missing one.
+void UpdateGenotypeLogs(const SBreloChain& c, SBreloReplica& r) {
+    const int K = c.K;
+    for (int l = 0; l < c.L; ++l) {
+        double* t = &r.genotypeLog[static_cast<size_t>(l) * 4 * K];
+        std::fill(t, t + 4 * K, 0.0);
+        if (c.J[l] == 0)
+            continue;
+        const double* lp0 = &r.logp[static_cast<size_t>(c.offset[l]) * K];
+        for (int k = 0; k < K; ++k) {
+            t[k] = 2.0 * lp0[k];
+            if (c.J[l] > 1) {
+                const double lp1 = lp0[K + k];
+                t[K + k] = lp0[k] + lp1;
+                t[2 * K + k] = 2.0 * lp1;
+            }
+        }
+    }
 }
 
 namespace {
@@ -318,7 +383,15 @@ void SumGenotypeLogs(const SBreloChain& c, SBreloReplica& r, const T* index) {
 }  // namespace
 
 void UpdateGenotypeLikelihoods(const SBreloChain& c, SBreloReplica& r) {
-    c.data.X.VisitIndices([&](const auto* index) { SumGenotypeLogs(c, r, index); });
+    if (c.data.X.IsPacked()) {
+        SPackedWork& w = r.packed;
+        SumPackedGenotypeValues(c.data.X, r.genotypeLog.data(), c.K, 0, c.N, w.logprFlat.data(),
+                                w.sumWork);
+        for (int i = 0; i < c.N; ++i)
+            std::copy_n(&w.logprFlat[static_cast<size_t>(i) * c.K], c.K, r.logpr[i].data());
+    } else {
+        c.data.X.VisitIndices([&](const auto* index) { SumGenotypeLogs(c, r, index); });
+    }
     for (int i = 0; i < c.N; ++i) {
         double* logpr = r.logpr[i].data();
         double maxLog = -std::numeric_limits<double>::infinity();
@@ -847,6 +920,14 @@ double ValidateOnIndividuals(SBreloChain& c, const SBreloReplica& r, gsl_rng*& r
         c.validClass[i] = cls;
     }
     double L = 0.0;
+    if (c.data.XsameLoci.IsPacked()) {
+        SPackedWork& w = c.packedValid;
+        SumPackedGenotypeValues(c.data.XsameLoci, r.genotypeLog.data(), c.K, 0, c.NV,
+                                w.logprFlat.data(), w.sumWork);
+        for (int i = 0; i < c.NV; ++i)
+            L += w.logprFlat[static_cast<size_t>(i) * c.K + c.validClass[i]];
+        return L;
+    }
     c.data.XsameLoci.VisitIndices([&](const auto* index) {
         for (int i = 0; i < c.NV; ++i) {
             const int cls = c.validClass[i];
@@ -865,11 +946,15 @@ double ValidateOnIndividuals(SBreloChain& c, const SBreloReplica& r, gsl_rng*& r
 double ValidateOnLoci(SBreloChain& c, const SBreloReplica& r) {
     std::fill(c.nValid.begin(), c.nValid.end(), 0);
     const size_t ALV = static_cast<size_t>(c.A) * c.LV;
-    c.data.XnewLoci.VisitIndices([&](const auto* index) {
-        for (int i = 0; i < c.N; ++i)
-            CountCopies(index + i * ALV, c.A, c.LV, c.offsetValid.data(), c.strideValid - 1,
-                        &c.nValid[static_cast<size_t>(r.spSweep.z[i]) * c.strideValid]);
-    });
+    if (c.data.XnewLoci.IsPacked())
+        CountPackedCopies(c.data.XnewLoci, r.spSweep.z.data(), c.K, c.offsetValid.data(),
+                          c.strideValid, c.packedValid, c.nValid.data());
+    else
+        c.data.XnewLoci.VisitIndices([&](const auto* index) {
+            for (int i = 0; i < c.N; ++i)
+                CountCopies(index + i * ALV, c.A, c.LV, c.offsetValid.data(), c.strideValid - 1,
+                            &c.nValid[static_cast<size_t>(r.spSweep.z[i]) * c.strideValid]);
+        });
     double L = c.LHConstPart;
     for (int k = 0; k < c.K; ++k)
         for (int l = 0; l < c.LV; ++l) {
@@ -1123,7 +1208,6 @@ bool brelo(int argc, char** argv, std::string run, std::ofstream& ofsCriteria,
     SBreloChain chain;
     SetUpChain(chain, opts, std::move(data), run);
 
-    const clock_t start = clock();
     gsl_rng_env_setup();
     gsl_rng* rng = nullptr;
     record.seed = AllocRNG(rng, gsl_rng_default);
@@ -1144,7 +1228,8 @@ bool brelo(int argc, char** argv, std::string run, std::ofstream& ofsCriteria,
     const SRunDiagnostics diagnostics = WriteRunResults(chain, opts, FOFN, ofsCriteria, runCriteria,
                                                         bFIT ? trainingConfig.name : std::string());
     FreeRNG(rng);
-    PrintRunTime(start);
+    // The whole run, the reading of the data included.
+    PrintRunTime(record.cpuStart);
     if (!SaveRunTable(record, FOFN + kRunTableSuffix))
         ExitProgram(1);
     WarnIfNotConverged(diagnostics);

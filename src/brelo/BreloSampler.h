@@ -4,6 +4,7 @@
 #ifndef BRELO_BRELO_BRELOSAMPLER_H
 #define BRELO_BRELO_BRELOSAMPLER_H
 
+#include <cstdint>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -33,6 +34,16 @@ class CSweepParams {
     DBL_VCTR_2D beta;  // (K-1) x beta_length coefficients
 };
 
+// Work arrays of the sums over packed genotypes: per-cluster counts of
+// observed genotypes and of allele-1 copies (K x loci), per-individual sums
+// (individuals x K), and the scratch of the sums.
+struct SPackedWork {
+    INT_VCTR_1D observedCounts, allele1Counts;
+    DBL_VCTR_1D logprFlat;
+    std::vector<uint32_t> countWork;
+    DBL_VCTR_1D sumWork;
+};
+
 // One replica of the chain: a state, the work arrays its sweeps write and
 // its counters. A plain run has one; with replica exchange (-rx) each
 // replica targets the posterior with every genotype likelihood raised to
@@ -55,6 +66,12 @@ struct SBreloReplica {
     DBL_VCTR_1D betaPrev;    // beta_length
     DBL_VCTR_1D rss;         // K: residual sums of squares at the start of the sweep, total last
     bool rssDrawn = false;   // rss was computed by the last sweep (a regression sweep)
+
+    // Packed genotypes (two bits a genotype), read in place: the log
+    // likelihood of each genotype value at each locus in each cluster,
+    // genotypeLog[(l * 4 + g) * K + k] (0 for a missing genotype).
+    DBL_VCTR_1D genotypeLog;
+    SPackedWork packed;
 
     // The genotype log-likelihood of the state the last sweep ended in.
     double logLikelihood = 0.0;
@@ -114,8 +131,9 @@ struct SBreloChain {
     CSweepParams spAverage;
     // Work arrays of the held-out data.
     DBL_VCTR_2D Pred_valid;
-    INT_VCTR_1D validClass;  // NV
-    INT_VCTR_1D nValid;      // K * strideValid
+    INT_VCTR_1D validClass;   // NV
+    INT_VCTR_1D nValid;       // K * strideValid
+    SPackedWork packedValid;  // held-out data held packed
 
     // Traces and accumulators of the reported state.
     DBL_VCTR_3D BH;  // R x beta_length x TotalSweep

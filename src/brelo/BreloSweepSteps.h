@@ -19,8 +19,10 @@ void CountAlleles(const SBreloChain& chain, SBreloReplica& replica);
 void DrawAlleleFrequencies(const SBreloChain& chain, SBreloReplica& replica, gsl_rng*& rng);
 // Both, in this order.
 void UpdateAlleleFrequencies(const SBreloChain& chain, SBreloReplica& replica, gsl_rng*& rng);
-// logp from p (-707 for a zero frequency).
+// logp from p (-707 for a zero frequency), and with packed genotypes the
+// genotype log-likelihoods.
 void UpdateLogFrequencies(const SBreloChain& chain, SBreloReplica& replica);
+void UpdateGenotypeLogs(const SBreloChain& chain, SBreloReplica& replica);
 // logpr[i][k], maxlogPr[i] and sumlogPr[i] from logp.
 void UpdateGenotypeLikelihoods(const SBreloChain& chain, SBreloReplica& replica);
 

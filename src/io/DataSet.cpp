@@ -101,7 +101,8 @@ void RefuseOrdinaryLayoutOptions(const SDataLayout& layout) {
 void CheckSideTableOptions(const SDataLayout& layout) {
     if (!layout.sideTable.empty() && layout.format == EInputFormat::Ordinary)
         RefuseInput(
-            "The option -C gives the coordinates and covariates of a -fvcf or -fgenepop file; "
+            "The option -C gives the coordinates and covariates of a -fvcf, -fgenepop or -fplink "
+            "file; "
             "the ordinary layout holds its own.");
     if (!layout.sideTable.empty() || layout.format == EInputFormat::Ordinary)
         return;
@@ -180,6 +181,10 @@ void LoadDataSet(const SDataLayout& layout, CDataSet& data) {
         LoadOrdinaryDataSet(layout, data);
     else
         LoadOtherFormat(layout, data);
+    // Diploid data of at most two alleles a locus: two bits a genotype. The
+    // recessive-allele step rewrites single copies, so those stay apart.
+    if (!layout.isRecAllele)
+        data.X.Pack();
     if (data.ids.empty())
         data.ids = PositionIds(layout.N);
     CheckObservedAlleles(data, layout.File);

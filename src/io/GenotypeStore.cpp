@@ -99,6 +99,8 @@ void CGenotypeStore::NoteMissingCode(size_t copy, int l, int code) {
 }
 
 void CGenotypeStore::Put(int i, int a, int l, int code) {
+    if (m_bPacked)
+        RefuseInput("Internal error: copy-wise filling of a packed store - CGenotypeStore");
     const size_t copy = CopyIndex(i, a, l);
     if (code < 0) {
         Store(copy, kMissing);
@@ -113,6 +115,13 @@ void CGenotypeStore::Finish() {
     std::sort(m_vOtherMissing.begin(), m_vOtherMissing.end());
     if (m_bSorted)
         return;
+    if (m_bPacked) {
+        for (int l = 0; l < m_nL; ++l)
+            if (m_vvAlleles[l].size() == 2 && m_vvAlleles[l][0] > m_vvAlleles[l][1])
+                SwapPackedAlleles(l);
+        m_bSorted = true;
+        return;
+    }
     // New index of each old one, for the loci whose list was not in order.
     std::vector<std::vector<uint16_t>> renumber(m_nL);
     for (int l = 0; l < m_nL; ++l) {
@@ -196,6 +205,8 @@ int CGenotypeStore::FindAllele(int l, int code) const {
 // Rewriting and parts
 
 void CGenotypeStore::SetIndex(int i, int a, int l, int j) {
+    if (m_bPacked)
+        RefuseInput("Internal error: copy-wise rewriting of a packed store - CGenotypeStore");
     Store(CopyIndex(i, a, l), j);
 }
 
@@ -209,6 +220,15 @@ CGenotypeStore CGenotypeStore::EmptyLike(int N, int L) const {
 }
 
 CGenotypeStore CGenotypeStore::SelectIndividuals(const INT_VCTR_1D& rows) const {
+    if (m_bPacked) {
+        CGenotypeStore part = Packed(static_cast<int>(rows.size()), m_nL);
+        part.m_vvAlleles = m_vvAlleles;
+        part.m_vnMissingCode = m_vnMissingCode;
+        for (size_t r = 0; r < rows.size(); ++r)
+            std::copy_n(Row(rows[r]), m_nWords, part.m_vPacked.begin() + r * m_nWords);
+        CopyOtherMissing(rows, part);
+        return part;
+    }
     CGenotypeStore part = EmptyLike(static_cast<int>(rows.size()), m_nL);
     part.m_vvAlleles = m_vvAlleles;
     part.m_vnMissingCode = m_vnMissingCode;
@@ -224,18 +244,27 @@ CGenotypeStore CGenotypeStore::SelectIndividuals(const INT_VCTR_1D& rows) const 
             std::copy_n(m_vWide.begin() + from, block, part.m_vWide.begin() + to);
         else
             std::copy_n(m_vNarrow.begin() + from, block, part.m_vNarrow.begin() + to);
+    }
+    CopyOtherMissing(rows, part);
+    return part;
+}
+
+void CGenotypeStore::CopyOtherMissing(const INT_VCTR_1D& rows, CGenotypeStore& part) const {
+    const size_t block = static_cast<size_t>(m_nA) * m_nL;
+    for (size_t r = 0; r < rows.size(); ++r) {
+        const size_t from = rows[r] * block, to = r * block;
         auto other = std::lower_bound(m_vOtherMissing.begin(), m_vOtherMissing.end(),
                                       std::make_pair(from, std::numeric_limits<int>::min()));
         for (; other != m_vOtherMissing.end() && other->first < from + block; ++other)
             part.m_vOtherMissing.emplace_back(to + (other->first - from), other->second);
     }
     std::sort(part.m_vOtherMissing.begin(), part.m_vOtherMissing.end());
-    return part;
 }
 
 CGenotypeStore CGenotypeStore::SelectLoci(const INT_VCTR_1D& loci) const {
     const int L = static_cast<int>(loci.size());
-    CGenotypeStore part = EmptyLike(m_nN, L);
+    CGenotypeStore part = m_bPacked ? Packed(m_nN, L) : EmptyLike(m_nN, L);
+    part.m_vvAlleles.clear();
     part.m_vnMissingCode.resize(L);
     std::vector<INT_VCTR_1D> positions(m_nL);  // where each locus goes
     for (int m = 0; m < L; ++m) {
@@ -244,14 +273,24 @@ CGenotypeStore CGenotypeStore::SelectLoci(const INT_VCTR_1D& loci) const {
         part.m_bWide = part.m_bWide || J(loci[m]) > kNarrowMissing;
         positions[loci[m]].push_back(m);
     }
-    if (part.m_bWide)
-        part.m_vWide.resize(part.Copies());
-    else
-        part.m_vNarrow.resize(part.Copies());
-    const size_t rows = static_cast<size_t>(m_nN) * m_nA;
-    for (size_t row = 0; row < rows; ++row)
-        for (int m = 0; m < L; ++m)
-            part.Store(row * L + m, IndexAt(row * m_nL + loci[m]));
+    if (m_bPacked) {
+        for (int i = 0; i < m_nN; ++i) {
+            uint64_t* row = part.m_vPacked.data() + i * part.m_nWords;
+            std::fill(row, row + part.m_nWords, 0);
+            for (int m = 0; m < L; ++m)
+                row[m / kLociPerWord] |= static_cast<uint64_t>(Genotype(i, loci[m]))
+                                         << (2 * (m % kLociPerWord));
+        }
+    } else {
+        if (part.m_bWide)
+            part.m_vWide.resize(part.Copies());
+        else
+            part.m_vNarrow.resize(part.Copies());
+        const size_t rows = static_cast<size_t>(m_nN) * m_nA;
+        for (size_t row = 0; row < rows; ++row)
+            for (int m = 0; m < L; ++m)
+                part.Store(row * L + m, IndexAt(row * m_nL + loci[m]));
+    }
     for (const auto& other : m_vOtherMissing) {
         const size_t row = other.first / m_nL;
         for (int m : positions[other.first % m_nL])
@@ -259,4 +298,137 @@ CGenotypeStore CGenotypeStore::SelectLoci(const INT_VCTR_1D& loci) const {
     }
     std::sort(part.m_vOtherMissing.begin(), part.m_vOtherMissing.end());
     return part;
+}
+
+// ---------------------------------------------------------------------------
+// Packed layout
+
+namespace {
+
+// Words of a row of L genotypes.
+size_t WordsFor(int L) {
+    return (static_cast<size_t>(std::max(L, 0)) + CGenotypeStore::kLociPerWord - 1) /
+           CGenotypeStore::kLociPerWord;
+}
+
+// The genotype values of the 32 loci of a word, one byte each.
+void UnpackWord(uint64_t word, uint8_t* out) {
+    for (int c = 0; c < CGenotypeStore::kLociPerWord; ++c)
+        out[c] = static_cast<uint8_t>((word >> (2 * c)) & 3);
+}
+
+}  // namespace
+
+CGenotypeStore CGenotypeStore::Packed(int N, int L) {
+    CGenotypeStore store;
+    store.m_nN = std::max(N, 0);
+    store.m_nA = 2;
+    store.m_nL = std::max(L, 0);
+    store.m_bPacked = true;
+    store.m_nWords = WordsFor(store.m_nL);
+    store.m_vvAlleles.resize(store.m_nL);
+    store.m_vLookup.resize(store.m_nL);
+    store.m_vnMissingCode.assign(store.m_nL, 0);
+    // Every genotype missing (3), the bits past the last locus 0.
+    store.m_vPacked.assign(static_cast<size_t>(store.m_nN) * store.m_nWords, ~0ULL);
+    const int tail = store.m_nL % kLociPerWord;
+    if (tail != 0)
+        for (int i = 0; i < store.m_nN; ++i)
+            store.m_vPacked[(i + 1) * store.m_nWords - 1] = (1ULL << (2 * tail)) - 1;
+    return store;
+}
+
+size_t CGenotypeStore::GenotypeBytes() const {
+    if (m_bPacked)
+        return m_vPacked.size() * sizeof(uint64_t);
+    return m_bWide ? m_vWide.size() * 2 : m_vNarrow.size();
+}
+
+void CGenotypeStore::PutLoci(int first, int count, const uint8_t* values) {
+    const size_t w = static_cast<size_t>(first) / kLociPerWord;
+    const uint64_t keep = count >= kLociPerWord ? 0 : ~0ULL << (2 * count);
+    for (int i = 0; i < m_nN; ++i) {
+        uint64_t bits = 0;
+        for (int c = count - 1; c >= 0; --c)
+            bits = bits << 2 | (values[static_cast<size_t>(c) * m_nN + i] & 3);
+        uint64_t& word = m_vPacked[i * m_nWords + w];
+        word = (word & keep) | bits;
+    }
+    m_bSorted = false;
+}
+
+// Allele 0 of locus l becomes allele 1 and the other way round: 2 - g for
+// every observed genotype.
+void CGenotypeStore::SwapPackedAlleles(int l) {
+    std::swap(m_vvAlleles[l][0], m_vvAlleles[l][1]);
+    const size_t w = static_cast<size_t>(l) / kLociPerWord;
+    const int shift = 2 * (l % kLociPerWord);
+    for (int i = 0; i < m_nN; ++i) {
+        uint64_t& word = m_vPacked[i * m_nWords + w];
+        const int g = static_cast<int>(word >> shift) & 3;
+        if (g != kMissingGenotype)
+            word ^= static_cast<uint64_t>(g ^ (2 - g)) << shift;
+    }
+}
+
+bool CGenotypeStore::CanPack() const {
+    if (m_bPacked)
+        return true;
+    if (m_nA != 2 || m_bWide || empty())
+        return false;
+    for (const INT_VCTR_1D& list : m_vvAlleles)
+        if (list.size() > 2)
+            return false;
+    const size_t rows = static_cast<size_t>(m_nN) * m_nA;
+    for (size_t row = 0; row < rows; row += 2) {
+        const uint8_t* c0 = m_vNarrow.data() + row * m_nL;
+        const uint8_t* c1 = c0 + m_nL;
+        for (int l = 0; l < m_nL; ++l)
+            if ((c0[l] == kNarrowMissing) != (c1[l] == kNarrowMissing))
+                return false;
+    }
+    return true;
+}
+
+void CGenotypeStore::PackFromCopies() {
+    m_nWords = WordsFor(m_nL);
+    m_vPacked.assign(static_cast<size_t>(m_nN) * m_nWords, 0);
+    for (int i = 0; i < m_nN; ++i) {
+        const uint8_t* c0 = m_vNarrow.data() + CopyIndex(i, 0, 0);
+        const uint8_t* c1 = c0 + m_nL;
+        uint64_t* row = m_vPacked.data() + i * m_nWords;
+        for (int l = 0; l < m_nL; ++l) {
+            const uint64_t g = c0[l] == kNarrowMissing ? kMissingGenotype : c0[l] + c1[l];
+            row[l / kLociPerWord] |= g << (2 * (l % kLociPerWord));
+        }
+    }
+    std::vector<uint8_t>().swap(m_vNarrow);
+    m_bPacked = true;
+}
+
+bool CGenotypeStore::Pack() {
+    if (!m_bPacked && CanPack())
+        PackFromCopies();
+    return m_bPacked;
+}
+
+std::vector<uint8_t> CGenotypeStore::ExpandIndices() const {
+    std::vector<uint8_t> out(Copies());
+    uint8_t values[kLociPerWord];
+    for (int i = 0; i < m_nN; ++i) {
+        uint8_t* c0 = out.data() + CopyIndex(i, 0, 0);
+        uint8_t* c1 = c0 + m_nL;
+        const uint64_t* row = Row(i);
+        for (size_t w = 0; w < m_nWords; ++w) {
+            UnpackWord(row[w], values);
+            const int first = static_cast<int>(w) * kLociPerWord;
+            const int last = std::min(m_nL, first + kLociPerWord);
+            for (int l = first; l < last; ++l) {
+                const int g = values[l - first];
+                c0[l] = g == kMissingGenotype ? kNarrowMissing : static_cast<uint8_t>(g >> 1);
+                c1[l] = g == kMissingGenotype ? kNarrowMissing : static_cast<uint8_t>((g + 1) >> 1);
+            }
+        }
+    }
+    return out;
 }

@@ -1,6 +1,8 @@
-// The genotypes of a data set, one byte an allele copy: for every locus the
-// sorted list of the allele codes observed there (its alleles), and for every
-// copy the index of its code in that list, or a missing marker.
+// The genotypes of a data set: for every locus the sorted list of the allele
+// codes observed there (its alleles), and for every copy the index of its
+// code in that list, or a missing marker. Two layouts: one byte an allele
+// copy, or, for diploid data whose every locus has at most two alleles, two
+// bits a genotype (Packed).
 #ifndef BRELO_IO_GENOTYPESTORE_H
 #define BRELO_IO_GENOTYPESTORE_H
 
@@ -22,10 +24,19 @@
 // The codes of the data are kept exactly, missing ones included: a missing
 // copy reads back the negative code it was written with (-1 when none was
 // given), so X[i][a][l] of the data file remains available through Code.
+//
+// Packed layout: individual i is a row of Words() 64-bit words, locus l in
+// bits 2 (l % 32) and 2 (l % 32) + 1 of word l / 32: the genotype value
+// 0 (two copies of allele 0), 1 (one of each: copy 0 carries allele 0, copy 1
+// allele 1), 2 (two copies of allele 1) or kMissingGenotype (both copies
+// missing). Bits past locus L-1 in the last word are 0. Copy-wise reading
+// (Index, Code) gives the copies of that order.
 class CGenotypeStore {
   public:
     static constexpr int kMissing = -1;  // Index of a missing copy
     static constexpr int kMaxAlleles = 65535;
+    static constexpr int kMissingGenotype = 3;  // packed value of a missing genotype
+    static constexpr int kLociPerWord = 32;
 
     CGenotypeStore() = default;
     // Every copy missing, no allele listed; filled by Put, then Finish.
@@ -52,14 +63,49 @@ class CGenotypeStore {
     size_t CopyIndex(int i, int a, int l) const {
         return (static_cast<size_t>(i) * m_nA + a) * m_nL + l;
     }
-    // Bytes an index takes: 1, or 2 once a locus has more than 255 alleles.
-    int BytesPerCopy() const { return m_bWide ? 2 : 1; }
+    // Bytes an index takes: 1, or 2 once a locus has more than 255 alleles
+    // (0 when packed).
+    int BytesPerCopy() const { return m_bPacked ? 0 : m_bWide ? 2 : 1; }
+    // Bytes the genotypes take (the allele lists aside).
+    size_t GenotypeBytes() const;
+
+    // ---- Packed layout
+    // An empty packed store of N diploid individuals and L loci: every
+    // genotype missing, no allele listed; filled by PutLoci, then Finish.
+    static CGenotypeStore Packed(int N, int L);
+    bool IsPacked() const { return m_bPacked; }
+    // Words of a row, and row i (Words() words).
+    size_t Words() const { return m_nWords; }
+    const uint64_t* Row(int i) const {
+        return m_vPacked.data() + static_cast<size_t>(i) * m_nWords;
+    }
+    // Genotype value of individual i at locus l (packed only).
+    int Genotype(int i, int l) const {
+        return static_cast<int>(Row(i)[l / kLociPerWord] >> (2 * (l % kLociPerWord))) & 3;
+    }
+    // True when the store can be packed: A = 2, at most two alleles a
+    // locus, and both copies of every genotype missing or both observed.
+    bool CanPack() const;
+    // Packs the store when it can be (after Finish); returns IsPacked().
+    bool Pack();
+    // The allele slot of code at locus l while the store is filled (a new
+    // code gets the next slot; Finish sorts them).
+    int AddAllele(int l, int code) { return AlleleSlot(l, code); }
+    // Genotypes of count loci first .. first+count-1 (count <= 32, first a
+    // multiple of 32), values[c * N + i] for locus first + c: 0, 1 or 2
+    // copies of the allele of slot 1, or kMissingGenotype.
+    void PutLoci(int first, int count, const uint8_t* values);
 
     // ---- Reading (after Finish)
     // Allele index of a copy (its position in Alleles(l)), kMissing when the
     // copy is missing.
-    int Index(int i, int a, int l) const { return IndexAt(CopyIndex(i, a, l)); }
+    int Index(int i, int a, int l) const {
+        return m_bPacked ? PackedIndex(i, a, l) : IndexAt(CopyIndex(i, a, l));
+    }
     int IndexAt(size_t copy) const {
+        if (m_bPacked)
+            return PackedIndex(static_cast<int>(copy / (static_cast<size_t>(m_nA) * m_nL)),
+                               static_cast<int>(copy / m_nL % m_nA), static_cast<int>(copy % m_nL));
         if (m_bWide) {
             const uint16_t v = m_vWide[copy];
             return v == kWideMissing ? kMissing : v;
@@ -86,9 +132,15 @@ class CGenotypeStore {
 
     // The indices of every copy in copy order, for the loops that read them
     // all: visit(const uint8_t*) or visit(const uint16_t*), the missing
-    // marker being the largest value of the type (MissingMarker).
+    // marker being the largest value of the type (MissingMarker). A packed
+    // store is expanded for the visit into a temporary of one byte a copy:
+    // the sweeps read packed rows in place instead.
     template <class Visit>
     decltype(auto) VisitIndices(Visit&& visit) const {
+        if (m_bPacked) {
+            const std::vector<uint8_t> expanded = ExpandIndices();
+            return visit(expanded.data());
+        }
         return m_bWide ? visit(m_vWide.data()) : visit(m_vNarrow.data());
     }
     template <class T>
@@ -108,6 +160,18 @@ class CGenotypeStore {
     CGenotypeStore SelectLoci(const INT_VCTR_1D& loci) const;
 
   private:
+    int PackedIndex(int i, int a, int l) const {
+        const int g = Genotype(i, l);
+        if (g == kMissingGenotype)
+            return kMissing;
+        return a == 0 ? g >> 1 : (g + 1) >> 1;
+    }
+    std::vector<uint8_t> ExpandIndices() const;
+    void PackFromCopies();
+    // The missing codes of the rows (individuals) of a part.
+    void CopyOtherMissing(const INT_VCTR_1D& rows, CGenotypeStore& part) const;
+    void SwapPackedAlleles(int l);
+
     static constexpr uint8_t kNarrowMissing = std::numeric_limits<uint8_t>::max();
     static constexpr uint16_t kWideMissing = std::numeric_limits<uint16_t>::max();
 
@@ -120,6 +184,9 @@ class CGenotypeStore {
 
     int m_nN = 0, m_nA = 0, m_nL = 0;
     bool m_bWide = false;
+    bool m_bPacked = false;
+    size_t m_nWords = 0;
+    std::vector<uint64_t> m_vPacked;
     bool m_bSorted = true;
     std::vector<uint8_t> m_vNarrow;
     std::vector<uint16_t> m_vWide;

@@ -121,3 +121,78 @@ TEST(GenotypeStoreDeath, ALocusOfMoreThan65535AllelesIsRefused) {
     EXPECT_EXIT_STDOUT(CGenotypeStore::FromCodes(X),
                        "^Locus 1 holds more than 65535 distinct allele codes - CGenotypeStore\n$");
 }
+
+namespace {
+
+// N diploid individuals at L loci of two alleles (codes 3 and 8, met in
+// either order), about one genotype in ten missing (-9 at both copies).
+INT_VCTR_3D RandomDiploidCodes(int N, int L, unsigned seed) {
+    std::srand(seed);
+    INT_VCTR_3D X(N, INT_VCTR_2D(2, INT_VCTR_1D(L)));
+    for (int i = 0; i < N; ++i)
+        for (int l = 0; l < L; ++l) {
+            const bool missing = std::rand() % 10 == 0;
+            for (int a = 0; a < 2; ++a)
+                X[i][a][l] = missing ? -9 : (std::rand() % 2 ? 8 : 3);
+        }
+    return X;
+}
+
+}  // namespace
+
+TEST(GenotypeStore, PackedDiploidBiallelicDataReadsAsItsCopies) {
+    // 37 loci: a row of two words, the second partly used.
+    const INT_VCTR_3D X = RandomDiploidCodes(9, 37, 3);
+    CGenotypeStore packed = CGenotypeStore::FromCodes(X);
+    const CGenotypeStore copies = packed;
+    ASSERT_TRUE(packed.Pack());
+    EXPECT_EQ(packed.Words(), 2u);
+    EXPECT_EQ(packed.GenotypeBytes(), 9u * 16);
+    EXPECT_EQ(packed.AlleleLists(), copies.AlleleLists());
+    for (int i = 0; i < 9; ++i)
+        for (int l = 0; l < 37; ++l) {
+            // The genotype value counts the copies of allele 1; a
+            // heterozygote reads as allele 0 at copy 0.
+            const int j0 = copies.Index(i, 0, l), j1 = copies.Index(i, 1, l);
+            const int g = j0 < 0 ? CGenotypeStore::kMissingGenotype : j0 + j1;
+            EXPECT_EQ(packed.Genotype(i, l), g);
+            EXPECT_EQ(packed.Index(i, 0, l), j0 < 0 ? -1 : g / 2);
+            EXPECT_EQ(packed.Index(i, 1, l), j0 < 0 ? -1 : (g + 1) / 2);
+            EXPECT_EQ(packed.Code(i, 0, l) + packed.Code(i, 1, l),
+                      copies.Code(i, 0, l) + copies.Code(i, 1, l));
+        }
+    // Parts of a packed store are packed and read as the parts of the copies.
+    const INT_VCTR_1D rows = {8, 0, 3}, loci = {36, 2, 31, 32, 0};
+    const CGenotypeStore someRows = packed.SelectIndividuals(rows);
+    const CGenotypeStore someLoci = packed.SelectLoci(loci);
+    EXPECT_TRUE(someRows.IsPacked());
+    EXPECT_TRUE(someLoci.IsPacked());
+    CGenotypeStore rowsOfCopies = copies.SelectIndividuals(rows);
+    CGenotypeStore lociOfCopies = copies.SelectLoci(loci);
+    ASSERT_TRUE(rowsOfCopies.Pack() && lociOfCopies.Pack());
+    EXPECT_EQ(someRows.ToCodes(), rowsOfCopies.ToCodes());
+    EXPECT_EQ(someLoci.ToCodes(), lociOfCopies.ToCodes());
+    EXPECT_EQ(someLoci.AlleleLists(), lociOfCopies.AlleleLists());
+    // The expanded indices of a visit are those of the packed copies.
+    std::vector<int> visited;
+    packed.VisitIndices([&](const auto* index) {
+        for (size_t c = 0; c < packed.Copies(); ++c)
+            visited.push_back(index[c] == 255 ? -1 : index[c]);
+    });
+    for (size_t c = 0; c < packed.Copies(); ++c)
+        ASSERT_EQ(visited[c], packed.IndexAt(c)) << c;
+}
+
+TEST(GenotypeStore, OnlyDiploidDataOfTwoAllelesWithWholeGenotypesIsPacked) {
+    INT_VCTR_3D X = RandomDiploidCodes(4, 5, 1);
+    X[2][1][3] = 5;  // a third allele at locus 3
+    CGenotypeStore third = CGenotypeStore::FromCodes(X);
+    EXPECT_FALSE(third.Pack());
+    EXPECT_EQ(third.BytesPerCopy(), 1);
+    X = RandomDiploidCodes(4, 5, 1);
+    X[1][0][2] = -9;
+    X[1][1][2] = 3;  // one copy missing, the other observed
+    EXPECT_FALSE(CGenotypeStore::FromCodes(X).CanPack());
+    const INT_VCTR_3D haploid = {{{1, 2}}, {{2, 2}}};
+    EXPECT_FALSE(CGenotypeStore::FromCodes(haploid).CanPack());
+}

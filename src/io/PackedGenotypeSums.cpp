@@ -1,0 +1,190 @@
+#include "io/PackedGenotypeSums.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace {
+
+// A byte of a row holds four genotypes. For each byte value, the four
+// loci's allele-1 copies and observed flags, one per byte of a 32-bit word:
+// words of these add up to 127 individuals before a lane may overflow.
+struct SByteLanes {
+    std::array<uint32_t, 256> allele1{}, observed{};
+    SByteLanes() {
+        for (int v = 0; v < 256; ++v)
+            for (int c = 0; c < 4; ++c) {
+                const uint32_t g = (v >> (2 * c)) & 3;
+                if (g == CGenotypeStore::kMissingGenotype)
+                    continue;
+                allele1[v] |= g << (8 * c);
+                observed[v] |= 1u << (8 * c);
+            }
+    }
+};
+
+const SByteLanes& Lanes() {
+    static const SByteLanes lanes;
+    return lanes;
+}
+
+constexpr int kLaneCapacity = 127;  // individuals a lane of 8 bits holds
+
+const uint8_t* RowBytes(const CGenotypeStore& X, int i) {
+    return reinterpret_cast<const uint8_t*>(X.Row(i));
+}
+
+// Adds the lanes of group k to the counts and clears them.
+void FlushLanes(uint32_t* a1, uint32_t* ob, int nBytes, int firstLocus, int L, int* observed,
+                int* allele1) {
+    for (int b = 0; b < nBytes; ++b) {
+        const int l0 = firstLocus + 4 * b;
+        for (int c = 0; c < 4 && l0 + c < L; ++c) {
+            allele1[l0 + c] += (a1[b] >> (8 * c)) & 255;
+            observed[l0 + c] += (ob[b] >> (8 * c)) & 255;
+        }
+        a1[b] = 0;
+        ob[b] = 0;
+    }
+}
+
+// Loci per block of the sums: the byte tables of a block (64 bytes x 256
+// values x K) stay in the cache while every individual reads them.
+constexpr int kBytesPerBlock = 64;
+
+// table4[(b * 256 + v) * K + k]: the sum of the values of the four loci of
+// byte b of the block for the byte value v.
+void BuildByteTables(const double* table, int K, int firstLocus, int nBytes, int L,
+                     double* table4) {
+    for (int b = 0; b < nBytes; ++b) {
+        double* out = table4 + static_cast<size_t>(b) * 256 * K;
+        std::fill(out, out + 256 * K, 0.0);
+        for (int c = 0; c < 4; ++c) {
+            const int l = firstLocus + 4 * b + c;
+            if (l >= L)
+                break;
+            const double* t = table + static_cast<size_t>(l) * 4 * K;
+            for (int v = 0; v < 256; ++v) {
+                const double* tg = t + ((v >> (2 * c)) & 3) * K;
+                for (int k = 0; k < K; ++k)
+                    out[v * K + k] += tg[k];
+            }
+        }
+    }
+}
+
+template <int KK>
+void SumRowsFixedK(const CGenotypeStore& X, const double* table4, int byte0, int nBytes,
+                   int firstRow, int lastRow, double* out) {
+    for (int i = firstRow; i < lastRow; ++i) {
+        const uint8_t* bytes = RowBytes(X, i) + byte0;
+        double acc[KK] = {};
+        for (int b = 0; b < nBytes; ++b) {
+            const double* t = table4 + (static_cast<size_t>(b) * 256 + bytes[b]) * KK;
+            for (int k = 0; k < KK; ++k)
+                acc[k] += t[k];
+        }
+        double* o = out + static_cast<size_t>(i - firstRow) * KK;
+        for (int k = 0; k < KK; ++k)
+            o[k] += acc[k];
+    }
+}
+
+void SumRowsAnyK(const CGenotypeStore& X, const double* table4, int K, int byte0, int nBytes,
+                 int firstRow, int lastRow, double* out) {
+    for (int i = firstRow; i < lastRow; ++i) {
+        const uint8_t* bytes = RowBytes(X, i) + byte0;
+        double* o = out + static_cast<size_t>(i - firstRow) * K;
+        for (int b = 0; b < nBytes; ++b) {
+            const double* t = table4 + (static_cast<size_t>(b) * 256 + bytes[b]) * K;
+            for (int k = 0; k < K; ++k)
+                o[k] += t[k];
+        }
+    }
+}
+
+void SumRows(const CGenotypeStore& X, const double* table4, int K, int byte0, int nBytes,
+             int firstRow, int lastRow, double* out) {
+    switch (K) {
+        case 1:
+            return SumRowsFixedK<1>(X, table4, byte0, nBytes, firstRow, lastRow, out);
+        case 2:
+            return SumRowsFixedK<2>(X, table4, byte0, nBytes, firstRow, lastRow, out);
+        case 3:
+            return SumRowsFixedK<3>(X, table4, byte0, nBytes, firstRow, lastRow, out);
+        case 4:
+            return SumRowsFixedK<4>(X, table4, byte0, nBytes, firstRow, lastRow, out);
+        case 5:
+            return SumRowsFixedK<5>(X, table4, byte0, nBytes, firstRow, lastRow, out);
+        case 6:
+            return SumRowsFixedK<6>(X, table4, byte0, nBytes, firstRow, lastRow, out);
+        case 8:
+            return SumRowsFixedK<8>(X, table4, byte0, nBytes, firstRow, lastRow, out);
+        default:
+            return SumRowsAnyK(X, table4, K, byte0, nBytes, firstRow, lastRow, out);
+    }
+}
+
+}  // namespace
+
+SWordRange AllWords(const CGenotypeStore& X) {
+    return {0, static_cast<int>(X.Words())};
+}
+
+void CountPackedAlleles(const CGenotypeStore& X, const int* group, int K, SWordRange range,
+                        int* observed, int* allele1, std::vector<uint32_t>& work) {
+    const int L = X.L();
+    const int firstLocus = range.firstWord * CGenotypeStore::kLociPerWord;
+    const int lastLocus = std::min(range.lastWord * CGenotypeStore::kLociPerWord, L);
+    for (int k = 0; k < K; ++k) {
+        std::fill(observed + static_cast<size_t>(k) * L + firstLocus,
+                  observed + static_cast<size_t>(k) * L + lastLocus, 0);
+        std::fill(allele1 + static_cast<size_t>(k) * L + firstLocus,
+                  allele1 + static_cast<size_t>(k) * L + lastLocus, 0);
+    }
+    const int byte0 = range.firstWord * 8;
+    const int nBytes = (range.lastWord - range.firstWord) * 8;
+    if (nBytes <= 0)
+        return;
+    // Lanes of each group: allele-1 words then observed words, and the
+    // individuals added since their last flush.
+    work.assign(static_cast<size_t>(K) * 2 * nBytes + K, 0);
+    uint32_t* pending = work.data() + static_cast<size_t>(K) * 2 * nBytes;
+    const SByteLanes& lanes = Lanes();
+    const auto flush = [&](int k) {
+        uint32_t* a1 = work.data() + static_cast<size_t>(k) * 2 * nBytes;
+        FlushLanes(a1, a1 + nBytes, nBytes, firstLocus, L, observed + static_cast<size_t>(k) * L,
+                   allele1 + static_cast<size_t>(k) * L);
+        pending[k] = 0;
+    };
+    for (int i = 0; i < X.N(); ++i) {
+        const int k = group[i];
+        if (k < 0)
+            continue;
+        const uint8_t* bytes = RowBytes(X, i) + byte0;
+        uint32_t* a1 = work.data() + static_cast<size_t>(k) * 2 * nBytes;
+        uint32_t* ob = a1 + nBytes;
+        for (int b = 0; b < nBytes; ++b) {
+            a1[b] += lanes.allele1[bytes[b]];
+            ob[b] += lanes.observed[bytes[b]];
+        }
+        if (++pending[k] == kLaneCapacity)
+            flush(k);
+    }
+    for (int k = 0; k < K; ++k)
+        if (pending[k] > 0)
+            flush(k);
+}
+
+void SumPackedGenotypeValues(const CGenotypeStore& X, const double* table, int K, int firstRow,
+                             int lastRow, double* out, std::vector<double>& work) {
+    std::fill(out, out + static_cast<size_t>(lastRow - firstRow) * K, 0.0);
+    const int L = X.L();
+    const int totalBytes = static_cast<int>(X.Words()) * 8;
+    work.resize(static_cast<size_t>(kBytesPerBlock) * 256 * K);
+    for (int byte0 = 0; byte0 < totalBytes && 4 * byte0 < L; byte0 += kBytesPerBlock) {
+        const int nBytes = std::min(kBytesPerBlock, (L - 4 * byte0 + 3) / 4);
+        BuildByteTables(table, K, 4 * byte0, nBytes, L, work.data());
+        SumRows(X, work.data(), K, byte0, nBytes, firstRow, lastRow, out);
+    }
+}
