@@ -36,7 +36,8 @@ int RunBreloAdm(int argc, const char* const* argv) {
     SummariseChain(opt, setup, chain, est);
     WriteAdmResults(opt, setup, prior, chain, est);
     FreeRNG(rng);
-    PrintRunTime(setup.s_clock);
+    // The whole run, the reading of the data included.
+    PrintRunTime(record.cpuStart);
     record.seed = setup.seed;
     if (!SaveRunTable(record, opt.FOFN + kRunTableSuffix))
         ExitProgram(1);

@@ -7,6 +7,7 @@
 
 #include "core/MiscUtilities.h"
 #include "io/GenepopReader.h"
+#include "io/PlinkReader.h"
 #include "io/VcfReader.h"
 
 namespace {
@@ -18,8 +19,13 @@ const char* const kFormatUsage[] = {
     "-fgenepop: the data file F is a GENEPOP file (2- or 3-digit alleles, 0 = missing);",
     "         ids are the names before the comma; <prefix>labels.txt gets the Pop block",
     "         number of each individual",
+    "-fplink: the data file F is a PLINK binary fileset F.bed, F.bim, F.fam (-FF or",
+    "         -FF.bed; SNP-major .bed): N and L come from the files, A = 2; allele codes",
+    "         are 0 for the .bim's second allele, 1 for its first; ids are the .fam's",
+    "         individual ids; <prefix>labels.txt gets the family number of each",
+    "         individual when the family ids group them",
     "-C<file>: table of ids with the reference flag, covariates and coordinates of a",
-    "         -fvcf or -fgenepop file (header line; columns id, ref, x, y, then the",
+    "         -fvcf, -fgenepop or -fplink file (header line; columns id, ref, x, y, then the",
     "         qualitative and the quantitative covariates)",
 };
 
@@ -51,6 +57,8 @@ bool ParseInputOption(const char* arg, SInputOptions& input) {
             input.format = EInputFormat::Vcf;
         else if (name == "genepop")
             input.format = EInputFormat::Genepop;
+        else if (name == "plink")
+            input.format = EInputFormat::Plink;
         else
             return false;  // an unknown option, for the program to name
         return true;
@@ -77,6 +85,8 @@ std::string FormatName(EInputFormat format) {
             return "-fvcf";
         case EInputFormat::Genepop:
             return "-fgenepop";
+        case EInputFormat::Plink:
+            return "-fplink";
         default:
             return "the ordinary layout";
     }
@@ -105,7 +115,14 @@ SKeptTable& KeptTable() {
 }  // namespace
 
 SGenotypeTable ReadGenotypeTable(EInputFormat format, const std::string& File) {
-    return format == EInputFormat::Vcf ? ReadVcf(File) : ReadGenepop(File);
+    switch (format) {
+        case EInputFormat::Vcf:
+            return ReadVcf(File);
+        case EInputFormat::Plink:
+            return ReadPlink(File);
+        default:
+            return ReadGenepop(File);
+    }
 }
 
 SGenotypeTable TakeGenotypeTable(EInputFormat format, const std::string& File) {

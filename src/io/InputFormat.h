@@ -1,6 +1,7 @@
 // The input formats both programs read besides their ordinary layout, chosen
-// on the command line: -fvcf (VCF or BCF) and -fgenepop (GENEPOP), with
-// -C<file> for the coordinates and covariates such files do not carry.
+// on the command line: -fvcf (VCF or BCF), -fgenepop (GENEPOP) and -fplink
+// (PLINK .bed/.bim/.fam), with -C<file> for the coordinates and covariates
+// such files do not carry.
 #ifndef BRELO_IO_INPUTFORMAT_H
 #define BRELO_IO_INPUTFORMAT_H
 
@@ -9,7 +10,7 @@
 
 #include "io/GenotypeTable.h"
 
-enum class EInputFormat { Ordinary, Vcf, Genepop };
+enum class EInputFormat { Ordinary, Vcf, Genepop, Plink };
 
 struct SInputOptions {
     EInputFormat format = EInputFormat::Ordinary;  // -f
@@ -17,7 +18,7 @@ struct SInputOptions {
     bool HasFormat() const { return format != EInputFormat::Ordinary; }
 };
 
-// Reads arg when it is -f<name> (vcf, bcf or genepop, in any case) or
+// Reads arg when it is -f<name> (vcf, bcf, genepop or plink, in any case) or
 // -C<file>, and returns true; false for any other option, a format name it
 // does not know included (the program refuses it as an unknown option). An
 // empty -C is refused (one line, exit status 1).
@@ -27,7 +28,7 @@ bool ParseInputOption(const char* arg, SInputOptions& input);
 // -A and -L then come from the file and may be left out.
 bool NamesInputFormat(int argc, const char* const* argv);
 
-// "-fvcf", "-fgenepop" or "the ordinary layout", for messages.
+// "-fvcf", "-fgenepop", "-fplink" or "the ordinary layout", for messages.
 std::string FormatName(EInputFormat format);
 
 // A program's usage lines followed by those of -f and -C (both programs end

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/BreloCli.h"
+#include "io/PlinkWriter.h"
 #include "io/VcfWriter.h"
 
 namespace {
@@ -223,6 +224,58 @@ TEST(InputFormatsCli, BreloAdmGivesTheSameProportionsFromEveryFormat) {
     EXPECT_EQ(Read(dir + "/sim.genQ.txt"), q);
     EXPECT_EQ(Read(dir + "/sim.vcf.gzbetaHat.txt"), Read(dir + "/full.txtbetaHat.txt"));
     EXPECT_TRUE(FileExists(dir + "/sim.genlabels.txt"));
+}
+
+namespace {
+
+// The biallelic loci of the simulation as a PLINK fileset and as a VCF of
+// the same calls (REF the .bim's second allele, some heterozygotes written
+// 1|0), with the side table.
+std::string SnpFolder(const std::string& name) {
+    const std::string dir = FreshFolder("formats_" + name);
+    SSimulated s = Simulate();
+    std::vector<std::vector<int>> dosage;
+    std::vector<std::string> lines;
+    for (int l = 0; l < SSimulated::L; ++l) {
+        if (l % 10 == 0)
+            continue;
+        std::vector<int> row;
+        std::vector<std::string> gts;
+        for (int i = 0; i < SSimulated::N; ++i) {
+            const bool missing = s.At(i, 0, l) < 0 || s.At(i, 1, l) < 0;
+            const int d = missing ? -1 : s.At(i, 0, l) + s.At(i, 1, l);
+            row.push_back(d);
+            gts.push_back(d < 0 ? "./." : d == 0 ? "0/0" : d == 2 ? "1/1" : i % 2 ? "1|0" : "0/1");
+        }
+        dosage.push_back(row);
+        lines.push_back(VariantLine(100 * (l + 1), "G", gts));
+    }
+    WritePlink(dir + "/snps", std::vector<std::string>(s.ids.size(), "0"), s.ids, dosage);
+    EXPECT_TRUE(WriteVariants(dir + "/snps.vcf", "w", s.ids, lines));
+    WriteSideTable(s, dir + "/side.txt");
+    return dir;
+}
+
+}  // namespace
+
+TEST(InputFormatsCli, BothProgramsGiveTheSameResultsFromPlinkAndVcf) {
+    const std::string dir = SnpFolder("plink");
+    RunOk("brelo", dir, "-Fsnps.vcf -fvcf -T-1" + kBrelo);
+    RunOk("brelo", dir, "-Fsnps.bed -fplink -T-1 -orunb" + kBrelo);
+    const std::string q = Read(dir + "/snps.vcfQ.txt");
+    ASSERT_NE(q.find("ind40\t"), std::string::npos) << q;
+    EXPECT_EQ(Read(dir + "/snps.bed_RUNb_Q.txt"), q);
+    RunOk("breloAdm", dir, "-Fsnps.vcf -fvcf -Cside.txt" + kAdm);
+    RunOk("breloAdm", dir, "-Fsnps -fplink -Cside.txt -orunb" + kAdm);
+    const std::string qa = Read(dir + "/snps.vcfQ.txt");
+    ASSERT_FALSE(qa.empty());
+    EXPECT_EQ(Read(dir + "/snps_RUNb_Q.txt"), qa);
+    EXPECT_EQ(Read(dir + "/snps_RUNb_betaHat.txt"), Read(dir + "/snps.vcfbetaHat.txt"));
+    // The .fam's family ids are all 0: no group labels.
+    EXPECT_FALSE(FileExists(dir + "/snps_RUNb_labels.txt"));
+    const SCliResult major = RunProgramIn("brelo", dir, "-Fnone -fplink -T-1" + kBrelo);
+    EXPECT_EQ(major.status, 1);
+    EXPECT_NE(major.output.find("Cannot open file none.fam"), std::string::npos) << major.output;
 }
 
 TEST(InputFormatsCli, BadFilesAndOptionsAreRefusedInOneLine) {
