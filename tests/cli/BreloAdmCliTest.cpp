@@ -166,7 +166,7 @@ TEST(BreloAdmCli, UnknownOptionsAreNamed) {
     const std::vector<std::pair<std::string, std::string>> nearest = {
         {"-jointly", "are -joint1, -joint0 and -j<y|n> (breloAdm --help lists them all)."},
         {"-qdraws", "are -qdraw, -qmove1 and -qmove0 "},
-        {"-foo", "are -fvcf and -fgenepop"},
+        {"-foo", "are -fvcf, -fplink and -fgenepop"},
         {"-spz", " -sp<y|n>"},
         {"-upyes", " -up<y|n>"}};
     for (const auto& [bad, shown] : nearest) {

@@ -57,7 +57,7 @@ TEST(BreloDriverCli, RefusedCommandLinesExitWithStatusOneAndWriteNothing) {
     EXPECT_EQ(foo.status, 1);
     EXPECT_TRUE(Contains(foo.output,
                          "Unknown Option - -foo: the nearest known options are "
-                         "-fvcf and -fgenepop"))
+                         "-fvcf, -fplink and -fgenepop"))
         << foo.output;
     for (const char* bad : {"-refs", "-jkx", "-zgibbs", "-spyes"}) {
         SCliResult r = RunBreloIn(dir, kSim + kShort + "-K2 -T0 " + bad);

@@ -306,7 +306,8 @@ TEST(InputFormatsCli, BadFilesAndOptionsAreRefusedInOneLine) {
         {"brelo", "-Fbad.gen -fgenepop -T-1" + kBrelo,
          "bad.gen, line 5: individual b has 1 genotypes where the locus list names 2"},
         {"brelo", "-Fplain.txt -fstructure -T-1" + kBrelo,
-         "Unknown Option - -fstructure: the nearest known options are -fvcf and -fgenepop"},
+         "Unknown Option - -fstructure: the nearest known options are -fvcf, -fgenepop and "
+         "-fplink"},
         {"breloAdm", "-Fsim.bcf -fvcf" + kAdm, "A -fvcf file holds no coordinates (-T1)"},
         {"breloAdm", "-Fsim.bcf -fvcf -Cside.txt -c1" + kAdm,
          "The option -c describes the ordinary layout"},
