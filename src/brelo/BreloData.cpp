@@ -96,6 +96,7 @@ double TraceValuesPerSweep(int K, int beta_length) {
 }
 
 void LoadInvocationData(const SBreloOptions& opts, SLoadedData& loaded) {
+    loaded.readStart = std::chrono::system_clock::now();
     LoadDataSet(MakeLayout(opts), loaded.set);
     const CDataSet& all = loaded.set;
     const int beta_length = all.Xtild.empty() ? 0 : static_cast<int>(all.Xtild[0].size());

@@ -4,6 +4,7 @@
 #ifndef BRELO_BRELO_BRELODATA_H
 #define BRELO_BRELO_BRELODATA_H
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,10 @@ struct SBreloData {
 struct SLoadedData {
     CDataSet set;
     bool lastUse = false;
+    // When the reading began; the first run to use the data counts it in its
+    // run time.
+    std::chrono::system_clock::time_point readStart = std::chrono::system_clock::now();
+    bool readingCounted = false;
     SGenotypeCounts Counts() const { return {set.X.N(), set.X.A(), set.X.L()}; }
 };
 

@@ -215,10 +215,10 @@ namespace {
 // individuals labelled z[i] = k, from the packed genotypes of X (loci of
 // offset).
 void CountPackedCopies(const CGenotypeStore& X, const int* z, int K, const int* offset, int stride,
-                       SPackedWork& work, int* counts) {
+                       SPackedWork& work, int* counts, CThreadPool* pool) {
     const int L = X.L();
-    CountPackedAlleles(X, z, K, AllWords(X), work.observedCounts.data(), work.allele1Counts.data(),
-                       work.countWork);
+    CountPackedAlleles(X, z, K, work.observedCounts.data(), work.allele1Counts.data(),
+                       work.countWork, pool);
     for (int k = 0; k < K; ++k)
         for (int l = 0; l < L; ++l) {
             const size_t kl = static_cast<size_t>(k) * L + l;
@@ -239,7 +239,7 @@ void CountAlleles(const SBreloChain& c, SBreloReplica& r) {
     const size_t AL = static_cast<size_t>(c.A) * c.L;
     if (c.data.X.IsPacked()) {
         CountPackedCopies(c.data.X, r.spSweep.z.data(), c.K, c.offset.data(), c.stride, r.packed,
-                          r.n.data());
+                          r.n.data(), c.pool);
         return;
     }
     c.data.X.VisitIndices([&](const auto* index) {
@@ -270,21 +270,29 @@ void UpdateAlleleFrequencies(const SBreloChain& c, SBreloReplica& r, gsl_rng*& r
 
 // Stored slot by slot, the K clusters side by side, so that the likelihoods
 // of one copy in every cluster are read together. The missing slot stays 0.
-void UpdateLogFrequencies(const SBreloChain& c, SBreloReplica& r) {
-    for (int k = 0; k < c.K; ++k)
-        for (int l = 0; l < c.L; ++l)
-            for (int j = 0; j < c.J[l]; ++j)
-                r.logp[static_cast<size_t>(c.offset[l] + j) * c.K + k] =
-                    GuardedLog(r.spSweep.p[k][l][j]);
-    if (c.data.X.IsPacked())
-        UpdateGenotypeLogs(c, r);
+namespace {
+
+// Loci a task of the per-locus steps takes.
+constexpr int kLociPerTask = 4096;
+
+// body(first, last) over the loci 0..L-1 in blocks of kLociPerTask, on the
+// run's threads: each locus is written by one block alone.
+template <class Body>
+void ForLocusBlocks(const SBreloChain& c, int L, const Body& body) {
+    const int blocks = (L + kLociPerTask - 1) / kLociPerTask;
+    if (c.pool == nullptr || blocks <= 1) {
+        body(0, L);
+        return;
+    }
+    c.pool->ParallelFor(
+        blocks, [&](int b) { body(b * kLociPerTask, std::min(L, (b + 1) * kLociPerTask)); });
 }
 
 // Packed genotypes: the log-likelihood of genotype value g (copies of
-// allele 1) at each locus, 0 for a missing one.
-void UpdateGenotypeLogs(const SBreloChain& c, SBreloReplica& r) {
+// allele 1) at loci first..last-1, 0 for a missing one.
+void UpdateGenotypeLogs(const SBreloChain& c, SBreloReplica& r, int first, int last) {
     const int K = c.K;
-    for (int l = 0; l < c.L; ++l) {
+    for (int l = first; l < last; ++l) {
         double* t = &r.genotypeLog[static_cast<size_t>(l) * 4 * K];
         std::fill(t, t + 4 * K, 0.0);
         if (c.J[l] == 0)
@@ -299,6 +307,25 @@ void UpdateGenotypeLogs(const SBreloChain& c, SBreloReplica& r) {
             }
         }
     }
+}
+
+}  // namespace
+
+void UpdateLogFrequencies(const SBreloChain& c, SBreloReplica& r) {
+    const bool packed = c.data.X.IsPacked();
+    ForLocusBlocks(c, c.L, [&](int first, int last) {
+        for (int k = 0; k < c.K; ++k)
+            for (int l = first; l < last; ++l)
+                for (int j = 0; j < c.J[l]; ++j)
+                    r.logp[static_cast<size_t>(c.offset[l] + j) * c.K + k] =
+                        GuardedLog(r.spSweep.p[k][l][j]);
+        if (packed)
+            UpdateGenotypeLogs(c, r, first, last);
+    });
+}
+
+void UpdateGenotypeLogs(const SBreloChain& c, SBreloReplica& r) {
+    UpdateGenotypeLogs(c, r, 0, c.L);
 }
 
 namespace {
@@ -386,7 +413,7 @@ void UpdateGenotypeLikelihoods(const SBreloChain& c, SBreloReplica& r) {
     if (c.data.X.IsPacked()) {
         SPackedWork& w = r.packed;
         SumPackedGenotypeValues(c.data.X, r.genotypeLog.data(), c.K, 0, c.N, w.logprFlat.data(),
-                                w.sumWork);
+                                w.sumWork, c.pool);
         for (int i = 0; i < c.N; ++i)
             std::copy_n(&w.logprFlat[static_cast<size_t>(i) * c.K], c.K, r.logpr[i].data());
     } else {
@@ -923,7 +950,7 @@ double ValidateOnIndividuals(SBreloChain& c, const SBreloReplica& r, gsl_rng*& r
     if (c.data.XsameLoci.IsPacked()) {
         SPackedWork& w = c.packedValid;
         SumPackedGenotypeValues(c.data.XsameLoci, r.genotypeLog.data(), c.K, 0, c.NV,
-                                w.logprFlat.data(), w.sumWork);
+                                w.logprFlat.data(), w.sumWork, c.pool);
         for (int i = 0; i < c.NV; ++i)
             L += w.logprFlat[static_cast<size_t>(i) * c.K + c.validClass[i]];
         return L;
@@ -948,7 +975,7 @@ double ValidateOnLoci(SBreloChain& c, const SBreloReplica& r) {
     const size_t ALV = static_cast<size_t>(c.A) * c.LV;
     if (c.data.XnewLoci.IsPacked())
         CountPackedCopies(c.data.XnewLoci, r.spSweep.z.data(), c.K, c.offsetValid.data(),
-                          c.strideValid, c.packedValid, c.nValid.data());
+                          c.strideValid, c.packedValid, c.nValid.data(), c.pool);
     else
         c.data.XnewLoci.VisitIndices([&](const auto* index) {
             for (int i = 0; i < c.N; ++i)
@@ -1193,6 +1220,12 @@ bool brelo(int argc, char** argv, std::string run, std::ofstream& ofsCriteria,
     const SGenotypeCounts counts = loaded ? loaded->Counts() : SGenotypeCounts();
     ParseBreloOptions(argc, argv, opts, loaded ? &counts : nullptr);
     SRunRecord record = StartRunRecord(argc, argv, MakeInputPath(opts.FoI, opts.F));
+    // The data were read before this run began: the first run that uses
+    // them counts the reading in its time.
+    if (loaded && !loaded->readingCounted) {
+        record.start = loaded->readStart;
+        loaded->readingCounted = true;
+    }
     if (opts.bbase)
         std::cout << "Individuals chosen by user will be assigned to the reference cluster"
                   << std::endl;
@@ -1217,6 +1250,7 @@ bool brelo(int argc, char** argv, std::string run, std::ofstream& ofsCriteria,
         std::cout << "Replica exchange: " << opts.replicas << " replicas on " << threads
                   << (threads > 1 ? " threads" : " thread") << std::endl;
     CThreadPool pool(threads);
+    chain.pool = &pool;
     CReplicaGenerators rngs(rng, record.seed, opts.replicas);
     if (!RunChain(chain, pool, rngs)) {
         FreeRNG(rng);
@@ -1229,7 +1263,7 @@ bool brelo(int argc, char** argv, std::string run, std::ofstream& ofsCriteria,
                                                         bFIT ? trainingConfig.name : std::string());
     FreeRNG(rng);
     // The whole run, the reading of the data included.
-    PrintRunTime(record.cpuStart);
+    PrintRunTime(record.start);
     if (!SaveRunTable(record, FOFN + kRunTableSuffix))
         ExitProgram(1);
     WarnIfNotConverged(diagnostics);

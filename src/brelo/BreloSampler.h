@@ -17,6 +17,7 @@
 #include "brelo/BreloResults.h"
 #include "core/Diagnostics.h"
 #include "core/ReplicaExchange.h"
+#include "core/ThreadPool.h"
 #include "core/VectorUtilities.h"
 #include "io/ManipVector.h"
 
@@ -126,6 +127,9 @@ struct SBreloChain {
     // that keeps which one stands on the rung of power 1.
     std::vector<SBreloReplica> replicas;
     std::unique_ptr<CReplicaExchange> exchange;
+    // The run's threads (-t), shared by the replicas and the blocks of loci
+    // inside a sweep; null: the caller alone.
+    CThreadPool* pool = nullptr;
 
     // Sums over the kept sweeps of the reported state.
     CSweepParams spAverage;

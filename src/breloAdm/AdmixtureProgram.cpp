@@ -37,7 +37,7 @@ int RunBreloAdm(int argc, const char* const* argv) {
     WriteAdmResults(opt, setup, prior, chain, est);
     FreeRNG(rng);
     // The whole run, the reading of the data included.
-    PrintRunTime(record.cpuStart);
+    PrintRunTime(record.start);
     record.seed = setup.seed;
     if (!SaveRunTable(record, opt.FOFN + kRunTableSuffix))
         ExitProgram(1);

@@ -35,8 +35,9 @@ void PrintSweepProgress(int sweepsDone, int numOfDigits) {
     std::cout << line.str() << std::endl;
 }
 
-void PrintRunTime(clock_t start) {
-    double seconds = static_cast<double>(clock() - start) / CLOCKS_PER_SEC;
+void PrintRunTime(std::chrono::system_clock::time_point start) {
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::system_clock::now() - start).count();
     std::ostringstream line;
     line << (IsBreloAdm() ? "This run took " : "This run takes ") << std::fixed
          << std::setprecision(3) << seconds << " seconds to complete on this computer.";

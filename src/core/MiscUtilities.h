@@ -3,6 +3,7 @@
 #ifndef BRELO_CORE_MISCUTILITIES_H
 #define BRELO_CORE_MISCUTILITIES_H
 
+#include <chrono>
 #include <cstddef>
 #include <ctime>
 #include <fstream>
@@ -15,11 +16,11 @@ int NumOfDigits(int TotalSweep);
 // to numOfDigits followed by " sweeps completed." on standard output.
 void PrintSweepProgress(int sweepsDone, int numOfDigits);
 
-// Prints the processor time since start: "This run takes " (brelo) or
-// "This run took " (breloAdm), seconds with 3 decimals,
-// " seconds to complete on this computer.", then one line end (brelo) or
-// three (breloAdm).
-void PrintRunTime(clock_t start);
+// Prints the time elapsed since start (wall clock: the threads of a run
+// do not add up): "This run takes " (brelo) or "This run took " (breloAdm),
+// seconds with 3 decimals, " seconds to complete on this computer.", then
+// one line end (brelo) or three (breloAdm).
+void PrintRunTime(std::chrono::system_clock::time_point start);
 
 // FoI + "/" + F, or F when FoI is empty.
 std::string MakeInputPath(const std::string& FoI, const std::string& F);

@@ -1,5 +1,6 @@
 #include "io/AlleleCountFeatures.h"
 
+#include <algorithm>
 #include <iostream>
 #include <numeric>
 
@@ -103,11 +104,29 @@ INT_VCTR_1D KMeansStartLabels(const CGenotypeStore& X, int K, const gsl_rng* rng
     return KMeansStartLabels(X, AllRows(X), K, rng);
 }
 
+INT_VCTR_1D KMeansLoci(size_t individuals, int L, size_t maxGenotypes) {
+    const size_t n = std::max<size_t>(individuals, 1);
+    const size_t keep = std::max<size_t>(maxGenotypes / n, 1);
+    if (L <= 0 || static_cast<size_t>(L) <= keep)
+        return {};
+    INT_VCTR_1D loci(keep);
+    for (size_t m = 0; m < keep; ++m)
+        loci[m] = static_cast<int>(m * static_cast<size_t>(L) / keep);
+    return loci;
+}
+
 INT_VCTR_1D KMeansStartLabels(const CGenotypeStore& X, const INT_VCTR_1D& rows, int K,
-                              const gsl_rng* rng) {
-    const SKMeansResult res = KMeans(AlleleCountFeatures(X, rows), K, KMEANS_START_RUNS, rng);
-    std::cout << "Starting labels from k-means of the allele counts (best of " << KMEANS_START_RUNS
-              << " runs), cluster sizes:";
+                              const gsl_rng* rng, size_t maxGenotypes) {
+    // Large data sets: the k-means of an evenly spaced sample of the loci,
+    // so that the counts it holds stay a bounded size.
+    const INT_VCTR_1D loci = KMeansLoci(rows.size(), X.L(), maxGenotypes);
+    const SSparseRows features =
+        loci.empty() ? AlleleCountFeatures(X, rows) : AlleleCountFeatures(X.SelectLoci(loci), rows);
+    const SKMeansResult res = KMeans(features, K, KMEANS_START_RUNS, rng);
+    std::cout << "Starting labels from k-means of the allele counts";
+    if (!loci.empty())
+        std::cout << " at " << loci.size() << " of the " << X.L() << " loci, evenly spaced";
+    std::cout << " (best of " << KMEANS_START_RUNS << " runs), cluster sizes:";
     for (int size : res.sizes)
         std::cout << " " << size;
     std::cout << std::endl;

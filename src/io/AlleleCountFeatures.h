@@ -5,6 +5,8 @@
 
 #include <gsl/gsl_rng.h>
 
+#include <cstddef>
+
 #include "core/KMeans.h"
 #include "core/VectorUtilities.h"
 #include "io/GenotypeStore.h"
@@ -18,14 +20,25 @@
 SSparseRows AlleleCountFeatures(const CGenotypeStore& X);
 SSparseRows AlleleCountFeatures(const CGenotypeStore& X, const INT_VCTR_1D& rows);
 
+// Genotypes (individuals x loci) the k-means start describes at most: beyond
+// that it clusters the individuals on an evenly spaced sample of the loci
+// (the printed line says how many).
+constexpr size_t KMEANS_MAX_GENOTYPES = 2000000;
+
 // Starting labels 0..K-1 of the individuals of X (or of rows): k-means of
 // their allele counts, best of 10 runs, every draw from rng (so the printed
 // seed repeats them). Prints one line with the sizes of the clusters.
+// Past KMEANS_MAX_GENOTYPES genotypes, the loci of KMeansLoci alone.
 INT_VCTR_1D KMeansStartLabels(const CGenotypeStore& X, int K, const gsl_rng* rng);
 INT_VCTR_1D KMeansStartLabels(const CGenotypeStore& X, const INT_VCTR_1D& rows, int K,
-                              const gsl_rng* rng);
+                              const gsl_rng* rng, size_t maxGenotypes = KMEANS_MAX_GENOTYPES);
 
 // Runs of k-means behind the starting labels.
 constexpr int KMEANS_START_RUNS = 10;
+
+// The loci of that sample for individuals x L genotypes: empty when every
+// locus fits, else floor(m L / M) for m = 0..M-1, M = maxGenotypes /
+// individuals (at least 1).
+INT_VCTR_1D KMeansLoci(size_t individuals, int L, size_t maxGenotypes);
 
 #endif

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstring>
 
+#include "core/ThreadPool.h"
+
 namespace {
 
 // A byte of a row holds four genotypes. For each byte value, the four
@@ -90,16 +92,22 @@ void SumRowsFixedK(const CGenotypeStore& X, const double* table4, int byte0, int
     }
 }
 
+// As SumRowsFixedK: the sum of the block from 0, then added to out (the
+// parallel form relies on that order).
 void SumRowsAnyK(const CGenotypeStore& X, const double* table4, int K, int byte0, int nBytes,
                  int firstRow, int lastRow, double* out) {
+    std::vector<double> acc(K);
     for (int i = firstRow; i < lastRow; ++i) {
         const uint8_t* bytes = RowBytes(X, i) + byte0;
-        double* o = out + static_cast<size_t>(i - firstRow) * K;
+        std::fill(acc.begin(), acc.end(), 0.0);
         for (int b = 0; b < nBytes; ++b) {
             const double* t = table4 + (static_cast<size_t>(b) * 256 + bytes[b]) * K;
             for (int k = 0; k < K; ++k)
-                o[k] += t[k];
+                acc[k] += t[k];
         }
+        double* o = out + static_cast<size_t>(i - firstRow) * K;
+        for (int k = 0; k < K; ++k)
+            o[k] += acc[k];
     }
 }
 
@@ -186,5 +194,73 @@ void SumPackedGenotypeValues(const CGenotypeStore& X, const double* table, int K
         const int nBytes = std::min(kBytesPerBlock, (L - 4 * byte0 + 3) / 4);
         BuildByteTables(table, K, 4 * byte0, nBytes, L, work.data());
         SumRows(X, work.data(), K, byte0, nBytes, firstRow, lastRow, out);
+    }
+}
+
+namespace {
+
+// Words a block of the parallel counts takes (256 loci).
+constexpr int kCountWordsPerBlock = 8;
+// Blocks of loci of the parallel sums run in one go: their partial sums
+// (rows x K each) are kept until they are added in order.
+constexpr int kSumBlocksPerRound = 16;
+
+bool Serial(const CThreadPool* pool) {
+    return pool == nullptr || pool->Threads() <= 1;
+}
+
+}  // namespace
+
+void CountPackedAlleles(const CGenotypeStore& X, const int* group, int K, int* observed,
+                        int* allele1, std::vector<uint32_t>& work, CThreadPool* pool) {
+    const int words = static_cast<int>(X.Words());
+    if (Serial(pool) || words <= kCountWordsPerBlock) {
+        CountPackedAlleles(X, group, K, AllWords(X), observed, allele1, work);
+        return;
+    }
+    // Each block writes the counts of its own loci: integers, so the order
+    // of the blocks does not matter.
+    const int blocks = (words + kCountWordsPerBlock - 1) / kCountWordsPerBlock;
+    pool->ParallelFor(blocks, [&](int b) {
+        thread_local std::vector<uint32_t> lanes;
+        const SWordRange range{b * kCountWordsPerBlock,
+                               std::min(words, (b + 1) * kCountWordsPerBlock)};
+        CountPackedAlleles(X, group, K, range, observed, allele1, lanes);
+    });
+}
+
+void SumPackedGenotypeValues(const CGenotypeStore& X, const double* table, int K, int firstRow,
+                             int lastRow, double* out, std::vector<double>& work,
+                             CThreadPool* pool) {
+    const int L = X.L();
+    const int blocks = (L + 4 * kBytesPerBlock - 1) / (4 * kBytesPerBlock);
+    if (Serial(pool) || blocks <= 1) {
+        SumPackedGenotypeValues(X, table, K, firstRow, lastRow, out, work);
+        return;
+    }
+    const size_t rows = static_cast<size_t>(lastRow - firstRow);
+    const size_t block = rows * K;
+    std::fill(out, out + block, 0.0);
+    // work: the partial sums of the blocks of one round, each the sum over
+    // its loci from 0 as the serial form makes it, then added to out in
+    // block order as the serial form adds them.
+    work.assign(block * kSumBlocksPerRound, 0.0);
+    for (int first = 0; first < blocks; first += kSumBlocksPerRound) {
+        const int count = std::min(kSumBlocksPerRound, blocks - first);
+        pool->ParallelFor(count, [&](int c) {
+            thread_local std::vector<double> table4;
+            table4.resize(static_cast<size_t>(kBytesPerBlock) * 256 * K);
+            const int byte0 = (first + c) * kBytesPerBlock;
+            const int nBytes = std::min(kBytesPerBlock, (L - 4 * byte0 + 3) / 4);
+            double* partial = work.data() + c * block;
+            std::fill(partial, partial + block, 0.0);
+            BuildByteTables(table, K, 4 * byte0, nBytes, L, table4.data());
+            SumRows(X, table4.data(), K, byte0, nBytes, firstRow, lastRow, partial);
+        });
+        for (int c = 0; c < count; ++c) {
+            const double* partial = work.data() + c * block;
+            for (size_t v = 0; v < block; ++v)
+                out[v] += partial[v];
+        }
     }
 }

@@ -10,6 +10,8 @@
 
 #include "io/GenotypeStore.h"
 
+class CThreadPool;
+
 // Loci of a range of counts: firstWord * 32 .. min(lastWord * 32, L) - 1.
 struct SWordRange {
     int firstWord = 0;
@@ -34,5 +36,16 @@ void CountPackedAlleles(const CGenotypeStore& X, const int* group, int K, SWordR
 // in increasing order, four at a time. work is resized as needed.
 void SumPackedGenotypeValues(const CGenotypeStore& X, const double* table, int K, int firstRow,
                              int lastRow, double* out, std::vector<double>& work);
+
+// The same two sums over every locus with the work split into blocks of
+// loci run on pool (null, or a pool of one thread: the caller does it all).
+// The blocks do not depend on the number of threads and their partial sums
+// are added in block order, so the results are those of the serial forms
+// above bit for bit, whatever the number of threads.
+void CountPackedAlleles(const CGenotypeStore& X, const int* group, int K, int* observed,
+                        int* allele1, std::vector<uint32_t>& work, CThreadPool* pool);
+void SumPackedGenotypeValues(const CGenotypeStore& X, const double* table, int K, int firstRow,
+                             int lastRow, double* out, std::vector<double>& work,
+                             CThreadPool* pool);
 
 #endif

@@ -330,3 +330,38 @@ TEST(InputFormatsCli, BadFilesAndOptionsAreRefusedInOneLine) {
         EXPECT_EQ(r.output.find("Q.txt"), std::string::npos);
     }
 }
+
+TEST(InputFormatsCli, SnpSweepsOnTwoThreadsGiveTheResultsOfOne) {
+    const std::string dir = FreshFolder("formats_threads");
+    // Two populations of 40 at 1100 SNPs: the counts and likelihood sums of
+    // a sweep run in several blocks of loci.
+    const int N = 80, L = 1100;
+    unsigned state = 5;
+    auto uniform = [&] {
+        state = state * 1103515245u + 12345u;
+        return static_cast<double>((state >> 8) % 100000) / 100000.0;
+    };
+    std::vector<std::string> ids;
+    for (int i = 0; i < N; ++i)
+        ids.push_back("ind" + std::to_string(i + 1));
+    std::vector<std::vector<int>> dosage(L, std::vector<int>(N));
+    for (std::vector<int>& snp : dosage) {
+        const double f[2] = {0.05 + 0.9 * uniform(), 0.05 + 0.9 * uniform()};
+        for (int i = 0; i < N; ++i) {
+            const double p = f[i % 2];
+            const int d = (uniform() < p) + (uniform() < p);
+            snp[i] = uniform() < 0.02 ? -1 : d;
+        }
+    }
+    WritePlink(dir + "/snps", std::vector<std::string>(N, "0"), ids, dosage);
+    for (const std::string t : {"1", "2"}) {
+        RunOk("brelo", dir, "-Fsnps -fplink -T-1 -jk -t" + t + " -orunt" + t + kBrelo);
+        RunOk("brelo", dir, "-Fsnps -fplink -T-1 -rx2 -t" + t + " -orunr" + t + kBrelo);
+    }
+    for (const std::string run : {"t", "r"})
+        for (const std::string file : {"Q.txt", "P.txt", "TR.txt", "AL.txt"}) {
+            const std::string one = Read(dir + "/snps_RUN" + run + "1_" + file);
+            ASSERT_FALSE(one.empty()) << run << file;
+            EXPECT_EQ(Read(dir + "/snps_RUN" + run + "2_" + file), one) << run << file;
+        }
+}

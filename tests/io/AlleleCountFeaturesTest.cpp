@@ -3,6 +3,8 @@
 #include <gsl/gsl_randist.h>
 #include <gtest/gtest.h>
 
+#include <numeric>
+
 #include "core/ExactCheckSupport.h"
 
 namespace {
@@ -87,4 +89,28 @@ TEST(AlleleCountFeatures, KMeansStartSeparatesGeneticClustersAndRepeatsFromTheSe
     testing::internal::CaptureStdout();
     EXPECT_EQ(KMeansStartLabels(X, 4, again.get()), labels);
     testing::internal::GetCapturedStdout();
+}
+
+TEST(AlleleCountFeatures, LargeDataSetsClusterOnAnEvenlySpacedSampleOfLoci) {
+    EXPECT_TRUE(KMeansLoci(100, 20, 2000).empty());
+    EXPECT_EQ(KMeansLoci(100, 20, 500), (INT_VCTR_1D{0, 4, 8, 12, 16}));
+    EXPECT_EQ(KMeansLoci(100, 7, 1), INT_VCTR_1D{0});  // never no locus at all
+    EXPECT_EQ(KMeansLoci(3, 10, 9), (INT_VCTR_1D{0, 3, 6}));
+
+    CSeededRng data(5);
+    INT_VCTR_1D truth;
+    const CGenotypeStore X =
+        CGenotypeStore::FromCodes(SimulateGenotypes(3, 40, 60, 4, 0.5, data.get(), truth));
+    CSeededRng rng(6), again(6);
+    INT_VCTR_1D all(120);
+    std::iota(all.begin(), all.end(), 0);
+    testing::internal::CaptureStdout();
+    const INT_VCTR_1D sampled = KMeansStartLabels(X, all, 3, rng.get(), 120 * 20);
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_NE(printed.find("at 20 of the 60 loci, evenly spaced"), std::string::npos) << printed;
+    EXPECT_GE(AdjustedRandIndex(sampled, truth), 0.95);
+    // Below the bound, every locus and no word of a sample.
+    testing::internal::CaptureStdout();
+    KMeansStartLabels(X, all, 3, again.get());
+    EXPECT_EQ(testing::internal::GetCapturedStdout().find("loci, evenly"), std::string::npos);
 }

@@ -3,8 +3,10 @@
 // large enough to flush the byte lanes several times.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 
+#include "core/ThreadPool.h"
 #include "io/GenotypeStore.h"
 #include "io/PackedGenotypeSums.h"
 
@@ -70,5 +72,36 @@ TEST(PackedGenotypeSums, CountsAndSumsAgreeWithTheCopies) {
                 EXPECT_NEAR(out[(i - 100) * KK + k], expected, 1e-9) << i << " " << k;
             }
         EXPECT_EQ(out[201 * KK], 1e9);  // past the rows asked for
+    }
+}
+
+TEST(PackedGenotypeSums, BlocksOnThreadsGiveTheSerialResultsBitForBit) {
+    // More loci than one block of either sum (and than a round of blocks of
+    // the likelihood sums), ending inside a byte.
+    const int N = 150, L = 4 * 64 * 17 + 5;
+    const CGenotypeStore X = RandomPacked(N, L, 12);
+    CThreadPool pool(3);
+    for (int K : {2, 3, 9}) {
+        std::vector<int> group(N);
+        for (int i = 0; i < N; ++i)
+            group[i] = i % 7 == 6 ? -1 : (i * 5) % K;
+        std::vector<int> observed(K * L), allele1(K * L), observedT(K * L, -1), allele1T(K * L, -1);
+        std::vector<uint32_t> work;
+        CountPackedAlleles(X, group.data(), K, AllWords(X), observed.data(), allele1.data(), work);
+        CountPackedAlleles(X, group.data(), K, observedT.data(), allele1T.data(), work, &pool);
+        EXPECT_EQ(observedT, observed) << K;
+        EXPECT_EQ(allele1T, allele1) << K;
+
+        // Values of many magnitudes, so that another order of the additions
+        // would show in the last bits.
+        std::vector<double> table(static_cast<size_t>(L) * 4 * K);
+        for (size_t t = 0; t < table.size(); ++t)
+            table[t] =
+                -std::ldexp(1.0 + 0.37 * static_cast<double>(t % 13), -static_cast<int>(t % 29));
+        std::vector<double> serial(static_cast<size_t>(N) * K), threaded(serial.size()), sumWork;
+        SumPackedGenotypeValues(X, table.data(), K, 3, N, serial.data(), sumWork);
+        SumPackedGenotypeValues(X, table.data(), K, 3, N, threaded.data(), sumWork, &pool);
+        for (size_t v = 0; v < static_cast<size_t>(N - 3) * K; ++v)
+            ASSERT_EQ(threaded[v], serial[v]) << K << " " << v;  // exact, not near
     }
 }

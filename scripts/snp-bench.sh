@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# SNP benchmark: simulates N individuals x L SNPs of K = 3 populations
+# (F_ST about 0.05) as a PLINK fileset, then runs brelo and breloAdm on it
+# with -fplink and reports, for each: the set-up (a run of one sweep: reading,
+# start, result files), seconds a sweep (the difference between runs of S1
+# and S2 sweeps, divided by S2 - S1) with -t1 and -t2, the peak resident
+# memory and the bytes it takes a genotype.
+# Usage: ./scripts/snp-bench.sh [N L S1 S2]   (default 2000 100000 2 12)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+N="${1:-2000}"
+L="${2:-100000}"
+S1="${3:-2}"
+S2="${4:-12}"
+cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DBRELO_BENCH=ON -DBRELO_TESTS=OFF >/dev/null
+cmake --build build-bench -j2 --target brelo_exe breloAdm_exe snp_simulate >/dev/null
+BIN="$PWD/build-bench/bin"
+DIR="$(mktemp -d)"
+trap 'rm -rf "$DIR"' EXIT
+build-bench/bench/snp_simulate "$DIR/snps" "$N" "$L" 3 0.05 0.001 1 >/dev/null
+cd "$DIR"
+export GSL_RNG_SEED=1
+# run label sweeps threads program arguments...: wall seconds and peak KiB
+run() {
+  local label="$1" sweeps="$2" threads="$3" program="$4"
+  shift 4
+  local burn=$((sweeps / 2))
+  local thread_option=""
+  [ "$program" = brelo ] && thread_option="-t$threads"
+  /usr/bin/time -f "%e %M" -o time.txt "$BIN/$program" "$@" -S"$sweeps" -B"$burn" $thread_option \
+    -orun"$label" >"$label.log" 2>&1 || { echo "$label: the run failed (see $DIR/$label.log)"; cat "$label.log"; exit 1; }
+  cat time.txt
+}
+report() {  # program threads arguments...
+  local program="$1" threads="$2"
+  shift 2
+  read -r t1 m1 < <(run "${program}s1t$threads" "$S1" "$threads" "$program" "$@")
+  read -r t2 m2 < <(run "${program}s2t$threads" "$S2" "$threads" "$program" "$@")
+  awk -v p="$program" -v t="$threads" -v t1="$t1" -v t2="$t2" -v m="$m2" -v s1="$S1" -v s2="$S2" \
+      -v g="$((N * L))" 'BEGIN {
+    sweep = (t2 - t1) / (s2 - s1); setup = t1 - s1 * sweep
+    printf "%-9s -t%d  set-up %7.2f s  %7.3f s a sweep  peak %7.1f MB  %5.2f bytes a genotype\n",
+           p, t, setup, sweep, m / 1024, m * 1024 / g }'
+}
+echo "N = $N individuals, L = $L SNPs, K = 3; sweeps from runs of $S1 and $S2 sweeps"
+report brelo 1 -Fsnps -fplink -T-1 -K3 -D1 -jk -zg
+report brelo 2 -Fsnps -fplink -T-1 -K3 -D1 -jk -zg
+report breloAdm 1 -Fsnps -fplink -Csnps_side.txt -K3 -D1 -P0.6 -X1 -T1 -jk
