@@ -6,7 +6,7 @@
 # Usage: scripts/fuzz.sh <reader> <seconds> [libFuzzer options...]
 #        scripts/fuzz.sh all <seconds>   every harness in turn, one at a time
 #   reader: datafile distance statefiles training voronoi rastermap
-#           coefficients newdata genotypes formats
+#           coefficients newdata genotypes formats plink
 #
 # The build goes to build-fuzz/ (clang, -DBRELO_FUZZ=ON). The corpus grows in
 # build-fuzz/fuzz/<reader>/corpus; an input that crashes, leaks or hangs is
