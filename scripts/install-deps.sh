@@ -27,6 +27,8 @@ PACKAGES=(
   # would (read.delim, csv.reader).
   r-base-core
   python3
+  # The study's report.html is opened in a real browser by its test.
+  chromium
 )
 
 # The fuzzing harnesses (scripts/fuzz.sh, opt-in) need clang and its

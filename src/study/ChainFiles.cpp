@@ -217,7 +217,8 @@ double RecordedRunSeconds(const std::string& runTable) {
     std::ifstream in(runTable);
     std::vector<std::vector<std::string>> rows;
     std::vector<std::string> fields;
-    while (rows.size() < 2 && ReadTableRecord(in, fields) == TableRecord::Read)
+    // A run table is small: a header and a row, or a key and a value a line.
+    while (rows.size() < 64 && ReadTableRecord(in, fields) == TableRecord::Read)
         if (!fields.empty())
             rows.push_back(fields);
     const std::string key = "run_time_seconds";
@@ -225,7 +226,7 @@ double RecordedRunSeconds(const std::string& runTable) {
     for (const std::vector<std::string>& row : rows)
         if (row.size() == 2 && row[0] == key)
             value = row[1];  // the layout of a key and a value a line
-    if (value.empty() && rows.size() == 2) {
+    if (value.empty() && rows.size() >= 2) {
         const auto column = std::find(rows[0].begin(), rows[0].end(), key);
         const size_t c = static_cast<size_t>(column - rows[0].begin());
         if (column != rows[0].end() && c < rows[1].size())

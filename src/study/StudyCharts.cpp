@@ -308,12 +308,19 @@ SBarOrder OrderForBars(const std::vector<int>& groupOf, const std::vector<std::s
     return bars;
 }
 
-bool DrawBarplots(const std::string& fileBase, const std::vector<SKSummary>& summaries,
-                  const SBarOrder& bars, const std::string& groupTitle, std::string* error) {
-    std::vector<const SKSummary*> shown;
-    for (const SKSummary& s : summaries)
-        if (!s.majorQ.empty())
-            shown.push_back(&s);
+namespace {
+
+// One stacked bar plot of a figure: its memberships, named on its side.
+struct SBarPanel {
+    const DBL_VCTR_2D* Q;
+    std::string name;
+};
+
+// Stacked bar plots one above the other, the individuals in the order of
+// bars, a cluster in the same colour in every plot.
+bool DrawBarPanels(const std::string& fileBase, const std::string& title,
+                   const std::vector<SBarPanel>& shown, const SBarOrder& bars,
+                   const std::string& groupTitle, std::string* error) {
     if (shown.empty())
         return false;
     const int N = static_cast<int>(bars.order.size());
@@ -330,22 +337,23 @@ bool DrawBarplots(const std::string& fileBase, const std::vector<SKSummary>& sum
     const int labelH = upright ? std::min<int>(130, 10 + 6 * static_cast<int>(longest)) : 18;
     const int lastH = panelH + labelH + 22;
     int Kmax = 0;
-    for (const SKSummary* s : shown)
-        Kmax = std::max(Kmax, s->K);
+    for (const SBarPanel& s : shown)
+        Kmax = std::max(Kmax, static_cast<int>(s.Q->front().size()));
 
     std::vector<std::unique_ptr<XYChart>> panels;
     for (size_t p = 0; p < shown.size(); ++p) {
-        const SKSummary& s = *shown[p];
+        const DBL_VCTR_2D& Q = *shown[p].Q;
+        const int K = static_cast<int>(Q.front().size());
         const bool last = p + 1 == shown.size();
         auto c = std::make_unique<XYChart>(left + W + 4, last ? lastH : panelH, 0xffffff);
         c->setPlotArea(left, 6, W, panelH - 12, 0xffffff, -1, kBlack, Chart::Transparent,
                        Chart::Transparent);
         BarLayer* layer = c->addBarLayer(Chart::Percentage);
         layer->setBarGap(0);
-        for (int k = 0; k < s.K; ++k) {
+        for (int k = 0; k < K; ++k) {
             std::vector<double> column(N);
             for (int pos = 0; pos < N; ++pos)
-                column[pos] = s.majorQ[bars.order[pos]][k];
+                column[pos] = Q[bars.order[pos]][k];
             layer->addDataSet(column, Chart::PaletteColor(k));
         }
         for (size_t g = 1; g + 1 < bars.starts.size(); ++g) {
@@ -355,7 +363,7 @@ bool DrawBarplots(const std::string& fileBase, const std::vector<SKSummary>& sum
         }
         c->yAxis()->setLinearScale(0, 100, 100);
         c->yAxis()->setLabelFormat("{={value}*0.01}");
-        c->yAxis()->setTitle("K = " + Number(s.K), kFont, 9);
+        c->yAxis()->setTitle(shown[p].name, kFont, 9);
         c->xAxis()->setLabels(std::vector<std::string>(N));
         c->xAxis()->setColors(kBlack, Chart::TextColor, -1, Chart::Transparent);
         if (last) {
@@ -382,10 +390,37 @@ bool DrawBarplots(const std::string& fileBase, const std::vector<SKSummary>& sum
         std::max(top + static_cast<int>(shown.size() - 1) * (panelH + gap) + lastH + 6,
                  top + legend.getHeight() + 10);
     MultiChart m(left + W + 4 + 130, height, 0xffffff);
-    m.addTitle("Memberships of the major mode at each K (" + Number(N) + " individuals)", kFont,
-               12);
+    m.addTitle(title, kFont, 12);
     for (size_t p = 0; p < panels.size(); ++p)
         m.addChart(0, top + static_cast<int>(p) * (panelH + gap), panels[p].get());
     m.addChart(left + W + 16, top, &legend);
     return WriteChart(m, fileBase, error);
+}
+
+}  // namespace
+
+bool DrawBarplots(const std::string& fileBase, const std::vector<SKSummary>& summaries,
+                  const SBarOrder& bars, const std::string& groupTitle, std::string* error) {
+    std::vector<SBarPanel> shown;
+    for (const SKSummary& s : summaries)
+        if (!s.majorQ.empty())
+            shown.push_back({&s.majorQ, "K = " + Number(s.K)});
+    return DrawBarPanels(fileBase,
+                         "Memberships of the major mode at each K (" +
+                             Number(static_cast<int>(bars.order.size())) + " individuals)",
+                         shown, bars, groupTitle, error);
+}
+
+bool DrawModeBarplots(const std::string& fileBase, const SKSummary& s, const SBarOrder& bars,
+                      const std::string& groupTitle, std::string* error) {
+    if (s.minorQ.empty() || s.majorQ.empty())
+        return true;
+    std::vector<SBarPanel> shown{{&s.majorQ, "mode 1"}};
+    for (size_t m = 0; m < s.minorQ.size(); ++m)
+        shown.push_back({&s.minorQ[m], "mode " + Number(static_cast<int>(m) + 2)});
+    std::string title = "Modes at K = " + Number(s.K) + ": " + Number(s.majorModeChains);
+    for (int n : s.minorModeChains)
+        title += ", " + Number(n);
+    title += " chains";
+    return DrawBarPanels(fileBase, title, shown, bars, groupTitle, error);
 }

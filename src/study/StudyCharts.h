@@ -52,4 +52,10 @@ bool DrawBarplots(const std::string& fileBase, const std::vector<SKSummary>& sum
                   const SBarOrder& bars, const std::string& groupTitle,
                   std::string* error = nullptr);
 
+// fileBase + ".png" and ".svg": the bar plots of every mode of one K, the
+// major mode first, clusters in the colours of the K's major mode. True,
+// writing nothing, when the K has a single mode.
+bool DrawModeBarplots(const std::string& fileBase, const SKSummary& s, const SBarOrder& bars,
+                      const std::string& groupTitle, std::string* error = nullptr);
+
 #endif

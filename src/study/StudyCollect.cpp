@@ -15,6 +15,7 @@
 #include "study/StudyCharts.h"
 #include "study/StudyLock.h"
 #include "study/StudyPlan.h"
+#include "study/StudyReport.h"
 #include "study/StudyTables.h"
 
 namespace fs = std::filesystem;
@@ -72,6 +73,26 @@ std::ostream& operator<<(std::ostream& os, Shown x) {
     return os << std::fixed << std::setprecision(x.precision) << x.v;
 }
 
+// What the criteria point to, a line each.
+std::vector<std::string> ChoiceLines(int chosen, int chosenByHeldOut) {
+    std::vector<std::string> lines;
+    if (chosen > 0)
+        lines.push_back("Evanno's delta K points to K = " + std::to_string(chosen));
+    else
+        lines.push_back(
+            "Delta K is nowhere defined (it needs three successive K with two chains or more "
+            "each): no K chosen");
+    if (chosenByHeldOut > 0)
+        lines.push_back(
+            "The held-out loci point to K = " + std::to_string(chosenByHeldOut) +
+            " (the smallest K within one standard error of the best held-out score)" +
+            (chosen > 0 && chosen != chosenByHeldOut
+                 ? ": the criteria disagree; trust the held-out loci, which test the clusters "
+                   "on data they were not fitted to"
+                 : ""));
+    return lines;
+}
+
 void PrintSummary(const std::vector<SKSummary>& summaries, int chosen, int chosenByHeldOut) {
     const bool heldOut = chosenByHeldOut > 0;
     std::cout << "\n  K  chains failed  mean logL (sd)          mean DIC     deltaK  R-hat  modes  "
@@ -93,19 +114,8 @@ void PrintSummary(const std::vector<SKSummary>& summaries, int chosen, int chose
             row << "  [" << mark << "]";
         std::cout << row.str() << "\n";
     }
-    if (chosen > 0)
-        std::cout << "Evanno's delta K points to K = " << chosen << "\n";
-    else
-        std::cout << "Delta K is nowhere defined (it needs three successive K with two chains or "
-                     "more each): no K chosen\n";
-    if (heldOut)
-        std::cout << "The held-out loci point to K = " << chosenByHeldOut
-                  << " (the smallest K within one standard error of the best held-out score)"
-                  << (chosen > 0 && chosen != chosenByHeldOut
-                          ? ": the criteria disagree; trust the held-out loci, which test the "
-                            "clusters on data they were not fitted to"
-                          : "")
-                  << "\n";
+    for (const std::string& line : ChoiceLines(chosen, chosenByHeldOut))
+        std::cout << line << "\n";
 }
 
 // The populations a finished chain wrote (labels.txt), when there are N.
@@ -207,6 +217,11 @@ struct SStudyResults {
     int chosenByHeldOut = 0;
 };
 
+// The start of the names of K's tables and charts, "<study>/K<k>".
+std::string StemOf(const SStudyResults& r, const SKSummary& s) {
+    return r.study.studyDir + "/K" + std::to_string(s.K);
+}
+
 std::vector<std::vector<SChainResult>> LoadChains(const SStudySettings& study) {
     std::vector<std::vector<SChainResult>> chains;
     for (int K = study.kMin; K <= study.kMax; ++K) {
@@ -295,7 +310,7 @@ void SettleGroups(SStudyResults& r, const std::string& labelsPath) {
 void WriteStudyTables(const SStudyResults& r) {
     for (size_t i = 0; i < r.summaries.size(); ++i) {
         const SKSummary& s = r.summaries[i];
-        const std::string stem = r.study.studyDir + "/K" + std::to_string(s.K);
+        const std::string stem = StemOf(r, s);
         WriteTable(stem + "_chains.tsv",
                    [&](std::ostream& out) { return WriteChainTable(out, r.chains[i]); });
         if (!s.majorQ.empty())
@@ -332,6 +347,7 @@ SBarOrder BarOrder(const SStudyResults& r, const SKSummary& last, std::string& t
 
 void DrawStudyCharts(const SStudyResults& r) {
     std::string error;
+    std::error_code ec;
     const std::string& dir = r.study.studyDir;
     if (!DrawKChoice(dir + "/Kchoice", r.summaries, r.logLik, &error, r.heldOut))
         RefuseStudy(error);
@@ -349,11 +365,21 @@ void DrawStudyCharts(const SStudyResults& r) {
     const SBarOrder bars = BarOrder(r, *last, title);
     if (!DrawBarplots(dir + "/barplots", r.summaries, bars, title, &error))
         RefuseStudy(error);
+    for (const SKSummary& s : r.summaries) {
+        const std::string modes = StemOf(r, s) + "_modes";
+        // A K of one mode now may have had several when last collected.
+        if (s.minorQ.empty())
+            for (const char* extension : {".png", ".pdf", ".svg"})
+                fs::remove(modes + extension, ec);
+        else if (!DrawModeBarplots(modes, s, bars, title, &error))
+            RefuseStudy(error);
+    }
     std::cout << "Bar plots: " << title << "\n";
 }
 
 // One line per K whose chains disagree or have not mixed, saying what to do.
-void PrintMarks(const std::vector<SKSummary>& summaries) {
+std::vector<std::string> MarkLines(const std::vector<SKSummary>& summaries) {
+    std::vector<std::string> lines;
     for (const SKSummary& s : summaries) {
         if (!s.disagree && !s.notMixed)
             continue;
@@ -372,8 +398,66 @@ void PrintMarks(const std::vector<SKSummary>& summaries) {
         }
         line << "): its results are not to be trusted; run more sweeps (-S), or replica "
                 "exchange (-rx) if the program offers it";
-        std::cout << line.str() << "\n";
+        lines.push_back(line.str());
     }
+    return lines;
+}
+
+// The lines of the chains that failed, K<k> rep<r> (or cv<r>) and why.
+std::vector<std::string> FailureLines(const SStudyResults& r) {
+    std::vector<std::string> lines;
+    for (const auto& ofK : r.chains)
+        for (const SChainResult& c : ofK) {
+            const std::string name = "K" + std::to_string(c.K);
+            if (c.status == ChainStatus::Failed)
+                lines.push_back(name + " rep" + std::to_string(c.replicate) +
+                                " failed: " + c.message);
+            if (r.study.heldOut && c.heldOutStatus == ChainStatus::Failed)
+                lines.push_back(name + " cv" + std::to_string(c.replicate) +
+                                " failed: " + c.heldOutMessage);
+        }
+    return lines;
+}
+
+template <typename Writer>
+std::string TableText(Writer write) {
+    std::ostringstream out;
+    write(out);
+    return out.str();
+}
+
+// The report of the study, from the tables and charts just written.
+void WriteReport(const SStudyResults& r) {
+    SStudyReport report;
+    const std::string program = fs::path(r.study.programPath).filename().string();
+    report.title = "breloStudy: " + program + ", K " + std::to_string(r.study.kMin) + " to " +
+                   std::to_string(r.study.kMax) + ", " + std::to_string(r.study.replicates) +
+                   " chains each (" + fs::path(r.study.studyDir).filename().string() + ")";
+    report.choice = ChoiceLines(r.chosen, r.chosenByHeldOut);
+    report.warnings = MarkLines(r.summaries);
+    for (const std::string& line : FailureLines(r))
+        report.warnings.push_back(line);
+    report.summaryTable =
+        TableText([&](std::ostream& out) { return WriteSummaryTable(out, r.summaries); });
+    const std::string& dir = r.study.studyDir;
+    report.kChoiceSvg = dir + "/Kchoice.svg";
+    if (Exists(dir + "/barplots.svg"))
+        report.barplotsSvg = dir + "/barplots.svg";
+    for (size_t i = 0; i < r.summaries.size(); ++i) {
+        const SKSummary& s = r.summaries[i];
+        SReportK k;
+        k.K = s.K;
+        k.mark = MarkText(s);
+        k.chainsTable =
+            TableText([&](std::ostream& out) { return WriteChainTable(out, r.chains[i]); });
+        if (!s.minorQ.empty())
+            k.modesSvg = StemOf(r, s) + "_modes.svg";
+        if (Exists(StemOf(r, s) + "_traces.svg"))
+            k.tracesSvg = StemOf(r, s) + "_traces.svg";
+        report.ks.push_back(k);
+    }
+    WriteTable(dir + "/report.html",
+               [&](std::ostream& out) { return WriteStudyReport(out, report); });
 }
 
 }  // namespace
@@ -394,18 +478,14 @@ SCollectOutcome CollectStudy(const std::string& studyDir, const std::string& lab
 
     SCollectOutcome outcome;
     outcome.chosenK = r.chosen;
+    for (const std::string& line : FailureLines(r))
+        std::cout << line << "\n";
     for (const auto& ofK : r.chains)
         for (const SChainResult& c : ofK) {
-            if (c.status == ChainStatus::Failed)
-                std::cout << "K" << c.K << " rep" << c.replicate << " failed: " << c.message
-                          << "\n";
             outcome.unfinished += c.status == ChainStatus::Unfinished;
             outcome.failed += c.status == ChainStatus::Failed;
             if (!r.study.heldOut)
                 continue;
-            if (c.heldOutStatus == ChainStatus::Failed)
-                std::cout << "K" << c.K << " cv" << c.replicate << " failed: " << c.heldOutMessage
-                          << "\n";
             outcome.unfinished += c.heldOutStatus == ChainStatus::Unfinished;
             outcome.failed += c.heldOutStatus == ChainStatus::Failed;
         }
@@ -415,11 +495,13 @@ SCollectOutcome CollectStudy(const std::string& studyDir, const std::string& lab
                      "collect again once they have\n";
     WriteStudyTables(r);
     DrawStudyCharts(r);
+    WriteReport(r);
     PrintSummary(r.summaries, r.chosen, r.chosenByHeldOut);
-    PrintMarks(r.summaries);
+    for (const std::string& line : MarkLines(r.summaries))
+        std::cout << line << "\n";
     std::cout << "Results in " << r.study.studyDir
-              << "/: summary.tsv, K<k>_Q.tsv, K<k>_chains.tsv, K<k>_traces.png, Kchoice.png, "
-                 "barplots.png (.svg beside each)"
+              << "/: report.html, summary.tsv, K<k>_Q.tsv, K<k>_chains.tsv, K<k>_traces, "
+                 "Kchoice, barplots (and K<k>_modes where the chains fell in several modes)"
               << std::endl;
     return outcome;
 }

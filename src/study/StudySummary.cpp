@@ -90,6 +90,11 @@ SKSummary SummariseK(int K, std::vector<SChainResult>& chains, double threshold)
         s.majorModeSimilarity = modes[0].meanPairSimilarity;
         s.majorQ = modes[0].meanQ;
     }
+    for (size_t m = 1; m < modes.size(); ++m) {
+        const DBL_VCTR_2D& q = modes[m].meanQ;
+        s.minorQ.push_back(PermuteClusters(q, AlignClusters(q, s.majorQ)));
+        s.minorModeChains.push_back(static_cast<int>(modes[m].chains.size()));
+    }
     return s;
 }
 
@@ -145,8 +150,12 @@ void AlignAcrossK(std::vector<SKSummary>& summaries) {
     for (SKSummary& s : summaries) {
         if (s.majorQ.empty())
             continue;
-        if (previous != nullptr && previous->size() == s.majorQ.size())
-            s.majorQ = PermuteClusters(s.majorQ, AlignClusters(s.majorQ, *previous));
+        if (previous != nullptr && previous->size() == s.majorQ.size()) {
+            const std::vector<int> permutation = AlignClusters(s.majorQ, *previous);
+            s.majorQ = PermuteClusters(s.majorQ, permutation);
+            for (DBL_VCTR_2D& q : s.minorQ)
+                q = PermuteClusters(q, permutation);
+        }
         previous = &s.majorQ;
     }
 }

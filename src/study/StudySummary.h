@@ -64,6 +64,10 @@ struct SKSummary {
     int heldOutChains = 0;
     bool bestHeldOut = false;  // the K the held-out criterion points to
     DBL_VCTR_2D majorQ;        // major mode's mean memberships (clusters aligned across K)
+    // The other modes, largest first: their mean memberships, each aligned
+    // to the major mode (and across K with it), and their chains.
+    std::vector<DBL_VCTR_2D> minorQ;
+    std::vector<int> minorModeChains;
     bool chosen = false;
     SKSummary();
 };

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/BreloCli.h"
+#include "cli/OutsideReaders.h"
 #include "io/TableText.h"
 
 namespace {
@@ -306,45 +307,7 @@ TEST(ResultTablesCli, HostileNamesComeBackExactlyFromQTable) {
     read.erase(read.begin());
     EXPECT_EQ(read, names);
 
-    std::string expected;  // one name a line, in hex
-    for (const std::string& name : names) {
-        expected += "x";
-        for (unsigned char c : name) {
-            char hex[3];
-            std::snprintf(hex, sizeof hex, "%02x", c);
-            expected += hex;
-        }
-        expected += "\n";
-    }
-    std::ofstream(dir + "/names.hex") << expected;
-    std::string skipped;
-    if (std::system("command -v python3 > /dev/null 2>&1") != 0) {
-        skipped += "python3 is not installed: Q.txt was not read by Python. ";
-    } else {
-        const SCliResult py =
-            RunShellIn(dir,
-                       "python3 -c 'import csv\n"
-                       "rows = list(csv.reader(open(\"hostile.genQ.txt\", newline=\"\", "
-                       "encoding=\"utf-8\"), delimiter=\"\\t\"))\n"
-                       "ids = [\"x\" + r[0].encode(\"utf-8\").hex() for r in rows[1:]]\n"
-                       "assert ids == open(\"names.hex\").read().split(), ids\n"
-                       "print(\"python read\", len(ids), \"ids\")'");
-        EXPECT_EQ(py.status, 0) << py.output;
-        EXPECT_TRUE(Contains(py.output, "python read 13 ids")) << py.output;
-    }
-    if (std::system("command -v Rscript > /dev/null 2>&1") != 0)
-        GTEST_SKIP() << skipped
-                     << "Rscript is not installed (package r-base-core): Q.txt was not read by R";
-    const SCliResult r = RunShellIn(
-        dir,
-        "LC_ALL=C.UTF-8 Rscript -e '"
-        "q <- read.delim(\"hostile.genQ.txt\", na.strings = character(), encoding = \"UTF-8\")\n"
-        "ids <- vapply(q$id, function(s) paste0(\"x\", paste(charToRaw(s), collapse = \"\")), "
-        "\"\")\n"
-        "stopifnot(identical(unname(ids), readLines(\"names.hex\")))\n"
-        "cat(\"R read\", length(ids), \"ids\\n\")'");
-    EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_TRUE(Contains(r.output, "R read 13 ids")) << r.output;
+    const std::string skipped = ExpectIdsReadBackOutside(dir, "hostile.genQ.txt", names);
     if (!skipped.empty())
         GTEST_SKIP() << skipped;
 }

@@ -271,3 +271,104 @@ TEST(StudyRobustnessCliTest, AFailedWriteEndsWithStatus1AndLeavesThePreviousFile
     for (const auto& e : fs::directory_iterator(dir + "/study"))
         EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos) << e.path();
 }
+
+namespace {
+
+// The field in the column of that name of a tab-separated table's first row.
+std::string FirstRowField(const std::string& table, const std::string& column) {
+    std::ifstream in(table);
+    std::string header, row;
+    std::getline(in, header);
+    std::getline(in, row);
+    const std::vector<std::string> names = Words(header), values = Words(row);
+    for (size_t i = 0; i < names.size() && i < values.size(); ++i)
+        if (names[i] == column)
+            return values[i];
+    return "(no " + column + " in " + table + ")";
+}
+
+// The chains of a study that ran, and how often each did.
+std::string RunsOfEachChain(const std::string& study) {
+    std::string runs;
+    for (const char* chain : {"K1/rep1", "K1/rep2", "K2/rep1", "K2/rep2"})
+        runs += std::string(chain) + ":" +
+                std::to_string(Words(ReadFile(study + "/" + chain + "/runs")).size()) + " ";
+    return runs;
+}
+
+const char* const kAllOnce = "K1/rep1:1 K1/rep2:1 K2/rep1:1 K2/rep2:1 ";
+
+}  // namespace
+
+// A Slurm array is queued with the script as it was submitted; each task
+// finds its chain by name in that script. Rewriting the jobs while the array
+// waits is refused, and forced, it loses or swaps no chain.
+TEST(StudyRobustnessCliTest, ArrayTasksRunTheirOwnChainsWhateverJobsRewrites) {
+    const std::string dir = Folder("array");
+    const std::string fake = WriteFakeBrelo(dir, "echo run >> \"$O/runs\"");
+    const std::string jobs = kStudy + " -jobs -P" + fake + " -K1:2 -R2 -seed11 -ostudy";
+    const std::string program = " -- -Fdata.txt";
+    SCliResult r = RunShellIn(dir, jobs + " -sbatch '--mem=2G -p long'" + program);
+    ASSERT_EQ(r.status, 0) << r.output;
+    const std::string sbatch = ReadFile(dir + "/study/study.sbatch");
+    EXPECT_NE(sbatch.find("#SBATCH --array=1-4\n"), std::string::npos) << sbatch;
+    EXPECT_NE(sbatch.find("#SBATCH --mem=2G -p long\n"), std::string::npos) << sbatch;
+    EXPECT_NE(sbatch.find("#SBATCH --time=00:30:00\n"), std::string::npos) << sbatch;
+    fs::copy_file(dir + "/study/study.sbatch", dir + "/submitted.sbatch");
+    auto task = [&](int i) {
+        return RunShellIn(dir,
+                          "SLURM_ARRAY_TASK_ID=" + std::to_string(i) + " bash submitted.sbatch")
+            .status;
+    };
+    EXPECT_EQ(task(2), 0);
+    r = RunShellIn(dir, kStudy + " -collect -ostudy");
+    EXPECT_EQ(r.status, 2) << r.output;
+    EXPECT_NE(r.output.find("3 chains have not ended"), std::string::npos) << r.output;
+    r = RunShellIn(dir, jobs + program);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("3 chains of " + dir + "/study are queued by -jobs or running"),
+              std::string::npos)
+        << r.output;
+    r = RunShellIn(dir, jobs + " -force -sbatch --time=1:00:00" + program);
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(Words(ReadFile(dir + "/study/jobs.txt")).size(), 6u);  // "sh <script>" three times
+    const std::string rewritten = ReadFile(dir + "/study/study.sbatch");
+    EXPECT_NE(rewritten.find("#SBATCH --array=1-3\n"), std::string::npos) << rewritten;
+    EXPECT_EQ(rewritten.find("#SBATCH --time=00:30:00"), std::string::npos) << rewritten;
+    for (int i : {1, 3, 4})
+        EXPECT_EQ(task(i), 0);
+    EXPECT_EQ(RunsOfEachChain(dir + "/study"), kAllOnce);
+    r = RunShellIn(dir, kStudy + " -collect -ostudy");
+    EXPECT_EQ(r.status, 0) << r.output;
+    // Each chain's run time, from its own run table.
+    EXPECT_EQ(FirstRowField(dir + "/study/K2_chains.tsv", "seconds"), "1.2");
+}
+
+// study.sbatch under a real Slurm (scripts/slurm-single-node.sh sets one
+// up): held in the queue, the study refuses new jobs and is unfinished;
+// released, every chain runs once.
+TEST(StudyRobustnessCliTest, StudySbatchUnderARealSlurm) {
+    if (std::system("command -v sbatch > /dev/null 2>&1 && sinfo -h > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "Slurm is not installed or not running here "
+                        "(scripts/slurm-single-node.sh sets up a single-node Slurm on Debian): "
+                        "study.sbatch was not run under sbatch";
+    const std::string dir = Folder("slurm");
+    const std::string fake = WriteFakeBrelo(dir, "echo run >> \"$O/runs\"");
+    const std::string jobs = kStudy + " -jobs -P" + fake + " -K1:2 -R2 -seed11 -ostudy";
+    ASSERT_EQ(RunShellIn(dir, jobs + " -- -Fdata.txt").status, 0);
+    SCliResult r = RunShellIn(dir, "sbatch --parsable --hold study/study.sbatch");
+    ASSERT_EQ(r.status, 0) << r.output;
+    const std::string job = Words(r.output).at(0);
+    EXPECT_EQ(RunShellIn(dir, jobs + " -- -Fdata.txt").status, 1);
+    EXPECT_EQ(RunShellIn(dir, kStudy + " -collect -ostudy").status, 2);
+    ASSERT_EQ(RunShellIn(dir, "scontrol release " + job).status, 0);
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            return RunShellIn(dir, "squeue -h -j " + job).output.find_first_not_of(" \n") ==
+                   std::string::npos;
+        },
+        180000));
+    EXPECT_EQ(RunsOfEachChain(dir + "/study"), kAllOnce);
+    r = RunShellIn(dir, kStudy + " -collect -ostudy");
+    EXPECT_EQ(r.status, 0) << r.output;
+}

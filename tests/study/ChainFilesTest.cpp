@@ -140,7 +140,8 @@ TEST(ChainFilesTest, RunTimeAndHeldOutScoreOfAChain) {
                                                 "program\tseed\tcommand_line\trun_time_seconds\n"
                                                 "brelo\t3024\t\"brelo -K2 -o x\"\t2.720\n")),
                      2.72);
-    EXPECT_DOUBLE_EQ(RecordedRunSeconds(Scratch("run2.txt", "key\tvalue\nrun_time_seconds\t1.5\n")),
+    EXPECT_DOUBLE_EQ(RecordedRunSeconds(Scratch(
+                         "run2.txt", "key\tvalue\nseed\t7\nrun_time_seconds\t1.5\nhost\tvm\n")),
                      1.5);
     EXPECT_TRUE(std::isnan(
         RecordedRunSeconds(Scratch("run3.txt", "program\trun_time_seconds\nbrelo\tNA\n"))));

@@ -171,6 +171,21 @@ TEST(StudyPlanTest, HeldOutChainsScoreHalvesOfTheLoci) {
         EXPECT_NEAR(n, 400 * 65 / 131.0, 45);
 }
 
+// -t of the program goes to every chain, and the chains run at once fill
+// the cores with their threads.
+TEST(StudyPlanTest, ThreadsOfAChainAreCountedWhenTheCoresAreFilled) {
+    SStudySettings s = ParseStudyOptions(RunLine({}, {"-t2"}));
+    EXPECT_EQ(s.threads, 2);
+    s.studyDir = "/x/study";
+    const std::vector<std::string> argv = PlanChains(s)[0].argv;
+    EXPECT_EQ(std::count(argv.begin(), argv.end(), "-t2"), 1);
+    EXPECT_EQ(DefaultJobs(8, 2), 4);
+    EXPECT_EQ(DefaultJobs(8, 3), 2);
+    EXPECT_EQ(DefaultJobs(2, 4), 1);
+    EXPECT_EQ(DefaultJobs(8, 0), 1);  // -t0: every core for each chain
+    EXPECT_EQ(DefaultJobs(8, 1), 8);
+}
+
 TEST(StudyOptionsDeathTest, HeldOutDataNeedBreloAndTheNumberOfLoci) {
     std::vector<std::string> adm = RunLine({"-cv"});
     adm[1] = "-P" BRELO_BIN_DIR "/breloAdm";

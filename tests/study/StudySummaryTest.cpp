@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -108,4 +109,36 @@ TEST(StudySummaryTest, ClustersKeepTheirNumbersFromOneKToTheNext) {
         EXPECT_DOUBLE_EQ(s[1].majorQ[i][0], Q3[i][0]);
         EXPECT_DOUBLE_EQ(s[1].majorQ[i][1] + s[1].majorQ[i][2], Q3[i][1] + Q3[i][2]);
     }
+}
+
+// The minor modes of a K are drawn beside its major mode: aligned to it,
+// and moved with it when K is aligned to the K before.
+TEST(StudySummaryTest, MinorModesFollowTheMajorMode) {
+    std::mt19937 rng(5);
+    const DBL_VCTR_2D A = SimulatedMemberships(40, 2, rng);
+    DBL_VCTR_2D B = SimulatedMemberships(40, 2, rng);
+    std::shuffle(B.begin(), B.end(), rng);  // another partition of the individuals
+    std::vector<SChainResult> chains(3);
+    for (int c = 0; c < 3; ++c) {
+        chains[c].K = 2;
+        chains[c].status = ChainStatus::Done;
+        chains[c].DIC = 100 + c;
+        chains[c].Q = c < 2 ? Noisy(A, 0.01, rng) : PermuteClusters(B, {1, 0});
+    }
+    std::vector<SKSummary> s{SummariseK(2, chains, 0.9)};
+    ASSERT_EQ(s[0].modes, 2);
+    ASSERT_EQ(s[0].minorQ.size(), 1u);
+    EXPECT_EQ(s[0].minorModeChains, std::vector<int>{1});
+    // Aligned to the major mode: no permutation brings it closer.
+    EXPECT_NEAR(Similarity(s[0].majorQ, s[0].minorQ[0]),
+                AlignedSimilarity(s[0].majorQ, s[0].minorQ[0]), 1e-12);
+    // The K before has its clusters the other way round: both modes turn.
+    const DBL_VCTR_2D major = s[0].majorQ, minor = s[0].minorQ[0];
+    SKSummary before;
+    before.K = 2;
+    before.majorQ = PermuteClusters(major, {1, 0});
+    s.insert(s.begin(), before);
+    AlignAcrossK(s);
+    EXPECT_EQ(s[1].majorQ, PermuteClusters(major, {1, 0}));
+    EXPECT_EQ(s[1].minorQ[0], PermuteClusters(minor, {1, 0}));
 }
