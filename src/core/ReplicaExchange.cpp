@@ -70,7 +70,13 @@ void CReplicaExchange::ProposeSwap(int rung, bool adapt) {
 bool CReplicaExchange::Round(CThreadPool& pool, const SweepFunction& sweep,
                              const LogLikelihoodFunction& logLikelihood, bool adapt) {
     const int n = Replicas();
-    pool.ParallelFor(n, [&](int r) { m_sweepOk[r] = sweep(r, m_beta[m_rungOfReplica[r]]); });
+    // The sweeps start in the order of the rungs: the replica at power 1,
+    // often the costliest (a program may give it moves the tempered ones
+    // skip), is taken first, and the others fill the remaining threads.
+    pool.ParallelFor(n, [&](int rung) {
+        const int r = m_replicaOnRung[rung];
+        m_sweepOk[r] = sweep(r, m_beta[rung]);
+    });
     for (int r = 0; r < n; ++r)
         if (!m_sweepOk[r])
             return false;

@@ -6,7 +6,8 @@
 // likelihood raised to the power beta_j, beta_0 = 1 > beta_1 > ... The
 // exchange keeps which replica stands on which rung. One round:
 //   1. every replica runs one sweep at the power of its rung, through the
-//      function it is given, on the thread pool (any replica on any thread);
+//      function it is given, on the thread pool (any replica on any thread,
+//      started in the order of the rungs);
 //   2. neighbouring rungs propose to swap their replicas, the pairs (0,1),
 //      (2,3), ... first, then (1,2), (3,4), ...: the swap of rungs a, b is
 //      accepted with probability min(1, exp((beta_a - beta_b) (l_b - l_a))),
