@@ -45,4 +45,4 @@ report() {  # program threads arguments...
 echo "N = $N individuals, L = $L SNPs, K = 3; sweeps from runs of $S1 and $S2 sweeps"
 report brelo 1 -Fsnps -fplink -T-1 -K3 -D1 -jk -zg
 report brelo 2 -Fsnps -fplink -T-1 -K3 -D1 -jk -zg
-report breloAdm 1 -Fsnps -fplink -Csnps_side.txt -K3 -D1 -P0.6 -X1 -T1 -jk
+report breloAdm 1 -Fsnps -fplink -Csnps_side.txt -K3 -D1 -P0.6 -X0 -T1 -jk

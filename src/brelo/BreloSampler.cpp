@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <ctime>
 #include <iomanip>
 #include <iostream>
 #include <limits>
 #include <sstream>
+#include <type_traits>
 
 #include <gsl/gsl_errno.h>
 #include <gsl/gsl_randist.h>
@@ -470,6 +472,70 @@ void UpdateLabelByGibbs(const SBreloChain& c, SBreloReplica& r, int i, gsl_rng*&
 
 namespace {
 
+// The allele indices of an individual's copies in copy order, the largest
+// value of Index marking a missing copy: the one- or two-byte store read in
+// place...
+template <class T>
+class CStoredCopies {
+  public:
+    using Index = T;
+    CStoredCopies(const CGenotypeStore& X, const T* index)
+        : m_index(index), m_AL(static_cast<size_t>(X.A()) * X.L()) {}
+    const T* Row(int i) const { return m_index + i * m_AL; }
+
+  private:
+    const T* m_index;
+    size_t m_AL;
+};
+
+// ... or the packed store, the row of the individual last asked for decoded
+// into a byte a copy (the moves read an individual's copies several times in
+// a row; expanding the whole store would cost a byte a copy), a byte of four
+// genotypes at a time.
+class CPackedCopies {
+  public:
+    using Index = uint8_t;
+    explicit CPackedCopies(const CGenotypeStore& X)
+        : m_X(X), m_row(2 * (X.Words() * CGenotypeStore::kLociPerWord)) {
+        const uint8_t missing = CGenotypeStore::MissingMarker<uint8_t>();
+        for (int byte = 0; byte < 256; ++byte)
+            for (int q = 0; q < 4; ++q) {
+                const int g = (byte >> (2 * q)) & 3;
+                const bool absent = g == CGenotypeStore::kMissingGenotype;
+                m_first[byte][q] = absent ? missing : static_cast<uint8_t>(g >> 1);
+                m_second[byte][q] = absent ? missing : static_cast<uint8_t>((g + 1) >> 1);
+            }
+    }
+    const uint8_t* Row(int i) const {
+        if (i != m_individual)
+            Decode(i);
+        return m_row.data();
+    }
+
+  private:
+    void Decode(int i) const {
+        const int L = m_X.L();
+        const uint64_t* words = m_X.Row(i);
+        uint8_t* first = m_row.data();
+        uint8_t* second = first + L;
+        // Whole words are decoded: the first copies' padding spills past L
+        // and the second copies, written after them, cover it.
+        for (int pass = 0; pass < 2; ++pass) {
+            const uint8_t(*table)[4] = pass == 0 ? m_first : m_second;
+            uint8_t* out = pass == 0 ? first : second;
+            for (size_t w = 0; w < m_X.Words(); ++w)
+                for (int b = 0; b < 8; ++b, out += 4)
+                    std::memcpy(out, table[(words[w] >> (8 * b)) & 0xff], 4);
+        }
+        m_individual = i;
+    }
+
+    const CGenotypeStore& m_X;
+    uint8_t m_first[256][4], m_second[256][4];
+    mutable std::vector<uint8_t> m_row;
+    mutable int m_individual = -1;
+};
+
 // The sequential allocation of the two-cluster reallocation. Each cluster
 // holds the counts of the copies placed in it so far; an individual's
 // predictive probability in a cluster is that of its copies given these
@@ -479,11 +545,13 @@ namespace {
 // where n_j counts the copies of the allele already there (the individual's
 // own earlier copies at the locus included), n every copy of the locus, and
 // f(x) = Gamma(x + power) / Gamma(x), which is x at power 1.
-template <class T>
+template <class Copies>
 class CPairAllocation {
+    using T = typename Copies::Index;
+
   public:
-    CPairAllocation(const SBreloChain& c, SBreloReplica& r, const T* index)
-        : m_c(c), m_r(r), m_index(index), m_AL(static_cast<size_t>(c.A) * c.L) {}
+    CPairAllocation(const SBreloChain& c, SBreloReplica& r, const Copies& copies)
+        : m_c(c), m_r(r), m_copies(copies) {}
 
     void Clear() {
         std::fill(m_r.pairCounts.begin(), m_r.pairCounts.end(), 0);
@@ -492,7 +560,7 @@ class CPairAllocation {
 
     // The copies of individual i into (sign 1) or out of (sign -1) side.
     void Move(int i, int side, int sign) {
-        const T* copies = m_index + i * m_AL;
+        const T* copies = m_copies.Row(i);
         int* counts = &m_r.pairCounts[static_cast<size_t>(side) * m_c.stride];
         int* totals = &m_r.pairTotals[static_cast<size_t>(side) * m_c.L];
         for (int a = 0; a < m_c.A; ++a, copies += m_c.L)
@@ -529,7 +597,7 @@ class CPairAllocation {
     // side, x being lambda + power * count (J lambda for the locus).
     template <class Term>
     void VisitCopyTerms(int i, Term&& term) const {
-        const T* copies = m_index + i * m_AL;
+        const T* copies = m_copies.Row(i);
         const int* counts[2] = {m_r.pairCounts.data(), m_r.pairCounts.data() + m_c.stride};
         const int* totals[2] = {m_r.pairTotals.data(), m_r.pairTotals.data() + m_c.L};
         const double power = m_r.power;
@@ -581,8 +649,7 @@ class CPairAllocation {
 
     const SBreloChain& m_c;
     SBreloReplica& m_r;
-    const T* m_index;
-    size_t m_AL;
+    const Copies& m_copies;
 };
 
 double LogSumOfTwo(double x, double y) {
@@ -596,8 +663,8 @@ double LogSumOfTwo(double x, double y) {
 // members of the log of their predictive probabilities summed over both
 // sides: the log of the posterior of the allocation over its probability
 // of being proposed, up to a constant shared by every allocation.
-template <class T>
-double Allocate(CPairAllocation<T>& allocation, SBreloReplica& r, const int* labels,
+template <class Copies>
+double Allocate(CPairAllocation<Copies>& allocation, SBreloReplica& r, const int* labels,
                 const int pair[2], gsl_rng*& rng) {
     double logWeight = 0.0;
     for (size_t m = 0; m < r.pairMembers.size(); ++m) {
@@ -635,11 +702,11 @@ void KeepLabelsInPlace(SBreloReplica& r, const INT_VCTR_1D& z, const int pair[2]
         r.pairLabels[m] = r.pairLabels[m] == pair[0] ? pair[1] : pair[0];
 }
 
-template <class T>
-bool ReallocatePair(const SBreloChain& c, SBreloReplica& r, const T* index, const int pair[2],
+template <class Copies>
+bool ReallocatePair(const SBreloChain& c, SBreloReplica& r, const Copies& copies, const int pair[2],
                     gsl_rng*& rng) {
     INT_VCTR_1D& z = r.spSweep.z;
-    CPairAllocation<T> allocation(c, r, index);
+    CPairAllocation<Copies> allocation(c, r, copies);
     allocation.Clear();
     r.pairMembers.clear();
     bool symmetric = true;  // no individual held in either cluster
@@ -682,8 +749,12 @@ bool ReallocateTwoClusters(const SBreloChain& c, SBreloReplica& r, gsl_rng*& rng
     pair[1] = static_cast<int>(gsl_rng_uniform_int(rng, c.K - 1));
     if (pair[1] >= pair[0])
         ++pair[1];
-    return c.data.X.VisitIndices(
-        [&](const auto* index) { return ReallocatePair(c, r, index, pair, rng); });
+    if (c.data.X.IsPacked())
+        return ReallocatePair(c, r, CPackedCopies(c.data.X), pair, rng);
+    return c.data.X.VisitIndices([&](const auto* index) {
+        using T = std::remove_const_t<std::remove_pointer_t<decltype(index)>>;
+        return ReallocatePair(c, r, CStoredCopies<T>(c.data.X, index), pair, rng);
+    });
 }
 
 // A number as the stream writes it.

@@ -1,6 +1,7 @@
 #include "io/DataSet.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <iostream>
 #include <type_traits>
 #include <utility>
@@ -131,7 +132,26 @@ std::string FirstNames(const std::vector<std::string>& names) {
 }
 
 // Individuals with at least one observed copy.
+// Packed rows, read in place: a genotype is missing when both its bits are
+// set.
+std::vector<bool> ObservedPackedIndividuals(const CGenotypeStore& X) {
+    constexpr uint64_t kLowBits = 0x5555555555555555ULL;
+    const int tail = X.L() % CGenotypeStore::kLociPerWord;
+    const uint64_t lastMask = tail == 0 ? kLowBits : kLowBits & ((uint64_t{1} << (2 * tail)) - 1);
+    std::vector<bool> observed(X.N(), false);
+    for (int i = 0; i < X.N(); ++i) {
+        const uint64_t* row = X.Row(i);
+        for (size_t w = 0; w < X.Words() && !observed[i]; ++w) {
+            const uint64_t mask = w + 1 == X.Words() ? lastMask : kLowBits;
+            observed[i] = (row[w] & (row[w] >> 1) & mask) != mask;
+        }
+    }
+    return observed;
+}
+
 std::vector<bool> ObservedIndividuals(const CGenotypeStore& X) {
+    if (X.IsPacked())
+        return ObservedPackedIndividuals(X);
     std::vector<bool> observed(X.N(), false);
     const size_t perIndividual = static_cast<size_t>(X.A()) * X.L();
     X.VisitIndices([&](const auto* index) {

@@ -9,7 +9,9 @@
 
 #include "brelo/BreloSampler.h"
 #include "brelo/BreloSimulation.h"
+#include "brelo/BreloStepCheckUtil.h"
 #include "brelo/BreloTestUtil.h"
+#include "core/ExactCheckSupport.h"
 #include "core/KMeans.h"
 #include "core/StatUtilities.h"
 #include "io/ResultReport.h"
@@ -432,3 +434,33 @@ TEST(BreloSamplerTest, BurnInSplitCapsTheStructureSweepsAndAllSweepsAreStructure
 }
 
 }  // namespace
+
+TEST(BreloSamplerTest, TwoClusterReallocationReadsPackedGenotypesAsTheirCopies) {
+    // The same SNP genotypes, one byte a copy and two bits a genotype: the
+    // same draws must make the same reallocations.
+    const int N = 12, L = 40, K = 3;
+    SBreloChain bytes, packed;
+    for (SBreloChain* c : {&bytes, &packed}) {
+        SetUpTinyChain(*c, N, 2, L, 2, K, 1.0);
+        unsigned state = 11;
+        for (int i = 0; i < N; ++i)
+            for (int l = 0; l < L; ++l) {
+                state = state * 1103515245u + 12345u;
+                const int g = static_cast<int>((state >> 16) % 4);  // 3: missing
+                SetGenotype(*c, i, 0, l, g == 3 ? -1 : g == 2 ? 1 : 0);
+                SetGenotype(*c, i, 1, l, g == 3 ? -1 : g == 0 ? 0 : 1);
+            }
+    }
+    ASSERT_TRUE(packed.data.X.Pack());
+    ASSERT_FALSE(bytes.data.X.IsPacked());
+    CSeededRng drawsBytes(5), drawsPacked(5);
+    for (SBreloChain* c : {&bytes, &packed})
+        for (int i = 0; i < N; ++i)
+            c->replicas[0].spSweep.z[i] = i % K;
+    for (int t = 0; t < 300; ++t) {
+        ReallocateTwoClusters(bytes, bytes.replicas[0], drawsBytes.get());
+        ReallocateTwoClusters(packed, packed.replicas[0], drawsPacked.get());
+        ASSERT_EQ(packed.replicas[0].spSweep.z, bytes.replicas[0].spSweep.z) << "move " << t;
+    }
+    EXPECT_GT(bytes.replicas[0].reallocationAcceptance.accepted, 0);
+}

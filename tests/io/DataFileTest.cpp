@@ -422,4 +422,24 @@ TEST(LoadDataSet, DataWithoutObservedAllelesAreRefusedAndEmptyLociNamed) {
                   "Warning: individual b of " +
                   ordinary.File +
                   " has no observed allele: its cluster comes from the prior alone.\n");
+
+    // Two-bit rows of whole words: a's only genotype is its last one.
+    for (const int L : {33, 64}) {
+        std::string text;
+        for (const char* id : {"a", "b"})
+            for (int a = 0; a < 2; ++a) {
+                text += id;
+                for (int l = 0; l < L; ++l)
+                    text += l + 1 == L && id[0] == 'a' ? (a ? " 4" : " 3") : " -9";
+                text += "\n";
+            }
+        ordinary.L = L;
+        ordinary.File = WriteTempFile("last.txt", text);
+        testing::internal::CaptureStderr();
+        LoadDataSet(ordinary, data);
+        const std::string warnings = testing::internal::GetCapturedStderr();
+        ASSERT_TRUE(data.X.IsPacked());
+        EXPECT_NE(warnings.find("individual b of"), std::string::npos) << warnings;
+        EXPECT_EQ(warnings.find("individual a"), std::string::npos) << warnings;
+    }
 }
