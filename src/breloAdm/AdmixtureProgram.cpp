@@ -1,6 +1,7 @@
 #include "breloAdm/AdmixtureProgram.h"
 
 #include <iostream>
+#include <utility>
 
 #include "breloAdm/AdmixtureResults.h"
 #include "breloAdm/AdmixtureSampler.h"
@@ -33,6 +34,9 @@ int RunBreloAdm(int argc, const char* const* argv) {
     RunAdmixtureSampler(opt, setup, rng, prior, chain);
 
     SAdmEstimates est;
+    // The labels of the last sweep are not read after the sweeps: their room
+    // (a byte a copy) holds the most frequent labels instead.
+    est.hcAdmix = std::move(chain.spSweep.zadMix);
     SummariseChain(opt, setup, chain, est);
     WriteAdmResults(opt, setup, prior, chain, est);
     FreeRNG(rng);
