@@ -1215,24 +1215,6 @@ bool RunSweep(SBreloChain& c, int s, gsl_rng*& rng) {
 
 namespace {
 
-// The generators of the replicas: the run's own for replica 0, streams of
-// the run's seed for the others.
-class CReplicaGenerators {
-  public:
-    CReplicaGenerators(gsl_rng* runGenerator, unsigned long seed, int replicas) {
-        m_rngs.push_back(runGenerator);
-        for (int r = 1; r < replicas; ++r) {
-            m_streams.emplace_back(seed, ReplicaStreamId(r));
-            m_rngs.push_back(m_streams.back().get());
-        }
-    }
-    gsl_rng*& operator[](int r) { return m_rngs[r]; }
-
-  private:
-    std::vector<CRandomStream> m_streams;
-    std::vector<gsl_rng*> m_rngs;
-};
-
 // Round s of the exchange: every replica's sweep, the swaps, then what the
 // run keeps of the replica at power 1. Adapting the ladder stops with the
 // burn-in. False when the run must be abandoned.
@@ -1318,8 +1300,7 @@ bool brelo(int argc, char** argv, std::string run, std::ofstream& ofsCriteria,
     const int threads = ThreadsFromOption(opts.threads);
     chain.exchange = std::make_unique<CReplicaExchange>(opts.replicas, record.seed);
     if (opts.replicas > 1)
-        std::cout << "Replica exchange: " << opts.replicas << " replicas on " << threads
-                  << (threads > 1 ? " threads" : " thread") << std::endl;
+        PrintReplicaExchange(opts.replicas, threads);
     CThreadPool pool(threads);
     chain.pool = &pool;
     CReplicaGenerators rngs(rng, record.seed, opts.replicas);

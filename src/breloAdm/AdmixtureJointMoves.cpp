@@ -408,9 +408,10 @@ void ScaleFields(SAdmSampler& S, bool adapting) {
 // The label counts m[i] hold every copy of i; the copy being drawn is taken
 // out, and its label drawn with probability prop. to (alpha[i][k] +
 // m[i][k]) p[k][l][j] (alpha[i][k] + m[i][k] for a missing copy): q[i]
-// integrated out of q[i][k] p[k][l][j].
+// integrated out of q[i][k] p[k][l][j] (p^power below power 1).
 void UpdateCopyLabelsGivenField(SAdmSampler& S) {
     DBL_VCTR_1D& w = S.labelWork;
+    const DBL_VCTR_3D& p = S.LikelihoodFrequencies();
     for (int ii = 0; ii < S.N; ++ii) {
         const int i = S.shuffledInd[ii];
         INT_VCTR_1D& m = S.m[i];
@@ -424,7 +425,7 @@ void UpdateCopyLabelsGivenField(SAdmSampler& S) {
                 const int j = S.Idx(i, a, l);
                 double sum = 0.0;
                 for (int k = 0; k < S.K; ++k) {
-                    w[k] = (alpha[k] + m[k]) * (j < 0 ? 1.0 : S.sp.p[k][l][j]);
+                    w[k] = (alpha[k] + m[k]) * (j < 0 ? 1.0 : p[k][l][j]);
                     sum += w[k];
                 }
                 double u = gsl_rng_uniform(S.rng) * sum;

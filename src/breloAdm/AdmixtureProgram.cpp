@@ -12,7 +12,9 @@
 #include "core/MiscUtilities.h"
 #include "core/ProgramExit.h"
 #include "core/RNGUtilities.h"
+#include "core/ThreadPool.h"
 #include "io/ResultTables.h"
+#include "io/RunDiagnostics.h"
 
 int RunBreloAdm(int argc, const char* const* argv) {
     if (AnswerInfoOption(argc, argv, ShowUsage))
@@ -43,6 +45,7 @@ int RunBreloAdm(int argc, const char* const* argv) {
     // The whole run, the reading of the data included.
     PrintRunTime(record.start);
     record.seed = setup.seed;
+    RecordExchange(record, *chain.exchange, ThreadsFromOption(opt.threads));
     if (!SaveRunTable(record, opt.FOFN + kRunTableSuffix))
         ExitProgram(1);
 

@@ -154,6 +154,8 @@ void DiagnoseChain(const SAdmOptions& opt, const SAdmChain& chain, SRunDiagnosti
     }
     if (opt.proportionMoves && chain.proportionAcceptance.proposed > 0)
         AddStepDiagnostic(d, "proportion move", chain.proportionAcceptance);
+    if (chain.exchange)
+        AddSwapDiagnostics(d, *chain.exchange);
     const int kept = opt.TotalSweep - opt.BurnIn;
     AddTraceDiagnostic(d, "log-likelihood", chain.LH.data() + opt.BurnIn, kept);
     const int from = std::max(opt.BurnIn, opt.burnStruct + 1);

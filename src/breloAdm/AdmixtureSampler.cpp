@@ -6,15 +6,21 @@
 #include <cmath>
 #include <iostream>
 #include <limits>
+#include <memory>
 #include <numeric>
+#include <utility>
 
 #include "breloAdm/AdmixtureSteps.h"
 #include "breloAdm/HierarchicalClustering.h"
 #include "core/MatrixUtilities.h"
 #include "core/MiscUtilities.h"
 #include "core/RNGUtilities.h"
+#include "core/RandomStreams.h"
+#include "core/ReplicaExchange.h"
+#include "core/ThreadPool.h"
 #include "io/AlleleCountFeatures.h"
 #include "io/IOUtilities.h"
+#include "io/RunDiagnostics.h"
 #include "plot/PlotUtilities.h"
 
 namespace {
@@ -27,12 +33,14 @@ void PlotInitialMembership(const SAdmSampler& S, const INT_VCTR_1D& labels) {
     PlotHC(S.opt.FOFN + "IM.png", t.vptC, t.vbKeep, t.vdDataMinMax, t.veVoronoi, labels, S.opt.K);
 }
 
-// I2: labels and frequencies of the hierarchical (or k-means) start.
-void InitialiseFromClustering(SAdmSampler& S) {
+// I2: labels and frequencies of the hierarchical (or k-means) start, drawn
+// on the map for the first replica.
+void InitialiseFromClustering(SAdmSampler& S, bool plot) {
     S.sp.z = S.opt.kmeansStart ? KMeansAdmStartLabels(S.X, S.K, S.rng)
                                : HierarchicalStartLabels(S.X, S.K, S.rng);
     FrequenciesFromLabels(S.sp.p, S.X, S.sp.z, S.K);
-    PlotInitialMembership(S, S.sp.z);
+    if (plot)
+        PlotInitialMembership(S, S.sp.z);
 }
 
 // CAR[k] ~ N(Pred[., k], sigma[k] (I - psi0 W)^-1), one cluster after the
@@ -112,8 +120,18 @@ void PlotStartingMembership(SAdmSampler& S) {
     PlotInitialMembership(S, plotbidon);
 }
 
-// I7: histories and sums.
+// I7: the histories of every replica.
+void SizeTraces(SAdmSampler& S) {
+    SAdmChain& c = S.chain;
+    InitVctr1D(c.LH, S.opt.TotalSweep, 0.0);
+    InitVctr3D(c.BH, S.K, S.bl, S.opt.TotalSweep, 0.0);
+    InitVctr2D(c.sigmaH, S.K, S.opt.TotalSweep, 0.0);
+    InitVctr2D(c.psiH, S.K, S.opt.TotalSweep, 0.0);
+}
+
+// I7: histories and sums of the reported chain.
 void SizeAccumulators(SAdmSampler& S) {
+    SizeTraces(S);
     SAdmChain& c = S.chain;
     CSweepParams& avg = c.spAverage;
     InitVctr1D(avg.psi, S.K, 0.0);
@@ -122,10 +140,6 @@ void SizeAccumulators(SAdmSampler& S) {
     InitVctr2D(avg.q, S.N, S.K, 0.0);
     InitVctr2D(avg.beta, S.K, S.bl, 0.0);
     InitVctr2D(avg.alpha, S.N, S.K, 0.0);
-    InitVctr1D(c.LH, S.opt.TotalSweep, 0.0);
-    InitVctr3D(c.BH, S.K, S.bl, S.opt.TotalSweep, 0.0);
-    InitVctr2D(c.sigmaH, S.K, S.opt.TotalSweep, 0.0);
-    InitVctr2D(c.psiH, S.K, S.opt.TotalSweep, 0.0);
     InitVctr2D(c.cpAverage, S.N, S.K, 0.0);
     c.cpAverageAdmix.Size(S.sp.zadMix.N() * static_cast<size_t>(S.A) * S.L, S.K,
                           std::max(S.opt.TotalSweep - S.opt.BurnIn, 0));
@@ -138,15 +152,57 @@ void SizeAccumulators(SAdmSampler& S) {
     c.nPredictiveSweeps = 0;
 }
 
-void Initialise(SAdmSampler& S) {
+// A replica of the chain beside the first (replica exchange): its state and
+// step counters in a chain of its own, whose traces hold its sweeps and
+// whose sums stay empty; the prior matrices, which follow its sigma and psi;
+// with recessive alleles, the genotypes its sweeps draw.
+struct SAdmReplica {
+    SAdmChain chain;
+    CSpatialPrior prior;
+    CGenotypeStore X;
+    std::unique_ptr<SAdmSampler> sampler;
+};
+
+// The sampler of replica r, the first chain's for r = 0.
+SAdmSampler& ReplicaSampler(SAdmSampler& first, std::vector<SAdmReplica>& others, int r) {
+    return r == 0 ? first : *others[r - 1].sampler;
+}
+
+// The starting state of a replica, drawn as the first one's (the same
+// clustering start or continuation file) from its own generator, with a
+// copy of the first one's prior made before its initial-field factor is
+// freed. On the sparse route the log-determinant gets a factor of its own,
+// so that the replicas' psi steps never share one.
+void StartReplica(SAdmSampler& first, SAdmReplica& r, gsl_rng* rng) {
+    const SAdmOptions& opt = first.opt;
+    r.prior = first.prior;
+    if (!r.prior.logDet.HoldsSpectrum())
+        r.prior.logDet.Build(r.prior.W, false);
+    if (opt.isRecAllele)
+        r.X = first.setup.data.X;
+    r.sampler = std::make_unique<SAdmSampler>(opt, first.setup, r.prior, rng, r.chain,
+                                              opt.isRecAllele ? r.X : first.setup.data.X);
+    SAdmSampler& R = *r.sampler;
+    SizeSamplerState(R);
+    if (opt.nj)
+        InitialiseFromClustering(R, false);
+    R.sp.psi = first.sp.psi;
+    if (!LoadStartingValues(R))
+        DrawStartingValues(R);
+    SizeTraces(R);
+}
+
+void Initialise(SAdmSampler& S, std::vector<SAdmReplica>& others, CReplicaGenerators& rngs) {
     SizeSamplerState(S);
     if (S.opt.nj)
-        InitialiseFromClustering(S);
+        InitialiseFromClustering(S, true);
     S.prior.coefficientScale = S.opt.coefScale;
     if (!S.prior.routes)  // the whole spectrum only when psi moves
         S.prior.routes = DefaultPriorRoutes(S.N, S.opt.updatePsi);
     BuildSpatialPrior(S.prior, S.sp.psi, S.sp.sigma, S.NS, S.setup.geo, S.setup.theta,
                       S.setup.data.Xtild, S.opt.psiUser);
+    for (size_t r = 0; r < others.size(); ++r)
+        StartReplica(S, others[r], rngs[static_cast<int>(r) + 1]);
     if (!LoadStartingValues(S))
         DrawStartingValues(S);
     if (!S.opt.nj)
@@ -167,9 +223,9 @@ void AddTo(DBL_VCTR_2D& sum, const DBL_VCTR_2D& v) {
         AddTo(sum[t], v[t]);
 }
 
-// S13, predictive part: memberships simulated from the trend alone.
-void DrawPredictiveLabels(SAdmSampler& S) {
-    SAdmChain& c = S.chain;
+// S13, predictive part: memberships simulated from the trend alone of the
+// state of S, counted in c.
+void DrawPredictiveLabels(SAdmChain& c, SAdmSampler& S) {
     ++c.nPredictiveSweeps;
     for (int pass = 0; pass < 10; ++pass)
         for (int i = 0; i < S.N; ++i) {
@@ -187,11 +243,10 @@ void DrawPredictiveLabels(SAdmSampler& S) {
         }
 }
 
-// S13
-void AccumulateSweep(SAdmSampler& S, int s) {
+// S13: the state of S (the replica at power 1) in the sums of c.
+void AccumulateSweep(SAdmChain& c, SAdmSampler& S, int s) {
     if (s < S.opt.BurnIn)
         return;
-    SAdmChain& c = S.chain;
     CSweepParams& avg = c.spAverage;
     for (int k = 0; k < S.K; ++k)
         AddTo(avg.p[k], S.sp.p[k]);
@@ -207,15 +262,127 @@ void AccumulateSweep(SAdmSampler& S, int s) {
     AddTo(avg.beta, S.sp.beta);
     c.varDeviance += 4 * c.LH[s] * c.LH[s];
     if (s % 10 == 0)
-        DrawPredictiveLabels(S);
+        DrawPredictiveLabels(c, S);
 }
 
-void RunSweeps(SAdmSampler& S) {
+// ---------------------------------------------------------------------------
+// Replica exchange
+
+// Every acceptance counter of a chain, in one order.
+std::vector<CAcceptanceCounter*> AcceptanceCounters(SAdmChain& c) {
+    std::vector<CAcceptanceCounter*> all;
+    for (auto* perCluster :
+         {&c.fieldAcceptance, &c.psiAcceptance, &c.trendAcceptance, &c.scaleAcceptance})
+        for (CAcceptanceCounter& counter : *perCluster)
+            all.push_back(&counter);
+    for (CAcceptanceCounter* counter :
+         {&c.levelAcceptance, &c.commonAcceptance, &c.proportionAcceptance})
+        all.push_back(counter);
+    return all;
+}
+
+std::vector<CAcceptanceCounter> CounterValues(SAdmChain& c) {
+    std::vector<CAcceptanceCounter> values;
+    for (const CAcceptanceCounter* counter : AcceptanceCounters(c))
+        values.push_back(*counter);
+    return values;
+}
+
+// What the counters of c gained since they held before, added to tally.
+void AddCounterGains(std::vector<CAcceptanceCounter>& tally, SAdmChain& c,
+                     const std::vector<CAcceptanceCounter>& before) {
+    const std::vector<CAcceptanceCounter*> now = AcceptanceCounters(c);
+    for (size_t t = 0; t < now.size(); ++t) {
+        tally[t].proposed += now[t]->proposed - before[t].proposed;
+        tally[t].accepted += now[t]->accepted - before[t].accepted;
+    }
+}
+
+// The traces of sweep s of one replica into those of the chain.
+void CopySweepTraces(SAdmChain& to, const SAdmChain& from, int s) {
+    to.LH[s] = from.LH[s];
+    for (size_t k = 0; k < to.BH.size(); ++k) {
+        for (size_t b = 0; b < to.BH[k].size(); ++b)
+            to.BH[k][b][s] = from.BH[k][b][s];
+        to.sigmaH[k][s] = from.sigmaH[k][s];
+        to.psiH[k][s] = from.psiH[k][s];
+    }
+}
+
+// The replicas of a run and their exchange. The first replica is the chain
+// of S (its state, sums and traces); the chain keeps what the replica at
+// power 1 holds after each round's swaps, and the step counts of the sweeps
+// made at power 1.
+class CAdmExchange {
+  public:
+    CAdmExchange(SAdmSampler& first, std::vector<SAdmReplica>& others, CReplicaExchange& exchange,
+                 CThreadPool& pool)
+        : m_first(first),
+          m_others(others),
+          m_exchange(exchange),
+          m_pool(pool),
+          m_tally(CounterValues(first.chain).size()) {}
+
+    // Round s: every replica's sweep at the power of its rung, the swaps
+    // (the ladder adapting in the burn-in), then the chain's traces and sums
+    // from the replica at power 1.
+    void Round(int s) {
+        const int swept = m_exchange.ReplicaAt(0);
+        const std::vector<CAcceptanceCounter> before = CounterValues(Sampler(swept).chain);
+        auto sweep = [&](int r, double power) {
+            SAdmSampler& R = Sampler(r);
+            R.power = power;
+            RunSweep(R, s);
+            return true;
+        };
+        auto logLikelihood = [&](int r) { return Sampler(r).chain.LH[s]; };
+        m_exchange.Round(m_pool, sweep, logLikelihood, s < m_first.opt.BurnIn);
+        AddCounterGains(m_tally, Sampler(swept).chain, before);
+        SAdmSampler& reported = Sampler(m_exchange.ReplicaAt(0));
+        if (&reported != &m_first)
+            CopySweepTraces(m_first.chain, reported.chain, s);
+        AccumulateSweep(m_first.chain, reported, s);
+    }
+
+    // The chain ends with the state of the replica at power 1 (and its
+    // genotypes, with recessive alleles) and the step counts at power 1.
+    void Finish() {
+        const std::vector<CAcceptanceCounter*> counters = AcceptanceCounters(m_first.chain);
+        for (size_t t = 0; t < counters.size(); ++t)
+            *counters[t] = m_tally[t];
+        SAdmSampler& reported = Sampler(m_exchange.ReplicaAt(0));
+        if (&reported == &m_first)
+            return;
+        std::swap(m_first.sp, reported.sp);
+        if (m_first.opt.isRecAllele)
+            std::swap(m_first.X, reported.X);
+    }
+
+  private:
+    SAdmSampler& Sampler(int r) { return ReplicaSampler(m_first, m_others, r); }
+
+    SAdmSampler& m_first;
+    std::vector<SAdmReplica>& m_others;
+    CReplicaExchange& m_exchange;
+    CThreadPool& m_pool;
+    std::vector<CAcceptanceCounter> m_tally;
+};
+
+void RunSweeps(SAdmSampler& S, std::vector<SAdmReplica>& others, CThreadPool& pool) {
+    if (others.empty()) {
+        for (int s = 0; s < S.opt.TotalSweep; ++s) {
+            RunSweep(S, s);
+            AccumulateSweep(S.chain, S, s);
+            PrintSweepProgress(s + 1, S.opt.NumOfDigits);
+        }
+        return;
+    }
+    CAdmExchange exchange(S, others, *S.chain.exchange, pool);
     for (int s = 0; s < S.opt.TotalSweep; ++s) {
-        RunSweep(S, s);
-        AccumulateSweep(S, s);
+        exchange.Round(s);
         PrintSweepProgress(s + 1, S.opt.NumOfDigits);
     }
+    exchange.Finish();
 }
 
 }  // namespace
@@ -352,8 +519,15 @@ void FrequenciesFromLabels(DBL_VCTR_3D& p, const CGenotypeStore& X, const INT_VC
 void RunAdmixtureSampler(const SAdmOptions& opt, SAdmSetup& setup, gsl_rng* rng,
                          CSpatialPrior& prior, SAdmChain& chain) {
     SAdmSampler S(opt, setup, prior, rng, chain);
-    Initialise(S);
-    RunSweeps(S);
+    const int threads = ThreadsFromOption(opt.threads);
+    chain.exchange = std::make_unique<CReplicaExchange>(opt.replicas, setup.seed);
+    if (opt.replicas > 1)
+        PrintReplicaExchange(opt.replicas, threads);
+    CReplicaGenerators rngs(rng, setup.seed, opt.replicas);
+    std::vector<SAdmReplica> others(opt.replicas - 1);
+    Initialise(S, others, rngs);
+    CThreadPool pool(threads);
+    RunSweeps(S, others, pool);
     PlotLH(opt.FOFN + "LH.png", chain.LH, opt.BurnIn);
     PlotBetaHist(opt.FOFN + "BH.png", chain.BH, setup.data.nQualLevels, opt.nbQuantVar,
                  opt.trendDegree, opt.BurnIn);

@@ -7,6 +7,7 @@
 
 #include <gsl/gsl_rng.h>
 
+#include <memory>
 #include <vector>
 
 #include "breloAdm/BreloAdmOptions.h"
@@ -14,6 +15,7 @@
 #include "breloAdm/SpatialPrior.h"
 #include "core/CopyLabels.h"
 #include "core/Diagnostics.h"
+#include "core/ReplicaExchange.h"
 #include "core/VectorUtilities.h"
 #include "io/GenotypeStore.h"
 
@@ -83,11 +85,16 @@ struct SAdmChain {
     DBL_VCTR_2D nb_cluster_individual;  // N x K simulated labels
     DBL_VCTR_3D nClusterQualVar;        // nbQualVar x levels x K simulated labels
     int nPredictiveSweeps = 0;          // kept sweeps that made predictive draws
+    // The exchange of the replicas (-rx): its ladder and swap counts; one
+    // replica is the plain chain.
+    std::unique_ptr<CReplicaExchange> exchange;
 };
 
 // Runs the whole chain: initial labelling with -jy, the spatial prior, the
 // starting values, "IM.png", the TotalSweep sweeps, then "LH.png" and
-// "BH.png". prior is built here and kept for the results.
+// "BH.png". prior is built here and kept for the results. With -rx the
+// replicas sweep on the threads of -t and swap; chain keeps the replica at
+// power 1 and the exchange.
 void RunAdmixtureSampler(const SAdmOptions& opt, SAdmSetup& setup, gsl_rng* rng,
                          CSpatialPrior& prior, SAdmChain& chain);
 

@@ -27,6 +27,10 @@ void IdentityOrder(INT_VCTR_1D& order, int size) {
 
 SAdmSampler::SAdmSampler(const SAdmOptions& o, SAdmSetup& s, CSpatialPrior& pr, gsl_rng* r,
                          SAdmChain& c)
+    : SAdmSampler(o, s, pr, r, c, s.data.X) {}
+
+SAdmSampler::SAdmSampler(const SAdmOptions& o, SAdmSetup& s, CSpatialPrior& pr, gsl_rng* r,
+                         SAdmChain& c, CGenotypeStore& genotypes)
     : opt(o),
       setup(s),
       prior(pr),
@@ -38,7 +42,7 @@ SAdmSampler::SAdmSampler(const SAdmOptions& o, SAdmSetup& s, CSpatialPrior& pr, 
       L(o.L),
       K(o.K),
       bl(s.beta_length),
-      X(s.data.X),
+      X(genotypes),
       NS(s.tess.vvnNS) {}
 
 void SizeSamplerState(SAdmSampler& S) {
@@ -46,6 +50,7 @@ void SizeSamplerState(SAdmSampler& S) {
     InitVctr3D(sp.p, S.K, S.L, S.setup.J, 0.0);
     InitVctr3D(S.n, S.K, S.L, S.setup.J, 0);
     InitVctr3D(S.logp, S.K, S.L, S.setup.J, 0.0);
+    InitVctr3D(S.pPower, S.K, S.L, S.setup.J, 0.0);
     InitVctr2D(S.m, S.N, S.K, 0);
     InitVctr2D(S.logq, S.N, S.K, 0.0);
     InitVctr1D(S.dpq, S.K, 1.0);
@@ -96,7 +101,7 @@ void ShuffleVisitingOrders(SAdmSampler& S) {
 void DrawRecessiveGenotypes(SAdmSampler& S) {
     if (!S.opt.isRecAllele)
         return;
-    const DBL_VCTR_3D& p = S.sp.p;
+    const DBL_VCTR_3D& p = S.LikelihoodFrequencies();
     for (int l = 0; l < S.L; ++l) {
         const int r = S.setup.data.recAllele[l];
         if (r < 0)  // a locus without a recessive allele
@@ -149,7 +154,7 @@ void UpdateAlleleFrequencies(SAdmSampler& S) {
         for (int l = 0; l < S.L; ++l) {
             DBL_VCTR_1D& params = S.DirParams[l];
             for (int j = 0; j < S.setup.J[l]; ++j)
-                params[j] = S.n[k][l][j] + S.opt.lambda;
+                params[j] = S.n[k][l][j] * S.power + S.opt.lambda;
             gsl_ran_dirichlet(S.rng, S.setup.J[l], params.data(), S.sp.p[k][l].data());
         }
     }
@@ -161,6 +166,16 @@ void UpdateAlleleFrequencies(SAdmSampler& S) {
                     PrintMessageOnce("warning: N_LIMIT used for logp");
                 S.logp[k][l][j] = SafeLog(v);
             }
+    RaiseFrequencies(S);
+}
+
+void RaiseFrequencies(SAdmSampler& S) {
+    if (S.power == 1.0)
+        return;
+    for (int k = 0; k < S.K; ++k)
+        for (int l = 0; l < S.L; ++l)
+            for (int j = 0; j < S.setup.J[l]; ++j)
+                S.pPower[k][l][j] = std::pow(S.sp.p[k][l][j], S.power);
 }
 
 // S7, S8. q[i] and logq[i] come from the logarithms of the gamma variables:
@@ -330,8 +345,8 @@ void UpdateCopyLabels(SAdmSampler& S) {
             const int a = S.shuffledPloidy[aa];
             for (int ll = 0; ll < S.L; ++ll) {
                 const int l = S.shuffledLoc[ll];
-                S.sp.zadMix[i][a][l] =
-                    DrawCopyLabel(S.rng, S.sp.q[i], S.sp.p, l, S.Idx(i, a, l), S.labelWork);
+                S.sp.zadMix[i][a][l] = DrawCopyLabel(S.rng, S.sp.q[i], S.LikelihoodFrequencies(), l,
+                                                     S.Idx(i, a, l), S.labelWork);
             }
         }
     }

@@ -80,10 +80,24 @@ struct SAdmSampler {
     DBL_VCTR_1D proportionStep;  // N, step of each individual's proportion move
     DBL_VCTR_1D proposedQ;       // K
 
+    // Power of the genotype likelihood the sweeps target: 1 for the
+    // posterior; below 1 on the hotter rungs of a replica exchange, where
+    // the frequencies' draw weighs the allele counts by it and the draws of
+    // labels and genotypes read pPower, p to that power, in place of p.
+    double power = 1.0;
+    DBL_VCTR_3D pPower;  // K x L x J[l]
+
     SAdmSampler(const SAdmOptions& o, SAdmSetup& s, CSpatialPrior& pr, gsl_rng* r, SAdmChain& c);
+    // The same with genotypes of its own (a replica's, with recessive
+    // alleles).
+    SAdmSampler(const SAdmOptions& o, SAdmSetup& s, CSpatialPrior& pr, gsl_rng* r, SAdmChain& c,
+                CGenotypeStore& genotypes);
 
     // Allele index of a copy, CGenotypeStore::kMissing when missing.
     int Idx(int i, int a, int l) const { return X.Index(i, a, l); }
+    // The frequencies the genotype likelihood is made of at the sampler's
+    // power: p itself, or p^power.
+    const DBL_VCTR_3D& LikelihoodFrequencies() const { return power == 1.0 ? sp.p : pPower; }
 };
 
 // Sizes the sweep state, the work arrays and the acceptance counters, with
@@ -100,9 +114,12 @@ void ShuffleVisitingOrders(SAdmSampler& S);
 // given the labels of its two copies; loci without a recessive allele (a
 // negative code) are left as observed.
 void DrawRecessiveGenotypes(SAdmSampler& S);
-// S3 to S5: allele counts, p[k][l] ~ Dirichlet(lambda + counts), logp.
+// S3 to S5: allele counts, p[k][l] ~ Dirichlet(lambda + power counts),
+// logp (and pPower below power 1).
 void CountAlleles(SAdmSampler& S);
 void UpdateAlleleFrequencies(SAdmSampler& S);
+// pPower = p^power (nothing at power 1, where p itself is read).
+void RaiseFrequencies(SAdmSampler& S);
 // S6: the label counts m.
 void CountLabels(SAdmSampler& S);
 // S6 to S8: label counts, q[i] ~ Dirichlet(counts + alpha[i]), logq.
@@ -171,7 +188,7 @@ void ComputeResidualForms(SAdmSampler& S);
 void UpdateVariances(SAdmSampler& S);
 // S9f: random walk on psi[k] inside [0, 1/largest eigenvalue).
 void UpdateInteractionParameters(SAdmSampler& S);
-// S10, S11: the label of every copy from q[i][k] p[k][l][j].
+// S10, S11: the label of every copy from q[i][k] p[k][l][j] (p^power).
 void UpdateCopyLabels(SAdmSampler& S);
 // S12: log-likelihood of the labelled data.
 double LogLikelihood(SAdmSampler& S);

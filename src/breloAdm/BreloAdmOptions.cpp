@@ -110,6 +110,13 @@ const char* const USAGE_LINES[] = {
     "-qmove1 -qmove0: the move of each individual's admixture proportions with its",
     "              copies' labels drawn again together (same posterior; on SNP data the",
     "              labels alone hold the proportions where they start), Default: -qmove1",
+    "-rx<n>:       Run n replicas of the chain with replica exchange (Default: 1, a plain",
+    "              chain): replica j samples the posterior with the genotype likelihood",
+    "              raised to a power below 1 (1 for the first, the one reported), and",
+    "              neighbours swap their states after every sweep; the ladder of powers",
+    "              adapts in the burn-in; swap rates in the diagnostics and run.txt",
+    "-t<n>:        Run the replicas on n threads (Default: 1; 0: all cores); a seed gives",
+    "              the same results whatever the number of threads",
     "-crs<EPSG:code>: reference system of the predicted GeoTIFF (with -m), e.g.",
     "              -crsEPSG:4326 or -crs EPSG:4326; Default: the map's own, or none",
     "-auxout:      The tessellation files (VD.png, ND.png, VC) and the best-run record and",
@@ -186,6 +193,8 @@ void ParseR(const std::string& arg, SAdmOptions& opt) {
         opt.bbase = true;
     } else if (At(arg, 2) == 'c') {
         opt.isRecAllele = YesNo(arg, 3);
+    } else if (At(arg, 2) == 'x') {
+        opt.replicas = IntFrom(arg, 3);
     } else {
         opt.ER = IntFrom(arg, 2);
     }
@@ -387,6 +396,9 @@ void ParseOne(const std::string& arg, SAdmOptions& opt, SRequired& given) {
             ExpectExactly(arg, "-qdraw");
             opt.drawMap = true;
             break;
+        case 't':
+            opt.threads = IntFrom(arg, 2);
+            break;
         case 'w':
             SetFigureFormatsOption(From(arg, 2));
             break;
@@ -441,6 +453,7 @@ void CheckCounts(const SAdmOptions& opt) {
     if (opt.nj && opt.K < 2)
         RefuseInput("The hierarchical initialisation (-jy) needs at least 2 clusters (-K).");
     CheckKMeansStart(opt.kmeansStart, opt.K);
+    CheckReplicaSettings(opt.replicas, opt.threads);
     if (opt.scSpecified && !opt.geoFile.empty() && !(opt.theta > 0.0 && std::isfinite(opt.theta)))
         RefuseInput("The distance scale (-sc) must be a positive number.");
 }

@@ -44,6 +44,10 @@ struct SAdmOptions {
     // -qmove1 (default): the move of each individual's proportions with its
     // copies' labels redrawn together; -qmove0 leaves it out.
     bool proportionMoves = true;
+    // -rx<n>: replicas of the chain, replica exchange when above 1; -t<n>:
+    // threads they run on (0: all cores).
+    int replicas = 1;
+    int threads = 1;
     std::string mapFile;
     bool drawMap = false;  // -qdraw: the map cells get a Dirichlet draw, not the expected values
     std::string crs;       // -crsEPSG:<code>: reference system of the predicted GeoTIFF

@@ -4,13 +4,13 @@
 // Given the allele frequencies p and its Dirichlet parameters alpha, the
 // proportions q of individual i have, with its copies' labels summed out,
 // the law prop. to Dirichlet(q; alpha) prod over its observed copies of
-// sum_k q_k p[k][l][j]. A Metropolis step on that law moves q without the
-// labels holding it back: when thousands of copies each carry a label, the
-// label-by-label steps move q by about one copy's weight a sweep, and a
-// hard start (every copy of i with one label) hardly moves at all. When q
-// moves, the labels are drawn again from their law given the new q; when it
-// does not, they stay (the step's acceptance does not read them, so they
-// keep their law given q).
+// sum_k q_k p[k][l][j] (p^power at a power below 1). A Metropolis step on
+// that law moves q without the labels holding it back: when thousands of
+// copies each carry a label, the label-by-label steps move q by about one
+// copy's weight a sweep, and a hard start (every copy of i with one label)
+// hardly moves at all. When q moves, the labels are drawn again from their
+// law given the new q; when it does not, they stay (the step's acceptance
+// does not read them, so they keep their law given q).
 //
 // The proposal moves a share d ~ N(0, step^2) from one cluster h to another
 // k, both drawn at random: symmetric in q on the simplex, so the ratio is
@@ -31,6 +31,7 @@ constexpr double kStartingStep = 0.05;
 
 // log of prod over the observed copies of i of sum_k q[k] p[k][l][j].
 double CopiesLogLikelihood(const SAdmSampler& S, int i, const double* q) {
+    const DBL_VCTR_3D& p = S.LikelihoodFrequencies();
     double ll = 0.0;
     for (int a = 0; a < S.A; ++a)
         for (int l = 0; l < S.L; ++l) {
@@ -39,7 +40,7 @@ double CopiesLogLikelihood(const SAdmSampler& S, int i, const double* q) {
                 continue;
             double sum = 0.0;
             for (int k = 0; k < S.K; ++k)
-                sum += q[k] * S.sp.p[k][l][j];
+                sum += q[k] * p[k][l][j];
             ll += std::log(sum);
         }
     return ll;
@@ -68,8 +69,8 @@ void LeaveTheBoundary(SAdmSampler& S, int i) {
 void RedrawLabels(SAdmSampler& S, int i) {
     for (int a = 0; a < S.A; ++a)
         for (int l = 0; l < S.L; ++l)
-            S.sp.zadMix[i][a][l] = static_cast<uint8_t>(
-                DrawCopyLabel(S.rng, S.sp.q[i], S.sp.p, l, S.Idx(i, a, l), S.labelWork));
+            S.sp.zadMix[i][a][l] = static_cast<uint8_t>(DrawCopyLabel(
+                S.rng, S.sp.q[i], S.LikelihoodFrequencies(), l, S.Idx(i, a, l), S.labelWork));
 }
 
 }  // namespace

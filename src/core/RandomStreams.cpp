@@ -54,3 +54,12 @@ CRandomStream& CRandomStream::operator=(CRandomStream&& other) noexcept {
     }
     return *this;
 }
+
+CReplicaGenerators::CReplicaGenerators(gsl_rng* runGenerator, unsigned long runSeed, int replicas) {
+    m_rngs.push_back(runGenerator);
+    m_streams.reserve(replicas > 1 ? replicas - 1 : 0);
+    for (int r = 1; r < replicas; ++r) {
+        m_streams.emplace_back(runSeed, ReplicaStreamId(r));
+        m_rngs.push_back(m_streams.back().get());
+    }
+}

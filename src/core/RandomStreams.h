@@ -13,6 +13,7 @@
 #define BRELO_CORE_RANDOMSTREAMS_H
 
 #include <cstdint>
+#include <vector>
 
 #include <gsl/gsl_rng.h>
 
@@ -55,6 +56,19 @@ class CRandomStream {
   private:
     gsl_rng* m_rng = nullptr;
     unsigned long m_seed = 0;
+};
+
+// The generators of the replicas of a run: the run's own (not owned) for
+// replica 0, so that one replica draws as a plain chain, and the stream
+// ReplicaStreamId(r) of the run's seed for each replica r > 0.
+class CReplicaGenerators {
+  public:
+    CReplicaGenerators(gsl_rng* runGenerator, unsigned long runSeed, int replicas);
+    gsl_rng*& operator[](int r) { return m_rngs[r]; }
+
+  private:
+    std::vector<CRandomStream> m_streams;
+    std::vector<gsl_rng*> m_rngs;
 };
 
 #endif

@@ -105,6 +105,11 @@ void RecordExchange(SRunRecord& record, const CReplicaExchange& exchange, int th
     }
 }
 
+void PrintReplicaExchange(int replicas, int threads) {
+    std::cout << "Replica exchange: " << replicas << " replicas on " << threads
+              << (threads > 1 ? " threads" : " thread") << std::endl;
+}
+
 void ReportRunDiagnostics(std::ostream& report, const SRunDiagnostics& d) {
     for (const std::string& line : SectionLines(d)) {
         report << line << "\n";

@@ -52,6 +52,8 @@ void AddSwapDiagnostics(SRunDiagnostics& d, const CReplicaExchange& exchange);
 // powers, rung by rung, separated by blanks) and "swap_rate_<j>_<j+1>" for
 // each pair of neighbouring rungs (NA when never proposed).
 void RecordExchange(SRunRecord& record, const CReplicaExchange& exchange, int threads);
+// "Replica exchange: n replicas on t threads", on standard output.
+void PrintReplicaExchange(int replicas, int threads);
 
 // Writes the section "Run Diagnostics" (acceptance rates, then effective
 // sample sizes, flagged ones marked) to the report and the same lines to

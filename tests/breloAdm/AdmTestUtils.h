@@ -37,6 +37,25 @@ inline std::string ScratchRoot() {
     return dir && *dir ? std::string(dir) + "/" : std::string("/tmp/");
 }
 
+// Dominant markers (code 1 present, 0 the recessive allele; its line of
+// zeros first), 40 diploid individuals at 6 loci, two structured halves; one
+// missing phenotype (individual 4, locus 3).
+inline void WriteDominantData(const std::string& path) {
+    std::ofstream os(path);
+    os << "0 0 0 0 0 0\n";
+    for (int i = 0; i < 40; ++i) {
+        const double x = (i * 37) % 11 + 0.1 * i, y = (i * 13) % 7 + 0.05 * i;
+        for (int a = 0; a < 2; ++a) {
+            os << x << " " << y;
+            for (int l = 0; l < 6; ++l) {
+                const bool present = (i < 20) == (l % 2 == 0) || (i + l) % 3 == 0;
+                os << " " << ((i == 3 && l == 2) ? -9 : present ? 1 : 0);
+            }
+            os << "\n";
+        }
+    }
+}
+
 inline std::string MakeScratchDir(const std::string& tag) {
     static SScratchDirs scratch;
     std::string pattern = ScratchRoot() + "breloadm_" + tag + "_XXXXXX";

@@ -329,33 +329,40 @@ void ExpectDirichletDraws(const std::vector<DBL_VCTR_1D>& x, const DBL_VCTR_1D& 
 }  // namespace
 
 // Given the copy labels, p[k][l] ~ Dirichlet(lambda + counts of the copies
-// labelled k), missing copies left out.
+// labelled k), missing copies left out; on a rung of power b below 1 the
+// counts weigh b, and the label steps read p^b.
 TEST(AdmixtureStepChecks, AlleleFrequenciesFollowTheirDirichletLaw) {
     const INT_VCTR_3D X = {{{1, 7}, {2, -9}}, {{2, 7}, {3, 8}}, {{1, 9}, {1, 8}}};
-    SStepFixture f(X, 2, {{}, {}, {}}, 61);
-    f.opt.lambda = 0.5;
-    f.sp().zadMix = {{{0, 1}, {1, 0}}, {{0, 0}, {1, 1}}, {{1, 0}, {0, 0}}};
-    CountAlleles(*f);
-    // Counts by hand: locus 0 alleles (1, 2, 3), locus 1 alleles (7, 8, 9).
-    const DBL_VCTR_3D counts = {{{2, 1, 0}, {1, 1, 1}}, {{1, 1, 1}, {1, 1, 0}}};
-    const int T = 20000;
-    std::vector<std::vector<std::vector<DBL_VCTR_1D>>> draws(
-        2, std::vector<std::vector<DBL_VCTR_1D>>(2));
-    for (int t = 0; t < T; ++t) {
-        UpdateAlleleFrequencies(*f);
-        for (int k = 0; k < 2; ++k)
-            for (int l = 0; l < 2; ++l)
-                draws[k][l].push_back(f.sp().p[k][l]);
-    }
-    for (int k = 0; k < 2; ++k)
-        for (int l = 0; l < 2; ++l) {
-            DBL_VCTR_1D a = counts[k][l];
-            for (double& v : a)
-                v += f.opt.lambda;
-            ExpectDirichletDraws(draws[k][l], a,
-                                 "p[" + std::to_string(k) + "][" + std::to_string(l) + "]");
-            EXPECT_DOUBLE_EQ(f.S->logp[k][l][0], std::log(f.sp().p[k][l][0]));
+    for (const double power : {1.0, 0.4}) {
+        SStepFixture f(X, 2, {{}, {}, {}}, 61);
+        f.opt.lambda = 0.5;
+        f.S->power = power;
+        f.sp().zadMix = {{{0, 1}, {1, 0}}, {{0, 0}, {1, 1}}, {{1, 0}, {0, 0}}};
+        CountAlleles(*f);
+        // Counts by hand: locus 0 alleles (1, 2, 3), locus 1 alleles (7, 8, 9).
+        const DBL_VCTR_3D counts = {{{2, 1, 0}, {1, 1, 1}}, {{1, 1, 1}, {1, 1, 0}}};
+        const int T = 20000;
+        std::vector<std::vector<std::vector<DBL_VCTR_1D>>> draws(
+            2, std::vector<std::vector<DBL_VCTR_1D>>(2));
+        for (int t = 0; t < T; ++t) {
+            UpdateAlleleFrequencies(*f);
+            for (int k = 0; k < 2; ++k)
+                for (int l = 0; l < 2; ++l)
+                    draws[k][l].push_back(f.sp().p[k][l]);
         }
+        for (int k = 0; k < 2; ++k)
+            for (int l = 0; l < 2; ++l) {
+                DBL_VCTR_1D a = counts[k][l];
+                for (double& v : a)
+                    v = v * power + f.opt.lambda;
+                ExpectDirichletDraws(draws[k][l], a,
+                                     "power " + std::to_string(power) + " p[" + std::to_string(k) +
+                                         "][" + std::to_string(l) + "]");
+                EXPECT_DOUBLE_EQ(f.S->logp[k][l][0], std::log(f.sp().p[k][l][0]));
+                EXPECT_DOUBLE_EQ(f.S->LikelihoodFrequencies()[k][l][1],
+                                 std::pow(f.sp().p[k][l][1], power));
+            }
+    }
 }
 
 // Given the copy labels and the field, q[i] ~ Dirichlet(label counts of
@@ -383,14 +390,19 @@ TEST(AdmixtureStepChecks, AdmixtureProportionsFollowTheirDirichletLaw) {
     }
 }
 
+namespace {
+
 // The label of a copy given q and p, by enumeration of the K clusters:
-// prop. to q[i][k] p[k][l][j], and to q[i][k] alone for a missing copy;
-// copies are drawn independently.
-TEST(AdmixtureStepChecks, CopyLabelsFollowTheirEnumeratedLaw) {
+// prop. to q[i][k] p[k][l][j]^b at the sampler's power b (1 for the
+// posterior), and to q[i][k] alone for a missing copy; copies are drawn
+// independently.
+void ExpectCopyLabelsFollowTheirLaw(double power) {
     const INT_VCTR_3D X = {{{1, 7}, {2, -9}}, {{2, 8}, {1, 7}}};
     SStepFixture f(X, 3, {{}, {}}, 81);
     f.sp().q = {{0.2, 0.5, 0.3}, {0.6, 0.1, 0.3}};
     f.sp().p = {{{0.7, 0.3}, {0.1, 0.9}}, {{0.2, 0.8}, {0.5, 0.5}}, {{0.5, 0.5}, {0.95, 0.05}}};
+    f.S->power = power;
+    RaiseFrequencies(*f);
     const int T = 30000;
     // Copies (i, a, l) checked one by one, and the pair of the two copies of
     // individual 0 at locus 0 jointly.
@@ -411,7 +423,7 @@ TEST(AdmixtureStepChecks, CopyLabelsFollowTheirEnumeratedLaw) {
         double sum = 0.0;
         for (int k = 0; k < 3; ++k) {
             const int j = FindAlleleIndex(f.setup.alleleV[l], code);
-            sum += (w[k] = f.sp().q[i][k] * (j < 0 ? 1.0 : f.sp().p[k][l][j]));
+            sum += (w[k] = f.sp().q[i][k] * (j < 0 ? 1.0 : std::pow(f.sp().p[k][l][j], power)));
         }
         for (double& v : w)
             v /= sum;
@@ -425,6 +437,15 @@ TEST(AdmixtureStepChecks, CopyLabelsFollowTheirEnumeratedLaw) {
         for (int h = 0; h < 3; ++h)
             joint.push_back(a[k] * b[h]);
     EXPECT_GT(ChiSquarePValue(pair, joint), 1e-4);
+}
+
+}  // namespace
+
+TEST(AdmixtureStepChecks, CopyLabelsFollowTheirEnumeratedLaw) {
+    for (const double power : {1.0, 0.4}) {
+        SCOPED_TRACE("power " + std::to_string(power));
+        ExpectCopyLabelsFollowTheirLaw(power);
+    }
 }
 
 namespace {
@@ -444,7 +465,7 @@ std::vector<double> LabelSetLaw(SStepFixture& f, const double alpha[2], std::vec
         for (int c = 0; c < 4; ++c) {
             const int k = (set >> c) & 1, a = c / 2, l = c % 2;
             const int j = f.S->Idx(0, a, l);
-            w *= (alpha[k] + m[k]) * (j < 0 ? 1.0 : f.sp().p[k][l][j]);
+            w *= (alpha[k] + m[k]) * (j < 0 ? 1.0 : f.S->LikelihoodFrequencies()[k][l][j]);
             ++m[k];
         }
         m0OfSet[set] = m[0];
@@ -455,19 +476,20 @@ std::vector<double> LabelSetLaw(SStepFixture& f, const double alpha[2], std::vec
     return law;
 }
 
-}  // namespace
-
 // The labels of -joint, q integrated out: the labels of one individual's
 // copies have the law prop. to the Dirichlet-multinomial probability of
 // their counts, prod_k alpha_k (alpha_k + 1) ... (alpha_k + m_k - 1), times
 // prod p[z][l][j] (1 for a missing copy), enumerated over the 2^4 label
-// sets of four copies; the chain's share of each set against it.
-TEST(AdmixtureStepChecks, CopyLabelsGivenTheFieldFollowTheirEnumeratedLaw) {
+// sets of four copies; the chain's share of each set against it. At a
+// power b below 1, p^b in place of p.
+void ExpectCopyLabelsGivenTheFieldFollowTheirLaw(double power) {
     const INT_VCTR_3D X = {{{1, 7}, {2, -9}}};
     SStepFixture f(X, 2, {{}}, 131);
     f.sp().CAR = {{-1.2}, {0.3}};
     f.SyncFieldAndTrend();
     f.sp().p = {{{0.7, 0.3}, {1.0}}, {{0.2, 0.8}, {1.0}}};
+    f.S->power = power;
+    RaiseFrequencies(*f);
     f.sp().zadMix = {{{0, 0}, {1, 1}}};
     UpdateAdmixtureProportions(*f);  // the label counts m
     const double alpha[2] = {std::exp(-1.2), std::exp(0.3)};
@@ -492,17 +514,31 @@ TEST(AdmixtureStepChecks, CopyLabelsGivenTheFieldFollowTheirEnumeratedLaw) {
     EXPECT_EQ(f.S->m[0][0] + f.S->m[0][1], 4);
 }
 
+}  // namespace
+
+TEST(AdmixtureStepChecks, CopyLabelsGivenTheFieldFollowTheirEnumeratedLaw) {
+    for (const double power : {1.0, 0.4}) {
+        SCOPED_TRACE("power " + std::to_string(power));
+        ExpectCopyLabelsGivenTheFieldFollowTheirLaw(power);
+    }
+}
+
+namespace {
+
 // The move of q with the labels redrawn together: started inside the
 // simplex, its chain alone must visit the label sets of the four copies
 // with the enumerated law above and give q[0] the moments of its law, the
 // mixture over the label sets of Beta(alpha_0 + m_0, alpha_1 + m_1). One
 // alpha below 1, one above, so that the Dirichlet factor of the ratio counts.
-TEST(AdmixtureStepChecks, ProportionMoveKeepsTheJointLawOfProportionsAndLabels) {
+// At a power b below 1, the tempered law (p^b in place of p).
+void ExpectProportionMoveKeepsTheJointLaw(double power, int T) {
     const INT_VCTR_3D X = {{{1, 7}, {2, -9}}};
     SStepFixture f(X, 2, {{}}, 137);
     f.sp().CAR = {{-1.2}, {0.3}};
     f.SyncFieldAndTrend();
     f.sp().p = {{{0.7, 0.3}, {1.0}}, {{0.2, 0.8}, {1.0}}};
+    f.S->power = power;
+    RaiseFrequencies(*f);
     f.sp().zadMix = {{{0, 0}, {1, 1}}};
     f.sp().q = {{0.5, 0.5}};
     f.S->proportionStep.assign(1, 0.3);
@@ -515,7 +551,6 @@ TEST(AdmixtureStepChecks, ProportionMoveKeepsTheJointLawOfProportionsAndLabels) 
         q1 += exact[set] * a / (a + b);
         q2 += exact[set] * a * (a + 1) / ((a + b) * (a + b + 1));
     }
-    const int T = 200000;
     std::vector<std::vector<double>> seen(16, std::vector<double>(T, 0.0));
     std::vector<double> first(T), second(T);
     for (int t = 0; t < T; ++t) {
@@ -532,6 +567,15 @@ TEST(AdmixtureStepChecks, ProportionMoveKeepsTheJointLawOfProportionsAndLabels) 
     EXPECT_LT(std::fabs(ChainMeanZ(first, q1)), kZ) << "E q[0] " << q1;
     EXPECT_LT(std::fabs(ChainMeanZ(second, q2)), kZ) << "E q[0]^2 " << q2;
     EXPECT_GT(f.chain.proportionAcceptance.accepted, T / 10);
+}
+
+}  // namespace
+
+TEST(AdmixtureStepChecks, ProportionMoveKeepsTheJointLawOfProportionsAndLabels) {
+    for (const double power : {1.0, 0.4}) {
+        SCOPED_TRACE("power " + std::to_string(power));
+        ExpectProportionMoveKeepsTheJointLaw(power, power == 1.0 ? 200000 : 100000);
+    }
 }
 
 // sigma[k] given the residual field e: inverse gamma with shape

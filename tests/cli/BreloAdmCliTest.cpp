@@ -366,23 +366,7 @@ TEST(BreloAdmCli, OptionsRunEndToEnd) {
 
 TEST(BreloAdmCli, RecessiveAllelesRunEndToEnd) {
     const std::string dir = admtest::MakeScratchDir("cli_recessive");
-    {
-        // Dominant markers: code 1 present, 0 the recessive allele; one
-        // locus has a missing phenotype.
-        std::ofstream os(dir + "/dom.txt");
-        os << "0 0 0 0 0 0\n";
-        for (int i = 0; i < 40; ++i) {
-            const double x = (i * 37) % 11 + 0.1 * i, y = (i * 13) % 7 + 0.05 * i;
-            for (int a = 0; a < 2; ++a) {
-                os << x << " " << y;
-                for (int l = 0; l < 6; ++l) {
-                    const bool present = (i < 20) == (l % 2 == 0) || (i + l) % 3 == 0;
-                    os << " " << ((i == 3 && l == 2) ? -9 : present ? 1 : 0);
-                }
-                os << "\n";
-            }
-        }
-    }
+    admtest::WriteDominantData(dir + "/dom.txt");
     SResult r = RunAdm(dir, {"-Fdom.txt", "-N40", "-A2", "-L6", "-K2", "-T1", "-P0.6", "-D1",
                              "-S40", "-B10", "-rcy"});
     EXPECT_EQ(r.status, 0) << r.err;

@@ -5,12 +5,18 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "brelo/BreloTestUtil.h"
+#include "io/TableText.h"
 
 struct SCliResult {
     int status = -1;
@@ -50,6 +56,27 @@ inline std::vector<std::string> FolderFiles(const std::string& folder) {
     for (const auto& entry : std::filesystem::directory_iterator(folder))
         names.push_back(entry.path().filename().string());
     return names;
+}
+
+inline std::vector<std::string> SortedFolderFiles(const std::string& folder) {
+    std::vector<std::string> files = FolderFiles(folder);
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// run.txt: the value of each fact named in its header.
+inline std::map<std::string, std::string> RunTableFacts(const std::string& file) {
+    std::istringstream in(ReadWholeFile(file));
+    std::vector<std::string> names, values;
+    std::map<std::string, std::string> facts;
+    if (ReadTableRecord(in, names) != TableRecord::Read ||
+        ReadTableRecord(in, values) != TableRecord::Read || names.size() != values.size()) {
+        ADD_FAILURE() << file << " is not one row under a header";
+        return facts;
+    }
+    for (size_t c = 0; c < names.size(); ++c)
+        facts[names[c]] = values[c];
+    return facts;
 }
 
 inline void CopyFixture(const std::string& name, const std::string& folder) {

@@ -4,11 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <map>
-#include <sstream>
 
 #include "cli/BreloCli.h"
-#include "io/TableText.h"
 
 namespace {
 
@@ -23,27 +20,6 @@ std::string Folder(const std::string& name) {
 
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
-}
-
-std::vector<std::string> SortedFiles(const std::string& dir) {
-    std::vector<std::string> files = FolderFiles(dir);
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
-// run.txt: the value of each fact named in its header.
-std::map<std::string, std::string> RunFacts(const std::string& file) {
-    std::istringstream in(ReadWholeFile(file));
-    std::vector<std::string> names, values;
-    std::map<std::string, std::string> facts;
-    if (ReadTableRecord(in, names) != TableRecord::Read ||
-        ReadTableRecord(in, values) != TableRecord::Read || names.size() != values.size()) {
-        ADD_FAILURE() << file << " is not one row under a header";
-        return facts;
-    }
-    for (size_t c = 0; c < names.size(); ++c)
-        facts[names[c]] = values[c];
-    return facts;
 }
 
 }  // namespace
@@ -61,9 +37,9 @@ TEST(BreloReplicaCli, OneAndTwoThreadsWriteTheSameFilesAsAPlainRunLaysThemOut) {
         EXPECT_TRUE(Contains(r1.output, "swap of rungs 1-2 (powers 1, "));
         EXPECT_TRUE(Contains(r1.output, "swap of rungs 2-3 (powers "));
 
-        const std::vector<std::string> files = SortedFiles(one);
-        EXPECT_EQ(files, SortedFiles(two));
-        EXPECT_EQ(files, SortedFiles(plain));
+        const std::vector<std::string> files = SortedFolderFiles(one);
+        EXPECT_EQ(files, SortedFolderFiles(two));
+        EXPECT_EQ(files, SortedFolderFiles(plain));
         for (const std::string& name : files) {
             if (name == "sim2pop.txtrun.txt")
                 continue;
@@ -79,9 +55,9 @@ TEST(BreloReplicaCli, OneAndTwoThreadsWriteTheSameFilesAsAPlainRunLaysThemOut) {
                     << trend << name;
             }
         }
-        std::map<std::string, std::string> run1 = RunFacts(one + "/sim2pop.txtrun.txt"),
-                                           run2 = RunFacts(two + "/sim2pop.txtrun.txt"),
-                                           plainRun = RunFacts(plain + "/sim2pop.txtrun.txt");
+        std::map<std::string, std::string> run1 = RunTableFacts(one + "/sim2pop.txtrun.txt"),
+                                           run2 = RunTableFacts(two + "/sim2pop.txtrun.txt"),
+                                           plainRun = RunTableFacts(plain + "/sim2pop.txtrun.txt");
         EXPECT_EQ(run1["replicas"], "3");
         EXPECT_EQ(run1["threads"], "1");
         EXPECT_EQ(run2["threads"], "2");
@@ -133,5 +109,5 @@ TEST(BreloReplicaCli, ImpossibleReplicaAndThreadCountsAreRefused) {
         EXPECT_EQ(r.status, 1) << c.option;
         EXPECT_TRUE(Contains(r.output, c.message)) << c.option << ": " << r.output;
     }
-    EXPECT_EQ(SortedFiles(dir), std::vector<std::string>{"sim2pop.txt"});
+    EXPECT_EQ(SortedFolderFiles(dir), std::vector<std::string>{"sim2pop.txt"});
 }
