@@ -105,15 +105,21 @@ int EstimatedNumberOfClusters(const DBL_VCTR_1D& pi) {
 // ---------------------------------------------------------------- criteria
 
 // Sum over observed copies of ln p-hat of the individual's most probable
-// cluster (plain log: a zero frequency gives -infinity).
+// cluster (plain log: a zero frequency gives -infinity). Each logarithm is
+// taken once, not once a copy.
 double HardClusteringLogLikelihood(const SBreloChain& c, const INT_VCTR_1D& hc) {
+    DBL_VCTR_3D logp = c.spAverage.p;
+    for (DBL_VCTR_2D& cluster : logp)
+        for (DBL_VCTR_1D& locus : cluster)
+            for (double& v : locus)
+                v = std::log(v);
     double sum = 0.0;
     for (int i = 0; i < c.N; ++i)
         for (int a = 0; a < c.A; ++a)
             for (int l = 0; l < c.L; ++l) {
                 const int j = c.data.X.Index(i, a, l);
                 if (j != CGenotypeStore::kMissing)
-                    sum += std::log(c.spAverage.p[hc[i]][l][j]);
+                    sum += logp[hc[i]][l][j];
             }
     return sum;
 }
