@@ -12,6 +12,7 @@
 
 #include "study/AtomicFile.h"
 #include "study/ChainFiles.h"
+#include "study/HeldOutGenotypes.h"
 #include "study/StudyCharts.h"
 #include "study/StudyLock.h"
 #include "study/StudyPlan.h"
@@ -74,7 +75,9 @@ std::ostream& operator<<(std::ostream& os, Shown x) {
 }
 
 // What the criteria point to, a line each.
-std::vector<std::string> ChoiceLines(int chosen, int chosenByHeldOut) {
+// heldOutData: what the held-out chains scored (loci, genotypes).
+std::vector<std::string> ChoiceLines(int chosen, int chosenByHeldOut,
+                                     const std::string& heldOutData) {
     std::vector<std::string> lines;
     if (chosen > 0)
         lines.push_back("Evanno's delta K points to K = " + std::to_string(chosen));
@@ -83,17 +86,22 @@ std::vector<std::string> ChoiceLines(int chosen, int chosenByHeldOut) {
             "Delta K is nowhere defined (it needs three successive K with two chains or more "
             "each): no K chosen");
     if (chosenByHeldOut > 0)
-        lines.push_back(
-            "The held-out loci point to K = " + std::to_string(chosenByHeldOut) +
-            " (the smallest K within one standard error of the best held-out score)" +
-            (chosen > 0 && chosen != chosenByHeldOut
-                 ? ": the criteria disagree; trust the held-out loci, which test the clusters "
-                   "on data they were not fitted to"
-                 : ""));
+        lines.push_back("The held-out " + heldOutData +
+                        " point to K = " + std::to_string(chosenByHeldOut) +
+                        " (the smallest K within one standard error of the best held-out score)" +
+                        (chosen > 0 && chosen != chosenByHeldOut
+                             ? ": the criteria disagree; trust the held-out " + heldOutData +
+                                   ", which test the clusters on data they were not fitted to"
+                             : ""));
     return lines;
 }
 
-void PrintSummary(const std::vector<SKSummary>& summaries, int chosen, int chosenByHeldOut) {
+std::string HeldOutData(StudyProgram program) {
+    return program == StudyProgram::Brelo ? "loci" : "genotypes";
+}
+
+void PrintSummary(const std::vector<SKSummary>& summaries, int chosen, int chosenByHeldOut,
+                  const std::string& heldOutData) {
     const bool heldOut = chosenByHeldOut > 0;
     std::cout << "\n  K  chains failed  mean logL (sd)          mean DIC     deltaK  R-hat  modes  "
                  "major mode (similarity)"
@@ -114,7 +122,7 @@ void PrintSummary(const std::vector<SKSummary>& summaries, int chosen, int chose
             row << "  [" << mark << "]";
         std::cout << row.str() << "\n";
     }
-    for (const std::string& line : ChoiceLines(chosen, chosenByHeldOut))
+    for (const std::string& line : ChoiceLines(chosen, chosenByHeldOut, heldOutData))
         std::cout << line << "\n";
 }
 
@@ -161,18 +169,40 @@ ChainStatus StateOfChain(const std::string& folder, std::string& message) {
     return ChainStatus::Unfinished;
 }
 
+// brelo's twin scores its held-out loci itself; breloAdm's twin is scored
+// here on the genotypes hidden from it.
+double HeldOutScore(const SStudySettings& study, const std::string& folder, int K, int replicate,
+                    std::string& why) {
+    if (study.program == StudyProgram::Brelo) {
+        const std::string scores = folder + "/" + study.dataFile + "_cvScore.txt";
+        const double score = ReadHeldOutScore(scores);
+        if (std::isnan(score))
+            why = "no held-out score in " + scores;
+        return score;
+    }
+    std::vector<SHeldOutGenotype> held;
+    if (!ReadHeldOutList(HeldOutPartition(study.studyDir, replicate), held, why))
+        return std::nan("");
+    const std::string prefix = folder + "/" + HeldOutDataName(study, replicate);
+    DBL_VCTR_2D Q;
+    std::vector<std::string> ids;
+    if (ReadPlainMemberships(prefix + "Q.txt", K, Q, ids, why) != PlainTable::Read) {
+        why =
+            "cannot read the memberships of " + prefix + "Q.txt" + (why.empty() ? "" : ": " + why);
+        return std::nan("");
+    }
+    return ScoreHeldOutGenotypes(held, Q, prefix + "P.txt", why);
+}
+
 // The score of the chain's held-out twin (-cv).
 void LoadHeldOut(const SStudySettings& study, SChainResult& c) {
     const std::string folder = HeldOutFolder(study.studyDir, c.K, c.replicate);
     c.heldOutStatus = StateOfChain(folder, c.heldOutMessage);
     if (c.heldOutStatus != ChainStatus::Done)
         return;
-    const std::string scores = folder + "/" + study.dataFile + "_cvScore.txt";
-    c.heldOut = ReadHeldOutScore(scores);
-    if (std::isnan(c.heldOut)) {
+    c.heldOut = HeldOutScore(study, folder, c.K, c.replicate, c.heldOutMessage);
+    if (std::isnan(c.heldOut))
         c.heldOutStatus = ChainStatus::Failed;
-        c.heldOutMessage = "no held-out score in " + scores;
-    }
 }
 
 }  // namespace
@@ -433,7 +463,7 @@ void WriteReport(const SStudyResults& r) {
     report.title = "breloStudy: " + program + ", K " + std::to_string(r.study.kMin) + " to " +
                    std::to_string(r.study.kMax) + ", " + std::to_string(r.study.replicates) +
                    " chains each (" + fs::path(r.study.studyDir).filename().string() + ")";
-    report.choice = ChoiceLines(r.chosen, r.chosenByHeldOut);
+    report.choice = ChoiceLines(r.chosen, r.chosenByHeldOut, HeldOutData(r.study.program));
     report.warnings = MarkLines(r.summaries);
     for (const std::string& line : FailureLines(r))
         report.warnings.push_back(line);
@@ -496,7 +526,7 @@ SCollectOutcome CollectStudy(const std::string& studyDir, const std::string& lab
     WriteStudyTables(r);
     DrawStudyCharts(r);
     WriteReport(r);
-    PrintSummary(r.summaries, r.chosen, r.chosenByHeldOut);
+    PrintSummary(r.summaries, r.chosen, r.chosenByHeldOut, HeldOutData(r.study.program));
     for (const std::string& line : MarkLines(r.summaries))
         std::cout << line << "\n";
     std::cout << "Results in " << r.study.studyDir

@@ -14,6 +14,7 @@
 
 #include "chart/Figure.h"
 #include "core/OptionNames.h"
+#include "study/HeldOutGenotypes.h"
 #include "study/StudyPlan.h"
 
 namespace fs = std::filesystem;
@@ -46,9 +47,11 @@ const char* const kStudyUsage[] = {
     "-fresh:          remove the study's earlier chains and files, then start over",
     "-force:          run or write jobs even while chains of the study are queued or running",
     "-sbatch<options>: options of the scheduler written into study.sbatch (with -jobs)",
-    "-cv:             each brelo chain has a twin that learns the clusters from half of",
-    "                 the loci and scores the other half (2-fold cross-validation, halves",
-    "                 drawn per replicate): the held-out criterion for K",
+    "-cv:             each chain has a twin that scores data it never saw: the held-out",
+    "                 criterion for K. brelo: 2-fold cross-validation on halves of the",
+    "                 loci drawn per replicate; breloAdm: a tenth of the genotypes drawn",
+    "                 per replicate, hidden from the twin and scored by its memberships",
+    "                 and allele frequencies (data in the ordinary layout)",
     "After --, the options of the program without -K, -o, -orun (and -g, -h for brelo).",
     "Exit status: 0, 1 for a refused command line, 2 when chains failed (the study is",
     "collected from the others), 128 + the signal when stopped.",
@@ -56,16 +59,6 @@ const char* const kStudyUsage[] = {
 
 bool StartsWith(const std::string& s, const std::string& prefix) {
     return s.compare(0, prefix.size(), prefix) == 0;
-}
-
-// A whole decimal integer, nothing else.
-bool ParseInteger(const std::string& text, long& value) {
-    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0])))
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtol(text.c_str(), &end, 10);
-    return errno == 0 && *end == '\0';
 }
 
 int PositiveInteger(const std::string& option, const std::string& text, long max) {
@@ -221,10 +214,16 @@ void CheckProgram(SStudySettings& s) {
     s.programPath = found;
 }
 
-// -cv: brelo's 2-fold cross-validation on halves of the loci.
+// -cv: brelo's 2-fold cross-validation on halves of the loci; for breloAdm,
+// genotypes hidden in a copy of its data file.
 void CheckHeldOut(const SStudySettings& s) {
-    if (s.program != StudyProgram::Brelo)
-        RefuseStudy("-cv needs -Pbrelo: breloAdm has no validation on held-out data");
+    if (s.program == StudyProgram::BreloAdm) {
+        SGenotypeLayout layout;
+        std::string why;
+        if (!HeldOutLayout(s.programOptions, layout, why))
+            RefuseStudy("-cv: " + why);
+        return;
+    }
     if (s.loci < 2)
         RefuseStudy(
             "-cv needs the number of loci (-L<n>, 2 or more) among the options of the "
@@ -267,6 +266,15 @@ void CheckRunOptions(SStudySettings& s) {
 }
 
 }  // namespace
+
+bool ParseInteger(const std::string& text, long& value) {
+    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0])))
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtol(text.c_str(), &end, 10);
+    return errno == 0 && *end == '\0';
+}
 
 std::vector<std::string> StudyUsageLines() {
     return std::vector<std::string>(std::begin(kStudyUsage), std::end(kStudyUsage));

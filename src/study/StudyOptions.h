@@ -47,6 +47,9 @@ struct SStudySettings {
 // The largest replicate count: chain seeds are spaced by it across K.
 constexpr int kMaxReplicates = 1000;
 
+// A whole decimal integer, nothing else (no blank before it, nothing after).
+bool ParseInteger(const std::string& text, long& value);
+
 // Prints message as the one line of a refusal and exits with status 1.
 [[noreturn]] void RefuseStudy(const std::string& message);
 

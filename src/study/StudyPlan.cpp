@@ -6,12 +6,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <random>
 #include <regex>
 #include <sstream>
 
 #include "study/AtomicFile.h"
+#include "study/HeldOutGenotypes.h"
 #include "study/StudyLock.h"
 
 namespace fs = std::filesystem;
@@ -63,23 +65,65 @@ std::vector<long> HeldOutHalf(long n, unsigned long baseSeed, int replicate) {
     return all;
 }
 
-void WriteHeldOutPartitions(const SStudySettings& s) {
+std::string HeldOutDataName(const SStudySettings& s, int replicate) {
+    return "heldout" + std::to_string(replicate) + "_" + s.dataFile;
+}
+
+namespace {
+
+void WriteOrRefuse(const std::string& file, const std::function<bool(std::ostream&)>& write) {
+    std::string error;
+    if (!WriteFileAtomically(file, write, error))
+        RefuseStudy(error);
+}
+
+// brelo's partitions of the loci into halves.
+void WriteLociHalves(const SStudySettings& s) {
     for (int r = 1; r <= s.replicates; ++r) {
         const std::vector<long> half = HeldOutHalf(s.loci, s.seed, r);
-        std::string error;
-        const bool written = WriteFileAtomically(
-            HeldOutPartition(s.studyDir, r),
-            [&](std::ostream& out) {
-                out << "Validation on Loci\nhalf" << r << ":";
-                for (long i : half)
-                    out << " " << i;
-                out << "\n";
-                return static_cast<bool>(out);
-            },
-            error);
-        if (!written)
-            RefuseStudy(error);
+        WriteOrRefuse(HeldOutPartition(s.studyDir, r), [&](std::ostream& out) {
+            out << "Validation on Loci\nhalf" << r << ":";
+            for (long i : half)
+                out << " " << i;
+            out << "\n";
+            return static_cast<bool>(out);
+        });
     }
+}
+
+// breloAdm's held-out genotypes: per replicate, the list of the genotypes
+// hidden and the data file with them written as missing.
+void WriteHiddenGenotypes(const SStudySettings& s) {
+    SGenotypeLayout layout;
+    SGenotypeText data;
+    std::string why;
+    const std::string path = s.inputDir.empty() ? s.dataFile : s.inputDir + "/" + s.dataFile;
+    if (!HeldOutLayout(s.programOptions, layout, why) || !ReadGenotypeText(path, layout, data, why))
+        RefuseStudy("-cv: " + why);
+    for (int r = 1; r <= s.replicates; ++r) {
+        const std::vector<SHeldOutGenotype> held = DrawHeldOutGenotypes(
+            data, kHeldOutShare, static_cast<std::uint32_t>(s.seed * 1000003UL + r));
+        if (held.empty())
+            RefuseStudy("-cv: the data hold too few observed genotypes to hide some of them");
+        WriteOrRefuse(HeldOutPartition(s.studyDir, r), [&](std::ostream& out) {
+            WriteHeldOutList(out, held);
+            return static_cast<bool>(out);
+        });
+        const std::string text = HideGenotypes(data, held);
+        WriteOrRefuse(s.studyDir + "/" + HeldOutDataName(s, r), [&](std::ostream& out) {
+            out << text;
+            return static_cast<bool>(out);
+        });
+    }
+}
+
+}  // namespace
+
+void WriteHeldOutPartitions(const SStudySettings& s) {
+    if (s.program == StudyProgram::Brelo)
+        WriteLociHalves(s);
+    else
+        WriteHiddenGenotypes(s);
 }
 
 std::string DoneMarker(const std::string& folder) {
@@ -264,6 +308,22 @@ void RemoveStudy(const std::string& studyDir) {
     }
 }
 
+namespace {
+
+// The study's options with the data file whose held-out genotypes are hidden.
+SStudySettings OnHiddenGenotypes(const SStudySettings& s, int replicate) {
+    SStudySettings twin = s;
+    twin.programOptions.clear();
+    for (const std::string& a : s.programOptions)
+        if (a.compare(0, 2, "-F") != 0 && a.compare(0, 2, "-i") != 0)
+            twin.programOptions.push_back(a);
+    twin.programOptions.push_back("-F" + HeldOutDataName(s, replicate));
+    twin.programOptions.push_back("-i" + s.studyDir);
+    return twin;
+}
+
+}  // namespace
+
 std::vector<SChainPlan> PlanChains(const SStudySettings& s) {
     std::vector<SChainPlan> chains;
     for (int K = s.kMin; K <= s.kMax; ++K)
@@ -278,9 +338,15 @@ std::vector<SChainPlan> PlanChains(const SStudySettings& s) {
                 continue;
             c.heldOut = true;
             c.folder = HeldOutFolder(s.studyDir, K, r);
-            c.argv = ProgramRun(s, K, c.folder).argv;
-            c.argv.push_back("-v" + HeldOutPartition(s.studyDir, r));
-            c.argv.push_back("-2fold");
+            if (s.program == StudyProgram::Brelo) {
+                c.argv = ProgramRun(s, K, c.folder).argv;
+                c.argv.push_back("-v" + HeldOutPartition(s.studyDir, r));
+                c.argv.push_back("-2fold");
+            } else {
+                c.argv = ProgramRun(OnHiddenGenotypes(s, r), K, c.folder).argv;
+                if (SharesTessellation(s))
+                    c.argv.push_back("-v" + TessellationFile(s));
+            }
             chains.push_back(c);
         }
     return chains;

@@ -41,8 +41,14 @@ std::string HeldOutPartition(const std::string& studyDir, int replicate);
 // The first half (1-based, increasing) of units 1 .. n drawn at random for
 // replicate from the study's seed: n / 2 of them, the same for every K.
 std::vector<long> HeldOutHalf(long n, unsigned long baseSeed, int replicate);
-// Writes HeldOutPartition for every replicate of a -cv study (refuses in one
-// line when a file cannot be written).
+// For breloAdm, HeldOutPartition lists the genotypes hidden from
+// replicate's held-out chains, and HeldOutDataName is the data file with
+// them written as missing, in the study folder; they score the genotypes
+// they never saw. About this share of the genotypes is hidden:
+constexpr double kHeldOutShare = 0.1;
+std::string HeldOutDataName(const SStudySettings& s, int replicate);
+// Writes the held-out files of every replicate of a -cv study (refuses in
+// one line when the data cannot be read or a file cannot be written).
 void WriteHeldOutPartitions(const SStudySettings& s);
 // Files a chain leaves in its folder when it ended well / badly.
 std::string DoneMarker(const std::string& folder);

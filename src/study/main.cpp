@@ -72,10 +72,12 @@ std::vector<SChainPlan> SetUpStudy(SStudySettings& s, std::string& workingDir) {
         RefuseStudy(std::to_string(busy) + " chains of " + s.studyDir +
                     " are queued by -jobs or running: wait for them and collect with -collect, "
                     "or cancel them and give -force");
-    recorded.seed = s.seed;
-    WriteStudyRecord(recorded, workingDir);
+    // Before the record: data the held-out chains cannot be drawn from leave
+    // no study behind.
     if (s.heldOut)
         WriteHeldOutPartitions(s);
+    recorded.seed = s.seed;
+    WriteStudyRecord(recorded, workingDir);
     std::cout << "Study " << s.studyDir << ": " << fs::path(s.programPath).filename().string()
               << ", K " << s.kMin << " to " << s.kMax << ", " << s.replicates
               << " chains each, base seed " << s.seed << std::endl;

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -349,6 +350,47 @@ TEST(BreloStudyCliTest, HeldOutLociScoreEachK) {
               kStudy + " -run -Pbrelo -K1:2 -R2 -ostudy -- " + kBreloOptions + " -S40 -B10 -wnone");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.output.find("holds a study run with -cv"), std::string::npos) << r.output;
+}
+
+// -cv with breloAdm: each twin learns from the data with a tenth of the
+// genotypes written as missing and is scored on them; two populations
+// predict them better than one.
+TEST(BreloStudyCliTest, HeldOutGenotypesScoreEachKOfABreloAdmStudy) {
+    const std::string dir = StudyFolder("heldout_adm");
+    const std::string options = kBreloOptions + " -P0.6 -S40 -B10 -wnone";
+    SResult r = RunIn(
+        dir, kStudy + " -run -PbreloAdm -K1:2 -R2 -j2 -seed5 -cv -wnone -ostudy -- " + options);
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("The held-out genotypes point to K = 2"), std::string::npos)
+        << r.output;
+    const std::string summary = dir + "/study/summary.tsv";
+    EXPECT_EQ(Cell(summary, 1, "heldOutChains"), "2");
+    EXPECT_EQ(Cell(summary, 2, "heldOutChains"), "2");
+    const double one = std::stod(Cell(summary, 1, "heldOutLogLik"));
+    const double two = std::stod(Cell(summary, 2, "heldOutLogLik"));
+    EXPECT_GT(two, one);
+    EXPECT_LT(one, -1);  // per held-out genotype of 4 to 12 alleles
+    // The twin's data differ from the user's in the held-out codes only.
+    std::ifstream mine(dir + "/sim2pop.txt"), twin(dir + "/study/heldout1_sim2pop.txt");
+    std::string a, b;
+    int changed = 0, missing = 0;
+    while (mine >> a && twin >> b) {
+        changed += a != b;
+        missing += a != b && b == "-9";
+    }
+    EXPECT_TRUE(!(mine >> a) && !(twin >> b));
+    EXPECT_EQ(changed, 2 * (CountLines(dir + "/study/heldout1.txt") - 1));
+    EXPECT_EQ(missing, changed);
+    EXPECT_GT(changed, 2 * 130 * 20 / 20);  // about a tenth of 2600 genotypes
+    EXPECT_LT(changed, 2 * 130 * 20 * 3 / 20);
+
+    // Data the study cannot hide genotypes in: one line, and no study left.
+    r = RunIn(dir, kStudy + " -run -PbreloAdm -K1:2 -cv -oother -- " + kBreloOptions +
+                       " -L21 -P0.6 -S40 -B10");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << r.output;
+    EXPECT_NE(r.output.find("-cv: "), std::string::npos) << r.output;
+    EXPECT_FALSE(fs::exists(dir + "/other/study.txt"));
 }
 
 // Names that break a naive reader come back exactly from the study's

@@ -186,10 +186,13 @@ TEST(StudyPlanTest, ThreadsOfAChainAreCountedWhenTheCoresAreFilled) {
     EXPECT_EQ(DefaultJobs(8, 1), 8);
 }
 
-TEST(StudyOptionsDeathTest, HeldOutDataNeedBreloAndTheNumberOfLoci) {
-    std::vector<std::string> adm = RunLine({"-cv"});
+TEST(StudyOptionsDeathTest, HeldOutDataNeedTheirLayout) {
+    // breloAdm's genotypes are hidden in data of the ordinary layout only.
+    std::vector<std::string> adm = RunLine({"-cv"}, {"-rcy"});
     adm[1] = "-P" BRELO_BIN_DIR "/breloAdm";
-    EXPECT_EXIT(ParseStudyOptions(adm), ::testing::ExitedWithCode(1), "-cv needs -Pbrelo");
+    EXPECT_EXIT(ParseStudyOptions(adm), ::testing::ExitedWithCode(1), "-cv: dominant markers");
+    adm.back() = "-fgenepop";
+    EXPECT_EXIT(ParseStudyOptions(adm), ::testing::ExitedWithCode(1), "ordinary layout only");
     std::vector<std::string> noL = RunLine({"-cv"});
     noL.erase(std::find(noL.begin(), noL.end(), "-L20"));
     EXPECT_EXIT(ParseStudyOptions(noL), ::testing::ExitedWithCode(1),
