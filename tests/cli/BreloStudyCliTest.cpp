@@ -269,9 +269,9 @@ echo "-$((60 - K))" > "$O/${F}AL.txt"
               "-e 'q <- read.table(\"study/K3_Q.tsv\", header = TRUE)' "
               "-e 'c <- read.table(\"study/K2_chains.tsv\", header = TRUE)' "
               "-e 'cat(nrow(s), s$chosen[1], q$id[1], q$group[1], ncol(q), nrow(q), c$status[1], "
-              "\"\\n\")'");
+              "is.numeric(c$seed), \"\\n\")'");
     ASSERT_EQ(r.status, 0) << r.output;
-    EXPECT_NE(r.output.find("3 FALSE ind 1 Col de l'Iseran 5 6 failed"), std::string::npos)
+    EXPECT_NE(r.output.find("3 FALSE ind 1 Col de l'Iseran 5 6 failed TRUE"), std::string::npos)
         << r.output;
 }
 
