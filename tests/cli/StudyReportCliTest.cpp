@@ -17,13 +17,6 @@ namespace {
 
 const std::string kStudy = BRELO_BIN_DIR "/breloStudy";
 
-std::string ReadFile(const std::string& file) {
-    std::ifstream in(file);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 size_t Count(const std::string& text, const std::string& what) {
     size_t n = 0;
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
@@ -58,7 +51,7 @@ TEST(StudyReportCli, EveryKIsOnOnePageThatABrowserRendersWithoutError) {
         dir, kStudy + " -run -P" + fake + " -K1:3 -R3 -j2 -seed11 -wnone -ostudy -- -Fdata.txt");
     ASSERT_TRUE(r.status == 0 || r.status == 2) << r.output;
     const std::string report = dir + "/study/report.html";
-    const std::string html = ReadFile(report);
+    const std::string html = ReadWholeFile(report);
     for (int K = 1; K <= 3; ++K)
         EXPECT_NE(html.find("<section id=\"K" + std::to_string(K) + "\">"), std::string::npos) << K;
     // K = 2 and 3 have two modes: their bar plots are drawn and shown.
@@ -81,12 +74,12 @@ TEST(StudyReportCli, EveryKIsOnOnePageThatABrowserRendersWithoutError) {
         "timeout 120 chromium --headless --no-sandbox --disable-gpu --enable-logging=stderr "
         "--v=0 --dump-dom 'file://" +
             report + "' 2> chromium.log");
-    ASSERT_EQ(shown.status, 0) << shown.output << ReadFile(dir + "/chromium.log");
+    ASSERT_EQ(shown.status, 0) << shown.output << ReadWholeFile(dir + "/chromium.log");
     for (int K = 1; K <= 3; ++K)
         EXPECT_NE(shown.output.find("<section id=\"K" + std::to_string(K) + "\">"),
                   std::string::npos)
             << K;
     EXPECT_EQ(Count(shown.output, "<svg"), 7u);
-    const std::string log = ReadFile(dir + "/chromium.log");
+    const std::string log = ReadWholeFile(dir + "/chromium.log");
     EXPECT_EQ(log.find("CONSOLE"), std::string::npos) << log;
 }

@@ -31,13 +31,6 @@ namespace {
 
 const std::string kStudy = BRELO_BIN_DIR "/breloStudy";
 
-std::string ReadFile(const std::string& file) {
-    std::ifstream in(file);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 std::string Folder(const std::string& name) {
     const std::string dir = ::testing::TempDir() + "studyrobust_" + name;
     fs::remove_all(dir);
@@ -119,7 +112,7 @@ TEST(StudyRobustnessCliTest, KilledOutrightTheStudyTakesItsChainsAlongAndItsLock
     ASSERT_GT(study, 0);
     const std::string pid1 = dir + "/study/K1/rep1/pid", pid2 = dir + "/study/K1/rep2/pid";
     ASSERT_TRUE(WaitFor([&] { return ReadPid(pid1) > 0 && ReadPid(pid2) > 0; }))
-        << ReadFile(dir + "/first.txt");
+        << ReadWholeFile(dir + "/first.txt");
 
     // A second study on the same folder, while the first runs, is refused.
     SCliResult r = RunShellIn(dir, StudyArgs(fake));
@@ -168,13 +161,13 @@ TEST(StudyRobustnessCliTest, AChainRunningInAnotherProcessIsNeverStartedTwice) {
     EXPECT_NE(r.output.find("K2 rep1 is running in another process: left to it"), std::string::npos)
         << r.output;
     EXPECT_FALSE(fs::exists(dir + "/study/K2/rep1/runs"));
-    EXPECT_EQ(ReadFile(dir + "/study/K2/rep2/runs"), "run\n");
+    EXPECT_EQ(ReadWholeFile(dir + "/study/K2/rep2/runs"), "run\n");
     close(fd);
     // Once it has ended, a resume runs it, and only it.
     r = RunShellIn(dir, StudyArgs(fake));
     EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_EQ(ReadFile(dir + "/study/K2/rep1/runs"), "run\n");
-    EXPECT_EQ(ReadFile(dir + "/study/K2/rep2/runs"), "run\n");
+    EXPECT_EQ(ReadWholeFile(dir + "/study/K2/rep1/runs"), "run\n");
+    EXPECT_EQ(ReadWholeFile(dir + "/study/K2/rep2/runs"), "run\n");
 }
 
 TEST(StudyRobustnessCliTest,
@@ -182,7 +175,7 @@ TEST(StudyRobustnessCliTest,
     const std::string dir = Folder("resume");
     const std::string fake = WriteFakeBrelo(dir);
     ASSERT_EQ(RunShellIn(dir, StudyArgs(fake) + " -S20").status, 0);
-    EXPECT_NE(ReadFile(dir + "/study/K2/rep1/command.txt").find("GSL_RNG_SEED=1011\n"),
+    EXPECT_NE(ReadWholeFile(dir + "/study/K2/rep1/command.txt").find("GSL_RNG_SEED=1011\n"),
               std::string::npos);
 
     SCliResult r = RunShellIn(dir, StudyArgs(fake) + " -S30");
@@ -214,8 +207,8 @@ TEST(StudyRobustnessCliTest,
     r = RunShellIn(dir, kStudy + " -run -fresh -P" + fake +
                             " -K1:2 -R2 -j2 -seed11 -ostudy -- -Fdata.txt -S30");
     EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_NE(ReadFile(dir + "/study/K1/rep1/command.txt").find("-S30"), std::string::npos);
-    EXPECT_EQ(ReadFile(dir + "/study/notes.txt"), "mine\n");
+    EXPECT_NE(ReadWholeFile(dir + "/study/K1/rep1/command.txt").find("-S30"), std::string::npos);
+    EXPECT_EQ(ReadWholeFile(dir + "/study/notes.txt"), "mine\n");
 }
 
 TEST(StudyRobustnessCliTest, SomethingUnexpectedInTheStudyFolderEndsInOneLineOrIsSkipped) {
@@ -259,7 +252,7 @@ TEST(StudyRobustnessCliTest, AFailedWriteEndsWithStatus1AndLeavesThePreviousFile
             files.push_back(e.path().string());
     std::vector<std::string> before;
     for (const std::string& f : files)
-        before.push_back(ReadFile(f));
+        before.push_back(ReadWholeFile(f));
     // A file size limit stands for a full disk: writes beyond 2 KiB fail.
     SCliResult r = RunShellIn(
         dir, "bash -c \"trap '' XFSZ; ulimit -f 2; exec " + kStudy + " -collect -ostudy\"");
@@ -267,7 +260,7 @@ TEST(StudyRobustnessCliTest, AFailedWriteEndsWithStatus1AndLeavesThePreviousFile
     EXPECT_NE(r.output.find("breloStudy: cannot write " + dir + "/study/"), std::string::npos)
         << r.output;
     for (size_t i = 0; i < files.size(); ++i)
-        EXPECT_EQ(ReadFile(files[i]), before[i]) << files[i];
+        EXPECT_EQ(ReadWholeFile(files[i]), before[i]) << files[i];
     for (const auto& e : fs::directory_iterator(dir + "/study"))
         EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos) << e.path();
 }
@@ -292,7 +285,7 @@ std::string RunsOfEachChain(const std::string& study) {
     std::string runs;
     for (const char* chain : {"K1/rep1", "K1/rep2", "K2/rep1", "K2/rep2"})
         runs += std::string(chain) + ":" +
-                std::to_string(Words(ReadFile(study + "/" + chain + "/runs")).size()) + " ";
+                std::to_string(Words(ReadWholeFile(study + "/" + chain + "/runs")).size()) + " ";
     return runs;
 }
 
@@ -310,7 +303,7 @@ TEST(StudyRobustnessCliTest, ArrayTasksRunTheirOwnChainsWhateverJobsRewrites) {
     const std::string program = " -- -Fdata.txt";
     SCliResult r = RunShellIn(dir, jobs + " -sbatch '--mem=2G -p long'" + program);
     ASSERT_EQ(r.status, 0) << r.output;
-    const std::string sbatch = ReadFile(dir + "/study/study.sbatch");
+    const std::string sbatch = ReadWholeFile(dir + "/study/study.sbatch");
     EXPECT_NE(sbatch.find("#SBATCH --array=1-4\n"), std::string::npos) << sbatch;
     EXPECT_NE(sbatch.find("#SBATCH --mem=2G -p long\n"), std::string::npos) << sbatch;
     EXPECT_NE(sbatch.find("#SBATCH --time=00:30:00\n"), std::string::npos) << sbatch;
@@ -331,8 +324,8 @@ TEST(StudyRobustnessCliTest, ArrayTasksRunTheirOwnChainsWhateverJobsRewrites) {
         << r.output;
     r = RunShellIn(dir, jobs + " -force -sbatch --time=1:00:00" + program);
     ASSERT_EQ(r.status, 0) << r.output;
-    EXPECT_EQ(Words(ReadFile(dir + "/study/jobs.txt")).size(), 6u);  // "sh <script>" three times
-    const std::string rewritten = ReadFile(dir + "/study/study.sbatch");
+    EXPECT_EQ(Words(ReadWholeFile(dir + "/study/jobs.txt")).size(), 6u);  // "sh <script>" three times
+    const std::string rewritten = ReadWholeFile(dir + "/study/study.sbatch");
     EXPECT_NE(rewritten.find("#SBATCH --array=1-3\n"), std::string::npos) << rewritten;
     EXPECT_EQ(rewritten.find("#SBATCH --time=00:30:00"), std::string::npos) << rewritten;
     for (int i : {1, 3, 4})
