@@ -108,20 +108,7 @@ TEST(BreloAdmReplicaCli, OneReplicaIsThePlainChain) {
 
 TEST(BreloAdmReplicaCli, ImpossibleReplicaAndThreadCountsAreRefused) {
     const std::string dir = Folder("refused");
-    const struct {
-        const char* option;
-        const char* message;
-    } cases[] = {
-        {"-rx0", "The number of replicas (-rx) must be between 1 and 64."},
-        {"-rx65", "The number of replicas (-rx) must be between 1 and 64."},
-        {"-rxfour", "Option -rx needs a whole number, not 'four'."},
-        {"-t-1", "The number of threads (-t) must be between 0 (all cores) and 256."},
-        {"-t2.5", "Option -t needs a whole number, not '2.5'."},
-    };
-    for (const auto& c : cases) {
-        const SCliResult r = RunAdmIn(dir, kSim + c.option);
-        EXPECT_EQ(r.status, 1) << c.option;
-        EXPECT_TRUE(Contains(r.output, c.message)) << c.option << ": " << r.output;
-    }
+    ExpectRefusals(ReplicaCountRefusals(),
+                   [&](const std::string& option) { return RunAdmIn(dir, kSim + option); });
     EXPECT_EQ(SortedFolderFiles(dir), std::vector<std::string>{"sim2pop.txt"});
 }

@@ -84,4 +84,29 @@ inline void CopyFixture(const std::string& name, const std::string& folder) {
                                std::filesystem::copy_options::overwrite_existing);
 }
 
+// The refusals of impossible replica and thread counts, the same in both
+// programs: each option with the message it must give.
+struct SOptionRefusal {
+    std::string option, message;
+};
+inline std::vector<SOptionRefusal> ReplicaCountRefusals() {
+    return {
+        {"-rx0", "The number of replicas (-rx) must be between 1 and 64."},
+        {"-rx65", "The number of replicas (-rx) must be between 1 and 64."},
+        {"-rxfour", "Option -rx needs a whole number, not 'four'."},
+        {"-t-1", "The number of threads (-t) must be between 0 (all cores) and 256."},
+        {"-t2.5", "Option -t needs a whole number, not '2.5'."},
+    };
+}
+
+// Runs each case through run(option): status 1 and the case's message.
+template <class Run>
+void ExpectRefusals(const std::vector<SOptionRefusal>& cases, Run&& run) {
+    for (const auto& c : cases) {
+        const SCliResult r = run(c.option);
+        EXPECT_EQ(r.status, 1) << c.option;
+        EXPECT_NE(r.output.find(c.message), std::string::npos) << c.option << ": " << r.output;
+    }
+}
+
 #endif

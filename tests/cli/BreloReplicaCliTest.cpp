@@ -91,23 +91,13 @@ TEST(BreloReplicaCli, OneReplicaIsThePlainChain) {
 
 TEST(BreloReplicaCli, ImpossibleReplicaAndThreadCountsAreRefused) {
     const std::string dir = Folder("refused");
-    const struct {
-        const char* option;
-        const char* message;
-    } cases[] = {
-        {"-rx0", "The number of replicas (-rx) must be between 1 and 64."},
-        {"-rx65", "The number of replicas (-rx) must be between 1 and 64."},
-        {"-rx", "Option -rx needs a whole number."},
-        {"-rxfour", "Option -rx needs a whole number, not 'four'."},
-        {"-t-1", "The number of threads (-t) must be between 0 (all cores) and 256."},
-        {"-t2.5", "Option -t needs a whole number, not '2.5'."},
-        {"-zr-1", "The number of reallocations per sweep (-zr) must be between 0 and 10000."},
-        {"-zrx", "Option -zr needs a whole number, not 'x'."},
-    };
-    for (const auto& c : cases) {
-        const SCliResult r = RunBreloIn(dir, kSim + "-T0 " + c.option);
-        EXPECT_EQ(r.status, 1) << c.option;
-        EXPECT_TRUE(Contains(r.output, c.message)) << c.option << ": " << r.output;
-    }
+    std::vector<SOptionRefusal> cases = ReplicaCountRefusals();
+    cases.insert(
+        cases.end(),
+        {{"-rx", "Option -rx needs a whole number."},
+         {"-zr-1", "The number of reallocations per sweep (-zr) must be between 0 and 10000."},
+         {"-zrx", "Option -zr needs a whole number, not 'x'."}});
+    ExpectRefusals(
+        cases, [&](const std::string& option) { return RunBreloIn(dir, kSim + "-T0 " + option); });
     EXPECT_EQ(SortedFolderFiles(dir), std::vector<std::string>{"sim2pop.txt"});
 }
