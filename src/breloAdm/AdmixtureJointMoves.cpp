@@ -409,34 +409,44 @@ void ScaleFields(SAdmSampler& S, bool adapting) {
 // out, and its label drawn with probability prop. to (alpha[i][k] +
 // m[i][k]) p[k][l][j] (alpha[i][k] + m[i][k] for a missing copy): q[i]
 // integrated out of q[i][k] p[k][l][j] (p^power below power 1).
-void UpdateCopyLabelsGivenField(SAdmSampler& S) {
-    DBL_VCTR_1D& w = S.labelWork;
+namespace {
+
+// The labels of the copies of individual i, one after the other, each given
+// the others (the Polya urn of its label counts m[i]).
+void UpdateCopyLabelsGivenField(SAdmSampler& S, SAdmBlock& block, int i) {
+    DBL_VCTR_1D& w = block.labelWork;
     const DBL_VCTR_3D& p = S.LikelihoodFrequencies();
-    for (int ii = 0; ii < S.N; ++ii) {
-        const int i = S.shuffledInd[ii];
-        INT_VCTR_1D& m = S.m[i];
-        const DBL_VCTR_1D& alpha = S.sp.alpha[i];
-        for (int aa = 0; aa < S.A; ++aa) {
-            const int a = S.shuffledPloidy[aa];
-            for (int ll = 0; ll < S.L; ++ll) {
-                const int l = S.shuffledLoc[ll];
-                uint8_t& z = S.sp.zadMix[i][a][l];
-                --m[z];
-                const int j = S.Idx(i, a, l);
-                double sum = 0.0;
-                for (int k = 0; k < S.K; ++k) {
-                    w[k] = (alpha[k] + m[k]) * (j < 0 ? 1.0 : p[k][l][j]);
-                    sum += w[k];
-                }
-                double u = gsl_rng_uniform(S.rng) * sum;
-                int k = 0;
-                while (k < S.K - 1 && (u -= w[k]) > 0.0)
-                    ++k;
-                z = static_cast<uint8_t>(k);
-                ++m[z];
+    INT_VCTR_1D& m = S.m[i];
+    const DBL_VCTR_1D& alpha = S.sp.alpha[i];
+    for (int aa = 0; aa < S.A; ++aa) {
+        const int a = S.shuffledPloidy[aa];
+        for (int ll = 0; ll < S.L; ++ll) {
+            const int l = S.shuffledLoc[ll];
+            uint8_t& z = S.sp.zadMix[i][a][l];
+            --m[z];
+            const int j = S.Idx(i, a, l);
+            double sum = 0.0;
+            for (int k = 0; k < S.K; ++k) {
+                w[k] = (alpha[k] + m[k]) * (j < 0 ? 1.0 : p[k][l][j]);
+                sum += w[k];
             }
+            double u = gsl_rng_uniform(block.rng()) * sum;
+            int k = 0;
+            while (k < S.K - 1 && (u -= w[k]) > 0.0)
+                ++k;
+            z = static_cast<uint8_t>(k);
+            ++m[z];
         }
     }
+}
+
+}  // namespace
+
+void UpdateCopyLabelsGivenField(SAdmSampler& S) {
+    ForIndividualBlocks(S, [&](SAdmBlock& block, SBlockRange ind) {
+        for (int i = ind.first; i < ind.last; ++i)
+            UpdateCopyLabelsGivenField(S, block, i);
+    });
 }
 
 void MoveFieldsJointly(SAdmSampler& S, bool adapting) {

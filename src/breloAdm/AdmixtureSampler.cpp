@@ -173,7 +173,7 @@ SAdmSampler& ReplicaSampler(SAdmSampler& first, std::vector<SAdmReplica>& others
 // copy of the first one's prior made before its initial-field factor is
 // freed. On the sparse route the log-determinant gets a factor of its own,
 // so that the replicas' psi steps never share one.
-void StartReplica(SAdmSampler& first, SAdmReplica& r, gsl_rng* rng) {
+void StartReplica(SAdmSampler& first, SAdmReplica& r, int replica, gsl_rng* rng) {
     const SAdmOptions& opt = first.opt;
     r.prior = first.prior;
     if (!r.prior.logDet.HoldsSpectrum())
@@ -183,6 +183,8 @@ void StartReplica(SAdmSampler& first, SAdmReplica& r, gsl_rng* rng) {
     r.sampler = std::make_unique<SAdmSampler>(opt, first.setup, r.prior, rng, r.chain,
                                               opt.isRecAllele ? r.X : first.setup.data.X);
     SAdmSampler& R = *r.sampler;
+    R.pool = first.pool;
+    R.replica = replica;
     SizeSamplerState(R);
     if (opt.nj)
         InitialiseFromClustering(R, false);
@@ -202,7 +204,7 @@ void Initialise(SAdmSampler& S, std::vector<SAdmReplica>& others, CReplicaGenera
     BuildSpatialPrior(S.prior, S.sp.psi, S.sp.sigma, S.NS, S.setup.geo, S.setup.theta,
                       S.setup.data.Xtild, S.opt.psiUser);
     for (size_t r = 0; r < others.size(); ++r)
-        StartReplica(S, others[r], rngs[static_cast<int>(r) + 1]);
+        StartReplica(S, others[r], static_cast<int>(r) + 1, rngs[static_cast<int>(r) + 1]);
     if (!LoadStartingValues(S))
         DrawStartingValues(S);
     if (!S.opt.nj)
@@ -224,22 +226,25 @@ void AddTo(DBL_VCTR_2D& sum, const DBL_VCTR_2D& v) {
 }
 
 // S13, predictive part: memberships simulated from the trend alone of the
-// state of S, counted in c.
+// state of S, counted in c. Only the counts of the labels of each
+// individual's A x L copies are kept, so they are drawn at once, from the
+// multinomial law of A x L draws of its simulated proportions.
 void DrawPredictiveLabels(SAdmChain& c, SAdmSampler& S) {
     ++c.nPredictiveSweeps;
+    const unsigned copies = static_cast<unsigned>(S.A) * static_cast<unsigned>(S.L);
+    std::vector<unsigned> counts(S.K);
     for (int pass = 0; pass < 10; ++pass)
         for (int i = 0; i < S.N; ++i) {
             for (int k = 0; k < S.K; ++k)
                 S.dpqPredict[k] =
                     std::exp(S.Pred[i][k] + gsl_ran_gaussian(S.rng, std::sqrt(S.sp.sigma[k])));
             gsl_ran_dirichlet(S.rng, S.K, S.dpqPredict.data(), S.QPredict.data());
-            for (int a = 0; a < S.A; ++a)
-                for (int l = 0; l < S.L; ++l) {
-                    const int k = SelectANum(S.rng, S.QPredict);
-                    c.nb_cluster_individual[i][k] += 1;
-                    for (int v = 0; v < S.opt.nbQualVar; ++v)
-                        c.nClusterQualVar[v][S.setup.data.XQual[i][v]][k] += 1;
-                }
+            gsl_ran_multinomial(S.rng, S.K, copies, S.QPredict.data(), counts.data());
+            for (int k = 0; k < S.K; ++k) {
+                c.nb_cluster_individual[i][k] += counts[k];
+                for (int v = 0; v < S.opt.nbQualVar; ++v)
+                    c.nClusterQualVar[v][S.setup.data.XQual[i][v]][k] += counts[k];
+            }
         }
 }
 
@@ -254,10 +259,14 @@ void AccumulateSweep(SAdmChain& c, SAdmSampler& S, int s) {
     AddTo(avg.psi, S.sp.psi);
     AddTo(avg.q, S.sp.q);
     AddTo(avg.alpha, S.sp.alpha);
-    for (int i = 0; i < S.N; ++i)
-        for (int l = 0; l < S.L; ++l)
-            for (int a = 0; a < S.A; ++a)
-                c.cpAverage[i][S.sp.zadMix[i][a][l]] += 1;
+    ForIndividualBlocks(S, [&](SAdmBlock&, SBlockRange ind) {
+        for (int i = ind.first; i < ind.last; ++i)
+            for (int a = 0; a < S.A; ++a) {
+                const uint8_t* z = S.sp.zadMix[i][a];
+                for (int l = 0; l < S.L; ++l)
+                    c.cpAverage[i][z[l]] += 1;
+            }
+    });
     c.cpAverageAdmix.Add(S.sp.zadMix);
     AddTo(avg.beta, S.sp.beta);
     c.varDeviance += 4 * c.LH[s] * c.LH[s];
@@ -525,8 +534,9 @@ void RunAdmixtureSampler(const SAdmOptions& opt, SAdmSetup& setup, gsl_rng* rng,
         PrintReplicaExchange(opt.replicas, threads);
     CReplicaGenerators rngs(rng, setup.seed, opt.replicas);
     std::vector<SAdmReplica> others(opt.replicas - 1);
-    Initialise(S, others, rngs);
     CThreadPool pool(threads);
+    S.pool = &pool;
+    Initialise(S, others, rngs);
     RunSweeps(S, others, pool);
     PlotLH(opt.FOFN + "LH.png", chain.LH, opt.BurnIn);
     PlotBetaHist(opt.FOFN + "BH.png", chain.BH, setup.data.nQualLevels, opt.nbQuantVar,

@@ -23,6 +23,25 @@ void IdentityOrder(INT_VCTR_1D& order, int size) {
     std::iota(order.begin(), order.end(), 0);
 }
 
+std::vector<SAdmBlock> SizedBlocks(const SAdmSampler& S, EBlockItems items, int count) {
+    std::vector<CRandomStream> streams = BlockStreams(S.setup.seed, S.replica, items, count);
+    std::vector<SAdmBlock> blocks(count);
+    for (int b = 0; b < count; ++b) {
+        blocks[b].stream = std::move(streams[b]);
+        blocks[b].labelWork.assign(S.K, 0.0);
+        blocks[b].dpq.assign(S.K, 0.0);
+        blocks[b].proposedQ.assign(S.K, 0.0);
+    }
+    return blocks;
+}
+
+void SizeBlocks(SAdmSampler& S) {
+    S.locusBlocks = CBlockRanges(S.L, kLociPerBlock);
+    S.individualBlocks = CBlockRanges(S.N, IndividualsPerBlock(S.A * S.L));
+    S.locusDraws = SizedBlocks(S, EBlockItems::Loci, S.locusBlocks.Count());
+    S.individualDraws = SizedBlocks(S, EBlockItems::Individuals, S.individualBlocks.Count());
+}
+
 }  // namespace
 
 SAdmSampler::SAdmSampler(const SAdmOptions& o, SAdmSetup& s, CSpatialPrior& pr, gsl_rng* r,
@@ -45,6 +64,12 @@ SAdmSampler::SAdmSampler(const SAdmOptions& o, SAdmSetup& s, CSpatialPrior& pr, 
       X(genotypes),
       NS(s.tess.vvnNS) {}
 
+int IndividualsPerBlock(int copiesPerIndividual) {
+    const int step = kIndividualsPerBlockStep;
+    const int copiesPerStep = std::max(1, copiesPerIndividual) * step;
+    return step * std::max(1, (kCopiesPerBlock + copiesPerStep - 1) / copiesPerStep);
+}
+
 void SizeSamplerState(SAdmSampler& S) {
     CSweepParams& sp = S.sp;
     InitVctr3D(sp.p, S.K, S.L, S.setup.J, 0.0);
@@ -66,7 +91,6 @@ void SizeSamplerState(SAdmSampler& S) {
     InitVctr1D(S.ee, S.K, 0.0);
     InitVctr1D(S.eWe, S.K, 0.0);
     InitVctr2D(S.DirParams, S.L, S.setup.J, S.opt.lambda);
-    InitVctr1D(S.labelWork, S.K, 0.0);
     InitVctr1D(S.fieldWork, S.K, 0.0);
     InitVctr1D(S.QPredict, S.K, 0.0);
     InitVctr1D(S.dpqPredict, S.K, 0.0);
@@ -80,6 +104,7 @@ void SizeSamplerState(SAdmSampler& S) {
     if (S.opt.jointMoves)
         SizeJointMoves(S);
     SizeProportionMoves(S);
+    SizeBlocks(S);
 }
 
 void UpdatePred(SAdmSampler& S) {
@@ -96,13 +121,13 @@ void ShuffleVisitingOrders(SAdmSampler& S) {
     gsl_ran_shuffle(S.rng, S.shuffledPloidy.data(), S.A, sizeof(int));
 }
 
-// S2, on the allele indices of the copies: the observed allele j or the
-// recessive one jr.
-void DrawRecessiveGenotypes(SAdmSampler& S) {
-    if (!S.opt.isRecAllele)
-        return;
+namespace {
+
+// S2 at loci.first .. loci.last-1, on the allele indices of the copies: the
+// observed allele j or the recessive one jr.
+void DrawRecessiveGenotypes(SAdmSampler& S, gsl_rng* rng, SBlockRange loci) {
     const DBL_VCTR_3D& p = S.LikelihoodFrequencies();
-    for (int l = 0; l < S.L; ++l) {
+    for (int l = loci.first; l < loci.last; ++l) {
         const int r = S.setup.data.recAllele[l];
         if (r < 0)  // a locus without a recessive allele
             continue;
@@ -119,7 +144,7 @@ void DrawRecessiveGenotypes(SAdmSampler& S) {
             const double r1 = jr >= 0 ? p[k1][l][jr] : 0.0;
             const double het0 = p[k0][l][j] * r1, het1 = p[k1][l][j] * r0;
             const double den = het0 + het1 + p[k0][l][j] * p[k1][l][j];
-            const double u = gsl_rng_uniform(S.rng);
+            const double u = gsl_rng_uniform(rng);
             int copy0 = j, copy1 = j;
             if (u < het0 / den)
                 copy1 = jr;
@@ -131,15 +156,15 @@ void DrawRecessiveGenotypes(SAdmSampler& S) {
     }
 }
 
-// S3: counts in one pass over the genotypes.
-void CountAlleles(SAdmSampler& S) {
+// S3 at loci.first .. loci.last-1.
+void CountAlleles(SAdmSampler& S, SBlockRange loci) {
     for (INT_VCTR_2D& nk : S.n)
-        for (INT_VCTR_1D& nkl : nk)
-            std::fill(nkl.begin(), nkl.end(), 0);
+        for (int l = loci.first; l < loci.last; ++l)
+            std::fill(nk[l].begin(), nk[l].end(), 0);
     for (int i = 0; i < S.N; ++i)
         for (int a = 0; a < S.A; ++a) {
             const uint8_t* z = S.sp.zadMix[i][a];
-            for (int l = 0; l < S.L; ++l) {
+            for (int l = loci.first; l < loci.last; ++l) {
                 const int j = S.Idx(i, a, l);
                 if (j >= 0)
                     ++S.n[z[l]][l][j];
@@ -147,35 +172,61 @@ void CountAlleles(SAdmSampler& S) {
         }
 }
 
-// S4, S5
-void UpdateAlleleFrequencies(SAdmSampler& S) {
+void RaiseFrequencies(SAdmSampler& S, SBlockRange loci) {
+    if (S.power == 1.0)
+        return;
+    for (int k = 0; k < S.K; ++k)
+        for (int l = loci.first; l < loci.last; ++l)
+            for (int j = 0; j < S.setup.J[l]; ++j)
+                S.pPower[k][l][j] = std::pow(S.sp.p[k][l][j], S.power);
+}
+
+// S4, S5 at loci.first .. loci.last-1.
+void DrawAlleleFrequencies(SAdmSampler& S, gsl_rng* rng, SBlockRange loci) {
     for (int kk = 0; kk < S.K; ++kk) {
         const int k = S.shuffledClust[kk];
-        for (int l = 0; l < S.L; ++l) {
+        for (int l = loci.first; l < loci.last; ++l) {
             DBL_VCTR_1D& params = S.DirParams[l];
             for (int j = 0; j < S.setup.J[l]; ++j)
                 params[j] = S.n[k][l][j] * S.power + S.opt.lambda;
-            gsl_ran_dirichlet(S.rng, S.setup.J[l], params.data(), S.sp.p[k][l].data());
+            gsl_ran_dirichlet(rng, S.setup.J[l], params.data(), S.sp.p[k][l].data());
         }
     }
     for (int k = 0; k < S.K; ++k)
-        for (int l = 0; l < S.L; ++l)
+        for (int l = loci.first; l < loci.last; ++l)
             for (int j = 0; j < S.setup.J[l]; ++j) {
                 const double v = S.sp.p[k][l][j];
                 if (!(v > 0.0))
                     PrintMessageOnce("warning: N_LIMIT used for logp");
                 S.logp[k][l][j] = SafeLog(v);
             }
-    RaiseFrequencies(S);
+    RaiseFrequencies(S, loci);
+}
+
+}  // namespace
+
+// S2
+void DrawRecessiveGenotypes(SAdmSampler& S) {
+    if (!S.opt.isRecAllele)
+        return;
+    ForLocusBlocks(S, [&](SAdmBlock& block, SBlockRange loci) {
+        DrawRecessiveGenotypes(S, block.rng(), loci);
+    });
+}
+
+// S3: counts in one pass over the genotypes.
+void CountAlleles(SAdmSampler& S) {
+    ForLocusBlocks(S, [&](SAdmBlock&, SBlockRange loci) { CountAlleles(S, loci); });
+}
+
+void UpdateAlleleFrequencies(SAdmSampler& S) {
+    ForLocusBlocks(S, [&](SAdmBlock& block, SBlockRange loci) {
+        DrawAlleleFrequencies(S, block.rng(), loci);
+    });
 }
 
 void RaiseFrequencies(SAdmSampler& S) {
-    if (S.power == 1.0)
-        return;
-    for (int k = 0; k < S.K; ++k)
-        for (int l = 0; l < S.L; ++l)
-            for (int j = 0; j < S.setup.J[l]; ++j)
-                S.pPower[k][l][j] = std::pow(S.sp.p[k][l][j], S.power);
+    RaiseFrequencies(S, {0, S.L});
 }
 
 // S7, S8. q[i] and logq[i] come from the logarithms of the gamma variables:
@@ -183,26 +234,30 @@ void RaiseFrequencies(SAdmSampler& S) {
 // few thousand below 0 where its Dirichlet parameter is tiny), which the
 // field step reads, and q[i][k] = exp(logq[i][k]) is then 0.
 void DrawProportions(SAdmSampler& S) {
-    for (int ii = 0; ii < S.N; ++ii) {
-        const int i = S.shuffledInd[ii];
-        for (int k = 0; k < S.K; ++k)
-            S.dpq[k] = S.m[i][k] + S.sp.alpha[i][k];
-        DirichletLogDraw(S.rng, S.K, S.dpq.data(), S.logq[i].data());
-        for (int k = 0; k < S.K; ++k)
-            S.sp.q[i][k] = std::exp(S.logq[i][k]);
-    }
+    ForIndividualBlocks(S, [&](SAdmBlock& block, SBlockRange ind) {
+        for (int i = ind.first; i < ind.last; ++i) {
+            for (int k = 0; k < S.K; ++k)
+                block.dpq[k] = S.m[i][k] + S.sp.alpha[i][k];
+            DirichletLogDraw(block.rng(), S.K, block.dpq.data(), S.logq[i].data());
+            for (int k = 0; k < S.K; ++k)
+                S.sp.q[i][k] = std::exp(S.logq[i][k]);
+        }
+    });
 }
 
 // S6
 void CountLabels(SAdmSampler& S) {
-    for (INT_VCTR_1D& mi : S.m)
-        std::fill(mi.begin(), mi.end(), 0);
-    for (int i = 0; i < S.N; ++i)
-        for (int a = 0; a < S.A; ++a) {
-            const uint8_t* z = S.sp.zadMix[i][a];
-            for (int l = 0; l < S.L; ++l)
-                ++S.m[i][z[l]];
+    ForIndividualBlocks(S, [&](SAdmBlock&, SBlockRange ind) {
+        for (int i = ind.first; i < ind.last; ++i) {
+            INT_VCTR_1D& mi = S.m[i];
+            std::fill(mi.begin(), mi.end(), 0);
+            for (int a = 0; a < S.A; ++a) {
+                const uint8_t* z = S.sp.zadMix[i][a];
+                for (int l = 0; l < S.L; ++l)
+                    ++mi[z[l]];
+            }
         }
+    });
 }
 
 // S6, S7, S8
@@ -339,29 +394,36 @@ void UpdateInteractionParameters(SAdmSampler& S) {
 
 // S10, S11
 void UpdateCopyLabels(SAdmSampler& S) {
-    for (int ii = 0; ii < S.N; ++ii) {
-        const int i = S.shuffledInd[ii];
-        for (int aa = 0; aa < S.A; ++aa) {
-            const int a = S.shuffledPloidy[aa];
-            for (int ll = 0; ll < S.L; ++ll) {
-                const int l = S.shuffledLoc[ll];
-                S.sp.zadMix[i][a][l] = DrawCopyLabel(S.rng, S.sp.q[i], S.LikelihoodFrequencies(), l,
-                                                     S.Idx(i, a, l), S.labelWork);
+    const DBL_VCTR_3D& p = S.LikelihoodFrequencies();
+    ForIndividualBlocks(S, [&](SAdmBlock& block, SBlockRange ind) {
+        for (int i = ind.first; i < ind.last; ++i)
+            for (int aa = 0; aa < S.A; ++aa) {
+                const int a = S.shuffledPloidy[aa];
+                for (int ll = 0; ll < S.L; ++ll) {
+                    const int l = S.shuffledLoc[ll];
+                    S.sp.zadMix[i][a][l] = DrawCopyLabel(block.rng(), S.sp.q[i], p, l,
+                                                         S.Idx(i, a, l), block.labelWork);
+                }
             }
-        }
-    }
+    });
 }
 
-// S12
+// S12: the sum of each block of individuals, the blocks added in order.
 double LogLikelihood(SAdmSampler& S) {
+    ForIndividualBlocks(S, [&](SAdmBlock& block, SBlockRange ind) {
+        double lh = 0.0;
+        for (int i = ind.first; i < ind.last; ++i)
+            for (int a = 0; a < S.A; ++a)
+                for (int l = 0; l < S.L; ++l) {
+                    const int j = S.Idx(i, a, l);
+                    if (j >= 0)
+                        lh += S.logp[S.sp.zadMix[i][a][l]][l][j];
+                }
+        block.sum = lh;
+    });
     double lh = 0.0;
-    for (int i = 0; i < S.N; ++i)
-        for (int a = 0; a < S.A; ++a)
-            for (int l = 0; l < S.L; ++l) {
-                const int j = S.Idx(i, a, l);
-                if (j >= 0)
-                    lh += S.logp[S.sp.zadMix[i][a][l]][l][j];
-            }
+    for (const SAdmBlock& block : S.individualDraws)
+        lh += block.sum;
     return lh;
 }
 

@@ -13,6 +13,7 @@
 #include "breloAdm/BreloAdmOptions.h"
 #include "breloAdm/BreloAdmSetup.h"
 #include "breloAdm/SpatialPrior.h"
+#include "core/SweepBlocks.h"
 #include "core/VectorUtilities.h"
 
 // The label-count log-likelihood of every individual by terms (see
@@ -47,6 +48,29 @@ struct SJointMoveState {
     SLabelTerms terms, proposal;
 };
 
+// Loci in a block of the per-locus steps (a multiple of the 32 loci of a
+// packed genotype word).
+constexpr int kLociPerBlock = 256;
+// Copies a block of the per-individual steps holds at least. Its
+// individuals are a multiple of 8, so that two blocks never share a byte of
+// labels stored at a few bits each.
+constexpr int kCopiesPerBlock = 1024;
+constexpr int kIndividualsPerBlockStep = 8;
+
+// What one block of a sweep's per-locus or per-individual steps owns: its
+// generator stream, the work arrays of its draws and its share of the step
+// counts and sums, which the step adds up in block order.
+struct SAdmBlock {
+    CRandomStream stream;
+    DBL_VCTR_1D labelWork;  // K, the weights of one copy's labels
+    DBL_VCTR_1D dpq;        // K, Dirichlet parameters of one individual
+    DBL_VCTR_1D proposedQ;  // K
+    CAcceptanceCounter proportionAcceptance;
+    double sum = 0.0;
+
+    gsl_rng* rng() { return stream.get(); }
+};
+
 // Everything one chain reads and the work arrays it reuses, sized once.
 struct SAdmSampler {
     const SAdmOptions& opt;
@@ -70,7 +94,6 @@ struct SAdmSampler {
     DBL_VCTR_1D eWe;   // K, e'We
     DBL_VCTR_2D DirParams;
     DBL_VCTR_1D dpq;
-    DBL_VCTR_1D labelWork;  // K
     DBL_VCTR_1D fieldWork;  // K, log alpha of one individual
     DBL_VCTR_1D QPredict;   // K
     DBL_VCTR_1D dpqPredict;
@@ -78,7 +101,19 @@ struct SAdmSampler {
     INT_VCTR_1D shuffledInd, shuffledClust, shuffledLoc, shuffledPloidy;
     SJointMoveState moves;
     DBL_VCTR_1D proportionStep;  // N, step of each individual's proportion move
-    DBL_VCTR_1D proposedQ;       // K
+
+    // The per-locus steps (counts, frequencies, recessive genotypes) run in
+    // blocks of loci and the per-individual ones (labels, proportions, their
+    // counts and the log-likelihood) in blocks of individuals, on the run's
+    // threads (pool; null: the caller's alone). Each block draws from the
+    // stream of its index in this replica, so the sweep makes the same
+    // draws on any number of threads. Given the rest of the state the draws
+    // of distinct loci, or of distinct individuals, are independent, so
+    // their order is free: each block visits its own in index order.
+    CThreadPool* pool = nullptr;
+    int replica = 0;
+    CBlockRanges locusBlocks, individualBlocks;
+    std::vector<SAdmBlock> locusDraws, individualDraws;
 
     // Power of the genotype likelihood the sweeps target: 1 for the
     // posterior; below 1 on the hotter rungs of a replica exchange, where
@@ -100,9 +135,25 @@ struct SAdmSampler {
     const DBL_VCTR_3D& LikelihoodFrequencies() const { return power == 1.0 ? sp.p : pPower; }
 };
 
+// body(block, range) over the blocks of loci, or of individuals, of S.
+template <class Body>
+void ForLocusBlocks(SAdmSampler& S, const Body& body) {
+    ForEachBlock(S.pool, S.locusBlocks, [&](int b, SBlockRange r) { body(S.locusDraws[b], r); });
+}
+template <class Body>
+void ForIndividualBlocks(SAdmSampler& S, const Body& body) {
+    ForEachBlock(S.pool, S.individualBlocks,
+                 [&](int b, SBlockRange r) { body(S.individualDraws[b], r); });
+}
+
+// Individuals in a block of the per-individual steps, given the copies of
+// one individual.
+int IndividualsPerBlock(int copiesPerIndividual);
+
 // Sizes the sweep state, the work arrays and the acceptance counters, with
 // sigma at -x, frequencies and proportions at 0, the visiting orders at the
-// identity.
+// identity; the blocks and their streams (of S.replica, from the run's
+// seed).
 void SizeSamplerState(SAdmSampler& S);
 
 // Pred = Xtild beta'.

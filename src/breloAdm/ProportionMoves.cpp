@@ -50,71 +50,84 @@ double CopiesLogLikelihood(const SAdmSampler& S, int i, const double* q) {
 // every copy's weight on one cluster) have no finite density to move from;
 // they are drawn from their law given the labels first, which the Dirichlet
 // draw keeps inside. The set of such states has no weight in the posterior.
-void LeaveTheBoundary(SAdmSampler& S, int i) {
+void LeaveTheBoundary(SAdmSampler& S, SAdmBlock& block, int i) {
     DBL_VCTR_1D& q = S.sp.q[i];
     if (std::all_of(q.begin(), q.end(), [](double v) { return v > 0.0; }))
         return;
-    std::fill(S.dpq.begin(), S.dpq.end(), 0.0);
+    DBL_VCTR_1D& dpq = block.dpq;
+    std::fill(dpq.begin(), dpq.end(), 0.0);
     for (int a = 0; a < S.A; ++a)
         for (int l = 0; l < S.L; ++l)
-            S.dpq[S.sp.zadMix[i][a][l]] += 1.0;
+            dpq[S.sp.zadMix[i][a][l]] += 1.0;
     for (int k = 0; k < S.K; ++k)
-        S.dpq[k] += S.sp.alpha[i][k];
-    DirichletLogDraw(S.rng, S.K, S.dpq.data(), S.logq[i].data());
+        dpq[k] += S.sp.alpha[i][k];
+    DirichletLogDraw(block.rng(), S.K, dpq.data(), S.logq[i].data());
     for (int k = 0; k < S.K; ++k)
         q[k] = std::max(std::exp(S.logq[i][k]), 1e-300);
 }
 
 // The labels of every copy of i given q (q alone for a missing copy).
-void RedrawLabels(SAdmSampler& S, int i) {
+void RedrawLabels(SAdmSampler& S, SAdmBlock& block, int i) {
     for (int a = 0; a < S.A; ++a)
         for (int l = 0; l < S.L; ++l)
-            S.sp.zadMix[i][a][l] = static_cast<uint8_t>(DrawCopyLabel(
-                S.rng, S.sp.q[i], S.LikelihoodFrequencies(), l, S.Idx(i, a, l), S.labelWork));
+            S.sp.zadMix[i][a][l] = static_cast<uint8_t>(
+                DrawCopyLabel(block.rng(), S.sp.q[i], S.LikelihoodFrequencies(), l, S.Idx(i, a, l),
+                              block.labelWork));
+}
+
+// The move of individual i, counted in its block.
+void MoveProportionsWithLabels(SAdmSampler& S, SAdmBlock& block, int i, bool adapting) {
+    gsl_rng* rng = block.rng();
+    LeaveTheBoundary(S, block, i);
+    DBL_VCTR_1D& q = S.sp.q[i];
+    const DBL_VCTR_1D& alpha = S.sp.alpha[i];
+    const int k = static_cast<int>(gsl_rng_uniform_int(rng, S.K));
+    int h = static_cast<int>(gsl_rng_uniform_int(rng, S.K - 1));
+    h += h >= k;
+    const double d = S.proportionStep[i] * gsl_ran_ugaussian(rng);
+    DBL_VCTR_1D& proposed = block.proposedQ;
+    proposed = q;
+    proposed[k] += d;
+    proposed[h] -= d;
+    bool accepted = false;
+    if (proposed[k] > 0.0 && proposed[h] > 0.0) {
+        const double logRatio = (alpha[k] - 1.0) * std::log(proposed[k] / q[k]) +
+                                (alpha[h] - 1.0) * std::log(proposed[h] / q[h]) +
+                                CopiesLogLikelihood(S, i, proposed.data()) -
+                                CopiesLogLikelihood(S, i, q.data());
+        accepted = logRatio >= 0.0 || gsl_rng_uniform(rng) < std::exp(logRatio);
+    }
+    block.proportionAcceptance.Count(accepted);
+    if (adapting)
+        S.proportionStep[i] =
+            std::min(0.5, S.proportionStep[i] *
+                              std::exp(0.05 * ((accepted ? 1.0 : 0.0) - kTargetAcceptance)));
+    if (!accepted)
+        return;
+    q.swap(proposed);
+    for (int c = 0; c < S.K; ++c)
+        S.logq[i][c] = std::log(q[c]);
+    RedrawLabels(S, block, i);
 }
 
 }  // namespace
 
 void SizeProportionMoves(SAdmSampler& S) {
     S.proportionStep.assign(S.N, kStartingStep);
-    S.proposedQ.assign(S.K, 0.0);
     S.chain.proportionAcceptance = CAcceptanceCounter();
 }
 
 void MoveProportionsWithLabels(SAdmSampler& S, bool adapting) {
     if (S.K < 2)
         return;
-    for (int ii = 0; ii < S.N; ++ii) {
-        const int i = S.shuffledInd[ii];
-        LeaveTheBoundary(S, i);
-        DBL_VCTR_1D& q = S.sp.q[i];
-        const DBL_VCTR_1D& alpha = S.sp.alpha[i];
-        const int k = static_cast<int>(gsl_rng_uniform_int(S.rng, S.K));
-        int h = static_cast<int>(gsl_rng_uniform_int(S.rng, S.K - 1));
-        h += h >= k;
-        const double d = S.proportionStep[i] * gsl_ran_ugaussian(S.rng);
-        DBL_VCTR_1D& proposed = S.proposedQ;
-        proposed = q;
-        proposed[k] += d;
-        proposed[h] -= d;
-        bool accepted = false;
-        if (proposed[k] > 0.0 && proposed[h] > 0.0) {
-            const double logRatio = (alpha[k] - 1.0) * std::log(proposed[k] / q[k]) +
-                                    (alpha[h] - 1.0) * std::log(proposed[h] / q[h]) +
-                                    CopiesLogLikelihood(S, i, proposed.data()) -
-                                    CopiesLogLikelihood(S, i, q.data());
-            accepted = logRatio >= 0.0 || gsl_rng_uniform(S.rng) < std::exp(logRatio);
-        }
-        S.chain.proportionAcceptance.Count(accepted);
-        if (adapting)
-            S.proportionStep[i] =
-                std::min(0.5, S.proportionStep[i] *
-                                  std::exp(0.05 * ((accepted ? 1.0 : 0.0) - kTargetAcceptance)));
-        if (!accepted)
-            continue;
-        q.swap(proposed);
-        for (int c = 0; c < S.K; ++c)
-            S.logq[i][c] = std::log(q[c]);
-        RedrawLabels(S, i);
+    ForIndividualBlocks(S, [&](SAdmBlock& block, SBlockRange ind) {
+        block.proportionAcceptance = CAcceptanceCounter();
+        for (int i = ind.first; i < ind.last; ++i)
+            MoveProportionsWithLabels(S, block, i, adapting);
+    });
+    CAcceptanceCounter& counter = S.chain.proportionAcceptance;
+    for (const SAdmBlock& block : S.individualDraws) {
+        counter.proposed += block.proportionAcceptance.proposed;
+        counter.accepted += block.proportionAcceptance.accepted;
     }
 }

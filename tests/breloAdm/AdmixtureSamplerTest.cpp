@@ -43,7 +43,9 @@ void RunChain(SChainRun& run, const std::vector<std::string>& args, unsigned lon
     ParseAdmOptions(static_cast<int>(argv.size()), argv.data(), run.opt);
     gsl_rng* rng = nullptr;
     RunAdmSetup(run.opt, run.setup, rng);
+    // The run's seed, from which its block streams derive too.
     gsl_rng_set(rng, seed);
+    run.setup.seed = seed;
     RunAdmixtureSampler(run.opt, run.setup, rng, run.prior, run.chain);
     FreeRNG(rng);
     SummariseChain(run.opt, run.setup, run.chain, run.est);

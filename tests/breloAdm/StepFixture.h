@@ -51,6 +51,7 @@ struct SStepFixture {
         setup.J = setup.data.X.AlleleCounts();
         AllocRNG(rng, gsl_rng_mt19937);
         gsl_rng_set(rng, seed);
+        setup.seed = seed;  // the steps' block streams derive from it
         S = std::make_unique<SAdmSampler>(opt, setup, prior, rng, chain);
         SizeSamplerState(*S);
         bool anyPair = false;

@@ -1,7 +1,6 @@
 // breloAdm with replica exchange (-rx) and threads (-t): the same files
-// whatever the number of threads, the layout of a plain run, the swap rates
-// in the diagnostics and run.txt, one replica as the plain chain, and the
-// refused values.
+// whatever the number of threads, with replicas or without, the layout of a plain run, the swap
+// rates in the diagnostics and run.txt, one replica as the plain chain, and the refused values.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -93,6 +92,25 @@ TEST(BreloAdmReplicaCli, OneAndTwoThreadsWriteTheSameFilesAsAPlainRunLaysThemOut
         }
         EXPECT_EQ(plainRun["replicas"], "1");
         EXPECT_EQ(plainRun.count("swap_rate_1_2"), 0u);
+    }
+}
+
+// One chain on one thread or two: the draws of each sweep run in blocks of
+// individuals (five of the 130 here) whatever the threads, on the default
+// route with shuffled visiting orders and on the single-site route.
+TEST(BreloAdmReplicaCli, SweepsOnTwoThreadsWriteTheFilesOfOne) {
+    for (const std::string route : {"-sy", "-joint0 -qmove0"}) {
+        SCOPED_TRACE(route);
+        const std::string one = Folder("blocks_t1"), two = Folder("blocks_t2");
+        ASSERT_EQ(RunAdmIn(one, kSim + route + " -t1").status, 0);
+        ASSERT_EQ(RunAdmIn(two, kSim + route + " -t2").status, 0);
+        const std::vector<std::string> files = SortedFolderFiles(one);
+        EXPECT_EQ(files, SortedFolderFiles(two));
+        for (const std::string& name : files) {
+            if (name != "sim2pop.txtrun.txt") {
+                EXPECT_EQ(ReadWholeFile(one + "/" + name), ReadWholeFile(two + "/" + name)) << name;
+            }
+        }
     }
 }
 

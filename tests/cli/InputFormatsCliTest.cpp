@@ -331,10 +331,14 @@ TEST(InputFormatsCli, BadFilesAndOptionsAreRefusedInOneLine) {
     }
 }
 
-TEST(InputFormatsCli, SnpSweepsOnTwoThreadsGiveTheResultsOfOne) {
-    const std::string dir = FreshFolder("formats_threads");
-    // Two populations of 40 at 1100 SNPs: the counts and likelihood sums of
-    // a sweep run in several blocks of loci.
+namespace {
+
+// Two populations of 40 at 1100 SNPs (2 % of the calls missing) as the
+// PLINK fileset snps, and a side table of coordinates, snps_side.txt: the
+// counts, draws and likelihood sums of a sweep run in several blocks of loci
+// and of individuals.
+std::string TwoPopulationSnps(const std::string& name) {
+    const std::string dir = FreshFolder(name);
     const int N = 80, L = 1100;
     unsigned state = 5;
     auto uniform = [&] {
@@ -354,14 +358,46 @@ TEST(InputFormatsCli, SnpSweepsOnTwoThreadsGiveTheResultsOfOne) {
         }
     }
     WritePlink(dir + "/snps", std::vector<std::string>(N, "0"), ids, dosage);
+    std::ofstream side(dir + "/snps_side.txt");
+    side << "id\tx\ty\n";
+    for (int i = 0; i < N; ++i)
+        side << ids[i] << "\t" << (i % 2) * 5 + uniform() << "\t" << uniform() * 10 << "\n";
+    return dir;
+}
+
+// The result files of runs <run>1 and <run>2 are the same.
+void ExpectSameRunFiles(const std::string& dir, const std::string& run,
+                        const std::vector<std::string>& files) {
+    for (const std::string& file : files) {
+        const std::string one = Read(dir + "/snps_RUN" + run + "1_" + file);
+        ASSERT_FALSE(one.empty()) << run << file;
+        EXPECT_EQ(Read(dir + "/snps_RUN" + run + "2_" + file), one) << run << file;
+    }
+}
+
+}  // namespace
+
+TEST(InputFormatsCli, SnpSweepsOnTwoThreadsGiveTheResultsOfOne) {
+    const std::string dir = TwoPopulationSnps("formats_threads");
     for (const std::string t : {"1", "2"}) {
         RunOk("brelo", dir, "-Fsnps -fplink -T-1 -jk -t" + t + " -orunt" + t + kBrelo);
         RunOk("brelo", dir, "-Fsnps -fplink -T-1 -rx2 -t" + t + " -orunr" + t + kBrelo);
     }
     for (const std::string run : {"t", "r"})
-        for (const std::string file : {"Q.txt", "P.txt", "TR.txt", "AL.txt"}) {
-            const std::string one = Read(dir + "/snps_RUN" + run + "1_" + file);
-            ASSERT_FALSE(one.empty()) << run << file;
-            EXPECT_EQ(Read(dir + "/snps_RUN" + run + "2_" + file), one) << run << file;
-        }
+        ExpectSameRunFiles(dir, run, {"Q.txt", "P.txt", "TR.txt", "AL.txt"});
+}
+
+// breloAdm's frequency draws in blocks of loci, its label and proportion
+// draws in blocks of individuals, alone and inside the replicas of -rx.
+TEST(InputFormatsCli, AdmixtureSnpSweepsOnTwoThreadsGiveTheResultsOfOne) {
+    const std::string dir = TwoPopulationSnps("formats_adm_threads");
+    const std::string adm =
+        "-Fsnps -fplink -Csnps_side.txt -X0 -K2 -D1 -S12 -B6 -P0.6 -T1 -jk -wnone";
+    for (const std::string t : {"1", "2"}) {
+        RunOk("breloAdm", dir, adm + " -t" + t + " -orunt" + t);
+        RunOk("breloAdm", dir, adm + " -rx2 -t" + t + " -orunr" + t);
+    }
+    for (const std::string run : {"t", "r"})
+        ExpectSameRunFiles(dir, run,
+                           {"Q.txt", "P.txt", "TR.txt", "AL.txt", "LHstock.txt", "PD.txt"});
 }

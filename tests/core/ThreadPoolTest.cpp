@@ -1,6 +1,6 @@
 // The thread pool (every index once, nested loops on any number of threads),
-// the derivation of generator streams, and the replica exchange giving the
-// same states whatever the number of threads.
+// the blocks of a sweep, the derivation of generator streams, and the
+// replica exchange giving the same states whatever the number of threads.
 #include "core/ThreadPool.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 
 #include "core/RandomStreams.h"
 #include "core/ReplicaExchange.h"
+#include "core/SweepBlocks.h"
 
 TEST(ThreadPool, RunsEveryIndexOnceOnAnyNumberOfThreads) {
     for (int threads : {1, 2, 4}) {
@@ -131,4 +132,37 @@ TEST(ReplicaExchange, StopsWhenASweepFails) {
     for (int j = 0; j < 3; ++j)
         EXPECT_EQ(exchange.ReplicaAt(j), j);
     EXPECT_EQ(exchange.SwapCounter(0).proposed, 0);
+}
+
+// Blocks of a sweep: every item in one block, blocks of the data's size
+// alone, run on any number of threads; the two kinds of blocks of every
+// replica draw from streams of their own.
+TEST(SweepBlocks, CoverTheItemsOnceWithStreamsOfTheirOwn) {
+    for (int items : {0, 1, 255, 256, 257, 1100}) {
+        const CBlockRanges blocks(items, 256);
+        EXPECT_EQ(blocks.Count(), (items + 255) / 256) << items;
+        for (int threads : {1, 2, 3}) {
+            CThreadPool pool(threads);
+            std::vector<std::atomic<int>> seen(items);
+            std::vector<SBlockRange> ranges(blocks.Count());
+            ForEachBlock(&pool, blocks, [&](int b, SBlockRange r) {
+                ranges[b] = r;
+                for (int i = r.first; i < r.last; ++i)
+                    seen[i].fetch_add(1);
+            });
+            for (int i = 0; i < items; ++i)
+                ASSERT_EQ(seen[i].load(), 1) << items << " items, " << threads << " threads";
+            for (int b = 0; b < blocks.Count(); ++b)
+                EXPECT_EQ(ranges[b].last - ranges[b].first,
+                          b + 1 < blocks.Count() ? 256 : items - 256 * b);
+        }
+    }
+    std::set<unsigned long> seeds;
+    for (int replica : {0, 1})
+        for (EBlockItems kind : {EBlockItems::Loci, EBlockItems::Individuals})
+            for (const CRandomStream& s : BlockStreams(12345, replica, kind, 40))
+                seeds.insert(s.Seed());
+    seeds.insert(DeriveStreamSeed(12345, ReplicaStreamId(1)));
+    EXPECT_EQ(seeds.size(), 4u * 40 + 1);
+    EXPECT_EQ(seeds.count(12345), 0u);
 }
