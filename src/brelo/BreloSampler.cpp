@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <ctime>
 #include <iomanip>
 #include <iostream>
@@ -32,6 +31,12 @@ namespace {
 
 // Stored in place of the log of a zero frequency or of an empty cluster.
 constexpr double kLogZero = -707.0;
+
+// Loci a block of the two-cluster reallocation's passes takes. The blocks
+// are the same whatever the number of threads, and the sums of the blocks
+// are added in block order, so the move draws the same with one thread or
+// many.
+constexpr int kReallocationLoci = 1024;
 
 double GuardedLog(double x) {
     return x > 0 ? std::log(x) : kLogZero;
@@ -142,6 +147,8 @@ void AllocateReplica(const SBreloChain& c, SBreloReplica& r) {
     r.pairTotals.assign(2 * static_cast<size_t>(c.L), 0);
     r.pairMembers.reserve(N);
     r.pairLabels.assign(N, 0);
+    r.pairPartials.assign(
+        2 * static_cast<size_t>((c.L + kReallocationLoci - 1) / kReallocationLoci), 0.0);
     if (c.data.X.IsPacked()) {
         r.genotypeLog.assign(static_cast<size_t>(c.L) * 4 * K, 0.0);
         AllocatePackedWork(K, c.L, N, r.packed);
@@ -472,68 +479,69 @@ void UpdateLabelByGibbs(const SBreloChain& c, SBreloReplica& r, int i, gsl_rng*&
 
 namespace {
 
-// The allele indices of an individual's copies in copy order, the largest
-// value of Index marking a missing copy: the one- or two-byte store read in
-// place...
+// An individual's copies as the two-cluster reallocation reads them: for
+// each locus of a range in turn, visit(l, j, same, present) for each of its
+// copies that is not missing, in copy order, j being the copy's allele,
+// same the individual's earlier copies of allele j at l and present its
+// earlier copies not missing. Rows come from the one- or two-byte store
+// read in place...
 template <class T>
 class CStoredCopies {
   public:
-    using Index = T;
+    using Row = const T*;
     CStoredCopies(const CGenotypeStore& X, const T* index)
-        : m_index(index), m_AL(static_cast<size_t>(X.A()) * X.L()) {}
-    const T* Row(int i) const { return m_index + i * m_AL; }
+        : m_index(index), m_A(X.A()), m_L(X.L()) {}
+    Row RowOf(int i) const { return m_index + static_cast<size_t>(i) * m_A * m_L; }
+
+    template <class Visit>
+    void ForEachCopy(Row row, int first, int last, Visit&& visit) const {
+        for (int l = first; l < last; ++l)
+            for (int a = 0; a < m_A; ++a) {
+                const T index = row[static_cast<size_t>(a) * m_L + l];
+                if (index == CGenotypeStore::MissingMarker<T>())
+                    continue;
+                int same = 0, present = 0;
+                for (int b = 0; b < a; ++b) {
+                    const T earlier = row[static_cast<size_t>(b) * m_L + l];
+                    if (earlier == CGenotypeStore::MissingMarker<T>())
+                        continue;
+                    ++present;
+                    same += earlier == index;
+                }
+                visit(l, static_cast<int>(index), same, present);
+            }
+    }
 
   private:
     const T* m_index;
-    size_t m_AL;
+    int m_A, m_L;
 };
 
-// ... or the packed store, the row of the individual last asked for decoded
-// into a byte a copy (the moves read an individual's copies several times in
-// a row; expanding the whole store would cost a byte a copy), a byte of four
-// genotypes at a time.
+// ... or the packed store, read in place: a genotype value g gives copy 0
+// allele g / 2 and copy 1 allele (g + 1) / 2 (both missing when g is the
+// missing value).
 class CPackedCopies {
   public:
-    using Index = uint8_t;
-    explicit CPackedCopies(const CGenotypeStore& X)
-        : m_X(X), m_row(2 * (X.Words() * CGenotypeStore::kLociPerWord)) {
-        const uint8_t missing = CGenotypeStore::MissingMarker<uint8_t>();
-        for (int byte = 0; byte < 256; ++byte)
-            for (int q = 0; q < 4; ++q) {
-                const int g = (byte >> (2 * q)) & 3;
-                const bool absent = g == CGenotypeStore::kMissingGenotype;
-                m_first[byte][q] = absent ? missing : static_cast<uint8_t>(g >> 1);
-                m_second[byte][q] = absent ? missing : static_cast<uint8_t>((g + 1) >> 1);
-            }
-    }
-    const uint8_t* Row(int i) const {
-        if (i != m_individual)
-            Decode(i);
-        return m_row.data();
+    using Row = const uint64_t*;
+    explicit CPackedCopies(const CGenotypeStore& X) : m_X(X) {}
+    Row RowOf(int i) const { return m_X.Row(i); }
+
+    template <class Visit>
+    void ForEachCopy(Row row, int first, int last, Visit&& visit) const {
+        for (int l = first; l < last; ++l) {
+            const int g = static_cast<int>(row[l / CGenotypeStore::kLociPerWord] >>
+                                           (2 * (l % CGenotypeStore::kLociPerWord))) &
+                          3;
+            if (g == CGenotypeStore::kMissingGenotype)
+                continue;
+            const int allele0 = g >> 1, allele1 = (g + 1) >> 1;
+            visit(l, allele0, 0, 0);
+            visit(l, allele1, allele1 == allele0 ? 1 : 0, 1);
+        }
     }
 
   private:
-    void Decode(int i) const {
-        const int L = m_X.L();
-        const uint64_t* words = m_X.Row(i);
-        uint8_t* first = m_row.data();
-        uint8_t* second = first + L;
-        // Whole words are decoded: the first copies' padding spills past L
-        // and the second copies, written after them, cover it.
-        for (int pass = 0; pass < 2; ++pass) {
-            const uint8_t(*table)[4] = pass == 0 ? m_first : m_second;
-            uint8_t* out = pass == 0 ? first : second;
-            for (size_t w = 0; w < m_X.Words(); ++w)
-                for (int b = 0; b < 8; ++b, out += 4)
-                    std::memcpy(out, table[(words[w] >> (8 * b)) & 0xff], 4);
-        }
-        m_individual = i;
-    }
-
     const CGenotypeStore& m_X;
-    uint8_t m_first[256][4], m_second[256][4];
-    mutable std::vector<uint8_t> m_row;
-    mutable int m_individual = -1;
 };
 
 // The sequential allocation of the two-cluster reallocation. Each cluster
@@ -545,85 +553,77 @@ class CPackedCopies {
 // where n_j counts the copies of the allele already there (the individual's
 // own earlier copies at the locus included), n every copy of the locus, and
 // f(x) = Gamma(x + power) / Gamma(x), which is x at power 1.
+// Every step works on a range of loci, so that a pass over an individual's
+// copies can be split into blocks of loci run side by side.
 template <class Copies>
 class CPairAllocation {
-    using T = typename Copies::Index;
-
   public:
+    using Row = typename Copies::Row;
+
     CPairAllocation(const SBreloChain& c, SBreloReplica& r, const Copies& copies)
         : m_c(c), m_r(r), m_copies(copies) {}
+
+    Row RowOf(int i) const { return m_copies.RowOf(i); }
 
     void Clear() {
         std::fill(m_r.pairCounts.begin(), m_r.pairCounts.end(), 0);
         std::fill(m_r.pairTotals.begin(), m_r.pairTotals.end(), 0);
     }
 
-    // The copies of individual i into (sign 1) or out of (sign -1) side.
-    void Move(int i, int side, int sign) {
-        const T* copies = m_copies.Row(i);
-        int* counts = &m_r.pairCounts[static_cast<size_t>(side) * m_c.stride];
-        int* totals = &m_r.pairTotals[static_cast<size_t>(side) * m_c.L];
-        for (int a = 0; a < m_c.A; ++a, copies += m_c.L)
-            for (int l = 0; l < m_c.L; ++l)
-                if (copies[l] != CGenotypeStore::MissingMarker<T>()) {
-                    counts[m_c.offset[l] + copies[l]] += sign;
-                    totals[l] += sign;
-                }
+    // The counts as they stand, kept (Save) to be put back (Restore).
+    void Save() {
+        m_r.pairSavedCounts = m_r.pairCounts;
+        m_r.pairSavedTotals = m_r.pairTotals;
+    }
+    void Restore() {
+        std::copy(m_r.pairSavedCounts.begin(), m_r.pairSavedCounts.end(), m_r.pairCounts.begin());
+        std::copy(m_r.pairSavedTotals.begin(), m_r.pairSavedTotals.end(), m_r.pairTotals.begin());
     }
 
-    // Log predictive probabilities of individual i's copies on either side.
-    void LogPredictives(int i, double out[2]) const {
+    // The copies of an individual (its row) at loci first..last-1 into
+    // (sign 1) or out of (sign -1) side.
+    void Move(Row row, int side, int sign, int first, int last) {
+        int* counts = &m_r.pairCounts[static_cast<size_t>(side) * m_c.stride];
+        int* totals = &m_r.pairTotals[static_cast<size_t>(side) * m_c.L];
+        m_copies.ForEachCopy(row, first, last, [&](int l, int j, int, int) {
+            counts[m_c.offset[l] + j] += sign;
+            totals[l] += sign;
+        });
+    }
+
+    // Log predictive probabilities of an individual's copies at loci
+    // first..last-1 on either side.
+    void LogPredictives(Row row, int first, int last, double out[2]) const {
         if (m_r.power == 1.0)
-            LogPredictivesUntempered(i, out);
+            LogPredictivesUntempered(row, first, last, out);
         else
-            LogPredictivesTempered(i, out);
+            LogPredictivesTempered(row, first, last, out);
     }
 
   private:
-    // The copies of i at locus l before copy a carrying the same allele, and
-    // those not missing.
-    void EarlierCopies(const T* copies, int a, int l, int& same, int& present) const {
-        same = present = 0;
-        for (int b = 0; b < a; ++b) {
-            const T index = copies[static_cast<size_t>(b) * m_c.L + l];
-            if (index == CGenotypeStore::MissingMarker<T>())
-                continue;
-            ++present;
-            same += index == copies[static_cast<size_t>(a) * m_c.L + l];
-        }
-    }
-
-    // term(side, x of the allele, x of the locus) for each copy of i and each
+    // term(side, x of the allele, x of the locus) for each copy and each
     // side, x being lambda + power * count (J lambda for the locus).
     template <class Term>
-    void VisitCopyTerms(int i, Term&& term) const {
-        const T* copies = m_copies.Row(i);
+    void VisitCopyTerms(Row row, int first, int last, Term&& term) const {
         const int* counts[2] = {m_r.pairCounts.data(), m_r.pairCounts.data() + m_c.stride};
         const int* totals[2] = {m_r.pairTotals.data(), m_r.pairTotals.data() + m_c.L};
         const double power = m_r.power;
-        for (int l = 0; l < m_c.L; ++l) {
+        m_copies.ForEachCopy(row, first, last, [&](int l, int j, int same, int present) {
             const double lambdaJ = m_c.lambda * m_c.J[l];
-            for (int a = 0; a < m_c.A; ++a) {
-                const T index = copies[static_cast<size_t>(a) * m_c.L + l];
-                if (index == CGenotypeStore::MissingMarker<T>())
-                    continue;
-                int same, present;
-                EarlierCopies(copies, a, l, same, present);
-                const int slot = m_c.offset[l] + index;
-                for (int side = 0; side < 2; ++side)
-                    term(side, m_c.lambda + power * (counts[side][slot] + same),
-                         lambdaJ + power * (totals[side][l] + present));
-            }
-        }
+            const int slot = m_c.offset[l] + j;
+            for (int side = 0; side < 2; ++side)
+                term(side, m_c.lambda + power * (counts[side][slot] + same),
+                     lambdaJ + power * (totals[side][l] + present));
+        });
     }
 
     // At power 1, f(x) = x: the numerators and denominators are multiplied
     // apart and logged every few copies, long before they could overflow.
-    void LogPredictivesUntempered(int i, double out[2]) const {
+    void LogPredictivesUntempered(Row row, int first, int last, double out[2]) const {
         double numerator[2] = {1.0, 1.0}, denominator[2] = {1.0, 1.0};
         out[0] = out[1] = 0.0;
         int pending = 0;
-        VisitCopyTerms(i, [&](int side, double x, double xLocus) {
+        VisitCopyTerms(row, first, last, [&](int side, double x, double xLocus) {
             numerator[side] *= x;
             denominator[side] *= xLocus;
             if (side == 1 && ++pending == 16) {
@@ -638,10 +638,10 @@ class CPairAllocation {
             out[t] += std::log(numerator[t] / denominator[t]);
     }
 
-    void LogPredictivesTempered(int i, double out[2]) const {
+    void LogPredictivesTempered(Row row, int first, int last, double out[2]) const {
         const double power = m_r.power;
         out[0] = out[1] = 0.0;
-        VisitCopyTerms(i, [&](int side, double x, double xLocus) {
+        VisitCopyTerms(row, first, last, [&](int side, double x, double xLocus) {
             out[side] += std::lgamma(x + power) - std::lgamma(x) - std::lgamma(xLocus + power) +
                          std::lgamma(xLocus);
         });
@@ -657,6 +657,37 @@ double LogSumOfTwo(double x, double y) {
     return top + std::log(std::exp(x - top) + std::exp(y - top));
 }
 
+// One pass of the allocation over blocks of loci, on the run's threads:
+// each block first places the copies of the member placed last (row placed,
+// on side placedSide; none when placed is null), then sums the log
+// predictives of the next member's copies (row next; none when null) over
+// its loci into partial[2 b], partial[2 b + 1]. Every block writes its own
+// loci's counts and its own partial sums. Each thread takes a run of
+// consecutive blocks, the same at every pass as far as the threads keep
+// pace, so that the counts of its loci stay in its cache.
+template <class Copies>
+void AllocationPass(const SBreloChain& c, SBreloReplica& r, CPairAllocation<Copies>& allocation,
+                    typename Copies::Row placed, int placedSide, typename Copies::Row next) {
+    const int blocks = static_cast<int>(r.pairPartials.size() / 2);
+    const auto runOfBlocks = [&](int firstBlock, int lastBlock) {
+        for (int b = firstBlock; b < lastBlock; ++b) {
+            const int first = b * kReallocationLoci;
+            const int last = std::min(c.L, first + kReallocationLoci);
+            if (placed != nullptr)
+                allocation.Move(placed, placedSide, 1, first, last);
+            if (next != nullptr)
+                allocation.LogPredictives(next, first, last, &r.pairPartials[2 * b]);
+        }
+    };
+    const int shares = c.pool == nullptr ? 1 : std::min(c.pool->Threads(), blocks);
+    if (shares <= 1) {
+        runOfBlocks(0, blocks);
+        return;
+    }
+    c.pool->ParallelFor(
+        shares, [&](int t) { runOfBlocks(blocks * t / shares, blocks * (t + 1) / shares); });
+}
+
 // Places the members one by one in the pair's clusters: on the sides of
 // labels when given, else on sides drawn from the allocation probabilities
 // (written into the replica's proposed labels). Returns the sum over the
@@ -664,13 +695,23 @@ double LogSumOfTwo(double x, double y) {
 // sides: the log of the posterior of the allocation over its probability
 // of being proposed, up to a constant shared by every allocation.
 template <class Copies>
-double Allocate(CPairAllocation<Copies>& allocation, SBreloReplica& r, const int* labels,
-                const int pair[2], gsl_rng*& rng) {
+double Allocate(const SBreloChain& c, CPairAllocation<Copies>& allocation, SBreloReplica& r,
+                const int* labels, const int pair[2], gsl_rng*& rng) {
+    using Row = typename Copies::Row;
     double logWeight = 0.0;
+    Row placed = nullptr;
+    int placedSide = 0;
+    const int blocks = static_cast<int>(r.pairPartials.size() / 2);
     for (size_t m = 0; m < r.pairMembers.size(); ++m) {
         const int i = r.pairMembers[m];
-        double logPredictive[2];
-        allocation.LogPredictives(i, logPredictive);
+        if (m > 0)
+            placed = allocation.RowOf(r.pairMembers[m - 1]);
+        const Row next = allocation.RowOf(i);
+        AllocationPass(c, r, allocation, placed, placedSide, next);
+        double logPredictive[2] = {0.0, 0.0};
+        for (int b = 0; b < blocks; ++b)
+            for (int t = 0; t < 2; ++t)
+                logPredictive[t] += r.pairPartials[2 * b + t];
         const double first = logPredictive[0];
         const double both = LogSumOfTwo(first, logPredictive[1]);
         logWeight += both;
@@ -680,8 +721,11 @@ double Allocate(CPairAllocation<Copies>& allocation, SBreloReplica& r, const int
         else
             side = gsl_rng_uniform(rng) < std::exp(first - both) ? 0 : 1;
         r.pairLabels[m] = pair[side];
-        allocation.Move(i, side, 1);
+        placedSide = side;
     }
+    if (!r.pairMembers.empty())
+        AllocationPass<Copies>(c, r, allocation, allocation.RowOf(r.pairMembers.back()), placedSide,
+                               nullptr);
     return logWeight;
 }
 
@@ -714,7 +758,7 @@ bool ReallocatePair(const SBreloChain& c, SBreloReplica& r, const Copies& copies
         if (z[i] != pair[0] && z[i] != pair[1])
             continue;
         if (IsFixedInReference(c, i)) {
-            allocation.Move(i, z[i] == pair[0] ? 0 : 1, 1);
+            allocation.Move(allocation.RowOf(i), z[i] == pair[0] ? 0 : 1, 1, 0, c.L);
             symmetric = false;
         } else {
             r.pairMembers.push_back(i);
@@ -723,12 +767,12 @@ bool ReallocatePair(const SBreloChain& c, SBreloReplica& r, const Copies& copies
     if (r.pairMembers.empty())
         return false;
     gsl_ran_shuffle(rng, r.pairMembers.data(), r.pairMembers.size(), sizeof(int));
-    // The current allocation replayed in the proposal's order, then taken
-    // back out, then the proposal.
-    const double current = Allocate(allocation, r, z.data(), pair, rng);
-    for (int i : r.pairMembers)
-        allocation.Move(i, z[i] == pair[0] ? 0 : 1, -1);
-    const double proposed = Allocate(allocation, r, nullptr, pair, rng);
+    // The current allocation replayed in the proposal's order, the counts
+    // put back as they were before it, then the proposal.
+    allocation.Save();
+    const double current = Allocate(c, allocation, r, z.data(), pair, rng);
+    allocation.Restore();
+    const double proposed = Allocate(c, allocation, r, nullptr, pair, rng);
     if (symmetric)
         KeepLabelsInPlace(r, z, pair);
     const bool accepted = std::log(gsl_rng_uniform_pos(rng)) < proposed - current;

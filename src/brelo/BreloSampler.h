@@ -82,9 +82,12 @@ struct SBreloReplica {
     CAcceptanceCounter labelAcceptance;
 
     // Work arrays of the two-cluster reallocation: the copies' counts of
-    // the two clusters (2 x stride slots, 2 x L loci), the free members of
-    // their union in the order of the proposal, and the labels proposed.
-    INT_VCTR_1D pairCounts, pairTotals, pairMembers, pairLabels;
+    // the two clusters (2 x stride slots, 2 x L loci) and the same before
+    // the free members are placed, the free members of their union in the
+    // order of the proposal, the labels proposed, and the log predictives
+    // of a member on either side summed over each block of loci.
+    INT_VCTR_1D pairCounts, pairTotals, pairSavedCounts, pairSavedTotals, pairMembers, pairLabels;
+    DBL_VCTR_1D pairPartials;
     // Reallocations proposed and accepted, over the whole run.
     CAcceptanceCounter reallocationAcceptance;
 };

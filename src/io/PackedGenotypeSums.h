@@ -37,11 +37,13 @@ void CountPackedAlleles(const CGenotypeStore& X, const int* group, int K, SWordR
 void SumPackedGenotypeValues(const CGenotypeStore& X, const double* table, int K, int firstRow,
                              int lastRow, double* out, std::vector<double>& work);
 
-// The same two sums over every locus with the work split into blocks of
-// loci run on pool (null, or a pool of one thread: the caller does it all).
-// The blocks do not depend on the number of threads and their partial sums
-// are added in block order, so the results are those of the serial forms
-// above bit for bit, whatever the number of threads.
+// The same two sums over every locus with the work run on pool (null, or a
+// pool of one thread: the caller does it all), with the results of the
+// serial forms above bit for bit, whatever the number of threads: the
+// counts split the individuals among the threads (integer sums, in any
+// order the same), the log-likelihood sums split the loci into blocks that
+// do not depend on the number of threads, their partial sums added in block
+// order.
 void CountPackedAlleles(const CGenotypeStore& X, const int* group, int K, int* observed,
                         int* allele1, std::vector<uint32_t>& work, CThreadPool* pool);
 void SumPackedGenotypeValues(const CGenotypeStore& X, const double* table, int K, int firstRow,

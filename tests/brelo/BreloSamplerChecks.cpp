@@ -382,6 +382,25 @@ void SetUpPairChain(SBreloChain& c) {
                 SetGenotype(c, i, a, l, kPairGenotypes[i][a][l]);
 }
 
+// The same genotypes at loci kSpreadLoci[0] and [1] of kSpreadL, every
+// other copy missing: the law of the labellings is the same, and the move's
+// passes over blocks of loci add the sums of blocks without a copy, of a
+// block ending inside a byte and of a block after a gap.
+constexpr int kSpreadL = 2 * 1024 + 3;
+constexpr int kSpreadLoci[kPairL] = {1023, 2050};
+
+void SetUpSpreadPairChain(SBreloChain& c) {
+    SetUpTinyChain(c, kPairN, kPairA, kSpreadL, kPairJ, kPairK, kPairLambda);
+    for (int i = 0; i < kPairN; ++i)
+        for (int a = 0; a < kPairA; ++a)
+            for (int l = 0; l < kSpreadL; ++l)
+                SetGenotype(c, i, a, l, -1);
+    for (int i = 0; i < kPairN; ++i)
+        for (int a = 0; a < kPairA; ++a)
+            for (int l = 0; l < kPairL; ++l)
+                SetGenotype(c, i, a, kSpreadLoci[l], kPairGenotypes[i][a][l]);
+}
+
 void DecodeLabels(int code, INT_VCTR_1D& z) {
     for (int i = 0; i < kPairN; ++i, code /= kPairK)
         z[i] = code % kPairK;
@@ -432,17 +451,26 @@ DBL_VCTR_1D EnumeratedLabelLaw(double power, int fixed) {
 TEST(BreloStepChecks, TwoClusterReallocationKeepsTheLabelLaw) {
     // Labellings drawn from their enumerated law, one reallocation each: the
     // labellings after it must have the same law, at power 1, in a tempered
-    // replica, and with an individual held in the reference cluster.
+    // replica, with an individual held in the reference cluster, and with
+    // the loci spread over blocks split among threads.
     struct SSetting {
         double power;
         int fixed;
+        bool spread;
     };
-    const SSetting settings[] = {{1.0, -1}, {0.4, -1}, {1.0, 2}};
+    const SSetting settings[] = {
+        {1.0, -1, false}, {0.4, -1, false}, {1.0, 2, false}, {1.0, -1, true}, {0.4, 2, true}};
     CSeededRng target(31), step(32);
-    const int draws = 200000;
+    CThreadPool pool(2);
     for (const SSetting& s : settings) {
+        const int draws = s.spread ? 20000 : 200000;
         SBreloChain c;
-        SetUpPairChain(c);
+        if (s.spread) {
+            SetUpSpreadPairChain(c);
+            c.pool = &pool;
+        } else {
+            SetUpPairChain(c);
+        }
         SBreloReplica& r = c.replicas[0];
         r.power = s.power;
         if (s.fixed >= 0) {
@@ -461,10 +489,11 @@ TEST(BreloStepChecks, TwoClusterReallocationKeepsTheLabelLaw) {
             changed += to != from;
         }
         EXPECT_GT(ChiSquarePValue(after, law), kPValueLimit)
-            << "power " << s.power << ", fixed " << s.fixed;
+            << "power " << s.power << ", fixed " << s.fixed << ", spread " << s.spread;
         // A move that never moves keeps every law: it must change the
         // labelling often.
-        EXPECT_GT(changed, draws / 10) << "power " << s.power << ", fixed " << s.fixed;
+        EXPECT_GT(changed, draws / 10)
+            << "power " << s.power << ", fixed " << s.fixed << ", spread " << s.spread;
         EXPECT_EQ(r.reallocationAcceptance.proposed > 0, true);
     }
 }

@@ -436,9 +436,11 @@ TEST(BreloSamplerTest, BurnInSplitCapsTheStructureSweepsAndAllSweepsAreStructure
 }  // namespace
 
 TEST(BreloSamplerTest, TwoClusterReallocationReadsPackedGenotypesAsTheirCopies) {
-    // The same SNP genotypes, one byte a copy and two bits a genotype: the
-    // same draws must make the same reallocations.
-    const int N = 12, L = 40, K = 3;
+    // The same SNP genotypes, one byte a copy on one thread and two bits a
+    // genotype on three: the same draws must make the same reallocations,
+    // over loci that fill two blocks of the move's passes and end inside a
+    // third.
+    const int N = 12, L = 2 * 1024 + 40, K = 3;
     SBreloChain bytes, packed;
     for (SBreloChain* c : {&bytes, &packed}) {
         SetUpTinyChain(*c, N, 2, L, 2, K, 1.0);
@@ -453,6 +455,8 @@ TEST(BreloSamplerTest, TwoClusterReallocationReadsPackedGenotypesAsTheirCopies) 
     }
     ASSERT_TRUE(packed.data.X.Pack());
     ASSERT_FALSE(bytes.data.X.IsPacked());
+    CThreadPool pool(3);
+    packed.pool = &pool;
     CSeededRng drawsBytes(5), drawsPacked(5);
     for (SBreloChain* c : {&bytes, &packed})
         for (int i = 0; i < N; ++i)
