@@ -56,6 +56,7 @@ void BM_BreloSnpSweep(benchmark::State& state) {
     SetUpChain(chain, opts, std::move(data), "");
     CThreadPool pool(static_cast<int>(state.range(1)));
     chain.pool = &pool;
+    SetUpBlockStreams(chain, 7);
     CRandomStream rng(7, 0);
     DrawInitialState(chain, rng.get());
     int s = 0;

@@ -21,6 +21,7 @@
 #include "core/ProgramExit.h"
 #include "core/RNGUtilities.h"
 #include "core/RandomStreams.h"
+#include "core/SweepBlocks.h"
 #include "core/ThreadPool.h"
 #include "io/AlleleCountFeatures.h"
 #include "io/PackedGenotypeSums.h"
@@ -37,6 +38,9 @@ constexpr double kLogZero = -707.0;
 // are added in block order, so the move draws the same with one thread or
 // many.
 constexpr int kReallocationLoci = 1024;
+// Loci a block of the frequency draws takes, with its own generator stream
+// when there is more than one block.
+constexpr int kFrequencyLoci = 1024;
 
 double GuardedLog(double x) {
     return x > 0 ? std::log(x) : kLogZero;
@@ -258,18 +262,47 @@ void CountAlleles(const SBreloChain& c, SBreloReplica& r) {
     });
 }
 
-// p[k][l] ~ Dirichlet(lambda + power * counts): the counts of the copies
-// weigh as much as the likelihood's power says.
-void DrawAlleleFrequencies(const SBreloChain& c, SBreloReplica& r, gsl_rng*& rng) {
+namespace {
+
+// p[k][l] ~ Dirichlet(lambda + power * counts) at loci first..last-1, for
+// every k in turn, drawn from rng: the counts of the copies weigh as much as
+// the likelihood's power says. params holds the largest J.
+void DrawFrequenciesOfLoci(const SBreloChain& c, SBreloReplica& r, int first, int last,
+                           double* params, gsl_rng* rng) {
     for (int k = 0; k < c.K; ++k)
-        for (int l = 0; l < c.L; ++l) {
+        for (int l = first; l < last; ++l) {
             if (c.J[l] <= 0)
                 continue;
             const int* counts = &r.n[static_cast<size_t>(k) * c.stride + c.offset[l]];
             for (int j = 0; j < c.J[l]; ++j)
-                r.DirParams[j] = c.lambda + r.power * counts[j];
-            gsl_ran_dirichlet(rng, c.J[l], r.DirParams.data(), r.spSweep.p[k][l].data());
+                params[j] = c.lambda + r.power * counts[j];
+            gsl_ran_dirichlet(rng, c.J[l], params, r.spSweep.p[k][l].data());
         }
+}
+
+}  // namespace
+
+// With block streams (many loci), each block of kFrequencyLoci loci draws
+// from its own stream, the blocks side by side on the run's threads;
+// otherwise every locus from rng, in order.
+void DrawAlleleFrequencies(const SBreloChain& c, SBreloReplica& r, gsl_rng*& rng) {
+    if (r.blockStreams.streams.empty()) {
+        DrawFrequenciesOfLoci(c, r, 0, c.L, r.DirParams.data(), rng);
+        return;
+    }
+    ForEachBlock(c.pool, CBlockRanges(c.L, kFrequencyLoci), [&](int b, SBlockRange loci) {
+        DBL_VCTR_1D params(r.DirParams.size());
+        DrawFrequenciesOfLoci(c, r, loci.first, loci.last, params.data(),
+                              r.blockStreams.streams[b].get());
+    });
+}
+
+void SetUpBlockStreams(SBreloChain& c, unsigned long seed) {
+    const int blocks = CBlockRanges(c.L, kFrequencyLoci).Count();
+    for (size_t r = 0; r < c.replicas.size(); ++r)
+        c.replicas[r].blockStreams.streams =
+            blocks > 1 ? BlockStreams(seed, static_cast<int>(r), EBlockItems::Loci, blocks)
+                       : std::vector<CRandomStream>();
 }
 
 void UpdateAlleleFrequencies(const SBreloChain& c, SBreloReplica& r, gsl_rng*& rng) {
@@ -1347,6 +1380,7 @@ bool brelo(int argc, char** argv, std::string run, std::ofstream& ofsCriteria,
         PrintReplicaExchange(opts.replicas, threads);
     CThreadPool pool(threads);
     chain.pool = &pool;
+    SetUpBlockStreams(chain, record.seed);
     CReplicaGenerators rngs(rng, record.seed, opts.replicas);
     if (!RunChain(chain, pool, rngs)) {
         FreeRNG(rng);

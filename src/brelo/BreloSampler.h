@@ -16,6 +16,7 @@
 #include "brelo/BreloOptions.h"
 #include "brelo/BreloResults.h"
 #include "core/Diagnostics.h"
+#include "core/RandomStreams.h"
 #include "core/ReplicaExchange.h"
 #include "core/ThreadPool.h"
 #include "core/VectorUtilities.h"
@@ -43,6 +44,21 @@ struct SPackedWork {
     DBL_VCTR_1D logprFlat;
     std::vector<uint32_t> countWork;
     DBL_VCTR_1D sumWork;
+};
+
+// Generator streams owned by one replica. A copy of a replica starts
+// without any (it draws from its own generator until it is given streams
+// of its own): two replicas never share a stream.
+struct SBlockStreamSet {
+    std::vector<CRandomStream> streams;
+    SBlockStreamSet() = default;
+    SBlockStreamSet(const SBlockStreamSet&) {}
+    SBlockStreamSet& operator=(const SBlockStreamSet&) {
+        streams.clear();
+        return *this;
+    }
+    SBlockStreamSet(SBlockStreamSet&&) noexcept = default;
+    SBlockStreamSet& operator=(SBlockStreamSet&&) noexcept = default;
 };
 
 // One replica of the chain: a state, the work arrays its sweeps write and
@@ -73,6 +89,10 @@ struct SBreloReplica {
     // genotypeLog[(l * 4 + g) * K + k] (0 for a missing genotype).
     DBL_VCTR_1D genotypeLog;
     SPackedWork packed;
+
+    // The generator streams of the blocks of loci of the frequency draws
+    // (SetUpBlockStreams); none: they draw from the replica's generator.
+    SBlockStreamSet blockStreams;
 
     // The genotype log-likelihood of the state the last sweep ended in.
     double logLikelihood = 0.0;
@@ -171,6 +191,12 @@ bool brelo(int argc, char** argv, std::string run, std::ofstream& ofsCriteria,
 // chain, with opts.replicas replicas (at least one).
 void SetUpChain(SBreloChain& chain, const SBreloOptions& opts, SBreloData&& data,
                 const std::string& run);
+// The generator streams of the frequency draws of every replica, derived
+// from the run's seed, the replica and the block of loci: with more loci
+// than one block takes, the blocks draw side by side on the run's threads
+// and the draws do not depend on the number of threads. With fewer, the
+// frequencies are drawn from the replica's generator, as without streams.
+void SetUpBlockStreams(SBreloChain& chain, unsigned long seed);
 // Initial draws of a replica, in the order of the design: the coefficients
 // from N(0, (Xtild'Xtild)^-1), the labels (uniform, or the k-means clusters
 // with -jk), the frequencies.

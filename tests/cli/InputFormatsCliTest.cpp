@@ -382,8 +382,11 @@ TEST(InputFormatsCli, SnpSweepsOnTwoThreadsGiveTheResultsOfOne) {
     for (const std::string t : {"1", "2"}) {
         RunOk("brelo", dir, "-Fsnps -fplink -T-1 -jk -t" + t + " -orunt" + t + kBrelo);
         RunOk("brelo", dir, "-Fsnps -fplink -T-1 -rx2 -t" + t + " -orunr" + t + kBrelo);
+        // Frequency draws in blocks with streams of their own, and the
+        // reallocations' passes split over blocks of loci.
+        RunOk("brelo", dir, "-Fsnps -fplink -T-1 -jk -zg -zr2 -t" + t + " -orung" + t + kBrelo);
     }
-    for (const std::string run : {"t", "r"})
+    for (const std::string run : {"t", "r", "g"})
         ExpectSameRunFiles(dir, run, {"Q.txt", "P.txt", "TR.txt", "AL.txt"});
 }
 
