@@ -422,7 +422,7 @@ void UpdateCopyLabelsGivenField(SAdmSampler& S, SAdmBlock& block, int i) {
         const int a = S.shuffledPloidy[aa];
         for (int ll = 0; ll < S.L; ++ll) {
             const int l = S.shuffledLoc[ll];
-            uint8_t& z = S.sp.zadMix[i][a][l];
+            CCopyLabels::CRef z = S.sp.zadMix[i][a][l];
             --m[z];
             const int j = S.Idx(i, a, l);
             double sum = 0.0;
@@ -434,7 +434,7 @@ void UpdateCopyLabelsGivenField(SAdmSampler& S, SAdmBlock& block, int i) {
             int k = 0;
             while (k < S.K - 1 && (u -= w[k]) > 0.0)
                 ++k;
-            z = static_cast<uint8_t>(k);
+            z = k;
             ++m[z];
         }
     }

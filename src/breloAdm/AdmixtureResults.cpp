@@ -44,7 +44,7 @@ void NormalisePredictive(const SAdmOptions& opt, const SAdmSetup& setup, const S
 
 // Most frequent label of each copy over the kept sweeps (first maximum).
 void CopyHardAssignments(const SAdmOptions& opt, const SAdmChain& chain, SAdmEstimates& est) {
-    est.hcAdmix.Assign(opt.N, opt.A, opt.L);
+    est.hcAdmix.Assign(opt.N, opt.A, opt.L, opt.K);
     INT_VCTR_1D counts(opt.K);
     size_t copy = 0;
     for (int i = 0; i < opt.N; ++i)
@@ -55,7 +55,7 @@ void CopyHardAssignments(const SAdmOptions& opt, const SAdmChain& chain, SAdmEst
                 for (int k = 0; k < opt.K; ++k)
                     if (counts[k] > best) {
                         best = counts[k];
-                        est.hcAdmix[i][a][l] = static_cast<uint8_t>(k);
+                        est.hcAdmix[i][a][l] = k;
                     }
             }
 }

@@ -262,7 +262,7 @@ void AccumulateSweep(SAdmChain& c, SAdmSampler& S, int s) {
     ForIndividualBlocks(S, [&](SAdmBlock&, SBlockRange ind) {
         for (int i = ind.first; i < ind.last; ++i)
             for (int a = 0; a < S.A; ++a) {
-                const uint8_t* z = S.sp.zadMix[i][a];
+                const CCopyLabels::CConstRow z = S.sp.zadMix[i][a];
                 for (int l = 0; l < S.L; ++l)
                     c.cpAverage[i][z[l]] += 1;
             }
@@ -409,11 +409,16 @@ void CCopyLabelCounts::Size(size_t copies, int K, int maxSweeps) {
 template <class T>
 void CCopyLabelCounts::AddTo(std::vector<T>& counts, const CCopyLabels& labels) {
     const int last = m_nK - 1;
-    const uint8_t* k = labels.data();
     T* row = counts.data();
-    for (size_t c = 0; c < m_nCopies; ++c, row += last)
-        if (k[c] < last)
-            ++row[k[c]];
+    for (int i = 0; i < labels.N(); ++i)
+        for (int a = 0; a < labels.A(); ++a) {
+            const CCopyLabels::CConstRow z = labels[i][a];
+            for (int l = 0; l < labels.L(); ++l, row += last) {
+                const int k = z[l];
+                if (k < last)
+                    ++row[k];
+            }
+        }
 }
 
 void CCopyLabelCounts::Add(const CCopyLabels& labels) {

@@ -85,7 +85,7 @@ void SizeSamplerState(SAdmSampler& S) {
     InitVctr1D(sp.sigma, S.K, S.opt.sigmaQ);
     InitVctr2D(sp.beta, S.K, S.bl, 0.0);
     InitVctr1D(sp.z, S.N, 0);
-    sp.zadMix.Assign(S.N, S.A, S.L, 0);
+    sp.zadMix.Assign(S.N, S.A, S.L, S.K);
     InitVctr2D(sp.CAR, S.K, S.N, 0.0);
     InitVctr2D(S.E, S.K, S.N, 0.0);
     InitVctr1D(S.ee, S.K, 0.0);
@@ -163,7 +163,7 @@ void CountAlleles(SAdmSampler& S, SBlockRange loci) {
             std::fill(nk[l].begin(), nk[l].end(), 0);
     for (int i = 0; i < S.N; ++i)
         for (int a = 0; a < S.A; ++a) {
-            const uint8_t* z = S.sp.zadMix[i][a];
+            const CCopyLabels::CConstRow z = S.sp.zadMix[i][a];
             for (int l = loci.first; l < loci.last; ++l) {
                 const int j = S.Idx(i, a, l);
                 if (j >= 0)
@@ -252,7 +252,7 @@ void CountLabels(SAdmSampler& S) {
             INT_VCTR_1D& mi = S.m[i];
             std::fill(mi.begin(), mi.end(), 0);
             for (int a = 0; a < S.A; ++a) {
-                const uint8_t* z = S.sp.zadMix[i][a];
+                const CCopyLabels::CConstRow z = S.sp.zadMix[i][a];
                 for (int l = 0; l < S.L; ++l)
                     ++mi[z[l]];
             }

@@ -70,9 +70,8 @@ void LeaveTheBoundary(SAdmSampler& S, SAdmBlock& block, int i) {
 void RedrawLabels(SAdmSampler& S, SAdmBlock& block, int i) {
     for (int a = 0; a < S.A; ++a)
         for (int l = 0; l < S.L; ++l)
-            S.sp.zadMix[i][a][l] = static_cast<uint8_t>(
-                DrawCopyLabel(block.rng(), S.sp.q[i], S.LikelihoodFrequencies(), l, S.Idx(i, a, l),
-                              block.labelWork));
+            S.sp.zadMix[i][a][l] = DrawCopyLabel(block.rng(), S.sp.q[i], S.LikelihoodFrequencies(),
+                                                 l, S.Idx(i, a, l), block.labelWork);
 }
 
 // The move of individual i, counted in its block.

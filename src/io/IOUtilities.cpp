@@ -481,9 +481,9 @@ bool SaveCF(const DBL_VCTR_1D& sigma, const DBL_VCTR_2D& beta, const DBL_VCTR_2D
                 ofs << v << " ";
     for (size_t i = 0; i < s.N; ++i)
         for (size_t a = 0; a < s.A; ++a) {
-            const uint8_t* copy = zadmix[static_cast<int>(i)][static_cast<int>(a)];
+            const CCopyLabels::CConstRow copy = zadmix[static_cast<int>(i)][static_cast<int>(a)];
             for (size_t l = 0; l < s.L; ++l)
-                ofs << static_cast<int>(copy[l]) << " ";
+                ofs << copy[static_cast<int>(l)] << " ";
         }
     for (size_t i = 0; i < s.N; ++i)
         for (size_t k = 0; k < s.K; ++k)
@@ -659,7 +659,7 @@ bool ReadCFBody(CFieldReader& reader, DBL_VCTR_1D& sigma, DBL_VCTR_2D& beta, DBL
                     return false;
                 if (v < 0 || v >= K)
                     return reader.RejectLast(label, i + 1, a + 1);
-                zadmix[i][a][l] = static_cast<uint8_t>(v);
+                zadmix[i][a][l] = v;
             }
     if (!ReadProportions(reader, q) || !ReadDirichletParameters(reader, alpha) ||
         !ReadCFMatrix(reader, beta, "regression coefficients",
@@ -703,7 +703,8 @@ bool LoadCF(DBL_VCTR_1D& sigma, DBL_VCTR_2D& beta, DBL_VCTR_2D& alpha, DBL_VCTR_
     DBL_VCTR_2D newBeta(s.K, DBL_VCTR_1D(s.B, 0.0));
     DBL_VCTR_2D newAlpha(s.N, DBL_VCTR_1D(s.K, 0.0));
     DBL_VCTR_2D newQ(s.N, DBL_VCTR_1D(s.K, 0.0));
-    CCopyLabels newZ(static_cast<int>(s.N), static_cast<int>(s.A), static_cast<int>(s.L));
+    CCopyLabels newZ(static_cast<int>(s.N), static_cast<int>(s.A), static_cast<int>(s.L),
+                     static_cast<int>(s.K));
     DBL_VCTR_3D newP = p;
     if (!ReadCFBody(reader, newSigma, newBeta, newAlpha, newQ, newZ, newP))
         return false;
