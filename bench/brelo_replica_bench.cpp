@@ -10,7 +10,9 @@
 // The CPU column is the processor time of the whole process, all threads:
 // on a machine shared with other work, where the real times stretch with the
 // load, the CPU times of the one-thread runs still give the overhead, and
-// that of (4, 2) against (4, 1) the work the second thread adds.
+// that of (4, 2) against (4, 1) the work the second thread adds, and the
+// caller_cpu_s counter of (4, 1) over that of (4, 2) what a second thread
+// buys when it gets a core of its own.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -20,6 +22,7 @@
 
 #include "BreloRun.h"
 #include "ClusterSimulation.h"
+#include "CpuTime.h"
 
 namespace {
 
@@ -62,16 +65,22 @@ void BM_BreloReplicas(benchmark::State& state) {
                                      "-t" + std::to_string(threads)};
     if (state.range(2) != 0)
         args.push_back("-zg");
-    double seconds = 0.0;
+    double seconds = 0.0, callerSeconds = 0.0;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
+        const double callerStart = ThreadCpuSeconds();
         if (!RunBreloQuietly(args, 4242, dir + "/criteria.txt"))
             state.SkipWithError("run abandoned");
+        callerSeconds += ThreadCpuSeconds() - callerStart;
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
     // Milliseconds of wall time per sweep of one replica.
     state.counters["ms_per_replica_sweep"] =
         1e3 * seconds / (static_cast<double>(state.iterations()) * kSweeps * replicas);
+    // Processor seconds of the calling thread a run: with one thread the
+    // whole run; with two, the share the caller swept, which is the run's
+    // critical path when the other thread kept pace beside it.
+    state.counters["caller_cpu_s"] = callerSeconds / static_cast<double>(state.iterations());
 }
 
 }  // namespace

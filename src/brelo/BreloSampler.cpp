@@ -440,14 +440,19 @@ SumCopyLogsFn<T> ChooseSumCopyLogs(int K) {
     }
 }
 
+// The individuals first..last-1.
 template <class T>
-void SumGenotypeLogs(const SBreloChain& c, SBreloReplica& r, const T* index) {
+void SumGenotypeLogs(const SBreloChain& c, SBreloReplica& r, const T* index, int first, int last) {
     const size_t AL = static_cast<size_t>(c.A) * c.L;
     const SumCopyLogsFn<T> sumCopyLogs = ChooseSumCopyLogs<T>(c.K);
-    SCopies<T> copies{index, c.A, c.L, c.offset.data(), c.stride - 1};
-    for (int i = 0; i < c.N; ++i, copies.index += AL)
+    SCopies<T> copies{index + first * AL, c.A, c.L, c.offset.data(), c.stride - 1};
+    for (int i = first; i < last; ++i, copies.index += AL)
         sumCopyLogs(copies, r.logp.data(), c.K, r.logpr[i].data());
 }
+
+// Individuals a task of the per-individual sums takes: each writes its own
+// rows, so any split gives the same sums.
+constexpr int kIndividualsPerTask = 32;
 
 }  // namespace
 
@@ -459,7 +464,14 @@ void UpdateGenotypeLikelihoods(const SBreloChain& c, SBreloReplica& r) {
         for (int i = 0; i < c.N; ++i)
             std::copy_n(&w.logprFlat[static_cast<size_t>(i) * c.K], c.K, r.logpr[i].data());
     } else {
-        c.data.X.VisitIndices([&](const auto* index) { SumGenotypeLogs(c, r, index); });
+        // Split among the run's threads: with replicas the threads that
+        // have no replica left to sweep help with the others' sums.
+        c.data.X.VisitIndices([&](const auto* index) {
+            ForEachBlock(c.pool, CBlockRanges(c.N, kIndividualsPerTask),
+                         [&](int, SBlockRange rows) {
+                             SumGenotypeLogs(c, r, index, rows.first, rows.last);
+                         });
+        });
     }
     for (int i = 0; i < c.N; ++i) {
         double* logpr = r.logpr[i].data();
