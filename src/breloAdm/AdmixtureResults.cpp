@@ -72,6 +72,8 @@ void ComputeMeans(const SAdmOptions& opt, const SAdmChain& chain, SAdmEstimates&
     Scale(est.mean.sigma, kept);
     est.mean.psi = sum.psi;
     Scale(est.mean.psi, kept);
+    est.mean.drift = sum.drift;
+    Scale(est.mean.drift, kept);
     est.mean.alpha = sum.alpha;
     Scale(est.mean.alpha, kept);
     est.cpAverage = chain.cpAverage;
@@ -154,6 +156,11 @@ void DiagnoseChain(const SAdmOptions& opt, const SAdmChain& chain, SRunDiagnosti
     }
     if (opt.proportionMoves && chain.proportionAcceptance.proposed > 0)
         AddStepDiagnostic(d, "proportion move", chain.proportionAcceptance);
+    if (opt.ancestralFrequencies) {
+        AddStepDiagnostic(d, "ancestral frequencies", chain.ancestralAcceptance);
+        for (size_t k = 0; k < chain.driftAcceptance.size(); ++k)
+            AddStepDiagnostic(d, "drift" + cluster(k), chain.driftAcceptance[k]);
+    }
     if (chain.exchange)
         AddSwapDiagnostics(d, *chain.exchange);
     const int kept = opt.TotalSweep - opt.BurnIn;
@@ -202,6 +209,16 @@ void WriteVarianceAndPsi(std::ostream& os, const SAdmEstimates& est, double larg
     os << "\n\n\n";
 }
 
+// With -anc1, each cluster's drift from the ancestral frequencies.
+void WriteDrifts(std::ostream& os, const SAdmOptions& opt, const SAdmEstimates& est) {
+    if (!opt.ancestralFrequencies)
+        return;
+    os << "Estimated drift from the ancestral frequencies: \n";
+    for (size_t k = 0; k < est.mean.drift.size(); ++k)
+        os << "k: " << k << "\t" << est.mean.drift[k] << "\n";
+    os << "\n\n\n";
+}
+
 void WriteReport(const SAdmOptions& opt, const SAdmSetup& setup, const CSpatialPrior& prior,
                  const SAdmChain& chain, const SAdmEstimates& est) {
     const std::string file = opt.FOFN + "TR.txt";
@@ -215,6 +232,7 @@ void WriteReport(const SAdmOptions& opt, const SAdmSetup& setup, const CSpatialP
     WriteBetaIntervals(os, chain.BH, opt.BurnIn, kept);
     os << std::fixed << std::setprecision(15) << std::setfill(' ');
     WriteVarianceAndPsi(os, est, prior.largestEigenvalue);
+    WriteDrifts(os, opt, est);
     ReportRunDiagnostics(os, est.diagnostics);
     CloseResultFile(os, file, "WriteReport");
 }

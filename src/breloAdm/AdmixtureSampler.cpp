@@ -137,6 +137,7 @@ void SizeAccumulators(SAdmSampler& S) {
     InitVctr1D(avg.psi, S.K, 0.0);
     InitVctr3D(avg.p, S.K, S.L, S.setup.J, 0.0);
     InitVctr1D(avg.sigma, S.K, 0.0);
+    InitVctr1D(avg.drift, S.K, 0.0);
     InitVctr2D(avg.q, S.N, S.K, 0.0);
     InitVctr2D(avg.beta, S.K, S.bl, 0.0);
     InitVctr2D(avg.alpha, S.N, S.K, 0.0);
@@ -191,6 +192,7 @@ void StartReplica(SAdmSampler& first, SAdmReplica& r, int replica, gsl_rng* rng)
     R.sp.psi = first.sp.psi;
     if (!LoadStartingValues(R))
         DrawStartingValues(R);
+    StartFrequencyPrior(R);
     SizeTraces(R);
 }
 
@@ -207,6 +209,7 @@ void Initialise(SAdmSampler& S, std::vector<SAdmReplica>& others, CReplicaGenera
         StartReplica(S, others[r], static_cast<int>(r) + 1, rngs[static_cast<int>(r) + 1]);
     if (!LoadStartingValues(S))
         DrawStartingValues(S);
+    StartFrequencyPrior(S);
     if (!S.opt.nj)
         PlotStartingMembership(S);
     std::cout << "Completed" << std::endl;
@@ -256,6 +259,7 @@ void AccumulateSweep(SAdmChain& c, SAdmSampler& S, int s) {
     for (int k = 0; k < S.K; ++k)
         AddTo(avg.p[k], S.sp.p[k]);
     AddTo(avg.sigma, S.sp.sigma);
+    AddTo(avg.drift, S.sp.drift);
     AddTo(avg.psi, S.sp.psi);
     AddTo(avg.q, S.sp.q);
     AddTo(avg.alpha, S.sp.alpha);
@@ -284,8 +288,10 @@ std::vector<CAcceptanceCounter*> AcceptanceCounters(SAdmChain& c) {
          {&c.fieldAcceptance, &c.psiAcceptance, &c.trendAcceptance, &c.scaleAcceptance})
         for (CAcceptanceCounter& counter : *perCluster)
             all.push_back(&counter);
+    for (CAcceptanceCounter& counter : c.driftAcceptance)
+        all.push_back(&counter);
     for (CAcceptanceCounter* counter :
-         {&c.levelAcceptance, &c.commonAcceptance, &c.proportionAcceptance})
+         {&c.levelAcceptance, &c.commonAcceptance, &c.proportionAcceptance, &c.ancestralAcceptance})
         all.push_back(counter);
     return all;
 }

@@ -32,6 +32,11 @@ struct CSweepParams {
     CCopyLabels zadMix;  // N x A x L, cluster of each allele copy
     DBL_VCTR_3D p;       // K x L x J[l], allele frequencies
     DBL_VCTR_1D psi;     // K, interaction parameters
+    // The correlated frequency model (-anc1): each cluster's frequencies
+    // drawn around the ancestral ones, p[k][l] ~ Dirichlet(ancestral[l]
+    // (1 - drift[k]) / drift[k]).
+    DBL_VCTR_2D ancestral;  // L x J[l], ancestral allele frequencies
+    DBL_VCTR_1D drift;      // K, drift of each cluster from them, in (0, 1)
 };
 
 // Kept sweeps in which each allele copy carried each label. The counts of
@@ -78,6 +83,10 @@ struct SAdmChain {
     CAcceptanceCounter commonAcceptance;
     // The proportion move (-qmove1), all individuals together.
     CAcceptanceCounter proportionAcceptance;
+    // The steps of the correlated frequency model (-anc1): the ancestral
+    // frequencies (all loci together) and each cluster's drift.
+    CAcceptanceCounter ancestralAcceptance;
+    std::vector<CAcceptanceCounter> driftAcceptance;
     DBL_VCTR_2D cpAverage;  // N x K, kept copies of i labelled k
     // Kept sweeps in which each copy carried each label.
     CCopyLabelCounts cpAverageAdmix;

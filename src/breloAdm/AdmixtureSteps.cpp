@@ -105,6 +105,7 @@ void SizeSamplerState(SAdmSampler& S) {
         SizeJointMoves(S);
     SizeProportionMoves(S);
     SizeBlocks(S);
+    SizeFrequencyPrior(S);
 }
 
 void UpdatePred(SAdmSampler& S) {
@@ -183,16 +184,27 @@ void RaiseFrequencies(SAdmSampler& S, SBlockRange loci) {
 
 // S4, S5 at loci.first .. loci.last-1.
 void DrawAlleleFrequencies(SAdmSampler& S, gsl_rng* rng, SBlockRange loci) {
+    // Under the correlated model (-anc1) the frequencies are drawn on the
+    // log scale, so that logp holds the exact logarithm of a frequency too
+    // small for a double, which the steps of the ancestral frequencies and
+    // drifts read.
+    const bool correlated = S.opt.ancestralFrequencies;
     for (int kk = 0; kk < S.K; ++kk) {
         const int k = S.shuffledClust[kk];
         for (int l = loci.first; l < loci.last; ++l) {
             DBL_VCTR_1D& params = S.DirParams[l];
             for (int j = 0; j < S.setup.J[l]; ++j)
-                params[j] = S.n[k][l][j] * S.power + S.opt.lambda;
-            gsl_ran_dirichlet(rng, S.setup.J[l], params.data(), S.sp.p[k][l].data());
+                params[j] = S.n[k][l][j] * S.power + FrequencyPriorParameter(S, k, l, j);
+            if (!correlated) {
+                gsl_ran_dirichlet(rng, S.setup.J[l], params.data(), S.sp.p[k][l].data());
+                continue;
+            }
+            DirichletLogDraw(rng, S.setup.J[l], params.data(), S.logp[k][l].data());
+            for (int j = 0; j < S.setup.J[l]; ++j)
+                S.sp.p[k][l][j] = std::exp(S.logp[k][l][j]);
         }
     }
-    for (int k = 0; k < S.K; ++k)
+    for (int k = 0; !correlated && k < S.K; ++k)
         for (int l = loci.first; l < loci.last; ++l)
             for (int j = 0; j < S.setup.J[l]; ++j) {
                 const double v = S.sp.p[k][l][j];
@@ -490,6 +502,7 @@ void RunSweep(SAdmSampler& S, int s) {
     DrawRecessiveGenotypes(S);
     CountAlleles(S);
     UpdateAlleleFrequencies(S);
+    UpdateFrequencyPrior(S, s < S.opt.BurnIn);
     if (S.opt.proportionMoves)
         MoveProportionsWithLabels(S, s < S.opt.BurnIn);
     CountLabels(S);

@@ -101,6 +101,9 @@ struct SAdmSampler {
     INT_VCTR_1D shuffledInd, shuffledClust, shuffledLoc, shuffledPloidy;
     SJointMoveState moves;
     DBL_VCTR_1D proportionStep;  // N, step of each individual's proportion move
+    // Step sizes of the correlated frequency model's moves (-anc1).
+    double ancestralStep = 0.05;  // standard deviation of an ancestral shift
+    DBL_VCTR_1D driftStep;        // K, of the drift's logit
 
     // The per-locus steps (counts, frequencies, recessive genotypes) run in
     // blocks of loci and the per-individual ones (labels, proportions, their
@@ -165,12 +168,26 @@ void ShuffleVisitingOrders(SAdmSampler& S);
 // given the labels of its two copies; loci without a recessive allele (a
 // negative code) are left as observed.
 void DrawRecessiveGenotypes(SAdmSampler& S);
-// S3 to S5: allele counts, p[k][l] ~ Dirichlet(lambda + power counts),
-// logp (and pPower below power 1).
+// S3 to S5: allele counts, p[k][l] ~ Dirichlet(prior parameters + power
+// counts), logp (and pPower below power 1).
 void CountAlleles(SAdmSampler& S);
 void UpdateAlleleFrequencies(SAdmSampler& S);
 // pPower = p^power (nothing at power 1, where p itself is read).
 void RaiseFrequencies(SAdmSampler& S);
+// The Dirichlet parameter of allele j at locus l in cluster k's frequency
+// prior: lambda, or with -anc1 ancestral[l][j] (1 - drift[k]) / drift[k].
+double FrequencyPriorParameter(const SAdmSampler& S, int k, int l, int j);
+// The correlated frequency model (-anc1, see AncestralFrequencies): its
+// starting state (the ancestral frequencies from the clusters' frequencies,
+// each drift at its prior mean), step sizes and counters; then, given the
+// clusters' frequencies, a Metropolis pass over the ancestral frequencies of
+// every locus and over each cluster's drift. With adapting (the burn-in) the
+// step sizes move towards an acceptance of 0.3.
+void SizeFrequencyPrior(SAdmSampler& S);
+void StartFrequencyPrior(SAdmSampler& S);
+void UpdateAncestralFrequencies(SAdmSampler& S, bool adapting);
+void UpdateDrifts(SAdmSampler& S, bool adapting);
+void UpdateFrequencyPrior(SAdmSampler& S, bool adapting);
 // S6: the label counts m.
 void CountLabels(SAdmSampler& S);
 // S6 to S8: label counts, q[i] ~ Dirichlet(counts + alpha[i]), logq.

@@ -110,6 +110,13 @@ const char* const USAGE_LINES[] = {
     "-qmove1 -qmove0: the move of each individual's admixture proportions with its",
     "              copies' labels drawn again together (same posterior; on SNP data the",
     "              labels alone hold the proportions where they start), Default: -qmove1",
+    "-anc1 -anc0:  the model of the clusters' allele frequencies, Default: -anc1",
+    "              -anc1: correlated, each cluster's frequencies drawn around ancestral",
+    "              frequencies (Dirichlet(-D) prior) with a drift of its own (Beta(1,9) prior);",
+    "              a mend: under -anc0 the proportions of weakly differentiated SNP data",
+    "              are shrunk towards 1/K",
+    "              -anc0: independent Dirichlet(-D) frequencies of each cluster (the",
+    "              original model)",
     "-rx<n>:       Run n replicas of the chain with replica exchange (Default: 1, a plain",
     "              chain): replica j samples the posterior with the genotype likelihood",
     "              raised to a power below 1 (1 for the first, the one reported), and",
@@ -275,6 +282,8 @@ bool ParseWord(const std::string& arg, SAdmOptions& opt) {
         opt.auxInOutput = true;
     else if (arg == "-tessonly")
         opt.tessellationOnly = true;
+    else if (arg == "-anc1" || arg == "-anc0")
+        opt.ancestralFrequencies = arg.back() == '1';
     else
         return false;
     return true;

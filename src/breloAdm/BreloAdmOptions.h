@@ -44,6 +44,10 @@ struct SAdmOptions {
     // -qmove1 (default): the move of each individual's proportions with its
     // copies' labels redrawn together; -qmove0 leaves it out.
     bool proportionMoves = true;
+    // -anc1 (default): the clusters' allele frequencies correlated through
+    // ancestral frequencies, each cluster drifted from them by its own
+    // amount; -anc0: independent Dirichlet(lambda) frequencies.
+    bool ancestralFrequencies = true;
     // -rx<n>: replicas of the chain, replica exchange when above 1; -t<n>:
     // threads they run on (0: all cores).
     int replicas = 1;

@@ -74,9 +74,24 @@ void DrawFromThePrior(SStepFixture& f) {
                 sp.zadMix[i][a][l] = gsl_rng_uniform(S.rng) < sp.q[i][0] ? 0 : 1;
     }
     const double ones[2] = {1.0, 1.0};
-    for (int k = 0; k < K; ++k)
+    if (!S.opt.ancestralFrequencies) {
+        for (int k = 0; k < K; ++k)
+            for (int l = 0; l < L; ++l)
+                gsl_ran_dirichlet(S.rng, 2, ones, sp.p[k][l].data());
+    } else {
+        // Ancestral frequencies ~ Dirichlet(lambda = 1), drifts ~ Beta(1, 9),
+        // p[k][l] ~ Dirichlet(ancestral[l] (1 - drift[k]) / drift[k]).
         for (int l = 0; l < L; ++l)
-            gsl_ran_dirichlet(S.rng, 2, ones, sp.p[k][l].data());
+            gsl_ran_dirichlet(S.rng, 2, ones, sp.ancestral[l].data());
+        for (int k = 0; k < K; ++k) {
+            sp.drift[k] = gsl_ran_beta(S.rng, 1.0, 9.0);
+            const double nu = (1.0 - sp.drift[k]) / sp.drift[k];
+            for (int l = 0; l < L; ++l) {
+                const double params[2] = {sp.ancestral[l][0] * nu, sp.ancestral[l][1] * nu};
+                gsl_ran_dirichlet(S.rng, 2, params, sp.p[k][l].data());
+            }
+        }
+    }
     DrawGenotypes(S);
 }
 
@@ -96,10 +111,13 @@ void SweepGivenTheTrend(SAdmSampler& S) {
 // The same with -joint: the field, variances, psi, the field scale and the
 // labels with q integrated out, then q from its conditional. (The trend and
 // level shifts move the coefficients, held known here; their own checks
-// are in AdmixtureJointMoveChecks.)
+// are in AdmixtureJointMoveChecks.) Run under the correlated frequency
+// model (-anc1), whose ancestral frequencies and drifts follow the
+// frequencies.
 void JointSweepGivenTheTrend(SAdmSampler& S) {
     CountAlleles(S);
     UpdateAlleleFrequencies(S);
+    UpdateFrequencyPrior(S, false);
     UpdateAdmixtureProportions(S);
     UpdateSpatialFieldGivenLabels(S);
     ComputeResidualForms(S);
@@ -116,16 +134,17 @@ struct SStatistic {
 };
 
 void ExpectTheSimulatorKeepsThePrior(const std::function<void(SAdmSampler&)>& sweep,
-                                     const std::string& name) {
+                                     const std::string& name, bool correlated) {
     SStepFixture f(StartingGenotypes(), K, {{1, 3}, {0, 2}, {1, 3}, {0, 2}}, 2004, {}, 0.5);
     SizeJointMoves(*f);
+    f.opt.ancestralFrequencies = correlated;
     f.opt.updatePsi = true;
     f.opt.sigmaShape = kShape;
     f.opt.sigmaScale = kScale;
     for (int k = 0; k < K; ++k)
         f.sp().beta[k][0] = kTrend[k];
     UpdatePred(*f);
-    const std::vector<SStatistic> stats = {
+    std::vector<SStatistic> stats = {
         {"sigma[0]", [](const CSweepParams& s) { return s.sigma[0]; }},
         {"1/sigma[1]", [](const CSweepParams& s) { return 1.0 / s.sigma[1]; }},
         {"psi[0]", [](const CSweepParams& s) { return s.psi[0]; }},
@@ -141,6 +160,13 @@ void ExpectTheSimulatorKeepsThePrior(const std::function<void(SAdmSampler&)>& sw
         {"z[2][0][1] z[2][1][1]",
          [](const CSweepParams& s) { return s.zadMix[2][0][1] * s.zadMix[2][1][1]; }},
     };
+    if (correlated) {
+        stats.push_back({"drift[0]", [](const CSweepParams& s) { return s.drift[0]; }});
+        stats.push_back(
+            {"drift[1]^2", [](const CSweepParams& s) { return s.drift[1] * s.drift[1]; }});
+        stats.push_back(
+            {"ancestral[1][0]", [](const CSweepParams& s) { return s.ancestral[1][0]; }});
+    }
     const size_t G = stats.size();
     const int M = 40000, T = 100000;
     std::vector<std::vector<double>> forward(G), chain(G);
@@ -170,9 +196,10 @@ void ExpectTheSimulatorKeepsThePrior(const std::function<void(SAdmSampler&)>& sw
 }  // namespace
 
 TEST(AdmixtureJointChecks, SuccessiveConditionalSimulatorKeepsThePrior) {
-    ExpectTheSimulatorKeepsThePrior(SweepGivenTheTrend, "sweep");
+    ExpectTheSimulatorKeepsThePrior(SweepGivenTheTrend, "sweep", false);
 }
 
 TEST(AdmixtureJointChecks, SuccessiveConditionalSimulatorOfJointSweepKeepsThePrior) {
-    ExpectTheSimulatorKeepsThePrior(JointSweepGivenTheTrend, "-joint sweep");
+    // With the correlated frequency model, the default.
+    ExpectTheSimulatorKeepsThePrior(JointSweepGivenTheTrend, "-joint sweep", true);
 }

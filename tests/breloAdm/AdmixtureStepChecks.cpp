@@ -333,35 +333,146 @@ void ExpectDirichletDraws(const std::vector<DBL_VCTR_1D>& x, const DBL_VCTR_1D& 
 // counts weigh b, and the label steps read p^b.
 TEST(AdmixtureStepChecks, AlleleFrequenciesFollowTheirDirichletLaw) {
     const INT_VCTR_3D X = {{{1, 7}, {2, -9}}, {{2, 7}, {3, 8}}, {{1, 9}, {1, 8}}};
-    for (const double power : {1.0, 0.4}) {
-        SStepFixture f(X, 2, {{}, {}, {}}, 61);
-        f.opt.lambda = 0.5;
-        f.S->power = power;
-        f.sp().zadMix = {{{0, 1}, {1, 0}}, {{0, 0}, {1, 1}}, {{1, 0}, {0, 0}}};
-        CountAlleles(*f);
-        // Counts by hand: locus 0 alleles (1, 2, 3), locus 1 alleles (7, 8, 9).
-        const DBL_VCTR_3D counts = {{{2, 1, 0}, {1, 1, 1}}, {{1, 1, 1}, {1, 1, 0}}};
-        const int T = 20000;
-        std::vector<std::vector<std::vector<DBL_VCTR_1D>>> draws(
-            2, std::vector<std::vector<DBL_VCTR_1D>>(2));
-        for (int t = 0; t < T; ++t) {
-            UpdateAlleleFrequencies(*f);
-            for (int k = 0; k < 2; ++k)
-                for (int l = 0; l < 2; ++l)
-                    draws[k][l].push_back(f.sp().p[k][l]);
-        }
-        for (int k = 0; k < 2; ++k)
-            for (int l = 0; l < 2; ++l) {
-                DBL_VCTR_1D a = counts[k][l];
-                for (double& v : a)
-                    v = v * power + f.opt.lambda;
-                ExpectDirichletDraws(draws[k][l], a,
-                                     "power " + std::to_string(power) + " p[" + std::to_string(k) +
-                                         "][" + std::to_string(l) + "]");
-                EXPECT_DOUBLE_EQ(f.S->logp[k][l][0], std::log(f.sp().p[k][l][0]));
-                EXPECT_DOUBLE_EQ(f.S->LikelihoodFrequencies()[k][l][1],
-                                 std::pow(f.sp().p[k][l][1], power));
+    // Under the correlated model the prior of p[k][l] is Dirichlet(ancestral[l]
+    // (1 - drift[k]) / drift[k]).
+    const DBL_VCTR_2D ancestral = {{0.2, 0.5, 0.3}, {0.6, 0.3, 0.1}};
+    const DBL_VCTR_1D drift = {0.1, 0.6};
+    for (const bool correlated : {false, true})
+        for (const double power : {1.0, 0.4}) {
+            SStepFixture f(X, 2, {{}, {}, {}}, 61);
+            f.opt.lambda = 0.5;
+            f.opt.ancestralFrequencies = correlated;
+            f.sp().ancestral = ancestral;
+            f.sp().drift = drift;
+            f.S->power = power;
+            f.sp().zadMix = {{{0, 1}, {1, 0}}, {{0, 0}, {1, 1}}, {{1, 0}, {0, 0}}};
+            CountAlleles(*f);
+            // Counts by hand: locus 0 alleles (1, 2, 3), locus 1 alleles (7, 8, 9).
+            const DBL_VCTR_3D counts = {{{2, 1, 0}, {1, 1, 1}}, {{1, 1, 1}, {1, 1, 0}}};
+            const int T = 20000;
+            std::vector<std::vector<std::vector<DBL_VCTR_1D>>> draws(
+                2, std::vector<std::vector<DBL_VCTR_1D>>(2));
+            for (int t = 0; t < T; ++t) {
+                UpdateAlleleFrequencies(*f);
+                for (int k = 0; k < 2; ++k)
+                    for (int l = 0; l < 2; ++l)
+                        draws[k][l].push_back(f.sp().p[k][l]);
             }
+            for (int k = 0; k < 2; ++k)
+                for (int l = 0; l < 2; ++l) {
+                    DBL_VCTR_1D a = counts[k][l];
+                    for (size_t j = 0; j < a.size(); ++j)
+                        a[j] =
+                            a[j] * power + (correlated ? ancestral[l][j] * (1 - drift[k]) / drift[k]
+                                                       : f.opt.lambda);
+                    ExpectDirichletDraws(draws[k][l], a,
+                                         std::string(correlated ? "correlated, " : "") + "power " +
+                                             std::to_string(power) + " p[" + std::to_string(k) +
+                                             "][" + std::to_string(l) + "]");
+                    EXPECT_NEAR(f.S->logp[k][l][0], std::log(f.sp().p[k][l][0]), 1e-12);
+                    EXPECT_DOUBLE_EQ(f.S->LikelihoodFrequencies()[k][l][1],
+                                     std::pow(f.sp().p[k][l][1], power));
+                }
+        }
+}
+
+namespace {
+
+// log Dirichlet(p; a nu), a summing to 1.
+double DirichletLogDensity(const DBL_VCTR_1D& p, const DBL_VCTR_1D& a, double nu) {
+    DBL_VCTR_1D params(a.size());
+    for (size_t j = 0; j < a.size(); ++j)
+        params[j] = a[j] * nu;
+    return gsl_ran_dirichlet_lnpdf(a.size(), params.data(), p.data());
+}
+
+// A correlated-model fixture: N haploid individuals, the clusters'
+// frequencies p set (and logp with them), the step sizes fixed.
+void SetFrequencies(SStepFixture& f, const DBL_VCTR_3D& p) {
+    f.opt.ancestralFrequencies = true;
+    f.sp().p = p;
+    for (size_t k = 0; k < p.size(); ++k)
+        for (size_t l = 0; l < p[k].size(); ++l)
+            for (size_t j = 0; j < p[k][l].size(); ++j)
+                f.S->logp[k][l][j] = std::log(p[k][l][j]);
+}
+
+}  // namespace
+
+// The ancestral frequencies of one locus with three alleles given the two
+// clusters' frequencies and drifts: prop. to Dirichlet(a; lambda) prod_k
+// Dirichlet(p[k]; a nu[k]), known on a grid of the simplex. The shifts
+// between random pairs of alleles keep it.
+TEST(AdmixtureStepChecks, AncestralFrequenciesKeepTheirConditionalLaw) {
+    SStepFixture f({{{1}}, {{2}}, {{3}}}, 2, {{}, {}, {}}, 73);
+    const DBL_VCTR_3D p = {{{0.5, 0.3, 0.2}}, {{0.1, 0.6, 0.3}}};
+    SetFrequencies(f, p);
+    f.opt.lambda = 0.7;
+    f.sp().drift = {0.2, 0.05};
+    const int cells = 400;
+    double total = 0.0, m0 = 0.0, m1 = 0.0, m00 = 0.0;
+    for (int x = 0; x < cells; ++x)
+        for (int y = 0; x + y < cells - 1; ++y) {
+            const DBL_VCTR_1D a = {(x + 0.5) / cells, (y + 0.5) / cells,
+                                   1.0 - (x + y + 1.0) / cells};
+            double ld = (f.opt.lambda - 1.0) * (std::log(a[0]) + std::log(a[1]) + std::log(a[2]));
+            for (int k = 0; k < 2; ++k)
+                ld += DirichletLogDensity(p[k][0], a, (1 - f.sp().drift[k]) / f.sp().drift[k]);
+            const double w = std::exp(ld);
+            total += w;
+            m0 += w * a[0];
+            m1 += w * a[1];
+            m00 += w * a[0] * a[0];
+        }
+    f.sp().ancestral = {{0.3, 0.4, 0.3}};
+    f.S->ancestralStep = 0.1;
+    std::vector<double> a0, a1, a00;
+    for (int t = 0; t < 40000; ++t) {
+        UpdateAncestralFrequencies(*f, false);
+        if (t < 1000)
+            continue;
+        const DBL_VCTR_1D& a = f.sp().ancestral[0];
+        EXPECT_NEAR(a[0] + a[1] + a[2], 1.0, 1e-12);
+        a0.push_back(a[0]);
+        a1.push_back(a[1]);
+        a00.push_back(a[0] * a[0]);
+    }
+    EXPECT_LT(std::fabs(ChainMeanZ(a0, m0 / total)), kZ);
+    EXPECT_LT(std::fabs(ChainMeanZ(a1, m1 / total)), kZ);
+    EXPECT_LT(std::fabs(ChainMeanZ(a00, m00 / total)), kZ);
+}
+
+// Each cluster's drift given the ancestral and the clusters' frequencies
+// at three loci: prop. to Beta(F; 1, 9) prod_l Dirichlet(p[k][l];
+// ancestral[l] (1 - F) / F), known by quadrature; the chain starts from an
+// exact draw.
+TEST(AdmixtureStepChecks, DriftsKeepTheirConditionalLaw) {
+    SStepFixture f({{{1, 1, 1}}, {{2, 2, 2}}}, 2, {{}, {}}, 79);
+    const DBL_VCTR_3D p = {{{0.25, 0.75}, {0.6, 0.4}, {0.7, 0.3}},
+                           {{0.45, 0.55}, {0.1, 0.9}, {0.95, 0.05}}};
+    SetFrequencies(f, p);
+    f.sp().ancestral = {{0.3, 0.7}, {0.5, 0.5}, {0.8, 0.2}};
+    std::vector<SGridDensity> law;
+    for (int k = 0; k < 2; ++k) {
+        law.emplace_back(0.0, 1.0, 20000, [&](double F) {
+            double ld = 8.0 * std::log1p(-F);
+            for (int l = 0; l < 3; ++l)
+                ld += DirichletLogDensity(p[k][l], f.sp().ancestral[l], (1 - F) / F);
+            return ld;
+        });
+        f.sp().drift[k] = law[k].Draw(f.rng);
+    }
+    std::vector<std::vector<double>> F(2), F2(2);
+    for (int t = 0; t < 20000; ++t) {
+        UpdateDrifts(*f, false);
+        for (int k = 0; k < 2; ++k) {
+            F[k].push_back(f.sp().drift[k]);
+            F2[k].push_back(f.sp().drift[k] * f.sp().drift[k]);
+        }
+    }
+    for (int k = 0; k < 2; ++k) {
+        EXPECT_LT(std::fabs(ChainMeanZ(F[k], law[k].mean)), kZ) << k;
+        EXPECT_LT(std::fabs(ChainMeanZ(F2[k], law[k].var + law[k].mean * law[k].mean)), kZ) << k;
     }
 }
 

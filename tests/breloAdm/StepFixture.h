@@ -40,6 +40,8 @@ struct SStepFixture {
         opt.L = static_cast<int>(X[0][0].size());
         opt.K = K;
         opt.lambda = 1.0;
+        // Independent frequencies unless a check sets the correlated model.
+        opt.ancestralFrequencies = false;
         opt.TotalSweep = 1;
         setup.data.X = CGenotypeStore::FromCodes(X);
         if (Xtild.empty())

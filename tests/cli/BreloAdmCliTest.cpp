@@ -155,7 +155,7 @@ TEST(BreloAdmCli, MissingRequiredOptionsAreNamed) {
 TEST(BreloAdmCli, UnknownOptionsAreNamed) {
     const std::string dir = admtest::MakeScratchDir("cli_unknown");
     for (const std::string bad : {"-uq", "-q3", "-jx", "-bx", "-rex", "-rcq", "-spz", "-sz", "-upq",
-                                  "-upyes", "-jkx", "-refs"}) {
+                                  "-upyes", "-jkx", "-refs", "-anc2", "-anc"}) {
         SResult r = RunAdm(dir, Sim2pop({bad}));
         EXPECT_EQ(r.status, 1) << bad;
         EXPECT_EQ(r.err.rfind("Unknown Option - " + bad + ": the nearest known option", 0), 0u)
